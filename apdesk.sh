@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# apdesk.sh run   install what is missing, build, start on the simulated controller
+# apdesk.sh test  install what is missing, build normal and sanitizer builds, run every test
+set -euo pipefail
+cd "$(dirname "$0")"
+ROOT=$(pwd)
+JOBS=${JOBS:-$(nproc)}
+
+configure_build() {  # dir, extra cmake args...
+  local dir=$1; shift
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S "$ROOT" -B "$dir" -G Ninja "$@"
+  fi
+  cmake --build "$dir" -j "$JOBS"
+}
+
+run_ctest() {  # dir, extra ctest args...
+  local dir=$1; shift
+  (cd "$dir" && ctest --output-on-failure -j "$JOBS" "$@")
+}
+
+cmd=${1:-}
+case "$cmd" in
+  run)
+    "$ROOT/scripts/install-deps.sh"
+    configure_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    shift
+    if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+      exec "$ROOT/build/bin/apdesk" --simulate "$@"
+    else
+      echo "No display: showing the simulated controller's live telemetry (Ctrl+C ends)."
+      exec "$ROOT/build/bin/apctl" --connect sim monitor "$@"
+    fi
+    ;;
+  test)
+    "$ROOT/scripts/install-deps.sh"
+    configure_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    run_ctest build
+    configure_build build-asan -DCMAKE_BUILD_TYPE=Debug -DAPDESK_SANITIZE=ON -DAPDESK_BENCH=OFF
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+      LSAN_OPTIONS=suppressions=$ROOT/tools/lsan.supp:print_suppressions=0 \
+      UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+      run_ctest build-asan
+    configure_build build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAPDESK_WITH_QT=OFF -DAPDESK_FUZZ=ON \
+      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+    run_ctest build-fuzz -j 1
+    ;;
+  *)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac
