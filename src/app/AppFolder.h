@@ -1,0 +1,23 @@
+#pragma once
+// Where the program keeps its files: the folder of the executable, and the
+// settings file "MPCFG.ini" beside it when that folder can be written.
+
+#include <string>
+#include <string_view>
+
+namespace apdesk {
+
+// Up to and including the last '/', or "./" when the path has none.
+std::string AppFolderFromExecutablePath(std::string_view exePath);
+
+// appFolder + "MPCFG.ini" when appFolder is a writable folder. An installed
+// program's folder is not, and a file there could never be written, so then
+// the file lives in $XDG_CONFIG_HOME/apdesk/ (default ~/.config/apdesk/),
+// which is created when missing.
+std::string ResolveSettingsPath(const std::string& appFolder);
+
+// The folder used when the application folder is not writable, with a
+// trailing '/'; created here. Empty when no home folder can be found.
+std::string UserConfigFolder();
+
+}  // namespace apdesk

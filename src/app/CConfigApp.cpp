@@ -1,0 +1,28 @@
+#include "app/CConfigApp.h"
+
+#include "app/AppFolder.h"
+
+namespace {
+CConfigApp* g_app = nullptr;
+}  // namespace
+
+QString ApplicationTitleFromPath(const std::string& executablePath) {
+  const std::size_t slash = executablePath.find_last_of("/\\");
+  std::string name = slash == std::string::npos ? executablePath : executablePath.substr(slash + 1);
+  const std::size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) name.resize(dot);
+  return QString::fromLocal8Bit(name.data(), static_cast<qsizetype>(name.size()));
+}
+
+CConfigApp::CConfigApp(const std::string& executablePath)
+    : m_appFolder(apdesk::AppFolderFromExecutablePath(executablePath)),
+      m_title(ApplicationTitleFromPath(executablePath)),
+      m_settings(apdesk::ResolveSettingsPath(m_appFolder)) {
+  g_app = this;
+}
+
+CConfigApp::~CConfigApp() {
+  if (g_app == this) g_app = nullptr;
+}
+
+CConfigApp* CConfigApp::Instance() { return g_app; }

@@ -1,0 +1,70 @@
+#pragma once
+// The application object: lives for the whole process, knows the
+// application folder and the settings file, and owns the two transports.
+
+#include <QString>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/SettingsStore.h"
+
+class CConfigApp {
+ public:
+  // executablePath is the program's own full path (argv[0] resolved, or
+  // QCoreApplication::applicationFilePath()).
+  explicit CConfigApp(const std::string& executablePath);
+  ~CConfigApp();
+
+  CConfigApp(const CConfigApp&) = delete;
+  CConfigApp& operator=(const CConfigApp&) = delete;
+
+  // The one process-wide object: nullptr when none is alive.
+  static CConfigApp* Instance();
+
+  // With its trailing '/', or "./".
+  const std::string& AppFolder() const { return m_appFolder; }
+  const std::string& SettingsPath() const { return m_settings.Path(); }
+
+  // Caption of message boxes that bring none: the executable's name
+  // without its extension.
+  QString Title() const { return m_title; }
+
+  std::string GetSettingString(std::string_view section, std::string_view key, std::string_view def = {}) const {
+    return m_settings.GetSettingString(section, key, def);
+  }
+  bool WriteSettingString(std::string_view section, std::string_view key, std::string_view value) {
+    return m_settings.WriteSettingString(section, key, value);
+  }
+  int GetSettingInt(std::string_view section, std::string_view key, int def) const {
+    return m_settings.GetSettingInt(section, key, def);
+  }
+  bool WriteSettingInt(std::string_view section, std::string_view key, int value) {
+    return m_settings.WriteSettingInt(section, key, value);
+  }
+  std::optional<std::vector<std::uint8_t>> GetSettingBinary(std::string_view section, std::string_view key) const {
+    return m_settings.GetSettingBinary(section, key);
+  }
+  bool WriteSettingBinary(std::string_view section, std::string_view key, const std::uint8_t* data, std::size_t n) {
+    return m_settings.WriteSettingBinary(section, key, data, n);
+  }
+
+  apdesk::SettingsStore& Settings() { return m_settings; }
+
+  // The transports go here, constructed with the application object and
+  // destroyed with it, the HID link first (declared last):
+  //   CCommandLink m_commandLink;   (holds the serial port)
+  //   CHidLink m_hidLink;
+
+ private:
+  std::string m_appFolder;
+  QString m_title;
+  apdesk::SettingsStore m_settings;
+};
+
+// The executable's file name without its extension ("apdesk" for
+// /usr/bin/apdesk, "x" for C:/Tools/x.exe).
+QString ApplicationTitleFromPath(const std::string& executablePath);

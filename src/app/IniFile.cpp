@@ -1,0 +1,248 @@
+#include "app/IniFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+namespace apdesk {
+namespace {
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f' || c == '\x1a';
+}
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (Lower(a[i]) != Lower(b[i])) return false;
+  return true;
+}
+
+// One line of the file: [begin, contentEnd) without its line end, lineEnd past it.
+struct Line {
+  std::size_t begin;
+  std::size_t contentEnd;
+  std::size_t lineEnd;
+};
+
+enum class Kind { Other, Header, Entry };
+
+struct Parsed {
+  Kind kind = Kind::Other;
+  std::string_view name;   // section name or key
+  std::string_view value;  // entries only
+};
+
+Parsed ParseLine(std::string_view raw) {
+  Parsed p;
+  const std::string_view t = Trim(raw);
+  if (t.empty()) return p;
+  if (t.front() == '[') {
+    const std::size_t close = t.rfind(']');
+    if (close != std::string_view::npos) {
+      p.kind = Kind::Header;
+      p.name = Trim(t.substr(1, close - 1));
+      return p;
+    }
+  }
+  const std::size_t eq = t.find('=');
+  if (eq == std::string_view::npos) return p;
+  p.kind = Kind::Entry;
+  p.name = Trim(t.substr(0, eq));
+  p.value = Trim(t.substr(eq + 1));
+  return p;
+}
+
+bool NextLine(const std::string& text, std::size_t& pos, Line& line) {
+  if (pos >= text.size()) return false;
+  const std::size_t nl = text.find('\n', pos);
+  line.begin = pos;
+  line.lineEnd = (nl == std::string::npos) ? text.size() : nl + 1;
+  line.contentEnd = (nl == std::string::npos) ? text.size() : nl;
+  if (line.contentEnd > line.begin && text[line.contentEnd - 1] == '\r') --line.contentEnd;
+  pos = line.lineEnd;
+  return true;
+}
+
+// Where a section's lines are: its header, the end of its last non-blank line
+// and the key line, when there is one.
+struct Place {
+  bool sectionFound = false;
+  std::size_t appendAt = 0;
+  bool keyFound = false;
+  Line keyLine{};
+  std::string_view keyName;
+  std::string_view value;
+};
+
+Place Locate(const std::string& text, std::string_view section, std::string_view key) {
+  Place place;
+  std::size_t pos = 0;
+  Line line{};
+  bool inside = false;
+  while (NextLine(text, pos, line)) {
+    const std::string_view raw(text.data() + line.begin, line.contentEnd - line.begin);
+    const Parsed p = ParseLine(raw);
+    if (p.kind == Kind::Header) {
+      if (inside) break;  // only the first section of the name counts
+      if (SameName(p.name, section)) {
+        inside = true;
+        place.sectionFound = true;
+        place.appendAt = line.lineEnd;
+      }
+      continue;
+    }
+    if (!inside) continue;
+    if (p.kind != Kind::Other || !Trim(raw).empty()) place.appendAt = line.lineEnd;
+    if (p.kind == Kind::Entry && SameName(p.name, key)) {
+      place.keyFound = true;
+      place.keyLine = line;
+      place.keyName = p.name;
+      place.value = p.value;
+      return place;
+    }
+  }
+  return place;
+}
+
+std::string LineEndOf(const std::string& text) {
+  const std::size_t nl = text.find('\n');
+  if (nl != std::string::npos && nl > 0 && text[nl - 1] == '\r') return "\r\n";
+  return "\n";
+}
+
+bool Holds(std::string_view s, std::string_view bad) { return s.find_first_of(bad) != std::string_view::npos; }
+
+constexpr std::string_view kLineBreaks("\r\n\0", 3);
+
+}  // namespace
+
+IniFile::LoadResult IniFile::Load(const std::string& path, IniFile& out) {
+  out.m_text.clear();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? LoadResult::Missing : LoadResult::Unreadable;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::size_t>(st.st_size) > kMaxFileSize) {
+    ::close(fd);
+    return LoadResult::Unreadable;
+  }
+  std::string text;
+  char buf[65536];
+  for (;;) {
+    const ssize_t got = ::read(fd, buf, sizeof buf);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      ::close(fd);
+      return LoadResult::Unreadable;
+    }
+    if (got == 0) break;
+    if (text.size() + static_cast<std::size_t>(got) > kMaxFileSize) {
+      ::close(fd);
+      return LoadResult::Unreadable;
+    }
+    text.append(buf, static_cast<std::size_t>(got));
+  }
+  ::close(fd);
+  out.m_text = std::move(text);
+  return LoadResult::Ok;
+}
+
+std::optional<std::string> IniFile::Get(std::string_view section, std::string_view key) const {
+  const Place place = Locate(m_text, section, key);
+  if (!place.keyFound) return std::nullopt;
+  std::string_view v = place.value;
+  // As the platform does: one pair of enclosing quotes is not part of the value.
+  if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) v = v.substr(1, v.size() - 2);
+  return std::string(v);
+}
+
+bool IniFile::Set(std::string_view section, std::string_view key, std::string_view value) {
+  if (Trim(section) != section || section.empty() || Holds(section, kLineBreaks) || Holds(section, "]"))
+    return false;
+  if (Trim(key) != key || key.empty() || key.front() == '[' || Holds(key, kLineBreaks) || Holds(key, "="))
+    return false;
+  if (Holds(value, kLineBreaks)) return false;
+
+  const std::string eol = LineEndOf(m_text);
+  const Place place = Locate(m_text, section, key);
+  if (place.keyFound) {
+    std::string line(place.keyName);
+    line += '=';
+    line += value;
+    m_text.replace(place.keyLine.begin, place.keyLine.contentEnd - place.keyLine.begin, line);
+    return true;
+  }
+  std::string entry(key);
+  entry += '=';
+  entry += value;
+  entry += eol;
+  if (place.sectionFound) {
+    std::size_t at = place.appendAt;
+    // The section's last line may be the file's last, without a line end.
+    if (at == m_text.size() && !m_text.empty() && m_text.back() != '\n') {
+      m_text += eol;
+      at = m_text.size();
+    }
+    m_text.insert(at, entry);
+    return true;
+  }
+  if (!m_text.empty()) {
+    if (m_text.back() != '\n') m_text += eol;
+    m_text += eol;
+  }
+  m_text += '[';
+  m_text += section;
+  m_text += ']';
+  m_text += eol;
+  m_text += entry;
+  return true;
+}
+
+bool IniFile::Save(const std::string& path) const {
+  if (path.empty()) return false;
+  // Through a symbolic link the file it points at is replaced, not the link.
+  std::string target = path;
+  if (char* real = ::realpath(path.c_str(), nullptr)) {
+    target = real;
+    std::free(real);
+  }
+  mode_t mode = 0644;
+  struct stat st {};
+  if (::stat(target.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) return false;
+    mode = st.st_mode & 07777;
+  }
+  std::string temp = target + ".XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) return false;
+  bool ok = ::fchmod(fd, mode) == 0;
+  std::size_t done = 0;
+  while (ok && done < m_text.size()) {
+    const ssize_t put = ::write(fd, m_text.data() + done, m_text.size() - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      ok = false;
+      break;
+    }
+    done += static_cast<std::size_t>(put);
+  }
+  if (ok) ok = ::fsync(fd) == 0;
+  if (::close(fd) != 0) ok = false;
+  if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
+  if (!ok) ::unlink(temp.c_str());
+  return ok;
+}
+
+}  // namespace apdesk
