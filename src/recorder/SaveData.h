@@ -1,0 +1,100 @@
+#pragma once
+// The flight recorder: every valid "$STP" sentence, byte for byte, appended to
+// one file per run, "Hj/<local start time>.hj", by a worker thread so that the
+// user-interface thread never waits for the disk.
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace apdesk {
+
+inline constexpr std::size_t kRecordSize = 99;
+
+// Tells the worker to go on. The worker sets it to 1 when it starts, so a
+// stop request made before that is overridden; teardown repeats StopThread.
+extern std::atomic<int> g_saveThreadRun;
+
+class CSaveData {
+ public:
+  // Name from the local time now; the folder "Hj" under the current directory.
+  CSaveData();
+  // For tests and tools: the name from startLocalTime, the folder "Hj" under
+  // baseDir (an empty baseDir means the current directory).
+  CSaveData(const std::tm& startLocalTime, std::string baseDir);
+  CSaveData(const CSaveData&) = delete;
+  CSaveData& operator=(const CSaveData&) = delete;
+  // Stops and joins a worker that still runs, then frees whatever is queued.
+  ~CSaveData();
+
+  // Starts the worker thread. False when it already runs (or ran).
+  bool StartThread();
+  // Asks the worker to end after one last pass that writes what is queued.
+  void StopThread();
+
+  // Takes ownership of a new[]-allocated buffer of kRecordSize bytes. Only a
+  // list append under the lock; never touches the disk. nullptr is ignored.
+  void AddRecord(std::uint8_t* record99);
+  void AddRecord(std::unique_ptr<std::uint8_t[]> record99);
+
+  // One pass of the worker: takes over every pending record and appends them
+  // to the file in arrival order. Returns the number of records taken on
+  // (queued for writing after the move), whether or not they could be written.
+  int FlushRecords();
+
+  // Writes the file's data to the disk if anything written is not synced yet.
+  void SyncNow();
+
+  const std::string& RecordFileName() const { return m_recordFileName; }
+  // "Hj/<name>", prefixed with the base directory when one was given.
+  std::string RecordFilePath() const;
+  std::string RecordFolder() const;
+
+  // 0 from construction; 1 once the worker has ended (its last step).
+  std::atomic<int> m_threadFinished{0};
+
+ private:
+  using Record = std::unique_ptr<std::uint8_t[]>;
+
+  // One pass; *failed tells whether records stayed queued for lack of a file.
+  int FlushPass(bool* failed);
+  // Appends m_writeRecords to the open file; false when one could not be written.
+  bool WriteQueued(int fd);
+  void WorkerMain();
+
+  std::string m_baseDir;
+  std::string m_recordFileName;
+
+  mutable std::mutex m_queueLock;      // guards m_pendingRecords and the name copy
+  std::vector<Record> m_pendingRecords;
+  std::deque<Record> m_writeRecords;   // the worker's alone while it runs
+
+  std::thread m_threadHandle;
+  std::thread::id m_threadId;
+
+  // Worker-only: whether written data waits for fdatasync, and since when.
+  bool m_dirty = false;
+  std::chrono::steady_clock::time_point m_dirtySince{};
+};
+
+// The name a recorder started at that local time uses: "%d%02d%02d%02d%02d%02d.hj".
+std::string RecordFileNameFor(const std::tm& localTime);
+
+// True when byte 98 of a "$STP" sentence is the low 8 bits of the sum of
+// bytes 0-97.
+bool StatusSentenceSumOk(const std::uint8_t* sentence99);
+
+// What the sentence decoder does with each complete "$STP" sentence before it
+// shows it: when the sum holds, a copy goes to the recorder. Returns whether
+// it was handed over.
+bool RecordStatusSentence(CSaveData& recorder, const std::uint8_t* sentence99);
+
+}  // namespace apdesk

@@ -1,0 +1,6 @@
+# The flight recorder and the tools that read its files: plain C++, no Qt.
+add_library(apdesk_recorder STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/SaveData.cpp)
+target_include_directories(apdesk_recorder PUBLIC ${PROJECT_SOURCE_DIR}/src)
+target_link_libraries(apdesk_recorder PUBLIC Threads::Threads)
+set_target_properties(apdesk_recorder PROPERTIES AUTOMOC OFF)
