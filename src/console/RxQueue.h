@@ -1,0 +1,52 @@
+#pragma once
+// The receive queue: bytes from both transports, oldest first, waiting to be
+// parsed. Bytes are appended at the back and dropped from the front; dropping
+// only moves a read offset, and the live bytes are moved to the start of the
+// storage now and then (when the dead part is at least as large as the live
+// part), so every byte is moved a bounded number of times and nothing is
+// allocated per byte.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace apdesk {
+
+class RxQueue {
+ public:
+  RxQueue() = default;
+
+  // Appends `length` bytes at the back (nothing happens for length 0).
+  void Append(const std::uint8_t* bytes, std::size_t length);
+
+  // Removes up to `count` bytes from the front.
+  void Drop(std::size_t count);
+
+  // Copies the first `length` bytes to `dest` and removes them. The caller
+  // has checked Size() >= length.
+  void Take(std::uint8_t* dest, std::size_t length);
+
+  // Removes every byte before the first one equal to `value` (all bytes when
+  // none is); returns how many were removed.
+  std::size_t DropUntil(std::uint8_t value);
+
+  void Clear();
+
+  std::size_t Size() const { return m_bytes.size() - m_head; }
+  bool Empty() const { return Size() == 0; }
+
+  // The queued bytes, Size() of them; valid until the next non-const call.
+  const std::uint8_t* Data() const { return m_bytes.data() + m_head; }
+  std::uint8_t operator[](std::size_t i) const { return m_bytes[m_head + i]; }
+
+  // Bytes of storage held (for the tests of the compaction rule).
+  std::size_t Capacity() const { return m_bytes.capacity(); }
+
+ private:
+  void Compact();
+
+  std::vector<std::uint8_t> m_bytes;
+  std::size_t m_head = 0;  // index of the oldest live byte in m_bytes
+};
+
+}  // namespace apdesk
