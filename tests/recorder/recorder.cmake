@@ -1,0 +1,4 @@
+apdesk_test(recorder_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/SaveDataTest.cpp
+  LIBS apdesk_recorder)
+set_target_properties(recorder_test PROPERTIES AUTOMOC OFF)
