@@ -1,0 +1,214 @@
+#include "link/HidLink.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+#include "link/LinkEvents.h"
+
+using namespace apdesk;
+
+namespace {
+
+void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+}  // namespace
+
+CHidLink::CHidLink(std::unique_ptr<IHidBackend> backend) : m_backend(std::move(backend)) {}
+
+CHidLink::~CHidLink() {
+  Stop();
+  if (m_reader.joinable()) m_reader.join();
+  if (m_writer.joinable()) m_writer.join();
+}
+
+bool CHidLink::SetBackend(std::unique_ptr<IHidBackend> backend) {
+  if (IsOpen()) return false;
+  m_backend = std::move(backend);
+  return true;
+}
+
+void CHidLink::StartReader(QObject* owner) {
+  m_owner = owner;
+  std::lock_guard lock(m_mutex);
+  if (m_reader.joinable() || m_stopping) return;
+  m_reader = std::thread([this] { ReaderLoop(); });
+  m_writer = std::thread([this] { WriterLoop(); });
+}
+
+bool CHidLink::Open(std::uint16_t vendorId, std::uint16_t productId) {
+  m_ready = true;
+  Close();
+  if (!m_backend) return false;
+  const std::vector<HidDeviceInfo> devices = m_backend->Enumerate(vendorId, productId);
+  const auto match = std::find_if(devices.begin(), devices.end(), [&](const HidDeviceInfo& d) {
+    return d.vendorId == vendorId && d.productId == productId;
+  });
+  if (match == devices.end()) return false;  // the caller tells the user
+  // Only the first matching device is tried, even when opening it fails.
+  std::unique_ptr<IHidDevice> device = m_backend->OpenPath(match->path);
+  if (!device) {
+    Notify(kHidOpenFailedText);
+    return false;
+  }
+  {
+    std::lock_guard lock(m_mutex);
+    m_device = std::move(device);
+    ++m_generation;
+    m_readArmed = false;
+    m_readFailed = false;
+  }
+  m_queue.clear();
+  Pause(kOpenSettleMs);
+  ArmRead();
+  return true;
+}
+
+void CHidLink::Close() {
+  m_queue.clear();
+  std::shared_ptr<IHidDevice> closing;
+  {
+    std::lock_guard lock(m_mutex);
+    if (!m_device) return;
+    closing = std::move(m_device);
+    ++m_generation;
+    m_readArmed = false;
+    m_writeJobs.clear();
+  }
+  // The device goes when the last I/O call using it has returned; usually here.
+  closing.reset();
+}
+
+void CHidLink::Stop() {
+  {
+    std::lock_guard lock(m_mutex);
+    m_stopping = true;
+  }
+  m_readWake.notify_all();
+  m_writeWake.notify_all();
+  Close();
+}
+
+void CHidLink::Send(const std::uint8_t* bytes, std::size_t length) {
+  if (IsOpen()) {
+    m_queue.insert(m_queue.end(), bytes, bytes + length);
+    Flush();
+  }
+  Pause(kSendPauseMs);
+}
+
+void CHidLink::Flush() {
+  if (!m_ready || m_queue.empty()) return;
+  std::array<std::uint8_t, kHidReportSize> report{};
+  const std::size_t n = std::min(m_queue.size(), kHidReportSize);
+  std::copy_n(m_queue.begin(), n, report.begin());
+  m_queue.erase(m_queue.begin(), m_queue.begin() + static_cast<std::ptrdiff_t>(n));
+  WriteOne(report.data());
+}
+
+void CHidLink::WriteReport(const std::uint8_t* report) { WriteOne(report); }
+
+void CHidLink::WriteOne(const std::uint8_t* report) {
+  if (!IsOpen()) return;
+  m_ready = false;
+  WriteJob job;
+  std::memcpy(job.report.data(), report, kHidReportSize);
+  {
+    std::lock_guard lock(m_mutex);
+    job.generation = m_generation;
+    // Each write owns a copy of its bytes, so a report written while another
+    // is in flight never disturbs it.
+    m_writeJobs.push_back(job);
+  }
+  m_writeWake.notify_one();
+}
+
+void CHidLink::ArmRead() {
+  {
+    std::lock_guard lock(m_mutex);
+    if (!m_device || m_readArmed) return;
+    m_rxBuffer[0] = 0;
+    m_readArmed = true;
+  }
+  m_readWake.notify_one();
+}
+
+void CHidLink::TakeReport(std::uint8_t* report) {
+  std::memcpy(report, m_rxBuffer.data() + 1, kHidReportSize);
+  std::memset(m_rxBuffer.data() + 1, 0, kHidReportSize);
+  ArmRead();
+}
+
+void CHidLink::ReaderLoop() {
+  std::unique_lock lock(m_mutex);
+  while (!m_stopping) {
+    if (!m_device || !m_readArmed || m_readFailed) {
+      m_readWake.wait(lock);
+      continue;
+    }
+    std::shared_ptr<IHidDevice> device = m_device;
+    const std::uint64_t generation = m_generation;
+    lock.unlock();
+    std::uint8_t report[kHidReportSize];
+    const int n = device->ReadReport(report, kReadTimeoutMs);
+    device.reset();
+    lock.lock();
+    if (generation != m_generation || n == 0) continue;
+    if (n < 0) {
+      // A device that failed stays failed: stop reading rather than turn
+      // every retry into a message.
+      m_readFailed = true;
+      continue;
+    }
+    std::memcpy(m_rxBuffer.data() + 1, report, kHidReportSize);
+    m_readArmed = false;
+    QCoreApplication::postEvent(this, new LinkCompletionEvent(WM_HID_RECEIVED, generation));
+  }
+}
+
+void CHidLink::WriterLoop() {
+  std::unique_lock lock(m_mutex);
+  while (!m_stopping) {
+    if (m_writeJobs.empty()) {
+      m_writeWake.wait(lock);
+      continue;
+    }
+    const WriteJob job = m_writeJobs.front();
+    m_writeJobs.pop_front();
+    if (job.generation != m_generation || !m_device) continue;
+    std::shared_ptr<IHidDevice> device = m_device;
+    lock.unlock();
+    // A failed write still completes, so the ready flag comes back and the
+    // queue drains; the failure itself is not reported.
+    device->WriteReport(job.report.data());
+    device.reset();
+    lock.lock();
+    if (job.generation == m_generation) {
+      QCoreApplication::postEvent(this, new LinkCompletionEvent(WM_HID_SENT, job.generation));
+    }
+  }
+}
+
+bool CHidLink::event(QEvent* event) {
+  if (event->type() != WM_HID_RECEIVED && event->type() != WM_HID_SENT) {
+    return QObject::event(event);
+  }
+  const auto* completion = dynamic_cast<const LinkCompletionEvent*>(event);
+  if (completion == nullptr) return QObject::event(event);
+  std::uint64_t current;
+  {
+    std::lock_guard lock(m_mutex);
+    current = m_generation;
+  }
+  if (completion->Generation() == current && m_owner) {
+    QEvent message(event->type());
+    QCoreApplication::sendEvent(m_owner, &message);
+  }
+  return true;
+}
+
+void CHidLink::Notify(const char* text) {
+  if (m_notifier) m_notifier(text);
+}
