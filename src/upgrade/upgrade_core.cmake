@@ -1,0 +1,7 @@
+# The upgrade exchange and image loading, without Qt: shared by the upgrade
+# window, apctl, the tests and the fuzzer.
+add_library(apdesk_upgrade_core STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/UpgradeExchange.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/UpgradeExchange.h)
+target_include_directories(apdesk_upgrade_core PUBLIC ${PROJECT_SOURCE_DIR}/src)
+set_target_properties(apdesk_upgrade_core PROPERTIES AUTOMOC OFF)
