@@ -1,0 +1,16 @@
+# Dialog templates and the builder; the main window and its connection controls.
+
+# Qt-free: the template reader (tests and tools read templates without Qt).
+add_library(apdesk_dialog_template STATIC DialogTemplate.cpp)
+target_include_directories(apdesk_dialog_template PUBLIC ${PROJECT_SOURCE_DIR}/src)
+
+if(APDESK_WITH_QT)
+  add_library(apdesk_dialogs STATIC DialogBuilder.cpp DialogBuilder.h)
+  target_link_libraries(apdesk_dialogs PUBLIC apdesk_dialog_template Qt6::Widgets)
+  # Every template in resources/templates is embedded, whoever adds it.
+  file(GLOB apdesk_template_files CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/resources/templates/*.tsv)
+  qt_add_resources(apdesk_dialogs apdesk_templates
+    PREFIX /templates
+    BASE ${PROJECT_SOURCE_DIR}/resources/templates
+    FILES ${apdesk_template_files})
+endif()
