@@ -1,0 +1,7 @@
+# The simulated controller: Qt-free, so the command-line tool, the tests and
+# the Qt-less build share it. It shares no code with the tool's decoders.
+add_library(apdesk_sim STATIC
+  BootLoader.cpp FrameReader.cpp SimController.cpp SimHidBackend.cpp SimWire.cpp StatusModel.cpp)
+target_include_directories(apdesk_sim PUBLIC ${PROJECT_SOURCE_DIR}/src)
+set_target_properties(apdesk_sim PROPERTIES AUTOMOC OFF)
+target_link_libraries(apdesk_sim PUBLIC Threads::Threads)
