@@ -4,3 +4,9 @@ add_library(apdesk_recorder STATIC
 target_include_directories(apdesk_recorder PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_link_libraries(apdesk_recorder PUBLIC Threads::Threads)
 set_target_properties(apdesk_recorder PROPERTIES AUTOMOC OFF)
+
+# Reading record files and exporting them; decodes through the protocol library.
+add_library(apdesk_recordfile STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/RecordFile.cpp)
+target_link_libraries(apdesk_recordfile PUBLIC apdesk_recorder apdesk_protocol)
+set_target_properties(apdesk_recordfile PROPERTIES AUTOMOC OFF)

@@ -1,0 +1,308 @@
+#include "recorder/RecordFile.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "console/StatusSentence.h"
+
+namespace apdesk {
+
+namespace {
+
+const char* ColourName(std::uint32_t argb) {
+  switch (argb) {
+    case kStickGreen: return "green";
+    case kStickRed: return "red";
+    case kStickYellow: return "yellow";
+    default: return "other";
+  }
+}
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+std::string JsonString(std::string_view text) {
+  std::string out = "\"";
+  for (char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (u < 0x20) {
+      out += FormatText("\\u%04x", u);
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+TelemetryView View(const RecordBytes& r) { return DecodeStatusSentence(r.data(), AttitudeLabels{}, false); }
+
+std::string CsvRow(std::size_t index, const RecordBytes& r) {
+  const TelemetryView v = View(r);
+  const StatusFields& f = v.fields;
+  const std::optional<long long> utc = RecordUtcSeconds(r.data());
+  std::string row = FormatText("%zu", index);
+  auto add = [&row](const std::string& field) { row += "," + CsvField(field); };
+  add(utc ? FormatUtc(*utc) : std::string());
+  add(v.latitudeText);
+  add(v.longitudeText);
+  add(v.altitudeText);
+  add(v.courseText);
+  add(v.voltageText);
+  add(v.versionText);
+  add(v.attitudeText);
+  add(v.satellitesText);
+  add(FormatText("%d", f.flightStatus));
+  for (int ch : {kRudder, kAileron, kElevator, kThrottle}) {
+    add(FormatText("%d", v.sticks[ch].value));
+    add(ColourName(v.sticks[ch].argb));
+  }
+  add(FormatText("%.1lf", f.Pdop()));
+  add(FormatText("%d", f.velocityX));
+  add(FormatText("%d", f.velocityY));
+  add(f.Captured() ? "1" : "0");
+  add(HasGpsFix(r.data()) ? "1" : "0");
+  return row + "\n";
+}
+
+constexpr const char* kCsvHeader =
+    "record,utc_time,latitude,longitude,altitude,course,voltage,version,attitude,satellites,"
+    "flight_status,rudder,rudder_colour,aileron,aileron_colour,elevator,elevator_colour,"
+    "throttle,throttle_colour,pdop,velocity_x_cm_s,velocity_y_cm_s,install_error_captured,gps_fix\n";
+
+std::string Gpx(const RecordScan& scan, std::string_view name) {
+  std::string out =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<gpx version=\"1.1\" creator=\"apdesk\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
+      "  <trk>\n    <name>" +
+      XmlEscape(name) + "</name>\n    <trkseg>\n";
+  for (const RecordBytes& r : scan.records) {
+    if (!HasGpsFix(r.data())) continue;
+    const TelemetryView v = View(r);
+    out += "      <trkpt lat=\"" + v.latitudeText + "\" lon=\"" + v.longitudeText + "\"><ele>" +
+           v.altitudeText + "</ele>";
+    if (const auto utc = RecordUtcSeconds(r.data())) out += "<time>" + FormatUtc(*utc) + "</time>";
+    out += "</trkpt>\n";
+  }
+  return out + "    </trkseg>\n  </trk>\n</gpx>\n";
+}
+
+std::string Kml(const RecordScan& scan, std::string_view name) {
+  std::string out =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n"
+      "  <Document>\n    <name>" +
+      XmlEscape(name) +
+      "</name>\n    <Placemark>\n      <name>" + XmlEscape(name) +
+      "</name>\n      <LineString>\n        <altitudeMode>absolute</altitudeMode>\n        <coordinates>\n";
+  for (const RecordBytes& r : scan.records) {
+    if (!HasGpsFix(r.data())) continue;
+    const TelemetryView v = View(r);
+    out += "          " + v.longitudeText + "," + v.latitudeText + "," + v.altitudeText + "\n";
+  }
+  return out + "        </coordinates>\n      </LineString>\n    </Placemark>\n  </Document>\n</kml>\n";
+}
+
+}  // namespace
+
+RecordScan ScanRecords(const std::uint8_t* data, std::size_t size) {
+  RecordScan scan;
+  scan.fileBytes = size;
+  const std::size_t whole = size / kRecordSize;
+  scan.trailingBytes = size % kRecordSize;
+  scan.records.reserve(whole);
+  for (std::size_t i = 0; i < whole; ++i) {
+    const std::uint8_t* r = data + i * kRecordSize;
+    if (std::memcmp(r, "$STP", 4) != 0 || !StatusSentenceSumOk(r)) {
+      ++scan.skipped;
+      continue;
+    }
+    RecordBytes& kept = scan.records.emplace_back();
+    std::memcpy(kept.data(), r, kRecordSize);
+  }
+  return scan;
+}
+
+bool ReadRecordFile(const std::string& path, RecordScan* scan, std::string* error) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) {
+    *error = path + ": " + std::strerror(errno);
+    return false;
+  }
+  std::vector<std::uint8_t> bytes;
+  std::uint8_t buf[1 << 16];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.insert(bytes.end(), buf, buf + n);
+  const bool failed = std::ferror(f) != 0;
+  std::fclose(f);
+  if (failed) {
+    *error = path + ": read error";
+    return false;
+  }
+  *scan = ScanRecords(bytes.data(), bytes.size());
+  return true;
+}
+
+bool HasGpsFix(const std::uint8_t* record) {
+  const StatusFields f = ReadStatusFields(record);
+  if (f.satellites < 3) return false;
+  if (!std::isfinite(f.latitude) || !std::isfinite(f.longitude)) return false;
+  if (std::fabs(f.latitude) > 90.0f || std::fabs(f.longitude) > 180.0f) return false;
+  return !(f.latitude == 0.0f && f.longitude == 0.0f);
+}
+
+std::optional<long long> RecordUtcSeconds(const std::uint8_t* record) {
+  const StatusFields f = ReadStatusFields(record);
+  static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (f.month < 1 || f.month > 12 || f.day < 1 || f.day > kDays[f.month - 1]) return std::nullopt;
+  if (f.hour > 23 || f.minute > 59 || f.second > 59) return std::nullopt;
+  const bool leap = (f.year % 4 == 0 && f.year % 100 != 0) || f.year % 400 == 0;
+  if (f.month == 2 && f.day == 29 && !leap) return std::nullopt;
+  std::tm t{};
+  t.tm_year = f.year - 1900;
+  t.tm_mon = f.month - 1;
+  t.tm_mday = f.day;
+  t.tm_hour = f.hour;
+  t.tm_min = f.minute;
+  t.tm_sec = f.second;
+  return static_cast<long long>(timegm(&t));
+}
+
+std::string FormatUtc(long long seconds) {
+  const std::time_t t = static_cast<std::time_t>(seconds);
+  std::tm u{};
+  gmtime_r(&t, &u);
+  return FormatText("%04d-%02d-%02dT%02d:%02d:%02dZ", u.tm_year + 1900, u.tm_mon + 1, u.tm_mday, u.tm_hour,
+                    u.tm_min, u.tm_sec);
+}
+
+RecordInfo SummariseRecords(const RecordScan& scan) {
+  RecordInfo info;
+  info.records = scan.records.size();
+  info.skipped = scan.skipped;
+  info.trailingBytes = scan.trailingBytes;
+  info.fileBytes = scan.fileBytes;
+  for (const RecordBytes& r : scan.records) {
+    const TelemetryView v = View(r);
+    const StatusFields& f = v.fields;
+    if (const auto utc = RecordUtcSeconds(r.data())) {
+      if (!info.firstUtc) info.firstUtc = utc;
+      info.lastUtc = utc;
+    }
+    if (HasGpsFix(r.data())) {
+      if (info.fixes++ == 0) {
+        info.firstLatitude = v.latitudeText;
+        info.firstLongitude = v.longitudeText;
+      }
+      info.lastLatitude = v.latitudeText;
+      info.lastLongitude = v.longitudeText;
+    }
+    if (!info.highestAltitude || f.AltitudeShown() > *info.highestAltitude) {
+      info.highestAltitude = f.AltitudeShown();
+      info.highestAltitudeText = v.altitudeText;
+    }
+    if (!info.lowestVolts || f.Volts() < *info.lowestVolts) {
+      info.lowestVolts = f.Volts();
+      info.lowestVoltsText = v.voltageText;
+    }
+    if (!info.highestVolts || f.Volts() > *info.highestVolts) {
+      info.highestVolts = f.Volts();
+      info.highestVoltsText = v.voltageText;
+    }
+  }
+  return info;
+}
+
+std::string FormatRecordInfo(const RecordInfo& info, std::string_view fileName) {
+  std::string out = "file: " + std::string(fileName) + "\n";
+  out += FormatText("bytes: %zu\n", info.fileBytes);
+  out += FormatText("records: %zu\n", info.records);
+  out += FormatText("skipped records: %zu\n", info.skipped);
+  out += FormatText("trailing bytes: %zu\n", info.trailingBytes);
+  if (info.firstUtc && info.lastUtc) {
+    out += "time: " + FormatUtc(*info.firstUtc) + " to " + FormatUtc(*info.lastUtc) +
+           FormatText(" (%lld s)\n", *info.lastUtc - *info.firstUtc);
+  } else {
+    out += "time: none (no record has a valid GPS date)\n";
+  }
+  if (info.fixes > 0) {
+    out += FormatText("records with a GPS fix: %zu\n", info.fixes);
+    out += "first position: " + info.firstLatitude + ", " + info.firstLongitude + "\n";
+    out += "last position: " + info.lastLatitude + ", " + info.lastLongitude + "\n";
+  } else {
+    out += "position: none (no record has a GPS fix)\n";
+  }
+  if (info.highestAltitude) out += "highest altitude: " + info.highestAltitudeText + "\n";
+  if (info.lowestVolts) out += "voltage: " + info.lowestVoltsText + " to " + info.highestVoltsText + " V\n";
+  return out;
+}
+
+std::string RecordInfoJson(const RecordInfo& info, std::string_view fileName) {
+  auto text = [](const std::string& s, bool have) { return have ? JsonString(s) : std::string("null"); };
+  std::string out = "{\"file\":" + JsonString(fileName);
+  out += FormatText(",\"bytes\":%zu,\"records\":%zu,\"skipped\":%zu,\"trailing_bytes\":%zu", info.fileBytes,
+                    info.records, info.skipped, info.trailingBytes);
+  const bool haveTime = info.firstUtc && info.lastUtc;
+  out += ",\"first_time\":" + text(haveTime ? FormatUtc(*info.firstUtc) : "", haveTime);
+  out += ",\"last_time\":" + text(haveTime ? FormatUtc(*info.lastUtc) : "", haveTime);
+  out += ",\"seconds\":" + (haveTime ? FormatText("%lld", *info.lastUtc - *info.firstUtc) : std::string("null"));
+  out += FormatText(",\"fixes\":%zu", info.fixes);
+  const bool fix = info.fixes > 0;
+  out += ",\"first_latitude\":" + text(info.firstLatitude, fix);
+  out += ",\"first_longitude\":" + text(info.firstLongitude, fix);
+  out += ",\"last_latitude\":" + text(info.lastLatitude, fix);
+  out += ",\"last_longitude\":" + text(info.lastLongitude, fix);
+  out += ",\"highest_altitude\":" + text(info.highestAltitudeText, info.highestAltitude.has_value());
+  out += ",\"lowest_voltage\":" + text(info.lowestVoltsText, info.lowestVolts.has_value());
+  out += ",\"highest_voltage\":" + text(info.highestVoltsText, info.highestVolts.has_value());
+  return out + "}";
+}
+
+std::optional<ExportFormat> ParseExportFormat(std::string_view name) {
+  if (name == "csv") return ExportFormat::Csv;
+  if (name == "gpx") return ExportFormat::Gpx;
+  if (name == "kml") return ExportFormat::Kml;
+  return std::nullopt;
+}
+
+std::string ExportRecords(const RecordScan& scan, ExportFormat format, std::string_view trackName) {
+  switch (format) {
+    case ExportFormat::Csv: {
+      std::string out = kCsvHeader;
+      for (std::size_t i = 0; i < scan.records.size(); ++i) out += CsvRow(i + 1, scan.records[i]);
+      return out;
+    }
+    case ExportFormat::Gpx: return Gpx(scan, trackName);
+    case ExportFormat::Kml: return Kml(scan, trackName);
+  }
+  return {};
+}
+
+std::string XmlEscape(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&apos;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace apdesk
