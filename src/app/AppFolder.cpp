@@ -51,7 +51,9 @@ std::string UserConfigFolder() {
       home = (pw != nullptr) ? pw->pw_dir : nullptr;
     }
     if (home == nullptr || home[0] != '/') return {};
-    base = std::string(home) + "/.config";
+    base = home;
+    while (!base.empty() && base.back() == '/') base.pop_back();
+    base += "/.config";
   }
   while (base.size() > 1 && base.back() == '/') base.pop_back();
   std::string folder = base + "/apdesk";

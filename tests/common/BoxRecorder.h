@@ -1,7 +1,7 @@
 #pragma once
 // Answers every message box from a queue and records what was asked, so a
 // window test never blocks on a box. Default answer: Yes for Yes/No boxes,
-// Ok otherwise. The previous handler is restored when the recorder goes.
+// Ok otherwise. The real message box is back when the recorder goes.
 
 #include <deque>
 #include <vector>

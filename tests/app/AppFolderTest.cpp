@@ -1,0 +1,97 @@
+#include "app/AppFolder.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+
+#include "app/TestDir.h"
+
+namespace apdesk {
+namespace {
+
+using test::TestDir;
+
+// Sets an environment variable for one scope.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : m_name(name) {
+    if (const char* old = std::getenv(name)) m_old = old;
+    if (value) ::setenv(name, value, 1);
+    else ::unsetenv(name);
+  }
+  ~ScopedEnv() {
+    if (m_old) ::setenv(m_name, m_old->c_str(), 1);
+    else ::unsetenv(m_name);
+  }
+
+ private:
+  const char* m_name;
+  std::optional<std::string> m_old;
+};
+
+TEST(AppFolder, FolderOfTheExecutable) {
+  const struct {
+    const char* exe;
+    const char* folder;
+  } cases[] = {
+      {"/opt/apdesk/bin/apdesk", "/opt/apdesk/bin/"},
+      {"/apdesk", "/"},
+      {"apdesk", "./"},
+      {"", "./"},
+      {"build/bin/apdesk", "build/bin/"},
+      {"/odd/path/", "/odd/path/"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(AppFolderFromExecutablePath(c.exe), c.folder) << c.exe;
+}
+
+TEST(AppFolder, WritableFolderKeepsTheFileBesideTheExecutable) {
+  TestDir app;
+  ScopedEnv xdg("XDG_CONFIG_HOME", (app.Folder() + "xdg").c_str());
+  EXPECT_EQ(ResolveSettingsPath(app.Folder()), app.Folder() + "MPCFG.ini");
+  EXPECT_FALSE(std::filesystem::exists(app.Folder() + "xdg"));
+}
+
+TEST(AppFolder, UnwritableFolderUsesTheUserConfigFolder) {
+  TestDir home;
+  // A folder that does not exist cannot be written, whoever runs the test.
+  const std::string gone = home.Folder() + "not-there/";
+  {
+    ScopedEnv xdg("XDG_CONFIG_HOME", (home.Folder() + "cfg").c_str());
+    EXPECT_EQ(ResolveSettingsPath(gone), home.Folder() + "cfg/apdesk/MPCFG.ini");
+    EXPECT_TRUE(std::filesystem::is_directory(home.Folder() + "cfg/apdesk"));
+  }
+  {
+    // Unset or relative XDG_CONFIG_HOME: ~/.config.
+    ScopedEnv xdg("XDG_CONFIG_HOME", "relative/path");
+    ScopedEnv h("HOME", home.Folder().c_str());
+    EXPECT_EQ(ResolveSettingsPath(gone), home.Folder() + ".config/apdesk/MPCFG.ini");
+    EXPECT_TRUE(std::filesystem::is_directory(home.Folder() + ".config/apdesk"));
+  }
+  {
+    ScopedEnv xdg("XDG_CONFIG_HOME", nullptr);
+    ScopedEnv h("HOME", (home.Folder() + "h2").c_str());
+    EXPECT_EQ(ResolveSettingsPath(gone), home.Folder() + "h2/.config/apdesk/MPCFG.ini");
+  }
+  // A file where the folder should be is not a writable folder either.
+  home.Write("plainfile", "x");
+  ScopedEnv xdg("XDG_CONFIG_HOME", (home.Folder() + "cfg3").c_str());
+  EXPECT_EQ(ResolveSettingsPath(home.File("plainfile") + "/"), home.Folder() + "cfg3/apdesk/MPCFG.ini");
+}
+
+TEST(AppFolder, ReadOnlyFolderForOrdinaryUsers) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+  TestDir home;
+  const std::string ro = home.Folder() + "ro/";
+  std::filesystem::create_directory(ro);
+  ::chmod(ro.c_str(), 0555);
+  ScopedEnv xdg("XDG_CONFIG_HOME", (home.Folder() + "cfg").c_str());
+  EXPECT_EQ(ResolveSettingsPath(ro), home.Folder() + "cfg/apdesk/MPCFG.ini");
+  ::chmod(ro.c_str(), 0755);
+}
+
+}  // namespace
+}  // namespace apdesk
