@@ -14,10 +14,12 @@ QString ApplicationTitleFromPath(const std::string& executablePath) {
   return QString::fromLocal8Bit(name.data(), static_cast<qsizetype>(name.size()));
 }
 
-CConfigApp::CConfigApp(const std::string& executablePath)
+CConfigApp::CConfigApp(const std::string& executablePath, std::unique_ptr<apdesk::IHidBackend> hidBackend)
     : m_appFolder(apdesk::AppFolderFromExecutablePath(executablePath)),
       m_title(ApplicationTitleFromPath(executablePath)),
-      m_settings(apdesk::ResolveSettingsPath(m_appFolder)) {
+      m_settings(apdesk::ResolveSettingsPath(m_appFolder)),
+      m_commandLink(m_hidLink, &m_settings),
+      m_hidLink(std::move(hidBackend)) {
   g_app = this;
 }
 

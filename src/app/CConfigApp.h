@@ -5,18 +5,25 @@
 #include <QString>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/SettingsStore.h"
+#include "link/CommandLink.h"
+#include "link/HidBackend.h"
+#include "link/HidLink.h"
 
 class CConfigApp {
  public:
   // executablePath is the program's own full path (argv[0] resolved, or
   // QCoreApplication::applicationFilePath()).
-  explicit CConfigApp(const std::string& executablePath);
+  // hidBackend plays the USB device (hidapi, the simulated controller, a
+  // socket peer); null leaves the HID link without one until SetBackend.
+  explicit CConfigApp(const std::string& executablePath,
+                      std::unique_ptr<apdesk::IHidBackend> hidBackend = nullptr);
   ~CConfigApp();
 
   CConfigApp(const CConfigApp&) = delete;
@@ -54,15 +61,16 @@ class CConfigApp {
 
   apdesk::SettingsStore& Settings() { return m_settings; }
 
-  // The transports go here, constructed with the application object and
-  // destroyed with it, the HID link first (declared last):
-  //   CCommandLink m_commandLink;   (holds the serial port)
-  //   CHidLink m_hidLink;
-
  private:
   std::string m_appFolder;
   QString m_title;
   apdesk::SettingsStore m_settings;
+
+ public:
+  // The transports, constructed with the application object after the
+  // settings they read, destroyed with it, the HID link first.
+  CCommandLink m_commandLink;  // holds the serial port m_uart
+  CHidLink m_hidLink;
 };
 
 // The executable's file name without its extension ("apdesk" for

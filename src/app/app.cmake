@@ -6,5 +6,5 @@ if(APDESK_WITH_QT)
     ${CMAKE_CURRENT_LIST_DIR}/MessageBoxes.h
     ${CMAKE_CURRENT_LIST_DIR}/MessageBoxes.cpp)
   target_include_directories(apdesk_app PUBLIC ${PROJECT_SOURCE_DIR}/src)
-  target_link_libraries(apdesk_app PUBLIC apdesk_settings Qt6::Widgets)
+  target_link_libraries(apdesk_app PUBLIC apdesk_settings apdesk_link Qt6::Widgets)
 endif()
