@@ -1,0 +1,82 @@
+#pragma once
+// What the link's Qt tests share: one QCoreApplication for the whole test
+// program, an owner that records the four messages, and event pumping.
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QObject>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+#include "link/LinkEvents.h"
+
+namespace linktest {
+
+class QtAppEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    static int argc = 1;
+    static char name[] = "linktest";
+    static char* argv[] = {name, nullptr};
+    m_app = new QCoreApplication(argc, argv);
+  }
+  void TearDown() override {
+    delete m_app;
+    m_app = nullptr;
+  }
+
+ private:
+  QCoreApplication* m_app = nullptr;
+};
+
+inline ::testing::Environment* const kQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtAppEnvironment);
+
+// Pumps events until cond holds or timeoutMs passes; tells whether it held.
+inline bool PumpUntil(const std::function<bool()>& cond, int timeoutMs = 5000) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!cond()) {
+    if (timer.elapsed() > timeoutMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+  return true;
+}
+
+inline void PumpFor(int ms) {
+  QElapsedTimer timer;
+  timer.start();
+  while (timer.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+// Records every message it gets and runs the test's handler for it.
+class RecordingOwner : public QObject {
+ public:
+  void OnUartReceived() { Got(0x500, onUartReceived); }
+  void OnUartSent() { Got(0x501, onUartSent); }
+  void OnHidReceived() { Got(0x600, onHidReceived); }
+  void OnHidSent() { Got(0x601, onHidSent); }
+
+  int Count(int type) const {
+    int n = 0;
+    for (int t : messages) n += (t == type);
+    return n;
+  }
+
+  std::vector<int> messages;
+  std::function<void()> onUartReceived, onUartSent, onHidReceived, onHidSent;
+
+ protected:
+  bool event(QEvent* e) override { return apdesk::DispatchLinkEvent(*this, e) || QObject::event(e); }
+
+ private:
+  void Got(int type, const std::function<void()>& handler) {
+    messages.push_back(type);
+    if (handler) handler();
+  }
+};
+
+}  // namespace linktest
