@@ -28,7 +28,7 @@ std::uint8_t StickValue(double seconds, double period, double phase) {
 }  // namespace
 
 StatusModel::StatusModel(const SimOptions& options)
-    : m_options(options), m_latitude(options.startLatitude), m_longitude(options.startLongitude) {
+    : m_options(options) {
   Rng rng(options.seed ^ 0x5EEDu);
   for (double& p : m_phases) p = rng.Uniform() * kTwoPi;
 }
@@ -71,16 +71,16 @@ StatusFields StatusModel::Next(std::int64_t elapsedMs, Rng& rng) {
   const double s = static_cast<double>(elapsedMs) / 1000.0;
   StatusFields f;
 
-  // GPS: a random walk of about 0.2 m a step, pulled back toward the start.
-  const double dLat = (rng.Uniform() - 0.5) * 4e-6 - (m_latitude - m_options.startLatitude) * 0.01;
-  const double dLon = (rng.Uniform() - 0.5) * 4e-6 - (m_longitude - m_options.startLongitude) * 0.01;
-  m_latitude += dLat;
-  m_longitude += dLon;
-  f.latitude = static_cast<float>(m_latitude);
-  f.longitude = static_cast<float>(m_longitude);
-  const double rate = m_options.rateHz > 0 ? m_options.rateHz : 10.0;
-  f.velocityY = static_cast<std::uint16_t>(std::min(65535.0, std::fabs(dLat) * 111.32e5 * rate));
-  f.velocityX = static_cast<std::uint16_t>(std::min(65535.0, std::fabs(dLon) * 102.8e5 * rate));
+  // GPS: a slow wander of a few metres around the start, plus jitter.
+  const double wanderLat = 3e-5 * std::sin(kTwoPi * s / 70.0 + m_phases[0]);
+  const double wanderLon = 3e-5 * std::sin(kTwoPi * s / 90.0 + m_phases[1]);
+  f.latitude = static_cast<float>(m_options.startLatitude + wanderLat + (rng.Uniform() - 0.5) * 4e-6);
+  f.longitude = static_cast<float>(m_options.startLongitude + wanderLon + (rng.Uniform() - 0.5) * 4e-6);
+  // Velocities from the wander's rate of change, cm/s.
+  const double vLat = 3e-5 * kTwoPi / 70.0 * std::cos(kTwoPi * s / 70.0 + m_phases[0]) * 111.32e5;
+  const double vLon = 3e-5 * kTwoPi / 90.0 * std::cos(kTwoPi * s / 90.0 + m_phases[1]) * 102.8e5;
+  f.velocityY = static_cast<std::uint16_t>(std::lround(std::fabs(vLat)));
+  f.velocityX = static_cast<std::uint16_t>(std::lround(std::fabs(vLon)));
   if (rng.Chance(0.02)) m_satellites = std::clamp(m_satellites + rng.Range(-1, 1), 6, 16);
   if (rng.Chance(0.05)) m_pdop = std::clamp(m_pdop + rng.Range(-1, 1), 8, 25);
   f.satellites = static_cast<std::uint8_t>(m_satellites);

@@ -1,8 +1,8 @@
 #pragma once
 // The flight software's telemetry: plausible values that move with time.
 // Sticks, heading, altitude and attitude are functions of the clock; the GPS
-// position, satellites and PDOP drift by a seeded random walk, one step per
-// sentence.
+// position jitters, and satellites and PDOP drift, by a seeded random walk,
+// one step per sentence.
 
 #include <array>
 #include <cstdint>
@@ -56,7 +56,6 @@ class StatusModel {
   SimOptions m_options;
   std::array<double, 4> m_phases{};
   std::array<std::uint8_t, 3> m_centres{128, 128, 128};
-  double m_latitude, m_longitude;
   int m_satellites = 11;
   int m_pdop = 12;
   std::uint32_t m_sequence = 0;

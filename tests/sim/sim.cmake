@@ -1,0 +1,1 @@
+apdesk_test(sim_controller_test SOURCES SimControllerTest.cpp LIBS apdesk_sim)
