@@ -5,3 +5,13 @@ add_library(apdesk_compass STATIC
   ${CMAKE_CURRENT_LIST_DIR}/GpsRecordText.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CompassDialGeometry.cpp)
 target_include_directories(apdesk_compass PUBLIC ${PROJECT_SOURCE_DIR}/src)
+
+if(APDESK_WITH_QT)
+  # The check window and its dial.
+  add_library(apdesk_gpscheck STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/CCompassDial.h
+    ${CMAKE_CURRENT_LIST_DIR}/CCompassDial.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/CGpsCheckDlg.h
+    ${CMAKE_CURRENT_LIST_DIR}/CGpsCheckDlg.cpp)
+  target_link_libraries(apdesk_gpscheck PUBLIC apdesk_compass apdesk_dialogs apdesk_frames Qt6::Widgets)
+endif()

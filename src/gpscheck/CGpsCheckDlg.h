@@ -1,0 +1,71 @@
+#pragma once
+// The GPS and compass check: the GPS fields of each telemetry sentence, the
+// heading on a dial, and a verdict on the compass while the operator turns
+// the aircraft clockwise. Runs modally from the main window.
+
+#include <QDialog>
+#include <cstdint>
+#include <functional>
+
+#include "console/DialogBuilder.h"
+#include "gpscheck/CompassJudgement.h"
+#include "link/CommandFrame.h"
+
+class CCompassDial;
+class QKeyEvent;
+
+class CGpsCheckDlg : public QDialog {
+  Q_OBJECT
+
+ public:
+  // How a frame reaches the controller; the owner passes the command link's
+  // SendFrame.
+  using FrameSender = std::function<void(const apdesk::CommandFrame&)>;
+
+  static constexpr int kTemplateId = 135;
+  static constexpr int kResultLabel = 1028;
+  static constexpr int kDial = 1026;
+
+  explicit CGpsCheckDlg(QWidget* parent = nullptr);
+
+  void SetFrameSender(FrameSender sender) { m_send = std::move(sender); }
+
+  // Builds template 135 on first use. False (with Error()) when the template
+  // is missing or malformed.
+  bool Create();
+  const std::string& Error() const { return m_builder.Error(); }
+
+  // Opens the window modally, as a new window: empty fields, and the
+  // judgement carried over. Returns the dialog's result; -1 when it could
+  // not be built. The check-active flag is 0 again when this returns.
+  int RunModal();
+
+  // One valid 99-byte "$STP" sentence.
+  void ShowGpsRecord(const std::uint8_t* sentence);
+
+  void OnCompassCheckOn();
+  void OnCompassCheckOff();
+
+  // Closing, however it happens, ends the check.
+  void done(int result) override;
+
+  std::int32_t CheckResult() const { return m_judgement.Result(); }
+  const apdesk::CompassJudgement& Judgement() const { return m_judgement; }
+  QWidget* Control(int id) const { return m_builder.Control(id); }
+  CCompassDial* Dial() const { return m_dial; }
+
+  // 1 while the window is open and wants sentences.
+  std::int32_t m_checkActive = 0;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void ApplyResultColour();
+
+  apdesk::DialogBuilder m_builder;
+  bool m_built = false;
+  apdesk::CompassJudgement m_judgement;
+  CCompassDial* m_dial = nullptr;
+  FrameSender m_send;
+};

@@ -1,0 +1,152 @@
+#include "calibration/CAdjustTransmitterDlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <vector>
+
+#include "calibration/WindowTestSupport.h"
+
+namespace apdesk {
+namespace {
+
+const char kDefaultIni[] =
+    "[public]\n"
+    "LID_TRANSMITTER_CAPTION=Adjust Transmitter\n"
+    "LID_HINT_Transmitter4=Move every stick to both ends twice, then leave them centred.\n"
+    "[flyhint]\n"
+    "1000=OK\n"
+    "1019=Cancel\n";
+
+const char kChineseIni[] =
+    "[public]\n"
+    "LID_TRANSMITTER_CAPTION=遥控器校准\n"
+    "LID_HINT_Transmitter4=请把每个摇杆推到两端各两次，然后回中。\n"
+    "[flyhint]\n"
+    "1000=确定\n"
+    "1019=取消\n";
+
+class CalibrationWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    lang.Write("Default.ini", kDefaultIni);
+    lang.Write("Chinese.ini", kChineseIni);
+  }
+  void Make(bool chinese) {
+    dlg.m_language = CLanguageManager(lang.Folder(), chinese);
+    dlg.SetCommandSender([this](std::uint8_t code) { sent.push_back(code); });
+    ASSERT_TRUE(dlg.Create(nullptr)) << dlg.Error();
+  }
+  QString Hint() const { return static_cast<QPlainTextEdit*>(dlg.Control(1018))->toPlainText(); }
+  QPushButton* Button(int id) const { return qobject_cast<QPushButton*>(dlg.Control(id)); }
+
+  QApplication* app = testing::App();  // before any widget
+  testing::LanguageFolder lang;
+  CAdjustTransmitterDlg dlg;
+  std::vector<std::uint8_t> sent;
+};
+
+TEST_F(CalibrationWindow, CreatedHiddenWithItsTexts) {
+  Make(false);
+  EXPECT_FALSE(dlg.isVisible());
+  EXPECT_EQ(dlg.windowTitle(), "Adjust Transmitter");
+  ASSERT_NE(Button(1000), nullptr);
+  ASSERT_NE(Button(1019), nullptr);
+  EXPECT_EQ(Button(1000)->text(), "OK");
+  dlg.ShowWithText("Adjust Transmitter?\r\n\r\nSecond hint\r\n");
+  EXPECT_TRUE(dlg.isVisible());
+  EXPECT_EQ(Hint(), "Adjust Transmitter?\n\nSecond hint\n");
+  EXPECT_TRUE(sent.empty());
+  dlg.ShowWithText("again");  // shown already: the text is replaced, the window stays
+  EXPECT_TRUE(dlg.isVisible());
+  EXPECT_EQ(Hint(), "again");
+}
+
+TEST_F(CalibrationWindow, OkSendsOneCalibrationCommandAndHidesFiveSecondsLater) {
+  Make(false);
+  dlg.ShowWithText("intro");
+  QTest::mouseClick(Button(1000), Qt::LeftButton);
+  EXPECT_EQ(sent, std::vector<std::uint8_t>{117});
+  EXPECT_EQ(Hint(), "Move every stick to both ends twice, then leave them centred.");
+  testing::KeepScreenshot(&dlg, "calibration-en");
+  QTest::qWait(4700);
+  EXPECT_TRUE(dlg.isVisible());
+  QTRY_VERIFY_WITH_TIMEOUT(!dlg.isVisible(), 1500);
+  EXPECT_FALSE(dlg.IsHideTimerRunning());  // it stopped itself
+  EXPECT_EQ(sent.size(), 1u);
+}
+
+TEST_F(CalibrationWindow, CancelHidesAtOnceAndTheTimerChangesNothingLater) {
+  Make(false);
+  dlg.ShowWithText("intro");
+  Button(1000)->click();
+  Button(1019)->click();
+  EXPECT_FALSE(dlg.isVisible());
+  EXPECT_TRUE(dlg.IsHideTimerRunning());  // Cancel leaves it running
+  dlg.OnTimer(2);                         // not ours
+  EXPECT_TRUE(dlg.IsHideTimerRunning());
+  dlg.OnTimer(CAdjustTransmitterDlg::kHideTimerId);
+  EXPECT_FALSE(dlg.IsHideTimerRunning());
+  EXPECT_FALSE(dlg.isVisible());
+  EXPECT_EQ(sent, std::vector<std::uint8_t>{117});
+
+  // Shown again within the five seconds: the running timer still hides it.
+  Button(1000)->click();
+  dlg.ShowWithText("intro");
+  dlg.OnTimer(CAdjustTransmitterDlg::kHideTimerId);
+  EXPECT_FALSE(dlg.isVisible());
+
+  // A second OK sends again and starts the five seconds over.
+  dlg.ShowWithText("intro");
+  Button(1000)->click();
+  Button(1000)->click();
+  EXPECT_EQ(sent, (std::vector<std::uint8_t>{117, 117, 117}));
+  EXPECT_TRUE(dlg.IsHideTimerRunning());
+}
+
+TEST_F(CalibrationWindow, EnterAndEscapeDoNothing) {
+  Make(false);
+  dlg.ShowWithText("intro");
+  Button(1000)->setFocus();
+  for (QWidget* target : {static_cast<QWidget*>(Button(1000)), static_cast<QWidget*>(Button(1019)),
+                          dlg.Control(1018), static_cast<QWidget*>(&dlg)}) {
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+      QTest::keyClick(target, key);
+      EXPECT_TRUE(dlg.isVisible()) << key;
+    }
+  }
+  EXPECT_TRUE(sent.empty());
+  EXPECT_EQ(Hint(), "intro");
+  // Other keys still reach the controls: space presses the focused button.
+  QTest::keyClick(Button(1000), Qt::Key_Space);
+  EXPECT_EQ(sent, std::vector<std::uint8_t>{117});
+}
+
+TEST_F(CalibrationWindow, ChineseTextsAndMissingKeys) {
+  Make(true);
+  EXPECT_EQ(dlg.windowTitle(), QString::fromUtf8("遥控器校准"));
+  EXPECT_EQ(Button(1019)->text(), QString::fromUtf8("取消"));
+  dlg.ShowWithText(QString::fromUtf8("请调整遥控器。\r\n\r\n确认后按确定。\r\n"));
+  testing::KeepScreenshot(&dlg, "calibration-zh-intro");
+  Button(1000)->click();
+  EXPECT_EQ(Hint(), QString::fromUtf8("请把每个摇杆推到两端各两次，然后回中。"));
+  testing::KeepScreenshot(&dlg, "calibration-zh");
+  dlg.hide();
+
+  // No language file at all: template texts, empty caption and hint.
+  CAdjustTransmitterDlg bare;
+  testing::LanguageFolder empty;
+  bare.m_language = CLanguageManager(empty.Folder(), false);
+  ASSERT_TRUE(bare.Create(nullptr));
+  EXPECT_EQ(bare.windowTitle(), "");
+  EXPECT_EQ(qobject_cast<QPushButton*>(bare.Control(1000))->text(), "OK");
+  bare.ShowWithText("x");
+  bare.OnConfirm();  // no sender set: nothing to send to, and no crash
+  EXPECT_EQ(static_cast<QPlainTextEdit*>(bare.Control(1018))->toPlainText(), "");
+}
+
+}  // namespace
+}  // namespace apdesk
