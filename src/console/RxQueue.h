@@ -5,6 +5,10 @@
 // storage now and then (when the dead part is at least as large as the live
 // part), so every byte is moved a bounded number of times and nothing is
 // allocated per byte.
+//
+// Under AddressSanitizer the storage outside the live bytes is poisoned, so
+// a read past the end of the queue (or well before its head) is reported
+// even though the vector owns that memory.
 
 #include <cstddef>
 #include <cstdint>
@@ -15,6 +19,11 @@ namespace apdesk {
 class RxQueue {
  public:
   RxQueue() = default;
+  RxQueue(const RxQueue& other);
+  RxQueue& operator=(const RxQueue& other);
+  RxQueue(RxQueue&& other) noexcept;
+  RxQueue& operator=(RxQueue&& other) noexcept;
+  ~RxQueue();
 
   // Appends `length` bytes at the back (nothing happens for length 0).
   void Append(const std::uint8_t* bytes, std::size_t length);
@@ -44,6 +53,8 @@ class RxQueue {
 
  private:
   void Compact();
+  void Unpoison();
+  void PoisonOutsideLiveBytes();
 
   std::vector<std::uint8_t> m_bytes;
   std::size_t m_head = 0;  // index of the oldest live byte in m_bytes
