@@ -5,10 +5,12 @@
 #include <array>
 #include <cstdint>
 
+#include "console/StatusSentence.h"
+
 namespace apdesk {
 
-// Channel order of the gauge's fields: rudder, elevator, throttle, aileron.
-enum StickChannel : int { kRudder = 0, kElevator = 1, kThrottle = 2, kAileron = 3 };
+// Channel order of the gauge's fields: rudder, elevator, throttle, aileron,
+// the telemetry's own order (StickIndex: kRudder ... kAileron).
 inline constexpr int kStickChannelCount = 4;
 
 struct GaugeLine {
