@@ -3,6 +3,7 @@
 # Qt-free: the template reader (tests and tools read templates without Qt).
 add_library(apdesk_dialog_template STATIC DialogTemplate.cpp)
 target_include_directories(apdesk_dialog_template PUBLIC ${PROJECT_SOURCE_DIR}/src)
+set_target_properties(apdesk_dialog_template PROPERTIES AUTOMOC OFF)
 
 if(APDESK_WITH_QT)
   add_library(apdesk_dialogs STATIC DialogBuilder.cpp DialogBuilder.h)
@@ -13,4 +14,11 @@ if(APDESK_WITH_QT)
     PREFIX /templates
     BASE ${PROJECT_SOURCE_DIR}/resources/templates
     FILES ${apdesk_template_files})
+
+  # The main window with its connection controls, parameter fields and telemetry.
+  add_library(apdesk_console STATIC
+    CSetApDlg.h CSetApDlg.cpp ConnectionControls.cpp ParameterControls.cpp TelemetryDisplay.cpp)
+  target_link_libraries(apdesk_console PUBLIC apdesk_dialogs apdesk_protocol apdesk_app apdesk_link
+    apdesk_localisation apdesk_recorder apdesk_pictures apdesk_calibration apdesk_gpscheck
+    Qt6::Widgets Qt6::SerialPort)
 endif()

@@ -1,0 +1,40 @@
+// What plays the USB device, and how the program connects at start, from its
+// command-line options. Plain C++: the options are checked without Qt.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "link/HidBackend.h"
+
+namespace apdesk {
+
+namespace sim {
+class SimHandle;
+struct SimOptions;
+}  // namespace sim
+
+struct StartupChoice {
+  enum class Connect { None, Usb, Serial };
+  Connect connect = Connect::None;
+  // The USB back end: "usb" (hidapi), "sim" (the simulated controller in this
+  // process) or "hidsock:PATH" (a peer on a Unix socket).
+  std::string hidBackend = "usb";
+  std::string serialPort;  // for Connect::Serial: a name (ttyUSB0) or a path
+};
+
+// Applies --simulate and --connect VALUE (empty when not given), where VALUE
+// is usb, sim, hidsock:PATH or serial:PORT. --simulate makes the simulated
+// controller the USB device and connects to it unless --connect says
+// otherwise. False with a message for anything else.
+bool ParseStartupChoice(bool simulate, std::string_view connect, StartupChoice* out, std::string* error);
+
+// The back end named by `choice` ("usb", "sim", "hidsock:PATH"). Null with a
+// message when it cannot be made (hidapi fails to start, unknown name). For
+// "sim", `simHandle` receives the controller when given.
+std::unique_ptr<IHidBackend> MakeHidBackend(std::string_view choice, const sim::SimOptions& simOptions,
+                                            std::string* error,
+                                            std::shared_ptr<sim::SimHandle>* simHandle = nullptr);
+
+}  // namespace apdesk

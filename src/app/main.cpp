@@ -1,0 +1,141 @@
+// apdesk: configures and monitors the flight controller over USB HID or a
+// serial port. One modal main window is the program's only event loop.
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/CConfigApp.h"
+#include "app/HidBackendChoice.h"
+#include "app/MessageBoxes.h"
+#include "console/CSetApDlg.h"
+#include "sim/SimOptions.h"
+
+namespace {
+
+// With APDESK_UI_WATCH set, reports on stderr how long the window took to
+// appear and, each second, the longest time the user-interface thread did
+// not come back to its event loop. A timer that should fire every 10 ms
+// measures it: any extra delay is time the thread was busy.
+class UiWatch : public QObject {
+ public:
+  UiWatch(QWidget* window, const QElapsedTimer& sinceStart) : m_window(window), m_sinceStart(sinceStart) {
+    window->installEventFilter(this);
+    m_tick.setTimerType(Qt::PreciseTimer);
+    m_tick.setInterval(kTickMs);
+    QObject::connect(&m_tick, &QTimer::timeout, this, [this] { Tick(); });
+    m_tick.start();
+    m_clock.start();
+    m_last = 0;
+    m_reportAt = 1000;
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (!m_shown && watched == m_window && event->type() == QEvent::Paint) {
+      m_shown = true;
+      std::fprintf(stderr, "apdesk-watch: window-shown-ms=%lld\n", static_cast<long long>(m_sinceStart.elapsed()));
+    }
+    return false;
+  }
+
+ private:
+  static constexpr int kTickMs = 10;
+
+  void Tick() {
+    const qint64 now = m_clock.elapsed();
+    const qint64 stall = now - m_last - kTickMs;
+    if (stall > m_maxStall) m_maxStall = stall;
+    m_last = now;
+    if (now >= m_reportAt) {
+      std::fprintf(stderr, "apdesk-watch: t-ms=%lld max-stall-ms=%lld\n", static_cast<long long>(now),
+                   static_cast<long long>(m_maxStall < 0 ? 0 : m_maxStall));
+      m_maxStall = 0;
+      m_reportAt = now + 1000;
+    }
+  }
+
+  QWidget* m_window;
+  const QElapsedTimer& m_sinceStart;
+  QTimer m_tick;
+  QElapsedTimer m_clock;
+  qint64 m_last = 0;
+  qint64 m_maxStall = 0;
+  qint64 m_reportAt = 0;
+  bool m_shown = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QElapsedTimer sinceStart;
+  sinceStart.start();
+  QApplication app(argc, argv);
+
+  QCommandLineParser options;
+  options.setApplicationDescription(
+      "Configures and monitors the flight controller (USB HID 0483:5750 or a serial port).");
+  options.addHelpOption();
+  QCommandLineOption simulate("simulate", "Play the controller in this process as the USB device and connect to it.");
+  QCommandLineOption connect("connect",
+                             "Connect at start as the Open USB or Open COM button would: usb, sim, "
+                             "hidsock:PATH (a device served on a Unix socket) or serial:PORT "
+                             "(ttyUSB0, /dev/pts/3; stored as COMPORT).",
+                             "how");
+  QCommandLineOption simRate("sim-rate", "Telemetry sentences per second of the simulated controller (default 10).",
+                             "hz", "10");
+  options.addOption(simulate);
+  options.addOption(connect);
+  options.addOption(simRate);
+  options.process(app);  // --help and unknown options end here
+
+  apdesk::StartupChoice choice;
+  std::string error;
+  if (!apdesk::ParseStartupChoice(options.isSet(simulate), options.value(connect).toStdString(), &choice, &error)) {
+    std::fprintf(stderr, "apdesk: %s\n", error.c_str());
+    return 2;
+  }
+  apdesk::sim::SimOptions simOptions;
+  bool rateOk = false;
+  simOptions.rateHz = options.value(simRate).toDouble(&rateOk);
+  if (!rateOk || simOptions.rateHz <= 0 || simOptions.rateHz > 1000) {
+    std::fprintf(stderr, "apdesk: --sim-rate takes a number of sentences per second from 0 to 1000\n");
+    return 2;
+  }
+
+  std::unique_ptr<apdesk::IHidBackend> backend = apdesk::MakeHidBackend(choice.hidBackend, simOptions, &error);
+  if (!backend) {
+    if (choice.hidBackend != "usb") {
+      std::fprintf(stderr, "apdesk: %s\n", error.c_str());
+      return 2;
+    }
+    // Without hidapi the serial port still works; Open USB reports the failure.
+    std::fprintf(stderr, "apdesk: %s; USB devices cannot be opened\n", error.c_str());
+  }
+
+  CConfigApp config(QCoreApplication::applicationFilePath().toStdString(), std::move(backend));
+  config.m_commandLink.m_uart.SetFailureHandler([](const std::string& text) {
+    apdesk::MessageBoxes::Show(nullptr, QString::fromStdString(text), apdesk::BoxIcon::Error);
+    QCoreApplication::exit(0);
+  });
+  config.m_hidLink.SetNotifier([](const std::string& text) {
+    apdesk::MessageBoxes::Show(nullptr, QString::fromStdString(text));
+  });
+
+  CSetApDlg window(config);
+  std::unique_ptr<UiWatch> watch;
+  if (std::getenv("APDESK_UI_WATCH")) watch = std::make_unique<UiWatch>(&window, sinceStart);
+
+  // Once the window is up, connect through the same commands a click runs.
+  QTimer::singleShot(0, &window, [&window, &choice] {
+    if (choice.connect == apdesk::StartupChoice::Connect::Usb) {
+      window.OnOpenUsb();
+    } else if (choice.connect == apdesk::StartupChoice::Connect::Serial) {
+      window.OpenComPort(QString::fromStdString(choice.serialPort));
+    }
+  });
+  window.exec();
+  return 0;
+}

@@ -1,0 +1,267 @@
+#include "console/CSetApDlg.h"
+
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QThread>
+
+#include "app/CConfigApp.h"
+#include "app/MessageBoxes.h"
+#include "console/Pictures.h"
+#include "link/LinkEvents.h"
+
+using apdesk::BoxIcon;
+using apdesk::MessageBoxes;
+
+namespace {
+
+// The framework's prompt when a bound integer field holds something else.
+const char* const kEnterIntegerText = "请键入一个整数。";
+constexpr int kInstallErrorCommand = 254;
+
+}  // namespace
+
+CSetApDlg::CSetApDlg(CConfigApp& app, QWidget* parent) : QDialog(parent), m_app(app) {
+  // Both transports report to this window from now on; their threads only post.
+  m_app.m_commandLink.m_uart.Init(this);
+  m_app.m_hidLink.StartReader(this);
+  OnInitDialog();
+}
+
+CSetApDlg::~CSetApDlg() {
+  // The worker ends after its last pass; wait for it in 50 ms steps.
+  if (m_recorderStarted) {
+    while (m_recorder.m_threadFinished.load() == 0) {
+      m_recorder.StopThread();
+      QThread::msleep(50);
+    }
+  }
+}
+
+void CSetApDlg::OnInitDialog() {
+  if (!m_builder.Build(this, kTemplateId)) {
+    // Only a broken build lacks its own template; say so instead of showing an empty window.
+    MessageBoxes::Show(nullptr, QString::fromStdString(m_builder.Error()), BoxIcon::Error);
+  }
+  SetEditText(1150, std::to_string(m_altitudeLimit));
+  SetEditText(1151, std::to_string(m_distanceLimit));
+
+  m_builder.Adopt(1205, &m_stickPanel);
+
+  m_recorderStarted = m_recorder.StartThread();
+
+  if (!m_adjustDlg.Create(this)) {
+    MessageBoxes::Show(this, QString::fromStdString(m_adjustDlg.Error()), BoxIcon::Error);
+  }
+  m_adjustDlg.SetCommandSender([this](std::uint8_t code) { m_app.m_commandLink.SendCommand(code); });
+  m_gpsCheckDlg.SetFrameSender([this](const apdesk::CommandFrame& frame) { m_app.m_commandLink.SendFrame(frame); });
+
+  ApplyLanguage();
+  for (int id : {1155, 1021, 1218, 1159, 1160, 1139, 1016, 1163}) {
+    if (QComboBox* c = Combo(id)) c->setCurrentIndex(c->count() > 0 ? 0 : -1);
+  }
+
+  const int mode = m_app.GetSettingInt("HANDMODE", "HandValue", 0);
+  if (QComboBox* c = Combo(1218)) c->setCurrentIndex(mode >= 0 && mode < c->count() ? mode : -1);
+  m_stickPanel.m_stickMode = mode;
+
+  FillPortList();
+  ConnectControls();
+  UpdateAircraftPicture();
+}
+
+QString CSetApDlg::Text(const char* key) const { return m_language.PublicTextForDisplay(key); }
+
+void CSetApDlg::ApplyLanguage() {
+  m_language.LoadPublicTexts();
+  m_language.LoadWindowTexts("parameter");
+  m_language.ApplyToWindow(this);
+  if (m_language.m_fileChosen != 1) return;
+
+  setWindowTitle(Text("LID_MAIN_CAPTION"));
+  auto fill = [this](int id, const QStringList& items) {
+    if (QComboBox* c = Combo(id)) {
+      c->clear();
+      c->addItems(items);
+    }
+  };
+  QStringList status;
+  for (const char* key : {"LID_PUB_Manual", "LID_PUB_AutoHovering", "LID_PUB_AutoNavigation",
+                          "LID_PUB_Circleposition", "LID_PUB_Realtimewaypoint", "LID_PUB_Autowaypointcircling",
+                          "LID_PUB_Semautomatic", "LID_PUB_SettingsState", "LID_PUB_ZeroGyro",
+                          "LID_PUB_ALTError", "LID_PUB_AirspeedError", "LID_PUB_BackLanding",
+                          "LID_PUB_ManualSetAltitude"}) {
+    status << Text(key);
+  }
+  status << QString();
+  fill(1021, status);
+  fill(1218, {Text("LID_PUB_JapanHand"), Text("LID_PUB_AmericanHand"), Text("LID_PUB_ChinaHand"),
+              Text("LID_PUB_EuropeHand")});
+  m_stickPanel.m_axisNames = {Text("LID_PUB_Rudder"), Text("LID_PUB_Elevator"), Text("LID_PUB_Throttle"),
+                              Text("LID_PUB_Aileron")};
+  fill(1159, {Text("LID_PUB_PLANETYPE4A10"), Text("LID_PUB_PLANETYPE4AX"), Text("LID_PUB_PLANETYPE6A10"),
+              Text("LID_PUB_PLANETYPE6AX")});
+  fill(1163, {Text("LID_PUB_FS0"), Text("LID_PUB_FS1"), Text("LID_PUB_FS2")});
+  const QString ms = Text("LID_PUB_MS");
+  fill(1160, {"2" + ms, "4" + ms, "5" + ms});
+  fill(1139, {"3.6" + ms, "4.8" + ms, "6.0" + ms, "8.0" + ms, "10.2" + ms, Text("LID_PUB_DEFINE")});
+  const QString v = Text("LID_PUB_V");
+  fill(1016, {"3.55" + v, "3.60" + v, "3.65" + v, "3.70" + v});
+  fill(1155, {"50Hz", "250Hz", "333Hz", "400Hz"});
+}
+
+void CSetApDlg::ConnectControls() {
+  auto click = [this](int id, void (CSetApDlg::*handler)()) {
+    if (auto* b = ControlAs<QPushButton>(id)) connect(b, &QPushButton::clicked, this, handler);
+  };
+  click(1003, &CSetApDlg::OnOpenCom);
+  click(1019, &CSetApDlg::OnOpenUsb);
+  click(1027, &CSetApDlg::OnGetParams);
+  click(1028, &CSetApDlg::OnSendParams);
+  click(1029, &CSetApDlg::OnDefaultParams);
+  click(1000, &CSetApDlg::OnAdjustTransmitter);
+  click(1049, &CSetApDlg::OnNextAircraft);
+  click(1050, &CSetApDlg::OnPrevAircraft);
+  click(1088, &CSetApDlg::OnGpsCheck);
+  click(1002, &CSetApDlg::OnCaptureInstallError);
+  // 2020 has no action.
+  // "activated" is the operator's choice only: selections made by the program
+  // raise no notification.
+  auto chosen = [this](int id, void (CSetApDlg::*handler)()) {
+    if (QComboBox* c = Combo(id)) connect(c, &QComboBox::activated, this, handler);
+  };
+  chosen(1159, &CSetApDlg::UpdateAircraftPicture);
+  chosen(1218, &CSetApDlg::OnHandModeChanged);
+  chosen(1139, &CSetApDlg::OnMaxSpeedChanged);
+}
+
+QComboBox* CSetApDlg::Combo(int id) const { return ControlAs<QComboBox>(id); }
+QLineEdit* CSetApDlg::Edit(int id) const { return ControlAs<QLineEdit>(id); }
+
+void CSetApDlg::SetEditText(int id, const std::string& utf8) {
+  if (QLineEdit* e = Edit(id)) {
+    const QString text = QString::fromStdString(utf8);
+    // Unchanged text costs nothing at 50 sentences a second.
+    if (e->text() != text) e->setText(text);
+  }
+}
+
+bool CSetApDlg::event(QEvent* event) {
+  return apdesk::DispatchLinkEvent(*this, event) || QDialog::event(event);
+}
+
+void CSetApDlg::paintEvent(QPaintEvent* event) {
+  QDialog::paintEvent(event);
+  UpdateAircraftPicture();
+}
+
+void CSetApDlg::UpdateAircraftPicture() {
+  const QComboBox* types = Combo(1159);
+  const int s = types ? types->currentIndex() : -1;
+  const int bitmap = s >= 0 && s <= 8 ? apdesk::kFirstAircraftBitmap + s : apdesk::kGenericAircraftBitmap;
+  // Called on every paint: setting the same image again would only ask for
+  // another paint.
+  if (bitmap == m_shownBitmap) return;
+  auto* picture = ControlAs<QLabel>(1250);
+  if (!picture) return;
+  auto it = m_pictures.find(bitmap);
+  if (it == m_pictures.end()) {
+    it = m_pictures.emplace(bitmap, QPixmap::fromImage(apdesk::AircraftPicture(bitmap))).first;
+  }
+  picture->setPixmap(it->second);
+  m_shownBitmap = bitmap;
+}
+
+void CSetApDlg::OnNextAircraft() {
+  QComboBox* types = Combo(1159);
+  if (!types || types->count() == 0) return;
+  int s = types->currentIndex() + 1;
+  if (s >= types->count()) s = 0;
+  types->setCurrentIndex(s);
+  UpdateAircraftPicture();
+}
+
+void CSetApDlg::OnPrevAircraft() {
+  QComboBox* types = Combo(1159);
+  if (!types || types->count() == 0) return;
+  int s = types->currentIndex();
+  s = s < 0 ? types->count() - 1 : s - 1;
+  if (s < 0) s = types->count() - 1;
+  types->setCurrentIndex(s);
+  UpdateAircraftPicture();
+}
+
+void CSetApDlg::OnMaxSpeedChanged() {
+  const QComboBox* speed = Combo(1139);
+  if (QWidget* user = Control(1158)) {
+    user->setVisible(speed && speed->currentIndex() == apdesk::kUserDefinedSpeedIndex);
+  }
+}
+
+void CSetApDlg::OnHandModeChanged() {
+  const QComboBox* modes = Combo(1218);
+  const int mode = modes ? modes->currentIndex() : 0;
+  m_stickPanel.m_stickMode = mode;
+  m_stickPanel.update();
+  m_app.WriteSettingInt("HANDMODE", "HandValue", mode);
+}
+
+void CSetApDlg::OnAdjustTransmitter() {
+  QString hint;
+  if (m_language.m_fileChosen == 1) {
+    hint = Text("LID_HINT_Transmitter1") + "\r\n\r\n" + Text("LID_HINT_Transmitter2") + "\r\n\r\n" +
+           Text("LID_HINT_Transmitter3") + "\r\n";
+  } else {
+    hint = QStringLiteral("Adjust Transmitter?");
+  }
+  m_adjustDlg.ShowWithText(hint);
+}
+
+void CSetApDlg::OnGpsCheck() {
+  // Telemetry reaches the window from the moment the flag is set; it clears
+  // the flag itself when it closes.
+  m_gpsCheckDlg.m_checkActive = 1;
+  if (m_gpsCheckDlg.RunModal() < 0) {
+    MessageBoxes::Show(this, QString::fromStdString(m_gpsCheckDlg.Error()), BoxIcon::Error);
+  }
+}
+
+void CSetApDlg::OnCaptureInstallError() { m_app.m_commandLink.SendCommand(kInstallErrorCommand); }
+
+void CSetApDlg::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    // Enter presses the focused button; elsewhere it is the dialog's OK.
+    if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+      button->click();
+    } else {
+      OnOk();
+    }
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);  // Escape ends the window as Cancel
+}
+
+void CSetApDlg::OnOk() {
+  // Bound fields are read in the order 1151, 1150; the first that holds no
+  // integer keeps the window open.
+  struct Bound {
+    int id;
+    int* member;
+  } bound[] = {{1151, &m_distanceLimit}, {1150, &m_altitudeLimit}};
+  for (const Bound& b : bound) {
+    QLineEdit* edit = Edit(b.id);
+    if (!edit) continue;
+    const std::optional<long long> value = apdesk::ParseInteger(edit->text().toStdString());
+    if (!value || *value < INT32_MIN || *value > INT32_MAX) {
+      MessageBoxes::Show(this, QString::fromUtf8(kEnterIntegerText), BoxIcon::Warning);
+      edit->setFocus();
+      edit->selectAll();
+      return;
+    }
+    *b.member = int(*value);
+  }
+  accept();
+}

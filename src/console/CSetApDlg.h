@@ -1,0 +1,127 @@
+// The main window "Set AP": parameter fields with Get/Send/Default, the live
+// status fields, the stick panel and the connection commands. It owns every
+// object of the connection and the display; the transports belong to the
+// application object and reach it only through the four link events.
+#pragma once
+
+#include <QDialog>
+#include <QPixmap>
+#include <QStringList>
+#include <cstdint>
+#include <map>
+
+#include "calibration/CAdjustTransmitterDlg.h"
+#include "calibration/CStickGauge.h"
+#include "console/DialogBuilder.h"
+#include "console/ParameterCodec.h"
+#include "console/SentenceParser.h"
+#include "gpscheck/CGpsCheckDlg.h"
+#include "localisation/CLanguageManager.h"
+#include "recorder/SaveData.h"
+
+class CConfigApp;
+class QComboBox;
+class QLineEdit;
+
+class CSetApDlg : public QDialog {
+  Q_OBJECT
+
+ public:
+  static constexpr int kTemplateId = 151;
+  static constexpr std::uint16_t kVendorId = 0x0483;
+  static constexpr std::uint16_t kProductId = 0x5750;
+  static constexpr int kDefaultPauseMs = 300;  // between "$HFMR" and asking again
+
+  explicit CSetApDlg(CConfigApp& app, QWidget* parent = nullptr);
+  ~CSetApDlg() override;
+
+  // The control with this template id (null for an unknown id).
+  QWidget* Control(int id) const { return m_builder.Control(id); }
+  template <class T>
+  T* ControlAs(int id) const {
+    return m_builder.ControlAs<T>(id);
+  }
+
+  // Connection (the buttons 1003 and 1019 run these).
+  void FillPortList();
+  void OnOpenCom();
+  void OnOpenUsb();
+  // Open COM on a port given by name or path, listing it first if the port
+  // list does not hold it (a pseudo-terminal, a port plugged in later).
+  void OpenComPort(const QString& port);
+
+  // Link events.
+  void OnUartReceived();
+  void OnUartSent();
+  void OnHidReceived();
+  void OnHidSent();
+
+  // Parameters.
+  void OnGetParams();
+  void OnSendParams();
+  void OnDefaultParams();
+  void DecodeParameterSentence(const std::uint8_t* sentence45);
+
+  void OnAdjustTransmitter();
+  void OnNextAircraft();
+  void OnPrevAircraft();
+  void UpdateAircraftPicture();
+  void OnHandModeChanged();
+  void OnMaxSpeedChanged();
+  void OnGpsCheck();
+  void OnCaptureInstallError();
+
+  // State the other parts of the window read.
+  int m_distanceLimit = 0;
+  int m_altitudeLimit = 0;
+  int m_usbOpening = 0;
+  QStringList m_portNames;
+  apdesk::ParameterSentence m_lastParams{};
+  // A valid "$PAR" arrived since the last transport was opened: only then may
+  // Send build a block (otherwise it would write zeros over the controller's
+  // settings).
+  bool m_paramsValid = false;
+  int ShownAircraftBitmap() const { return m_shownBitmap; }
+  const apdesk::SentenceParser& Parser() const { return m_parser; }
+
+ protected:
+  bool event(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;  // OnPaint
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  class Sentences;
+  friend class Sentences;
+
+  void OnInitDialog();
+  void ApplyLanguage();
+  void ConnectControls();
+  void ShowStatus(const std::uint8_t* sentence99);
+  void ShowInstallError(const std::uint8_t* sentence14);
+  void ShowRefusal(const apdesk::ParameterRefusal& refusal);
+  apdesk::ParameterInputs ReadParameterInputs() const;
+  // The OK path of Enter: both limit fields must hold integers.
+  void OnOk();
+  void ForgetParameters() { m_paramsValid = false; }
+  QString Text(const char* key) const;
+  QComboBox* Combo(int id) const;
+  QLineEdit* Edit(int id) const;
+  void SetEditText(int id, const std::string& utf8);
+
+  CConfigApp& m_app;
+  apdesk::DialogBuilder m_builder;
+
+ public:
+  // Owned by value, in this order; the dialog's controls hold the rest.
+  CStickGauge m_stickPanel;       // in the place of static 1205
+  CGpsCheckDlg m_gpsCheckDlg;     // no parent, run modally
+  apdesk::CSaveData m_recorder;
+  CLanguageManager m_language;
+  CAdjustTransmitterDlg m_adjustDlg;
+
+ private:
+  bool m_recorderStarted = false;
+  apdesk::SentenceParser m_parser;  // holds the receive queue
+  int m_shownBitmap = 0;
+  std::map<int, QPixmap> m_pictures;
+};

@@ -1,0 +1,76 @@
+// The main window's means of reaching the controller: the serial port list
+// with Open COM, and Open USB. Opening one transport closes the other; a
+// successful open asks for the parameters at once.
+#include <QComboBox>
+#include <QSerialPortInfo>
+
+#include "app/CConfigApp.h"
+#include "app/CommConfig.h"
+#include "app/MessageBoxes.h"
+#include "console/CSetApDlg.h"
+
+using apdesk::MessageBoxes;
+
+void CSetApDlg::FillPortList() {
+  const QString saved = QString::fromStdString(m_app.GetSettingString("Settings1", "COMPORT"));
+  QComboBox* list = Combo(1001);
+  const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+  int savedIndex = 0;
+  int n = 0;
+  for (const QSerialPortInfo& port : ports) {
+    // Each port goes in front, so the list ends in reverse enumeration order.
+    m_portNames.insert(0, port.portName());
+    if (list) list->insertItem(0, port.portName());
+    if (port.portName() == saved) savedIndex = n;
+    ++n;
+  }
+  if (list) list->setCurrentIndex(n - 1 - savedIndex);
+}
+
+void CSetApDlg::OpenComPort(const QString& port) {
+  QComboBox* list = Combo(1001);
+  int index = int(m_portNames.indexOf(port));
+  if (index < 0) {
+    m_portNames.insert(0, port);
+    if (list) list->insertItem(0, port);
+    index = 0;
+  }
+  if (list) list->setCurrentIndex(index);
+  OnOpenCom();
+}
+
+void CSetApDlg::OnOpenCom() {
+  m_app.m_hidLink.Close();
+  ForgetParameters();
+  const QComboBox* list = Combo(1001);
+  if (!list || list->count() == 0) return;
+  const int index = list->currentIndex();
+  if (index < 0 || index >= m_portNames.size()) return;
+
+  m_app.WriteSettingString("Settings1", "COMPORT", m_portNames[index].toStdString());
+  const auto config = apdesk::DefaultCommConfig();
+  m_app.WriteSettingBinary("Settings1", "COMCONF", config.data(), config.size());
+
+  if (m_app.m_commandLink.m_uart.Open()) {
+    MessageBoxes::Show(this, Text("LID_COM_HINT1"));
+    m_app.m_commandLink.SendGetParameters();
+  } else {
+    MessageBoxes::Show(this, Text("LID_COM_HINT2"));
+  }
+}
+
+void CSetApDlg::OnOpenUsb() {
+  // Until the open has succeeded, inbound reports are not offered to the
+  // upgrade window.
+  m_usbOpening = 1;
+  m_app.m_commandLink.m_uart.Close();
+  ForgetParameters();
+  if (m_app.m_hidLink.Open(kVendorId, kProductId)) {
+    m_app.m_commandLink.SendGetParameters();
+    MessageBoxes::Show(this, Text("LID_USB_HINT1"));
+    m_app.m_commandLink.SendGetParameters();
+    m_usbOpening = 0;
+  } else {
+    MessageBoxes::Show(this, Text("LID_USB_HINT2"));
+  }
+}

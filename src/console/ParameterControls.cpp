@@ -1,0 +1,133 @@
+// The "Set Parameters" group: a valid "$PAR" sentence fills the controls;
+// Get asks for the parameters, Send writes them back (bytes the tool does not
+// show are carried over from the kept sentence), Default restores the
+// controller's defaults and asks again.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QThread>
+#include <variant>
+
+#include "app/CConfigApp.h"
+#include "app/MessageBoxes.h"
+#include "console/CSetApDlg.h"
+
+using apdesk::BoxAnswer;
+using apdesk::BoxButtons;
+using apdesk::BoxIcon;
+using apdesk::MessageBoxes;
+using apdesk::ParameterRefusal;
+
+namespace {
+
+void Select(QComboBox* list, int index) {
+  // An index the list does not have leaves it without a selection.
+  if (list) list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
+}
+
+std::string TextOf(const QLineEdit* edit) { return edit ? edit->text().toStdString() : std::string(); }
+int IndexOf(const QComboBox* list) { return list ? list->currentIndex() : -1; }
+
+// The two refusals that language files written before them may lack.
+const char* const kRangeFallback = "%1 must be a number from %2 to %3.";
+const char* const kReadFirstFallback =
+    "The parameters have not been read on this connection yet. Press Get first, then change and send them.";
+
+}  // namespace
+
+void CSetApDlg::DecodeParameterSentence(const std::uint8_t* sentence45) {
+  const std::optional<apdesk::ParameterView> view = apdesk::DecodeParameterSentence(sentence45);
+  if (view) {
+    m_lastParams = view->sentence;
+    m_paramsValid = true;
+    if (view->verticalSpeedIndex) Select(Combo(1160), *view->verticalSpeedIndex);
+    if (view->failSafeIndex) Select(Combo(1163), *view->failSafeIndex);
+    SetEditText(1156, view->swayCompensationText);
+    SetEditText(1140, view->rollSensitivityText);
+    SetEditText(1154, view->pitchSensitivityText);
+    SetEditText(1149, view->cellCountText);
+    SetEditText(1153, view->aircraftTypeCodeText);
+    Select(Combo(1159), view->aircraftTypeIndex);
+    UpdateAircraftPicture();
+    m_altitudeLimit = view->altitudeLimit;
+    m_distanceLimit = view->distanceLimit;
+    if (QWidget* user = Control(1158)) user->hide();
+    Select(Combo(1139), view->maxSpeedIndex);
+    if (view->userSpeedShown) {
+      SetEditText(1158, view->userSpeedText);
+      if (QWidget* user = Control(1158)) user->show();
+    }
+    Select(Combo(1016), view->voltAlertIndex);
+    Select(Combo(1155), view->servoFrequencyIndex);
+    SetEditText(1144, view->gimbalRollText);
+    SetEditText(1157, view->gimbalPitchText);
+  }
+  // On both outcomes the limit fields show the members again.
+  SetEditText(1150, std::to_string(m_altitudeLimit));
+  SetEditText(1151, std::to_string(m_distanceLimit));
+}
+
+apdesk::ParameterInputs CSetApDlg::ReadParameterInputs() const {
+  apdesk::ParameterInputs in;
+  in.gimbalRollText = TextOf(Edit(1144));
+  in.gimbalPitchText = TextOf(Edit(1157));
+  in.rollSensitivityText = TextOf(Edit(1140));
+  in.pitchSensitivityText = TextOf(Edit(1154));
+  in.swayCompensationText = TextOf(Edit(1156));
+  in.userSpeedText = TextOf(Edit(1158));
+  in.cellCountText = TextOf(Edit(1149));
+  in.altitudeLimitText = TextOf(Edit(1150));
+  in.distanceLimitText = TextOf(Edit(1151));
+  in.servoFrequencyIndex = IndexOf(Combo(1155));
+  in.maxSpeedIndex = IndexOf(Combo(1139));
+  in.verticalSpeedIndex = IndexOf(Combo(1160));
+  in.voltAlertIndex = IndexOf(Combo(1016));
+  in.failSafeIndex = IndexOf(Combo(1163));
+  in.aircraftTypeIndex = IndexOf(Combo(1159));
+  return in;
+}
+
+void CSetApDlg::OnGetParams() { m_app.m_commandLink.SendGetParameters(); }
+
+void CSetApDlg::OnSendParams() {
+  const apdesk::BuildResult result = apdesk::BuildParameterBlock(ReadParameterInputs(), m_lastParams, m_paramsValid);
+  if (const auto* refusal = std::get_if<ParameterRefusal>(&result)) {
+    ShowRefusal(*refusal);
+    return;
+  }
+  const auto& built = std::get<apdesk::BuiltParameters>(result);
+  m_altitudeLimit = built.altitudeLimit;
+  m_distanceLimit = built.distanceLimit;
+  m_app.m_commandLink.SendParameters(built.block);
+}
+
+void CSetApDlg::ShowRefusal(const ParameterRefusal& refusal) {
+  QString text = Text(std::string(refusal.LanguageKey()).c_str());
+  switch (refusal.kind) {
+    case ParameterRefusal::Kind::ReadFirst:
+      if (text.isEmpty()) text = QString::fromUtf8(kReadFirstFallback);
+      break;
+    case ParameterRefusal::Kind::AltitudeLimit:
+    case ParameterRefusal::Kind::DistanceLimit:
+      break;
+    case ParameterRefusal::Kind::Range: {
+      if (text.isEmpty()) text = QString::fromUtf8(kRangeFallback);
+      QString label = apdesk::ControlText(Control(apdesk::LabelControlOf(refusal.field))).trimmed();
+      text = QString::fromStdString(
+          apdesk::FormatRangeRefusal(text.toStdString(), label.toStdString(), refusal));
+      break;
+    }
+  }
+  MessageBoxes::Show(this, text);
+  if (refusal.kind != ParameterRefusal::Kind::ReadFirst) {
+    if (QLineEdit* edit = Edit(apdesk::EditControlOf(refusal.field))) edit->setFocus();
+  }
+}
+
+void CSetApDlg::OnDefaultParams() {
+  const QString question = apdesk::ControlText(Control(1029)) + "?";
+  if (MessageBoxes::Show(this, question, BoxIcon::None, BoxButtons::YesNo) != BoxAnswer::Yes) return;
+  m_app.m_commandLink.SendRestoreDefaults();
+  // The controller needs the pause to restore before it can answer.
+  QThread::msleep(kDefaultPauseMs);
+  m_app.m_commandLink.SendGetParameters();
+}

@@ -1,0 +1,88 @@
+// Bytes from both transports into the one receive queue, and what each
+// sentence does to the window: "$STP" is recorded and shown, "$PAR" fills the
+// parameter fields, "$TBS" is shown in a box.
+#include <QComboBox>
+#include <QLineEdit>
+
+#include "app/CConfigApp.h"
+#include "app/MessageBoxes.h"
+#include "console/CSetApDlg.h"
+#include "console/StatusSentence.h"
+
+using apdesk::MessageBoxes;
+
+class CSetApDlg::Sentences : public apdesk::SentenceSink {
+ public:
+  explicit Sentences(CSetApDlg& window) : m_window(window) {}
+  void OnStatusSentence(const std::uint8_t* s) override { m_window.ShowStatus(s); }
+  void OnParameterSentence(const std::uint8_t* s) override { m_window.DecodeParameterSentence(s); }
+  void OnInstallErrorSentence(const std::uint8_t* s) override { m_window.ShowInstallError(s); }
+
+ private:
+  CSetApDlg& m_window;
+};
+
+void CSetApDlg::OnUartReceived() {
+  CCommUart& uart = m_app.m_commandLink.m_uart;
+  uart.CompleteRead();
+  if (uart.m_rxFill > uart.m_rxConsumed) {
+    m_parser.Append(uart.m_rxBuffer + uart.m_rxConsumed, uart.m_rxFill - uart.m_rxConsumed);
+  }
+  uart.m_rxConsumed = 0;
+  uart.m_rxFill = 0;
+  uart.ArmRead();
+  Sentences sink(*this);
+  m_parser.ParseSentences(sink);
+}
+
+void CSetApDlg::OnUartSent() { m_app.m_commandLink.m_uart.CompleteWrite(); }
+
+void CSetApDlg::OnHidReceived() {
+  std::uint8_t report[apdesk::kHidReportSize];
+  m_app.m_hidLink.TakeReport(report);
+  m_parser.Append(report, sizeof report);
+  Sentences sink(*this);
+  m_parser.ParseSentences(sink);
+}
+
+void CSetApDlg::OnHidSent() {
+  m_app.m_hidLink.SetReady(true);
+  m_app.m_hidLink.Flush();
+}
+
+void CSetApDlg::ShowStatus(const std::uint8_t* s) {
+  apdesk::RecordStatusSentence(m_recorder, s);
+  if (m_gpsCheckDlg.m_checkActive) m_gpsCheckDlg.ShowGpsRecord(s);
+
+  apdesk::AttitudeLabels labels;
+  if (m_language.m_fileChosen == 1) {
+    labels.left = Text("LID_PUB_Left").toStdString();
+    labels.right = Text("LID_PUB_Right").toStdString();
+    labels.up = Text("LID_PUB_Up").toStdString();
+    labels.down = Text("LID_PUB_Down").toStdString();
+  }
+  const apdesk::TelemetryView view = apdesk::DecodeStatusSentence(s, labels, m_language.m_isChinese != 0);
+  SetEditText(1146, view.latitudeText);
+  SetEditText(1145, view.longitudeText);
+  SetEditText(1147, view.altitudeText);
+  SetEditText(1148, view.courseText);
+  SetEditText(1152, view.voltageText);
+  if (QComboBox* status = Combo(1021)) {
+    const int entry = view.flightStatusEntry;
+    const int index = entry >= 0 && entry < status->count() ? entry : -1;
+    if (status->currentIndex() != index) status->setCurrentIndex(index);
+  }
+  for (int channel = 0; channel < 4; ++channel) {
+    m_stickPanel.m_values[channel] = view.sticks[channel].value;
+    m_stickPanel.m_colors[channel] = view.sticks[channel].argb;
+  }
+  m_stickPanel.update();
+  SetEditText(1141, view.versionText);
+  SetEditText(1143, view.attitudeText);
+  SetEditText(1142, view.satellitesText);
+}
+
+void CSetApDlg::ShowInstallError(const std::uint8_t* s) {
+  const std::string button = apdesk::ControlText(Control(1002)).toStdString();
+  MessageBoxes::Show(this, QString::fromStdString(apdesk::FormatInstallError(button, s)));
+}
