@@ -1,0 +1,161 @@
+#include "upgrade/CUpgradeDlg.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimerEvent>
+#include <algorithm>
+#include <cstring>
+
+#include "link/HidLink.h"
+
+namespace {
+
+constexpr int kInfoText = 1033;
+constexpr int kPathLabel = 1021;
+constexpr int kChooseButton = 1008;
+constexpr int kStatusLabel = 1032;
+constexpr int kProgressBar = 1022;
+constexpr int kUpgradeButton = 1018;
+constexpr int kCloseButton = 1019;
+
+}  // namespace
+
+CUpgradeDlg::CUpgradeDlg(QWidget* parent) : CKeyFilterDialog(parent) {
+  m_statusText = QString::fromLatin1(m_exchange.Status());
+  m_statusKey = m_exchange.Status();
+  m_requestQuit = [] {
+    // Posted, not called: the modal loop of the main window ends when it
+    // next looks at its events, after this handler has returned.
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+      QCoreApplication::postEvent(app, new QEvent(QEvent::Quit));
+    }
+  };
+}
+
+CUpgradeDlg::~CUpgradeDlg() = default;
+
+void CUpgradeDlg::SetLink(CHidLink* link) {
+  if (link == nullptr) {
+    m_replySink = nullptr;
+    m_closeDevice = nullptr;
+    return;
+  }
+  m_replySink = [link](const std::uint8_t* report) { link->WriteReport(report); };
+  m_closeDevice = [link] { link->Close(); };
+}
+
+bool CUpgradeDlg::Create(QWidget* owner) {
+  if (owner != parentWidget()) setParent(owner, windowFlags() | Qt::Dialog);
+  if (!m_builder.Build(this, kTemplateId)) return false;
+  // A caption without a close box: Close is the only way out, and it ends
+  // the program.
+  setWindowFlags((windowFlags() & ~(Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint)) |
+                 Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+
+  if (auto* choose = m_builder.ControlAs<QPushButton>(kChooseButton)) {
+    connect(choose, &QPushButton::clicked, this, &CUpgradeDlg::OnChoose);
+  }
+  if (auto* close = m_builder.ControlAs<QPushButton>(kCloseButton)) {
+    connect(close, &QPushButton::clicked, this, &CUpgradeDlg::OnClose);
+  }
+  // 1018 "Upgrade" stays without a command: the device drives the exchange.
+
+  m_language.LoadPublicTexts();
+  m_language.LoadWindowTexts("upgrade");
+  m_language.ApplyToWindow(this);
+  if (m_language.m_fileChosen == 1) {
+    setWindowTitle(m_language.PublicTextForDisplay("LID_PUB_UPGRADE_CAPTION"));
+  }
+  // The hint text breaks its lines itself; CR LF pairs are one break.
+  if (QWidget* info = m_builder.Control(kInfoText)) {
+    QString text = apdesk::ControlText(info);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    apdesk::SetControlText(info, text);
+  }
+
+  m_timer.start(kTimerMs, this);
+  hide();
+  return true;
+}
+
+void CUpgradeDlg::UpdateStatusText() {
+  const char* key = m_exchange.Status();
+  if (key == m_statusKey) return;
+  m_statusKey = key;
+  // "Ready" is the program's own text; every other status is a look-up,
+  // made once when its step begins.
+  m_statusText = std::strcmp(key, apdesk::kUpgradeStatusReady) == 0 ? QString::fromLatin1(key)
+                                                                      : m_language.PublicTextForDisplay(key);
+}
+
+void CUpgradeDlg::HandleReport(const std::uint8_t* report64) {
+  const apdesk::UpgradeResult result = m_exchange.HandleReport(report64);
+  if (result.showWindow && isHidden()) show();
+  for (std::size_t i = 0; i < result.replyCount; ++i) {
+    if (m_replySink) m_replySink(result.replies[i].data());
+  }
+  UpdateStatusText();
+}
+
+void CUpgradeDlg::OnChoose() {
+  QFileDialog dialog(this);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilter(QStringLiteral("bin (*.bin)"));
+  dialog.setDefaultSuffix(QStringLiteral("bin"));
+  if (dialog.exec() != QDialog::Accepted) return;
+  const QStringList files = dialog.selectedFiles();
+  if (files.isEmpty()) return;
+  LoadImageFile(files.first());
+}
+
+bool CUpgradeDlg::LoadImageFile(const QString& path) {
+  apdesk::SetControlText(m_builder.Control(kPathLabel), QDir::toNativeSeparators(path));
+  std::string error;
+  if (!m_exchange.LoadImageFile(QFile::encodeName(path).toStdString(), &error)) {
+    // Nothing was loaded: say why, until the next step begins, and let the
+    // operator choose again.
+    m_statusKey = m_exchange.Status();
+    m_statusText = QString::fromLocal8Bit(error);
+    apdesk::SetControlText(m_builder.Control(kStatusLabel), m_statusText);
+    return false;
+  }
+  // One image per run: an image too large to offer is not replaced either.
+  if (QWidget* upgrade = m_builder.Control(kUpgradeButton)) upgrade->setEnabled(true);
+  if (QWidget* choose = m_builder.Control(kChooseButton)) choose->setEnabled(false);
+  return true;
+}
+
+void CUpgradeDlg::OnClose() {
+  m_exchange.Close();
+  if (m_closeDevice) m_closeDevice();
+  hide();
+  if (m_requestQuit) m_requestQuit();
+}
+
+void CUpgradeDlg::reject() { OnClose(); }
+
+void CUpgradeDlg::OnTimer() {
+  m_exchange.Tick();
+  apdesk::SetControlText(m_builder.Control(kStatusLabel), m_statusText);
+  if (auto* bar = m_builder.ControlAs<QProgressBar>(kProgressBar)) {
+    // The bar's range is a 16-bit value; its position stays inside the range.
+    const int maximum = static_cast<std::int16_t>(m_exchange.ProgressMaximum());
+    bar->setRange(0, maximum);
+    bar->setValue(std::clamp(m_exchange.ProgressPosition(), 0, std::max(0, maximum)));
+  }
+}
+
+void CUpgradeDlg::timerEvent(QTimerEvent* event) {
+  if (event->timerId() == m_timer.timerId()) {
+    OnTimer();
+    return;
+  }
+  CKeyFilterDialog::timerEvent(event);
+}

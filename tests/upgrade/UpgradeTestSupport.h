@@ -1,0 +1,130 @@
+#pragma once
+// Shared by the upgrade window tests and benchmarks: the language texts, a
+// stand-in for the main window's side of the HID hand-over, report helpers
+// and event pumping.
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QObject>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <random>
+#include <vector>
+
+#include "link/HidLink.h"
+#include "link/LinkEvents.h"
+#include "upgrade/CUpgradeDlg.h"
+
+namespace apdesk::upgradetest {
+
+inline const char kDefaultIni[] =
+    "[public]\n"
+    "LID_PUB_UPGRADE_CAPTION=Upgrade Firmware\n"
+    "LID_PUB_UPGRADE_ERASE=Erasing the flash...\n"
+    "LID_PUB_UPGRADE_DOWNLOAD=Downloading the firmware...\n"
+    "LID_PUB_UPGRADE_VERIFY=Verifying...\n"
+    "LID_PUB_UPGRADE_VERIFYERR=Verification failed! Please upgrade again.\n"
+    "LID_PUB_UPGRADE_SUCCESS=Upgrade succeeded! Please power the AP off and on.\n"
+    "[upgrade]\n"
+    "1033=Connect the AP in upgrade mode over USB: this window opens by itself. "
+    "Choose the firmware file, then wait until the upgrade has succeeded.\n"
+    "1008=Choose...\n"
+    "1019=Close\n";
+
+inline const char kChineseIni[] =
+    "[public]\n"
+    "LID_PUB_UPGRADE_CAPTION=固件升级\n"
+    "LID_PUB_UPGRADE_ERASE=正在擦除...\n"
+    "LID_PUB_UPGRADE_DOWNLOAD=正在下载固件...\n"
+    "LID_PUB_UPGRADE_VERIFY=正在校验...\n"
+    "LID_PUB_UPGRADE_VERIFYERR=校验失败！请重新升级。\n"
+    "LID_PUB_UPGRADE_SUCCESS=升级成功！请重新上电。\n"
+    "[upgrade]\n"
+    "1033=用USB连接处于升级模式的飞控，本窗口会自动打开。选择固件文件，然后等待升级成功。\n"
+    "1008=选择...\n"
+    "1019=关闭\n";
+
+// What the main window does with the link's two messages, and nothing else:
+// take the report, re-arm, hand it to the upgrade window unless opening.
+class MainWindowStandIn : public QObject {
+ public:
+  MainWindowStandIn(CHidLink& link, CUpgradeDlg& dlg) : m_link(link), m_dlg(dlg) {}
+
+  void OnHidReceived() {
+    std::uint8_t report[64];
+    m_link.TakeReport(report);
+    ++received;
+    if (!usbOpening) m_dlg.HandleReport(report);
+    if (afterReport) afterReport(report);
+  }
+  void OnHidSent() {
+    m_link.SetReady(true);
+    m_link.Flush();
+  }
+
+  bool usbOpening = false;
+  std::uint64_t received = 0;
+  std::function<void(const std::uint8_t*)> afterReport;
+
+ protected:
+  bool event(QEvent* e) override { return DispatchLinkEvent(*this, e) || QObject::event(e); }
+
+ private:
+  CHidLink& m_link;
+  CUpgradeDlg& m_dlg;
+};
+
+// Pumps events until cond holds or timeoutMs passes; tells whether it held.
+inline bool PumpUntil(const std::function<bool()>& cond, int timeoutMs = 10000) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!cond()) {
+    if (timer.elapsed() > timeoutMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+  return true;
+}
+
+inline void PumpFor(int ms) {
+  QElapsedTimer timer;
+  timer.start();
+  while (timer.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+inline std::vector<std::uint8_t> RandomImage(std::size_t size, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::vector<std::uint8_t> image(size);
+  for (auto& b : image) b = static_cast<std::uint8_t>(rng());
+  return image;
+}
+
+using Report = std::array<std::uint8_t, 64>;
+
+// A device report with its checksum.
+inline Report DeviceReport(std::uint8_t code, std::int32_t arg = 0, const std::uint8_t* payload56 = nullptr) {
+  Report r{};
+  r[0] = code;
+  const auto v = static_cast<std::uint32_t>(arg);
+  for (int i = 0; i < 4; ++i) r[2 + i] = static_cast<std::uint8_t>(v >> (8 * i));
+  if (payload56 != nullptr) {
+    for (int i = 0; i < 56; ++i) r[6 + i] = payload56[i];
+  }
+  unsigned sum = 0;
+  for (int i = 0; i < 63; ++i) sum += r[i];
+  r[63] = static_cast<std::uint8_t>(sum);
+  return r;
+}
+
+inline Report Announcement() {
+  const std::uint8_t tag[56] = {'$', 'Z', 'E', 'R', 'O'};
+  return DeviceReport(0x30, 0, tag);
+}
+
+inline std::int32_t ArgOf(const Report& r) {
+  return static_cast<std::int32_t>(std::uint32_t{r[2]} | std::uint32_t{r[3]} << 8 | std::uint32_t{r[4]} << 16 |
+                                   std::uint32_t{r[5]} << 24);
+}
+
+}  // namespace apdesk::upgradetest
