@@ -1,0 +1,591 @@
+#include "cli/Apctl.h"
+
+#include <QSerialPortInfo>
+#include <QTimer>
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include <unistd.h>
+
+#include "cli/CliArgs.h"
+#include "cli/CliLink.h"
+#include "cli/ExitStatus.h"
+#include "cli/ParamNames.h"
+#include "cli/TelemetryText.h"
+#include "console/StatusSentence.h"
+#include "gpscheck/CompassJudgement.h"
+#include "link/CommandFrame.h"
+#include "link/HidapiBackend.h"
+#include "recorder/RecordFile.h"
+#include "recorder/SaveData.h"
+#include "sim/SimHidBackend.h"
+#include "upgrade/UpgradeExchange.h"
+
+namespace apdesk::cli {
+
+// Commands run against a connection: Device opens it and reports.
+struct Context {
+  CliOptions options;
+  std::vector<std::string> args;  // the command's own arguments, after its name(s)
+  std::ostream& out;
+  std::ostream& err;
+  const CliHooks& hooks;
+
+  int Fail(int status, const std::string& message) {
+    err << "apctl: " << message << "\n";
+    return status;
+  }
+  int NoAnswer() {
+    return Fail(kExitNoAnswer, "no answer from the controller (asked " + std::to_string(kAnswerTries) +
+                                   " times in " + std::to_string(kAnswerTries * kAnswerWaitMs / 1000) + " s)");
+  }
+  bool Terminal() const { return hooks.outputIsTerminal.value_or(isatty(1) != 0); }
+};
+
+namespace {
+
+// Writes the whole text or nothing: into a file beside the target, then renamed.
+bool WriteFileWhole(const std::string& path, const std::string& text, std::string* error) {
+  const std::string temp = path + ".part";
+  {
+    std::ofstream f(temp, std::ios::binary | std::ios::trunc);
+    if (!f) {
+      *error = "cannot write " + path;
+      return false;
+    }
+    f << text;
+    f.flush();
+    if (!f) {
+      *error = "cannot write " + path + " (disk full?)";
+      std::remove(temp.c_str());
+      return false;
+    }
+  }
+  if (std::rename(temp.c_str(), path.c_str()) != 0) {
+    std::remove(temp.c_str());
+    *error = "cannot write " + path;
+    return false;
+  }
+  return true;
+}
+
+std::unique_ptr<IHidBackend> DefaultSim(bool bootloader) {
+  sim::SimOptions options;
+  options.bootloader = bootloader;
+  return sim::MakeSimHidBackend(options);
+}
+
+bool OpenLink(Context& c, CliLink& link, bool bootloader, int* status) {
+  std::unique_ptr<IHidBackend> sim;
+  if (c.options.connect.kind == ConnectSpec::Kind::Sim)
+    sim = c.hooks.makeSim ? c.hooks.makeSim(bootloader) : DefaultSim(bootloader);
+  std::string error;
+  if (!link.Open(c.options.connect, std::move(sim), &error)) {
+    *status = c.Fail(kExitNoDevice, error);
+    return false;
+  }
+  return true;
+}
+
+bool NoExtraArgs(Context& c, int* status) {
+  if (c.args.empty()) return true;
+  *status = c.Fail(kExitUsage, "unexpected argument \"" + c.args.front() + "\"");
+  return false;
+}
+
+// Waits for telemetry, asking for the parameters as the window does after an
+// open, so a silent controller is noticed before a command is sent blind.
+bool WaitForTelemetry(CliLink& link) {
+  bool seen = false;
+  auto previous = link.onStatus;
+  link.onStatus = [&seen](const std::uint8_t*) { seen = true; };
+  for (int attempt = 0; attempt < kAnswerTries && !seen && !g_interrupted.load(); ++attempt) {
+    link.Commands().SendGetParameters();
+    link.WaitUntil([&seen] { return seen; }, kAnswerWaitMs);
+  }
+  link.onStatus = previous;
+  return seen;
+}
+
+// ---- ports ----
+
+int CmdPorts(Context& c) {
+  int status = 0;
+  if (!NoExtraArgs(c, &status)) return status;
+  std::vector<std::string> serial;
+  for (const QSerialPortInfo& p : QSerialPortInfo::availablePorts()) {
+    std::string line = p.systemLocation().toStdString();
+    if (!p.description().isEmpty()) line += " (" + p.description().toStdString() + ")";
+    serial.push_back(line);
+  }
+  std::vector<HidDeviceInfo> usb;
+  if (auto backend = MakeHidapiBackend()) usb = backend->Enumerate(0x0483, 0x5750);
+  if (c.options.json) {
+    c.out << "{\"serial\":[";
+    for (std::size_t i = 0; i < serial.size(); ++i) c.out << (i ? "," : "") << JsonQuote(serial[i]);
+    c.out << "],\"usb\":[";
+    for (std::size_t i = 0; i < usb.size(); ++i)
+      c.out << (i ? "," : "") << "{\"path\":" << JsonQuote(usb[i].path) << ",\"product\":" << JsonQuote(usb[i].product)
+            << "}";
+    c.out << "]}\n";
+    return kExitOk;
+  }
+  c.out << "serial ports:" << (serial.empty() ? " none" : "") << "\n";
+  for (const std::string& s : serial) c.out << "  " << s << "\n";
+  c.out << "USB devices 0483:5750:" << (usb.empty() ? " none" : "") << "\n";
+  for (const HidDeviceInfo& d : usb) c.out << "  usb:" << d.path << (d.product.empty() ? "" : " (" + d.product + ")") << "\n";
+  return kExitOk;
+}
+
+// ---- monitor ----
+
+int CmdMonitor(Context& c) {
+  std::optional<int> count;
+  std::string error;
+  if (!TakeIntOption(c.args, "--count", 1, 1000000000, &count, &error)) return c.Fail(kExitUsage, error);
+  const bool record = TakeFlag(c.args, "--record");
+  int status = 0;
+  if (!NoExtraArgs(c, &status)) return status;
+
+  CliLink link;
+  if (!OpenLink(c, link, false, &status)) return status;
+  std::unique_ptr<CSaveData> recorder;
+  if (record) {
+    recorder = std::make_unique<CSaveData>();
+    recorder->StartThread();
+  }
+  long long shown = 0;
+  long long lastShown = -1;
+  link.onStatus = [&](const std::uint8_t* s) {
+    if (count && shown >= *count) return;
+    if (recorder) RecordStatusSentence(*recorder, s);
+    const TelemetryView view = DecodeStatusSentence(s, AttitudeLabels{}, false);
+    c.out << (c.options.json ? TelemetryJson(view) : TelemetryLine(view)) << "\n" << std::flush;
+    ++shown;
+  };
+  // The first record within three tries; after that the stream must not stop
+  // for as long.
+  for (int attempt = 0; attempt < kAnswerTries && shown == 0 && !g_interrupted.load(); ++attempt) {
+    link.Commands().SendGetParameters();
+    link.WaitUntil([&] { return shown > 0; }, kAnswerWaitMs);
+  }
+  int result = kExitOk;
+  if (shown == 0 && !g_interrupted.load()) {
+    result = c.NoAnswer();
+  } else {
+    while (!g_interrupted.load() && !(count && shown >= *count)) {
+      lastShown = shown;
+      link.WaitUntil([&] { return shown != lastShown || (count && shown >= *count); },
+                     kAnswerTries * kAnswerWaitMs);
+      if (shown == lastShown && !g_interrupted.load()) {
+        result = c.Fail(kExitNoAnswer, "the controller stopped sending telemetry");
+        break;
+      }
+    }
+  }
+  link.onStatus = nullptr;
+  if (recorder) {
+    while (recorder->m_threadFinished.load() == 0) {
+      recorder->StopThread();
+      usleep(10 * 1000);
+    }
+    c.err << "apctl: recorded to " << recorder->RecordFilePath() << "\n";
+  }
+  return result;
+}
+
+// ---- params ----
+
+int PrintParameters(Context& c, const ParameterView& view) {
+  const std::vector<NamedValue> values = NamedParameters(view);
+  c.out << (c.options.json ? FormatNamedJson(values) + "\n" : FormatNamedText(values));
+  return kExitOk;
+}
+
+// Writes the block, reads back and compares.
+int WriteAndConfirm(Context& c, CliLink& link, const ParameterBlock& block) {
+  link.Commands().SendParameters(block);
+  link.Sleep(300);  // as the window waits after a restore, before asking again
+  const std::optional<ParameterView> back = link.ReadParameters();
+  if (!back) return c.NoAnswer();
+  const std::vector<std::string> differences = CompareReadBack(block, back->sentence);
+  if (!differences.empty()) {
+    for (const std::string& d : differences) c.err << "apctl: " << d << "\n";
+    return c.Fail(kExitMismatch, "the controller did not take the values written");
+  }
+  PrintParameters(c, *back);
+  c.err << "apctl: written and confirmed by reading back\n";
+  return kExitOk;
+}
+
+int CmdParamsGet(Context& c) {
+  int status = 0;
+  if (!NoExtraArgs(c, &status)) return status;
+  CliLink link;
+  if (!OpenLink(c, link, false, &status)) return status;
+  const std::optional<ParameterView> view = link.ReadParameters();
+  if (!view) return c.NoAnswer();
+  return PrintParameters(c, *view);
+}
+
+int CmdParamsSet(Context& c) {
+  if (c.args.empty()) return c.Fail(kExitUsage, "params set needs NAME=VALUE ...");
+  std::vector<NamedValue> edits;
+  for (const std::string& a : c.args) {
+    NamedValue v;
+    std::string error;
+    if (!ParseAssignment(a, &v, &error)) return c.Fail(kExitBadValue, error + "; nothing was sent");
+    edits.push_back(v);
+  }
+  int status = 0;
+  CliLink link;
+  if (!OpenLink(c, link, false, &status)) return status;
+  const std::optional<ParameterView> current = link.ReadParameters();
+  if (!current) return c.NoAnswer();
+  ParameterBlock block{};
+  std::string error;
+  if (!BlockWithEdits(current->sentence, edits, &block, &error))
+    return c.Fail(kExitBadValue, error + "; nothing was sent");
+  return WriteAndConfirm(c, link, block);
+}
+
+int CmdParamsSave(Context& c) {
+  if (c.args.size() != 1) return c.Fail(kExitUsage, "params save needs one FILE");
+  const std::string path = c.args.front();
+  int status = 0;
+  CliLink link;
+  if (!OpenLink(c, link, false, &status)) return status;
+  const std::optional<ParameterView> view = link.ReadParameters();
+  if (!view) return c.NoAnswer();
+  std::string error;
+  if (!WriteFileWhole(path, FormatParameterFile(*view), &error)) return c.Fail(kExitFileError, error);
+  c.err << "apctl: parameters saved to " << path << "\n";
+  return kExitOk;
+}
+
+int CmdParamsLoad(Context& c) {
+  if (c.args.size() != 1) return c.Fail(kExitUsage, "params load needs one FILE");
+  const std::string path = c.args.front();
+  std::ifstream f(path, std::ios::binary);
+  if (!f) return c.Fail(kExitFileError, "cannot read " + path);
+  std::stringstream text;
+  text << f.rdbuf();
+  ParameterFile file;
+  std::string error;
+  if (!ParseParameterFile(text.str(), &file, &error))
+    return c.Fail(kExitFileError, path + ": " + error + "; nothing was sent");
+  ParameterBlock block{};
+  if (!BlockFromParameterFile(file, &block, &error))
+    return c.Fail(kExitBadValue, path + ": " + error + "; nothing was sent");
+  int status = 0;
+  CliLink link;
+  if (!OpenLink(c, link, false, &status)) return status;
+  // Only a controller that answers is written to.
+  if (!link.ReadParameters()) return c.NoAnswer();
+  return WriteAndConfirm(c, link, block);
+}
+
+int CmdParams(Context& c) {
+  if (c.args.empty()) return c.Fail(kExitUsage, "params needs get, set, save or load");
+  const std::string sub = c.args.front();
+  c.args.erase(c.args.begin());
+  if (sub == "get") return CmdParamsGet(c);
+  if (sub == "set") return CmdParamsSet(c);
+  if (sub == "save") return CmdParamsSave(c);
+  if (sub == "load") return CmdParamsLoad(c);
+  return c.Fail(kExitUsage, "unknown params command \"" + sub + "\": use get, set, save or load");
+}
+
+// ---- defaults, calibrate, install-error ----
+
+int CmdDefaults(Context& c) {
+  const bool yes = TakeFlag(c.args, "--yes");
+  int status = 0;
+  if (!NoExtraArgs(c, &status)) return status;
+  if (!yes) {
+    if (!c.hooks.inputIsTerminal.value_or(isatty(0) != 0))
+      return c.Fail(kExitUsage, "defaults asks for confirmation: run it on a terminal or add --yes");
+    c.err << "Restore the controller's default parameters? [y/N] " << std::flush;
+    std::string answer;
+    std::getline(c.hooks.input ? *c.hooks.input : std::cin, answer);
+    if (answer != "y" && answer != "Y" && answer != "yes")
+      return c.Fail(kExitFailure, "not confirmed; nothing was sent");
+  }
+  CliLink link;
+  if (!OpenLink(c, link, false, &status)) return status;
+  if (!WaitForTelemetry(link)) return c.NoAnswer();
+  link.Commands().SendRestoreDefaults();
+  link.Sleep(300);
+  const std::optional<ParameterView> view = link.ReadParameters();
+  if (!view) return c.NoAnswer();
+  c.err << "apctl: defaults restored\n";
+  return PrintParameters(c, *view);
+}
+
+int CmdCalibrate(Context& c) {
+  int status = 0;
+  if (!NoExtraArgs(c, &status)) return status;
+  CliLink link;
+  if (!OpenLink(c, link, false, &status)) return status;
+  if (!WaitForTelemetry(link)) return c.NoAnswer();
+  link.Commands().SendCommand(CMD_CALIBRATE_STICKS);
+  link.Sleep(100);  // let the frame leave before the link closes
+  c.out << "calibration started: move both sticks to all their limits and back to the centre;\n"
+           "the controller keeps the result (apctl monitor shows the sticks)\n";
+  return kExitOk;
+}
+
+int CmdInstallError(Context& c) {
+  int status = 0;
+  if (!NoExtraArgs(c, &status)) return status;
+  CliLink link;
+  if (!OpenLink(c, link, false, &status)) return status;
+  std::optional<std::array<std::uint8_t, kInstallErrorSentenceLength>> got;
+  link.onInstallError = [&got](const std::uint8_t* s) {
+    got.emplace();
+    std::copy(s, s + kInstallErrorSentenceLength, got->begin());
+  };
+  for (int attempt = 0; attempt < kAnswerTries && !got && !g_interrupted.load(); ++attempt) {
+    link.Commands().SendCommand(CMD_CAPTURE_INSTALL_ERROR);
+    link.WaitUntil([&got] { return got.has_value(); }, kAnswerWaitMs);
+  }
+  if (!got) return c.NoAnswer();
+  const InstallError e = ReadInstallError(got->data());
+  if (c.options.json) {
+    c.out << FormatText("{\"first\":%.1f,\"second\":%.1f}\n", static_cast<double>(e.first),
+                        static_cast<double>(e.second));
+  } else {
+    c.out << FormatInstallError("installation error", got->data()) << "\n";
+  }
+  return kExitOk;
+}
+
+// ---- compass-check ----
+
+const char* CompassWord(std::int32_t result) {
+  return result == kCompassGood ? "good" : result == kCompassWrong ? "wrong" : "undecided: turn the aircraft clockwise";
+}
+
+int CmdCompassCheck(Context& c) {
+  std::optional<int> seconds;
+  std::string error;
+  if (!TakeIntOption(c.args, "--seconds", 1, 3600, &seconds, &error)) return c.Fail(kExitUsage, error);
+  int status = 0;
+  if (!NoExtraArgs(c, &status)) return status;
+  CliLink link;
+  if (!OpenLink(c, link, false, &status)) return status;
+  if (!WaitForTelemetry(link)) return c.NoAnswer();
+
+  CompassJudgement judgement;
+  std::int32_t shown = -1;
+  link.onStatus = [&](const std::uint8_t* s) {
+    const GpsView gps = DecodeGpsFields(s);
+    const std::int32_t result = judgement.AddHeading(gps.headingDegrees);
+    if (!c.options.json && result != shown) {
+      c.out << "heading " << gps.headingText << ": " << CompassWord(result) << "\n" << std::flush;
+      shown = result;
+    }
+  };
+  link.Commands().SendFrame(BuildCompassCheckOnFrame());
+  if (!c.options.json) c.out << "compass check mode on: turn the aircraft clockwise\n" << std::flush;
+  link.WaitUntil([&] { return judgement.Result() != kCompassUndecided; }, seconds.value_or(30) * 1000);
+  link.onStatus = nullptr;
+  link.Commands().SendFrame(BuildCompassCheckOffFrame());
+  link.Sleep(100);
+  const std::int32_t result = judgement.Result();
+  if (c.options.json) {
+    c.out << "{\"result\":" << JsonQuote(result == kCompassGood ? "good" : result == kCompassWrong ? "wrong" : "undecided")
+          << ",\"text\":" << JsonQuote(CompassResultText(result)) << "}\n";
+  } else {
+    c.out << "compass: " << CompassWord(result) << " (" << CompassResultText(result) << ")\n";
+  }
+  if (g_interrupted.load()) return kExitInterrupted;
+  return result == kCompassGood ? kExitOk : result == kCompassWrong ? kExitCompassWrong : kExitCompassUndecided;
+}
+
+// ---- upgrade ----
+
+const char* PhaseWord(const char* status) {
+  const std::string s = status;
+  if (s == kUpgradeStatusErase) return "erase";
+  if (s == kUpgradeStatusDownload) return "download";
+  if (s == kUpgradeStatusVerify) return "verify";
+  if (s == kUpgradeStatusVerifyError) return "verify error";
+  if (s == kUpgradeStatusSuccess) return "success";
+  return "waiting for the boot loader";
+}
+
+int CmdUpgrade(Context& c) {
+  if (c.args.size() != 1) return c.Fail(kExitUsage, "upgrade needs one FILE.bin");
+  if (c.options.connect.kind == ConnectSpec::Kind::Serial)
+    return c.Fail(kExitUsage, "the boot loader is reached over USB only (--connect usb, usb:PATH, hidsock:PATH or sim)");
+  UpgradeExchange exchange;
+  std::string error;
+  if (!exchange.LoadImageFile(c.args.front(), &error)) return c.Fail(kExitFileError, error);
+  if (exchange.State() != UpgradeState::Loaded)
+    return c.Fail(kExitFileError, c.args.front() + " is too large for the controller (" +
+                                      std::to_string(exchange.ImageSize()) + " bytes)");
+  int status = 0;
+  CliLink link;
+  if (!OpenLink(c, link, true, &status)) return status;
+
+  bool succeeded = false;
+  link.onHidReport = [&](const std::uint8_t* report) {
+    const UpgradeResult r = exchange.HandleReport(report);
+    for (std::size_t i = 0; i < r.replyCount; ++i) link.Hid().WriteReport(r.replies[i].data());
+    if (r.succeeded) succeeded = true;
+  };
+  const bool terminal = c.Terminal();
+  std::string lastLine;
+  auto show = [&] {
+    const int max = exchange.ProgressMaximum() > 0 ? exchange.ProgressMaximum() : 1;
+    const int pos = std::min(exchange.ProgressPosition(), max);
+    const int percent = pos * 100 / max;
+    const char* phase = PhaseWord(exchange.Status());
+    if (terminal) {
+      const int filled = percent * 30 / 100;
+      std::string line = "\r[" + std::string(static_cast<std::size_t>(filled), '#') +
+                         std::string(static_cast<std::size_t>(30 - filled), '-') + "] " +
+                         FormatText("%3d%% %-12s", percent, phase);
+      if (line != lastLine) c.out << line << std::flush;
+      lastLine = line;
+    } else {
+      const std::string line = FormatText("%s %d%%", phase, percent / 10 * 10);
+      if (line != lastLine) c.out << line << "\n" << std::flush;
+      lastLine = line;
+    }
+  };
+  QTimer tick;
+  tick.setInterval(100);
+  QObject::connect(&tick, &QTimer::timeout, [&] { exchange.Tick(); });
+  tick.start();
+
+  // The boot loader must announce itself; then every step must move on.
+  const int wait = c.hooks.bootLoaderWaitMs;
+  bool announced = link.WaitUntil([&] { show(); return exchange.State() != UpgradeState::Loaded; }, wait);
+  int result = kExitOk;
+  if (!announced) {
+    result = g_interrupted.load() ? kExitInterrupted : kExitNoBootLoader;
+  } else {
+    std::int64_t lastMark = -1;
+    while (!succeeded && exchange.State() != UpgradeState::Idle && !g_interrupted.load()) {
+      const std::int64_t mark = static_cast<std::int64_t>(exchange.State()) * 100000000LL + exchange.ProgressPosition();
+      lastMark = mark;
+      link.WaitUntil(
+          [&] {
+            show();
+            return succeeded || exchange.State() == UpgradeState::Idle ||
+                   static_cast<std::int64_t>(exchange.State()) * 100000000LL + exchange.ProgressPosition() != lastMark;
+          },
+          wait);
+      if (!succeeded && exchange.State() != UpgradeState::Idle &&
+          static_cast<std::int64_t>(exchange.State()) * 100000000LL + exchange.ProgressPosition() == lastMark &&
+          !g_interrupted.load()) {
+        result = kExitNoAnswer;
+        break;
+      }
+    }
+    show();
+    if (result == kExitOk) {
+      if (succeeded) {
+        // The finish report is sent until the boot loader acknowledges it.
+        link.WaitUntil([&] { return exchange.FinishAcknowledged(); }, 1000);
+      } else if (std::string(exchange.Status()) == kUpgradeStatusVerifyError) {
+        result = kExitVerifyError;
+      } else {
+        result = g_interrupted.load() ? kExitInterrupted : kExitFailure;
+      }
+    }
+  }
+  if (terminal) c.out << "\n";
+  link.onHidReport = nullptr;
+  switch (result) {
+    case kExitOk: c.out << "upgrade succeeded: the image was written and verified\n"; break;
+    case kExitVerifyError: c.Fail(result, "verify error: the controller's read-back differs from the image"); break;
+    case kExitNoBootLoader: c.Fail(result, "no boot loader announced itself in " + std::to_string(wait / 1000) + " s"); break;
+    case kExitNoAnswer: c.Fail(result, std::string("the boot loader stopped answering during ") + PhaseWord(exchange.Status())); break;
+    case kExitInterrupted: c.Fail(result, "interrupted; the controller may need the upgrade again"); break;
+    default: c.Fail(result, "the upgrade ended without success"); break;
+  }
+  return result;
+}
+
+// ---- record ----
+
+int CmdRecord(Context& c) {
+  if (c.args.empty()) return c.Fail(kExitUsage, "record needs info or export");
+  const std::string sub = c.args.front();
+  c.args.erase(c.args.begin());
+  std::string error;
+  if (sub == "info") {
+    if (c.args.size() != 1) return c.Fail(kExitUsage, "record info needs one FILE");
+    RecordScan scan;
+    if (!ReadRecordFile(c.args.front(), &scan, &error)) return c.Fail(kExitFileError, error);
+    const RecordInfo info = SummariseRecords(scan);
+    c.out << (c.options.json ? RecordInfoJson(info, c.args.front()) + "\n" : FormatRecordInfo(info, c.args.front()));
+    return kExitOk;
+  }
+  if (sub == "export") {
+    std::optional<std::string> format, output;
+    if (!TakeStringOption(c.args, "--format", "", &format, &error) ||
+        !TakeStringOption(c.args, "-o", "", &output, &error))
+      return c.Fail(kExitUsage, error);
+    if (c.args.size() != 1) return c.Fail(kExitUsage, "record export needs one FILE");
+    if (!format) return c.Fail(kExitUsage, "record export needs --format csv, gpx or kml");
+    const std::optional<ExportFormat> f = ParseExportFormat(*format);
+    if (!f) return c.Fail(kExitUsage, "unknown format \"" + *format + "\": use csv, gpx or kml");
+    RecordScan scan;
+    if (!ReadRecordFile(c.args.front(), &scan, &error)) return c.Fail(kExitFileError, error);
+    std::string name = c.args.front();
+    if (const auto slash = name.rfind('/'); slash != std::string::npos) name = name.substr(slash + 1);
+    const std::string text = ExportRecords(scan, *f, name);
+    if (output) {
+      if (!WriteFileWhole(*output, text, &error)) return c.Fail(kExitFileError, error);
+    } else {
+      c.out << text;
+    }
+    c.err << "apctl: " << scan.records.size() << " records exported";
+    if (scan.skipped > 0) c.err << ", " << scan.skipped << " damaged records skipped";
+    if (scan.trailingBytes > 0) c.err << ", " << scan.trailingBytes << " trailing bytes ignored";
+    c.err << (output ? " to " + *output : std::string()) << "\n";
+    return kExitOk;
+  }
+  return c.Fail(kExitUsage, "unknown record command \"" + sub + "\": use info or export");
+}
+
+}  // namespace
+
+int RunApctl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const CliHooks& hooks) {
+  g_interrupted.store(false);
+  Context c{{}, {}, out, err, hooks};
+  std::string error;
+  if (!ParseGlobalOptions(args, &c.options, &error)) {
+    err << "apctl: " << error << "\n";
+    return kExitUsage;
+  }
+  if (c.options.help) {
+    out << HelpText() << ExitStatusTable();
+    return kExitOk;
+  }
+  const std::string command = c.options.command.front();
+  c.args.assign(c.options.command.begin() + 1, c.options.command.end());
+  if (command == "ports") return CmdPorts(c);
+  if (command == "monitor") return CmdMonitor(c);
+  if (command == "params") return CmdParams(c);
+  if (command == "defaults") return CmdDefaults(c);
+  if (command == "calibrate") return CmdCalibrate(c);
+  if (command == "install-error") return CmdInstallError(c);
+  if (command == "compass-check") return CmdCompassCheck(c);
+  if (command == "upgrade") return CmdUpgrade(c);
+  if (command == "record") return CmdRecord(c);
+  if (command == "help") {
+    out << HelpText() << ExitStatusTable();
+    return kExitOk;
+  }
+  return c.Fail(kExitUsage, "unknown command \"" + command + "\" (apctl --help lists them)");
+}
+
+}  // namespace apdesk::cli

@@ -1,0 +1,200 @@
+#include "cli/CliArgs.h"
+
+#include <algorithm>
+
+#include "cli/ExitStatus.h"
+#include "console/ParameterCodec.h"
+
+namespace apdesk::cli {
+
+const char* ExitStatusTable() {
+  return "  0  success\n"
+         "  1  other failure\n"
+         "  2  bad command line\n"
+         "  3  no device, or it could not be opened\n"
+         "  4  no answer from the controller (asked three times)\n"
+         "  5  value out of range or unknown; nothing was sent\n"
+         "  6  read back, the controller reports other values than were written\n"
+         "  7  a file cannot be read or written, or is damaged\n"
+         "  8  compass-check: the compass is wrong (heading turns the other way)\n"
+         "  9  compass-check: no verdict in the time given\n"
+         " 10  upgrade: verify error, the read-back differs from the image\n"
+         " 11  upgrade: no boot loader announced itself in time\n"
+         "130  interrupted (Ctrl+C) before the command was done; monitor ends with 0\n";
+}
+
+const char* HelpText() {
+  return "usage: apctl [--connect usb|usb:PATH|serial:PORT|hidsock:PATH|sim] [--json] COMMAND ...\n"
+         "\n"
+         "commands:\n"
+         "  ports                               serial ports, and HID devices with id 0483:5750\n"
+         "  monitor [--count N] [--record]      one line per valid telemetry record (Ctrl+C ends);\n"
+         "                                      --record also writes them to Hj/<start time>.hj\n"
+         "  params get                          read the parameters and print them by name\n"
+         "  params set NAME=VALUE ...           read, change, check, write, read back and confirm\n"
+         "  params save FILE                    back up the parameters to a file\n"
+         "  params load FILE                    restore them from a file, then read back and confirm\n"
+         "  defaults [--yes]                    restore the controller's defaults, then read back\n"
+         "  calibrate                           start the transmitter stick calibration\n"
+         "  install-error                       capture the installation error, print the two values\n"
+         "  compass-check [--seconds N]         compass check mode on, judge the heading, mode off\n"
+         "                                      (turn the aircraft clockwise; default 30 s)\n"
+         "  upgrade FILE.bin                    serve the image to the boot loader\n"
+         "  record info FILE                    records, time span, positions, altitude, voltage\n"
+         "  record export FILE --format csv|gpx|kml [-o OUT]\n"
+         "\n"
+         "--connect defaults to usb (the first device 0483:5750); sim is the simulated controller\n"
+         "built into apctl. --json prints JSON objects instead of text.\n"
+         "\n"
+         "parameter names and values:\n"
+         "  failsafe                  return-land, land, hover\n"
+         "  sway_compensation         0 to 255\n"
+         "  roll_sensitivity          0 to 255\n"
+         "  pitch_sensitivity         0 to 255\n"
+         "  gimbal_roll_sensitivity   -127 to 128\n"
+         "  gimbal_pitch_sensitivity  -127 to 128\n"
+         "  servo_frequency           50, 250, 333, 400\n"
+         "  max_speed                 3.6, 4.8, 6.0, 8.0, 10.2, or any other value from 0 to 10.2\n"
+         "  vertical_speed            2, 4, 5\n"
+         "  volt_alert                3.55, 3.60, 3.65, 3.70\n"
+         "  cell_count                0 to 15\n"
+         "  altitude_limit            0 to 1500 (metres, kept in steps of 10)\n"
+         "  distance_limit            0 to 1500 (metres, kept in steps of 10)\n"
+         "  aircraft_type             quad-cross, quad-x, hex-cross, hex-x, or a code 0 to 8 or 10\n"
+         "  A value the controller holds that the tool cannot name reads as code:N.\n"
+         "\n"
+         "exit status:\n";
+}
+
+std::optional<ConnectSpec> ParseConnect(const std::string& text) {
+  ConnectSpec spec;
+  auto after = [&text](const char* prefix) -> std::optional<std::string> {
+    const std::string p = prefix;
+    if (text.compare(0, p.size(), p) != 0) return std::nullopt;
+    return text.substr(p.size());
+  };
+  if (text == "usb") {
+    spec.kind = ConnectSpec::Kind::Usb;
+  } else if (text == "sim") {
+    spec.kind = ConnectSpec::Kind::Sim;
+  } else if (auto p = after("usb:")) {
+    spec.kind = ConnectSpec::Kind::UsbPath;
+    spec.path = *p;
+  } else if (auto p = after("serial:")) {
+    spec.kind = ConnectSpec::Kind::Serial;
+    spec.path = *p;
+  } else if (auto p = after("hidsock:")) {
+    spec.kind = ConnectSpec::Kind::HidSock;
+    spec.path = *p;
+  } else {
+    return std::nullopt;
+  }
+  if (spec.kind != ConnectSpec::Kind::Usb && spec.kind != ConnectSpec::Kind::Sim && spec.path.empty())
+    return std::nullopt;
+  return spec;
+}
+
+bool ParseGlobalOptions(const std::vector<std::string>& args, CliOptions* options, std::string* error) {
+  std::size_t i = 0;
+  for (; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--json") {
+      options->json = true;
+    } else if (a == "--help" || a == "-h") {
+      options->help = true;
+    } else if (a == "--connect" || a.rfind("--connect=", 0) == 0) {
+      std::string value;
+      if (a == "--connect") {
+        if (i + 1 >= args.size()) {
+          *error = "--connect needs a value: usb, usb:PATH, serial:PORT, hidsock:PATH or sim";
+          return false;
+        }
+        value = args[++i];
+      } else {
+        value = a.substr(10);
+      }
+      const std::optional<ConnectSpec> spec = ParseConnect(value);
+      if (!spec) {
+        *error = "unknown connection \"" + value + "\": use usb, usb:PATH, serial:PORT, hidsock:PATH or sim";
+        return false;
+      }
+      options->connect = *spec;
+    } else if (a.size() > 1 && a[0] == '-') {
+      *error = "unknown option " + a;
+      return false;
+    } else {
+      break;
+    }
+  }
+  options->command.assign(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+  if (!options->help && options->command.empty()) {
+    *error = "no command given (apctl --help lists them)";
+    return false;
+  }
+  return true;
+}
+
+namespace {
+
+// Finds "--name VALUE" or "--name=VALUE" (or the short name), removes it and
+// gives the value. found=false when absent.
+bool TakeValue(std::vector<std::string>& args, const std::string& name, const std::string& shortName,
+               bool* found, std::string* value, std::string* error) {
+  *found = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const bool exact = a == name || (!shortName.empty() && a == shortName);
+    const bool joined = a.rfind(name + "=", 0) == 0;
+    if (!exact && !joined) continue;
+    if (exact) {
+      if (i + 1 >= args.size()) {
+        *error = name + " needs a value";
+        return false;
+      }
+      *value = args[i + 1];
+      args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+    } else {
+      *value = a.substr(name.size() + 1);
+      args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+    *found = true;
+    return true;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool TakeIntOption(std::vector<std::string>& args, const std::string& name, int lowest, int highest,
+                   std::optional<int>* value, std::string* error) {
+  bool found = false;
+  std::string text;
+  if (!TakeValue(args, name, "", &found, &text, error)) return false;
+  if (!found) return true;
+  const std::optional<long long> n = ParseInteger(text);
+  if (!n || *n < lowest || *n > highest) {
+    *error = name + " takes a whole number from " + std::to_string(lowest) + " to " + std::to_string(highest) +
+             ", not \"" + text + "\"";
+    return false;
+  }
+  *value = static_cast<int>(*n);
+  return true;
+}
+
+bool TakeStringOption(std::vector<std::string>& args, const std::string& name, const std::string& shortName,
+                      std::optional<std::string>* value, std::string* error) {
+  bool found = false;
+  std::string text;
+  if (!TakeValue(args, name, shortName, &found, &text, error)) return false;
+  if (found) *value = text;
+  return true;
+}
+
+bool TakeFlag(std::vector<std::string>& args, const std::string& name) {
+  auto it = std::find(args.begin(), args.end(), name);
+  if (it == args.end()) return false;
+  args.erase(it);
+  return true;
+}
+
+}  // namespace apdesk::cli

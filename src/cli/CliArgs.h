@@ -1,0 +1,40 @@
+#pragma once
+// apctl's command line: the global options, the connection and the command
+// with its own arguments. Plain C++ so it is tested without a device.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace apdesk::cli {
+
+struct ConnectSpec {
+  enum class Kind { Usb, UsbPath, Serial, HidSock, Sim };
+  Kind kind = Kind::Usb;
+  std::string path;  // for usb:PATH, serial:PORT, hidsock:PATH
+};
+
+// "usb", "usb:PATH", "serial:PORT", "hidsock:PATH" or "sim".
+std::optional<ConnectSpec> ParseConnect(const std::string& text);
+
+struct CliOptions {
+  ConnectSpec connect;
+  bool json = false;
+  bool help = false;
+  std::vector<std::string> command;  // the command and its arguments
+};
+
+// Parses everything before the command; false with a message on a bad option.
+bool ParseGlobalOptions(const std::vector<std::string>& args, CliOptions* options, std::string* error);
+
+const char* HelpText();
+
+// "--count 5" / "--count=5" style options of one command. Takes the value of
+// `name` out of args; false with a message when it is present but invalid.
+bool TakeIntOption(std::vector<std::string>& args, const std::string& name, int lowest, int highest,
+                   std::optional<int>* value, std::string* error);
+bool TakeStringOption(std::vector<std::string>& args, const std::string& name, const std::string& shortName,
+                      std::optional<std::string>* value, std::string* error);
+bool TakeFlag(std::vector<std::string>& args, const std::string& name);
+
+}  // namespace apdesk::cli

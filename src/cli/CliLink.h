@@ -1,0 +1,85 @@
+#pragma once
+// apctl's side of the link: the owner of the transports' completion messages
+// (as the main window is for the windows), the receive queue and sentence
+// parser behind them, and waiting with a time limit while Qt's loop runs.
+
+#include <QObject>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/SettingsStore.h"
+#include "cli/CliArgs.h"
+#include "console/ParameterCodec.h"
+#include "console/SentenceParser.h"
+#include "link/CommandLink.h"
+#include "link/HidBackend.h"
+#include "link/HidLink.h"
+
+namespace apdesk::cli {
+
+// Set by the Ctrl+C handler; every wait ends early when it is set.
+extern std::atomic<bool> g_interrupted;
+void InstallInterruptHandler();
+
+class CliLink : public QObject, public SentenceSink {
+  Q_OBJECT
+
+ public:
+  // simBackend is used for --connect sim (and replaced by tests).
+  CliLink();
+  ~CliLink() override;
+
+  // Opens the connection; false with a message for the user.
+  bool Open(const ConnectSpec& spec, std::unique_ptr<IHidBackend> simBackend, std::string* error);
+  void Close();
+
+  CCommandLink& Commands() { return m_commands; }
+  CHidLink& Hid() { return m_hid; }
+  bool IsSerial() const { return m_commands.m_uart.IsOpen(); }
+
+  // Runs the event loop until done() holds, the time is up or Ctrl+C; says
+  // whether done() held.
+  bool WaitUntil(const std::function<bool()>& done, int timeoutMs);
+  void Sleep(int ms) { WaitUntil([] { return false; }, ms); }
+
+  // Receivers of what the parser takes out (each may be empty).
+  std::function<void(const std::uint8_t*)> onStatus;
+  std::function<void(const ParameterView&)> onParameters;
+  std::function<void(const std::uint8_t*)> onInstallError;
+  // Every raw 64-byte HID report, before it is parsed (the upgrade exchange).
+  std::function<void(const std::uint8_t*)> onHidReport;
+
+  // Asks for the parameters and waits for a sentence with a right sum, up to
+  // three times in about three seconds.
+  std::optional<ParameterView> ReadParameters();
+
+  void OnUartReceived();
+  void OnUartSent();
+  void OnHidReceived();
+  void OnHidSent();
+
+  void OnStatusSentence(const std::uint8_t* sentence) override;
+  void OnParameterSentence(const std::uint8_t* sentence) override;
+  void OnInstallErrorSentence(const std::uint8_t* sentence) override;
+
+ protected:
+  bool event(QEvent* event) override;
+
+ private:
+  std::string m_iniPath;  // a private settings file naming the serial port
+  std::unique_ptr<SettingsStore> m_settings;
+  CHidLink m_hid;
+  CCommandLink m_commands;
+  SentenceParser m_parser;
+  std::string m_hidFailure;
+};
+
+// One attempt to read takes this long; three are made.
+inline constexpr int kAnswerWaitMs = 1000;
+inline constexpr int kAnswerTries = 3;
+
+}  // namespace apdesk::cli

@@ -1,0 +1,21 @@
+#pragma once
+// One telemetry record as apctl prints it: a line for a person or a JSON
+// object, carrying the texts the main window shows (from DecodeStatusSentence).
+
+#include <string>
+
+#include "console/StatusSentence.h"
+
+namespace apdesk::cli {
+
+// The built-in entry of the flight-status list, or nullptr without one.
+const char* FlightStatusName(int entry);
+const char* StickColourName(std::uint32_t argb);
+
+std::string TelemetryLine(const TelemetryView& view);
+std::string TelemetryJson(const TelemetryView& view);
+
+// The JSON text of a string, quotes included.
+std::string JsonQuote(const std::string& text);
+
+}  // namespace apdesk::cli

@@ -1,0 +1,23 @@
+# apctl. The argument, parameter-name and telemetry-text parts are plain C++;
+# the program runs on Qt Core over the same link as the windows.
+add_library(apdesk_clicore STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/CliArgs.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ParamNames.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TelemetryText.cpp)
+target_include_directories(apdesk_clicore PUBLIC ${PROJECT_SOURCE_DIR}/src)
+target_link_libraries(apdesk_clicore PUBLIC apdesk_protocol)
+set_target_properties(apdesk_clicore PROPERTIES AUTOMOC OFF)
+
+if(APDESK_WITH_QT)
+  add_library(apdesk_cli STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/CliLink.h
+    ${CMAKE_CURRENT_LIST_DIR}/CliLink.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/Apctl.cpp)
+  target_link_libraries(apdesk_cli PUBLIC apdesk_clicore apdesk_link apdesk_hidapi apdesk_sim
+    apdesk_upgrade_core apdesk_compass apdesk_recordfile apdesk_recorder apdesk_settings
+    Qt6::Core Qt6::SerialPort)
+
+  add_executable(apctl ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
+  target_link_libraries(apctl PRIVATE apdesk_cli)
+  set_target_properties(apctl PROPERTIES AUTOMOC OFF)
+endif()
