@@ -51,6 +51,14 @@ void RxQueue::Unpoison() {
 #endif
 }
 
+void RxQueue::PoisonDropped(std::size_t from) {
+#if defined(APDESK_ASAN)
+  ASAN_POISON_MEMORY_REGION(m_bytes.data() + from, m_head - from);
+#else
+  (void)from;
+#endif
+}
+
 void RxQueue::PoisonOutsideLiveBytes() {
 #if defined(APDESK_ASAN)
   if (m_bytes.capacity() == 0) return;
@@ -70,13 +78,16 @@ void RxQueue::Append(const std::uint8_t* bytes, std::size_t length) {
 }
 
 void RxQueue::Drop(std::size_t count) {
+  const std::size_t from = m_head;
   m_head += std::min(count, Size());
   if (m_head == m_bytes.size()) {
     // Empty: start again at the front; clear() keeps the capacity.
     m_bytes.clear();
     m_head = 0;
+    PoisonOutsideLiveBytes();
+  } else {
+    PoisonDropped(from);
   }
-  PoisonOutsideLiveBytes();
 }
 
 void RxQueue::Take(std::uint8_t* dest, std::size_t length) {

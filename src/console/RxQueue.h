@@ -55,6 +55,7 @@ class RxQueue {
   void Compact();
   void Unpoison();
   void PoisonOutsideLiveBytes();
+  void PoisonDropped(std::size_t from);  // the bytes from `from` up to the head
 
   std::vector<std::uint8_t> m_bytes;
   std::size_t m_head = 0;  // index of the oldest live byte in m_bytes

@@ -1,5 +1,7 @@
 #include "console/SentenceParser.h"
 
+#include <cstring>
+
 namespace apdesk {
 
 const std::array<SentenceInfo, kTagCount> kSentenceTable = {{
@@ -66,12 +68,18 @@ int SentenceParser::CountTagMismatches(std::string_view tag) const {
   return mismatches;
 }
 
+bool SentenceParser::BeginsWith(std::string_view tag) const {
+  // Same answer as CountTagMismatches(tag) == 0, but stops at the first difference.
+  return m_rxQueue.Size() >= tag.size() && std::memcmp(m_rxQueue.Data(), tag.data(), tag.size()) == 0;
+}
+
 int SentenceParser::TakeSentence(std::string_view tag, std::uint8_t* dest, std::size_t length) {
   if (m_rxQueue.Size() < length) return 1;
-  const int mismatches = CountTagMismatches(tag);
-  if (mismatches != 0) return mismatches;
-  m_rxQueue.Take(dest, length);
-  return 0;
+  if (BeginsWith(tag)) {
+    m_rxQueue.Take(dest, length);
+    return 0;
+  }
+  return CountTagMismatches(tag);
 }
 
 int SentenceParser::ParseOneSentence(SentenceSink& sink) {
@@ -121,7 +129,7 @@ int SentenceParser::ParseOneSentence(SentenceSink& sink) {
   const int waitResult = tookPaddingSentence ? 1 : 0;
   if (m_rxQueue.Size() < kLongestTag) return waitResult;
   for (SentenceTag tag : kTagMatchOrder) {
-    if (CountTagMismatches(InfoOf(tag).text) == 0) return waitResult;
+    if (BeginsWith(InfoOf(tag).text)) return waitResult;
   }
   m_rxQueue.Drop(1);
   ++m_counters.bytesDropped;

@@ -151,6 +151,8 @@ class SentenceParser {
   const ParserCounters& Counters() const { return m_counters; }
 
  private:
+  bool BeginsWith(std::string_view tag) const;
+
   RxQueue m_rxQueue;
   ParserCounters m_counters;
 };
