@@ -1,7 +1,6 @@
 #include "link/CommUart.h"
 
 #include <QCoreApplication>
-#include <QSerialPort>
 
 #include <algorithm>
 #include <chrono>
@@ -19,6 +18,27 @@ namespace {
 void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 }  // namespace
+
+UartLineSetup apdesk::UartLineSetupFor(const LineSettings& line) {
+  UartLineSetup s;
+  if (line.baudRate > 0 && line.baudRate <= 0x7FFFFFFF) s.baudRate = static_cast<qint32>(line.baudRate);
+  if (line.dataBits >= 5 && line.dataBits <= 8) s.dataBits = static_cast<QSerialPort::DataBits>(line.dataBits);
+  static constexpr QSerialPort::Parity kParities[] = {QSerialPort::NoParity, QSerialPort::OddParity,
+                                                      QSerialPort::EvenParity, QSerialPort::MarkParity,
+                                                      QSerialPort::SpaceParity};
+  if (line.parity < 5) s.parity = kParities[line.parity];
+  static constexpr QSerialPort::StopBits kStops[] = {QSerialPort::OneStop, QSerialPort::OneAndHalfStop,
+                                                     QSerialPort::TwoStop};
+  if (line.stopBits < 3) s.stopBits = kStops[line.stopBits];
+  const bool hardwareFlow = line.outxCtsFlow || line.rtsControl == 2;
+  const bool softwareFlow = line.outX || line.inX;
+  s.flowControl = hardwareFlow   ? QSerialPort::HardwareControl
+                  : softwareFlow ? QSerialPort::SoftwareControl
+                                 : QSerialPort::NoFlowControl;
+  s.dataTerminalReady = line.dtrControl != 0;
+  if (!hardwareFlow) s.requestToSend = line.rtsControl == 1 || line.rtsControl == 3;
+  return s;
+}
 
 CCommUart::CCommUart() = default;
 
@@ -38,7 +58,7 @@ bool CCommUart::Open() {
   Close();
   const std::string name =
       m_settings != nullptr ? m_settings->GetSettingString("Settings1", "COMPORT", "COM1") : "COM1";
-  auto* port = new QSerialPort;
+  auto* port = new QSerialPort(this);
   // A full path (/dev/pts/4) is taken as it is, a bare name (ttyUSB0, COM3)
   // is looked for where the system keeps its ports.
   port->setPortName(QString::fromStdString(name));
@@ -74,38 +94,18 @@ bool CCommUart::Open() {
 void CCommUart::ApplyLineSettings() {
   std::optional<std::vector<std::uint8_t>> stored;
   if (m_settings != nullptr) stored = m_settings->GetSettingBinary("Settings1", "COMCONF");
-  const LineSettings line = DecodeLineSettings(OverlayCommConfig(stored));
+  const UartLineSetup setup = UartLineSetupFor(DecodeLineSettings(OverlayCommConfig(stored)));
 
   // The 4096-byte input queue of the line; the output side is bounded by
   // our own transmit buffer.
   m_port->setReadBufferSize(kBufferSize);
-  if (line.baudRate > 0 && line.baudRate <= 0x7FFFFFFF) {
-    m_port->setBaudRate(static_cast<qint32>(line.baudRate));
-  }
-  if (line.dataBits >= 5 && line.dataBits <= 8) {
-    m_port->setDataBits(static_cast<QSerialPort::DataBits>(line.dataBits));
-  }
-  switch (line.parity) {
-    case 0: m_port->setParity(QSerialPort::NoParity); break;
-    case 1: m_port->setParity(QSerialPort::OddParity); break;
-    case 2: m_port->setParity(QSerialPort::EvenParity); break;
-    case 3: m_port->setParity(QSerialPort::MarkParity); break;
-    case 4: m_port->setParity(QSerialPort::SpaceParity); break;
-    default: break;
-  }
-  switch (line.stopBits) {
-    case 0: m_port->setStopBits(QSerialPort::OneStop); break;
-    case 1: m_port->setStopBits(QSerialPort::OneAndHalfStop); break;
-    case 2: m_port->setStopBits(QSerialPort::TwoStop); break;
-    default: break;
-  }
-  const bool hardwareFlow = line.outxCtsFlow || line.rtsControl == 2;
-  const bool softwareFlow = line.outX || line.inX;
-  m_port->setFlowControl(hardwareFlow   ? QSerialPort::HardwareControl
-                         : softwareFlow ? QSerialPort::SoftwareControl
-                                        : QSerialPort::NoFlowControl);
-  m_port->setDataTerminalReady(line.dtrControl != 0);
-  if (!hardwareFlow) m_port->setRequestToSend(line.rtsControl == 1 || line.rtsControl == 3);
+  if (setup.baudRate) m_port->setBaudRate(*setup.baudRate);
+  if (setup.dataBits) m_port->setDataBits(*setup.dataBits);
+  if (setup.parity) m_port->setParity(*setup.parity);
+  if (setup.stopBits) m_port->setStopBits(*setup.stopBits);
+  m_port->setFlowControl(setup.flowControl);
+  m_port->setDataTerminalReady(setup.dataTerminalReady);
+  if (setup.requestToSend) m_port->setRequestToSend(*setup.requestToSend);
 }
 
 bool CCommUart::Close() {

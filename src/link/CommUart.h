@@ -10,15 +10,30 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSerialPort>
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
-class QSerialPort;
+#include "app/CommConfig.h"
 
 namespace apdesk {
 class SettingsStore;
+
+// The stored line settings as the port takes them; a field left empty holds
+// a value the port has no setting for and is not applied.
+struct UartLineSetup {
+  std::optional<qint32> baudRate;
+  std::optional<QSerialPort::DataBits> dataBits;
+  std::optional<QSerialPort::Parity> parity;
+  std::optional<QSerialPort::StopBits> stopBits;
+  QSerialPort::FlowControl flowControl = QSerialPort::NoFlowControl;
+  bool dataTerminalReady = true;
+  std::optional<bool> requestToSend;  // only without hardware flow control
+};
+UartLineSetup UartLineSetupFor(const LineSettings& line);
 
 inline constexpr const char* kUartReadFailedText = "串口读操作失败！请重新运行程序！";
 inline constexpr const char* kUartWriteFailedText = "串口写操作失败！请重新运行程序！";
