@@ -65,14 +65,15 @@ TEST(CommConfig, StoredBytesOverlayOnlyTheirLength) {
   EXPECT_EQ(OverlayCommConfig(std::vector<std::uint8_t>{}), DefaultCommConfig());
 
   // 16 bytes reach into the baud rate: 9600 there, the rest default.
-  std::vector<std::uint8_t> shortRecord(DefaultCommConfig().begin(), DefaultCommConfig().begin() + 16);
+  const auto defaults = DefaultCommConfig();
+  std::vector<std::uint8_t> shortRecord(defaults.begin(), defaults.begin() + 16);
   shortRecord[12] = 0x80;
   shortRecord[13] = 0x25;
   shortRecord[14] = 0;
   const auto a = OverlayCommConfig(shortRecord);
   EXPECT_EQ(DecodeLineSettings(a).baudRate, 9600u);
   EXPECT_EQ(DecodeLineSettings(a).dataBits, 8);
-  EXPECT_TRUE(std::equal(a.begin() + 16, a.end(), DefaultCommConfig().begin() + 16));
+  EXPECT_TRUE(std::equal(a.begin() + 16, a.end(), defaults.begin() + 16));
 
   // Past 52 bytes nothing is taken.
   std::vector<std::uint8_t> longRecord(200, 0xEE);

@@ -1,6 +1,7 @@
 #pragma once
 // One QApplication for a test program, made on first use (offscreen when
-// no platform is chosen).
+// no platform is chosen). It is never destroyed: Qt's own globals may be gone
+// by the time static objects die at exit.
 
 #include <QApplication>
 #include <cstdlib>
@@ -12,8 +13,8 @@ inline QApplication& TestApp() {
   static int argc = 1;
   static char name[] = "apdesk-test";
   static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
 }
 
 }  // namespace apdesk::test
