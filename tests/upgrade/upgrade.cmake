@@ -4,3 +4,8 @@ if(APDESK_WITH_QT)
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/CUpgradeDlgTest.cpp
     LIBS apdesk_upgrade Qt6::Test)
 endif()
+if(APDESK_WITH_QT)
+  apdesk_test(upgrade_over_sim_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/UpgradeOverSimTest.cpp
+    LIBS apdesk_upgrade apdesk_sim Qt6::Test)
+endif()
