@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QRegularExpressionValidator>
 #include <QStyleOptionButton>
+#include <algorithm>
 #include <cmath>
 
 namespace apdesk {
@@ -117,7 +118,13 @@ bool DialogBuilder::Build(QDialog* dialog, const DialogTemplate& tmpl) {
 
   for (const ControlSpec& spec : tmpl.controls) {
     QWidget* w = Create(dialog, spec);
-    w->setGeometry(ToPixels(spec.x, spec.y, spec.w, spec.h));
+    QRect place = ToPixels(spec.x, spec.y, spec.w, spec.h);
+    if (spec.kind == ControlKind::DropList) {
+      // The template gives the height with the list dropped down; closed, the
+      // box is as high as its font needs.
+      place.setHeight(std::min(place.height(), w->sizeHint().height()));
+    }
+    w->setGeometry(place);
     w->setProperty("controlId", spec.id);
     if (spec.id != -1) {
       w->setObjectName(QStringLiteral("control%1").arg(spec.id));

@@ -27,11 +27,6 @@ void Select(QComboBox* list, int index) {
 std::string TextOf(const QLineEdit* edit) { return edit ? edit->text().toStdString() : std::string(); }
 int IndexOf(const QComboBox* list) { return list ? list->currentIndex() : -1; }
 
-// The two refusals that language files written before them may lack.
-const char* const kRangeFallback = "%1 must be a number from %2 to %3.";
-const char* const kReadFirstFallback =
-    "The parameters have not been read on this connection yet. Press Get first, then change and send them.";
-
 }  // namespace
 
 void CSetApDlg::DecodeParameterSentence(const std::uint8_t* sentence45) {
@@ -102,20 +97,9 @@ void CSetApDlg::OnSendParams() {
 
 void CSetApDlg::ShowRefusal(const ParameterRefusal& refusal) {
   QString text = Text(std::string(refusal.LanguageKey()).c_str());
-  switch (refusal.kind) {
-    case ParameterRefusal::Kind::ReadFirst:
-      if (text.isEmpty()) text = QString::fromUtf8(kReadFirstFallback);
-      break;
-    case ParameterRefusal::Kind::AltitudeLimit:
-    case ParameterRefusal::Kind::DistanceLimit:
-      break;
-    case ParameterRefusal::Kind::Range: {
-      if (text.isEmpty()) text = QString::fromUtf8(kRangeFallback);
-      QString label = apdesk::ControlText(Control(apdesk::LabelControlOf(refusal.field))).trimmed();
-      text = QString::fromStdString(
-          apdesk::FormatRangeRefusal(text.toStdString(), label.toStdString(), refusal));
-      break;
-    }
+  if (refusal.kind == ParameterRefusal::Kind::Range) {
+    const QString label = apdesk::ControlText(Control(apdesk::LabelControlOf(refusal.field))).trimmed();
+    text = QString::fromStdString(apdesk::FormatRangeRefusal(text.toStdString(), label.toStdString(), refusal));
   }
   MessageBoxes::Show(this, text);
   if (refusal.kind != ParameterRefusal::Kind::ReadFirst) {

@@ -1,0 +1,558 @@
+// The main window driven by control id, against the simulated controller, a
+// scripted HID device and a pseudo-terminal standing in for a serial port.
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QThread>
+#include <cstdlib>
+#include <functional>
+#include <gtest/gtest.h>
+
+#include "app/CConfigApp.h"
+#include "common/BoxRecorder.h"
+#include "console/CSetApDlg.h"
+#include "console/Pictures.h"
+#include "console/ScriptedHid.h"
+#include "console/SentenceBytes.h"
+#include "sim/SimHidBackend.h"
+
+namespace apdesk {
+namespace {
+
+using test::Bytes;
+
+QApplication* App() {
+  static int argc = 1;
+  static char name[] = "apdesk";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = new QApplication(argc, argv);
+  return app;
+}
+
+bool WaitFor(const std::function<bool()>& done, int timeoutMs = 3000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > timeoutMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QThread::msleep(1);
+  }
+  return true;
+}
+
+void Pump(int ms) {
+  WaitFor([] { return false; }, ms);
+}
+
+// The byte stream the tool wrote, reports joined.
+Bytes Joined(const std::vector<test::ScriptedHid::Report>& reports) {
+  Bytes all;
+  for (const auto& r : reports) all.insert(all.end(), r.begin(), r.end());
+  return all;
+}
+
+// Offsets of every 30-byte frame with this header and code byte (0: any).
+std::vector<std::size_t> FramesIn(const Bytes& stream, const char* header, std::uint8_t code = 0) {
+  std::vector<std::size_t> at;
+  for (std::size_t i = 0; i + 30 <= stream.size(); ++i) {
+    if (std::memcmp(stream.data() + i, header, 5) == 0 && (code == 0 || stream[i + 5] == code)) at.push_back(i);
+  }
+  return at;
+}
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    App();
+    m_binDir = QDir::currentPath();
+    ASSERT_TRUE(m_dir.isValid());
+    QDir().mkpath(m_dir.filePath("Language"));
+    for (const char* file : {"Default.ini", "Chinese.ini"}) {
+      QFile::copy(m_binDir + "/Language/" + file, m_dir.filePath(QString("Language/") + file));
+    }
+    // The recorder writes "Hj" under the current folder: keep it in the scratch folder.
+    QDir::setCurrent(m_dir.path());
+    setenv("LC_ALL", "en_GB.UTF-8", 1);
+  }
+  void TearDown() override {
+    QDir::setCurrent(m_binDir);
+    unsetenv("LC_ALL");
+  }
+
+  std::unique_ptr<CConfigApp> MakeApp(std::unique_ptr<IHidBackend> backend) {
+    return std::make_unique<CConfigApp>(m_dir.filePath("apdesk").toStdString(), std::move(backend));
+  }
+  std::unique_ptr<CConfigApp> MakeSimApp(std::shared_ptr<sim::SimHandle>* handle, double rateHz = 20) {
+    sim::SimOptions options;
+    options.rateHz = rateHz;
+    options.faults.garbage = false;
+    return MakeApp(sim::MakeSimHidBackend(options, handle));
+  }
+  std::unique_ptr<CConfigApp> MakeScriptedApp() {
+    m_hid = std::make_shared<test::ScriptedHid>();
+    return MakeApp(std::make_unique<test::ScriptedHidBackend>(m_hid));
+  }
+  QString Settings() const {
+    QFile f(m_dir.filePath("MPCFG.ini"));
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+  }
+  static void Click(CSetApDlg& w, int id) {
+    auto* b = w.ControlAs<QPushButton>(id);
+    ASSERT_NE(b, nullptr) << id;
+    b->click();
+  }
+  static QString Text(const CSetApDlg& w, int id) { return ControlText(w.Control(id)); }
+  static void Type(CSetApDlg& w, int id, const QString& text) { w.ControlAs<QLineEdit>(id)->setText(text); }
+  static QString Lid(CSetApDlg& w, const char* key) { return w.m_language.PublicTextForDisplay(key); }
+
+  QString m_binDir;
+  QTemporaryDir m_dir;
+  std::shared_ptr<test::ScriptedHid> m_hid;
+};
+
+TEST_F(MainWindowTest, OpenUsbAsksTwiceAndFillsTheParameterControls) {
+  BoxRecorder boxes;
+  std::shared_ptr<sim::SimHandle> sim;
+  auto app = MakeSimApp(&sim);
+  CSetApDlg w(*app);
+  Click(w, 1019);
+  ASSERT_EQ(boxes.Texts().size(), 1u);
+  EXPECT_EQ(boxes.Texts()[0], Lid(w, "LID_USB_HINT1"));
+  EXPECT_FALSE(boxes.Texts()[0].isEmpty());
+  EXPECT_EQ(w.m_usbOpening, 0);
+  ASSERT_TRUE(WaitFor([&] { return sim->Counters().getParameters == 2 && w.m_paramsValid; }));
+
+  const sim::ParameterSentence p = sim->Parameters();
+  EXPECT_EQ(Text(w, 1156), QString::number(p[33]));
+  EXPECT_EQ(Text(w, 1140), QString::number(p[38]));
+  EXPECT_EQ(Text(w, 1154), QString::number(p[24]));
+  EXPECT_EQ(Text(w, 1149), QString::number(p[5] & 0x0F));
+  EXPECT_EQ(Text(w, 1150), QString::number(p[25] * 10));
+  EXPECT_EQ(Text(w, 1151), QString::number(p[28] * 10));
+  EXPECT_EQ(w.ControlAs<QComboBox>(1163)->currentIndex(), p[7] - 80);
+  EXPECT_EQ(w.ControlAs<QComboBox>(1155)->currentIndex(), p[43] >> 6);
+  EXPECT_EQ(w.ControlAs<QComboBox>(1016)->currentIndex(), (p[43] >> 2) & 3);
+  EXPECT_EQ(std::memcmp(w.m_lastParams.data(), p.data(), 45), 0);
+  // Telemetry streams on: the status fields fill.
+  EXPECT_TRUE(WaitFor([&] { return Text(w, 1141) == "102406"; }));
+}
+
+TEST_F(MainWindowTest, AnEditedSendReachesTheController) {
+  BoxRecorder boxes;
+  std::shared_ptr<sim::SimHandle> sim;
+  auto app = MakeSimApp(&sim);
+  CSetApDlg w(*app);
+  Click(w, 1019);
+  ASSERT_TRUE(WaitFor([&] { return w.m_paramsValid; }));
+  const sim::ParameterSentence before = sim->Parameters();
+
+  Type(w, 1156, "77");
+  Type(w, 1150, "1230");
+  Type(w, 1144, "-56");
+  w.ControlAs<QComboBox>(1160)->setCurrentIndex(2);
+  Click(w, 1028);
+  ASSERT_TRUE(WaitFor([&] { return sim->Counters().setAccepted == 1; }));
+  const sim::ParameterSentence after = sim->Parameters();
+  EXPECT_EQ(after[33], 77);
+  EXPECT_EQ(after[25], 123);
+  EXPECT_EQ(after[17], 200);
+  EXPECT_EQ(after[9], 250);
+  EXPECT_EQ(after[4], before[4]);  // carried over
+  EXPECT_EQ(after[42], before[42]);
+  EXPECT_EQ(w.m_altitudeLimit, 1230);
+  EXPECT_EQ(boxes.Texts().size(), 1u);  // only the Open USB hint
+}
+
+TEST_F(MainWindowTest, DefaultRestoresPausesAndAsksAgain) {
+  BoxRecorder boxes;
+  auto app = MakeScriptedApp();
+  CSetApDlg w(*app);
+  Click(w, 1019);
+  Pump(100);
+  const std::size_t writtenBefore = m_hid->Written().size();
+
+  boxes.answers.push_back(BoxAnswer::No);
+  Click(w, 1029);
+  Pump(150);
+  EXPECT_EQ(m_hid->Written().size(), writtenBefore);  // No sends nothing
+  ASSERT_EQ(boxes.requests.size(), 2u);
+  EXPECT_EQ(boxes.requests[1].text, Text(w, 1029) + "?");
+  EXPECT_EQ(boxes.requests[1].buttons, BoxButtons::YesNo);
+
+  QElapsedTimer clock;
+  clock.start();
+  Click(w, 1029);  // answered Yes
+  // Two frames at 50 ms each and the pause between them.
+  EXPECT_GE(clock.elapsed(), CSetApDlg::kDefaultPauseMs + 2 * CHidLink::kSendPauseMs);
+  ASSERT_TRUE(WaitFor([&] { return FramesIn(Joined(m_hid->Written()), "$WIFI", 0x68).size() == 3; }));
+  const Bytes stream = Joined(m_hid->Written());
+  const auto restore = FramesIn(stream, "$HFMR");
+  ASSERT_EQ(restore.size(), 1u);
+  EXPECT_GT(FramesIn(stream, "$WIFI", 0x68).back(), restore[0]);
+}
+
+TEST_F(MainWindowTest, StatusFieldsShowTheFormattedTelemetry) {
+  BoxRecorder boxes;
+  auto app = MakeScriptedApp();
+  CSetApDlg w(*app);
+  Click(w, 1019);
+
+  Bytes s = test::Status();
+  test::PutFloat(s, 4, 22.5f);
+  test::PutFloat(s, 8, 114.25f);
+  test::PutFloat(s, 20, 3.14159265f / 2);
+  s[24] = 9;
+  s[48] = 0x18, s[49] = 0xFC;  // -100.0
+  s[70] = 0x00, s[71] = 0x08;  // 10.000 V
+  s[75] = 15;                  // "Manual Set Altitude"
+  test::PutS32(s, 62, -5);
+  test::PutS32(s, 66, 3);
+  s[96] = 0x39, s[97] = 0x30;  // 112345
+  s[32] = 131;                 // rudder 3 off centre: red
+  s[33] = 129;                 // aileron 1 off: green
+  s[35] = 192;                 // throttle t = 8 -> 7: yellow, drawn as 1
+  test::PutSum(s);
+  Bytes stream = {0, 0};
+  test::Add(stream, s);
+  m_hid->Push(stream);
+
+  ASSERT_TRUE(WaitFor([&] { return !Text(w, 1146).isEmpty(); }));
+  EXPECT_EQ(Text(w, 1146), "22.500000");
+  EXPECT_EQ(Text(w, 1145), "114.250000");
+  EXPECT_EQ(Text(w, 1147), "-100.0");
+  EXPECT_EQ(Text(w, 1148), "90.0");
+  EXPECT_EQ(Text(w, 1152), "10.000");
+  EXPECT_EQ(Text(w, 1141), "112345");
+  EXPECT_EQ(Text(w, 1142), "9");
+  EXPECT_EQ(Text(w, 1143), Lid(w, "LID_PUB_Left") + " 3," + Lid(w, "LID_PUB_Down") + " 5");
+  EXPECT_EQ(w.ControlAs<QComboBox>(1021)->currentIndex(), 12);
+  EXPECT_EQ(w.m_stickPanel.m_values[kRudder], 3);
+  EXPECT_EQ(w.m_stickPanel.m_colors[kRudder], kStickRed);
+  EXPECT_EQ(w.m_stickPanel.m_values[kAileron], 1);
+  EXPECT_EQ(w.m_stickPanel.m_colors[kAileron], kStickGreen);
+  EXPECT_EQ(w.m_stickPanel.m_values[kThrottle], 1);
+  EXPECT_EQ(w.m_stickPanel.m_colors[kThrottle], kStickYellow);
+
+  // A status beyond the list's entries leaves it without a selection.
+  s[75] = 14;
+  test::PutSum(s);
+  m_hid->Push(s);
+  ASSERT_TRUE(WaitFor([&] { return w.ControlAs<QComboBox>(1021)->currentIndex() == -1; }));
+
+  // Both sentences went to this run's record file.
+  const QString record = m_dir.filePath(QString("Hj/") + QString::fromStdString(w.m_recorder.RecordFileName()));
+  EXPECT_TRUE(WaitFor([&] { return QFileInfo(record).size() == 2 * 99; }));
+
+  // "$TBS": the capture button's text and the two values.
+  m_hid->Push(test::InstallError(1.5f, -0.3f));
+  ASSERT_TRUE(WaitFor([&] { return boxes.Texts().size() == 2; }));
+  EXPECT_EQ(boxes.Texts()[1], Text(w, 1002) + "[1.5,-0.3]");
+  EXPECT_EQ(boxes.requests[1].icon, BoxIcon::None);
+}
+
+TEST_F(MainWindowTest, ListsAfterInitialisation) {
+  auto app = MakeApp(nullptr);
+  CSetApDlg w(*app);
+  auto* status = w.ControlAs<QComboBox>(1021);
+  ASSERT_EQ(status->count(), 14);
+  EXPECT_TRUE(status->itemText(13).isEmpty());
+  EXPECT_EQ(status->itemText(12), Lid(w, "LID_PUB_ManualSetAltitude"));
+  EXPECT_FALSE(status->isEnabled());
+  EXPECT_EQ(w.ControlAs<QComboBox>(1218)->count(), 4);
+  EXPECT_EQ(w.ControlAs<QComboBox>(1139)->count(), 6);
+  EXPECT_EQ(w.ControlAs<QComboBox>(1139)->itemText(0), "3.6" + Lid(w, "LID_PUB_MS"));
+  EXPECT_EQ(w.ControlAs<QComboBox>(1016)->itemText(3), "3.70" + Lid(w, "LID_PUB_V"));
+  EXPECT_EQ(w.ControlAs<QComboBox>(1155)->itemText(3), "400Hz");
+  for (int id : {1155, 1021, 1218, 1159, 1160, 1139, 1016, 1163}) {
+    EXPECT_EQ(w.ControlAs<QComboBox>(id)->currentIndex(), 0) << id;
+  }
+  EXPECT_EQ(Text(w, 1150), "0");
+  EXPECT_EQ(Text(w, 1151), "0");
+  EXPECT_EQ(w.windowTitle(), Lid(w, "LID_MAIN_CAPTION"));
+  EXPECT_EQ(w.m_stickPanel.m_axisNames[kThrottle], Lid(w, "LID_PUB_Throttle"));
+  w.show();
+  for (int shown : {1001, 1003, 1088, 1019}) EXPECT_TRUE(w.Control(shown)->isVisible()) << shown;
+  for (int hidden : {2020, 1002, 1158, 1153, 1161, 1162}) EXPECT_FALSE(w.Control(hidden)->isVisible()) << hidden;
+}
+
+TEST_F(MainWindowTest, AircraftTypeWrapsAndPicksItsPicture) {
+  auto app = MakeApp(nullptr);
+  CSetApDlg w(*app);
+  auto* types = w.ControlAs<QComboBox>(1159);
+  ASSERT_EQ(types->count(), 4);
+  struct Case {
+    int start;
+    bool next;
+    int expect;
+  } cases[] = {{3, true, 0}, {0, true, 1}, {0, false, 3}, {2, false, 1}, {-1, true, 0}, {-1, false, 3}};
+  for (const Case& c : cases) {
+    types->setCurrentIndex(c.start);
+    c.next ? w.OnNextAircraft() : w.OnPrevAircraft();
+    EXPECT_EQ(types->currentIndex(), c.expect) << c.start << (c.next ? " next" : " prev");
+    EXPECT_EQ(w.ShownAircraftBitmap(), 202 + c.expect);
+  }
+  types->setCurrentIndex(-1);
+  w.UpdateAircraftPicture();
+  EXPECT_EQ(w.ShownAircraftBitmap(), 211);
+  EXPECT_EQ(w.ControlAs<QLabel>(1250)->pixmap().toImage(), AircraftPicture(211).convertToFormat(
+      w.ControlAs<QLabel>(1250)->pixmap().toImage().format()));
+
+  // A selection made without a notification shows at the next paint.
+  w.show();
+  Pump(50);
+  types->setCurrentIndex(1);
+  EXPECT_EQ(w.ShownAircraftBitmap(), 211);
+  w.repaint();
+  EXPECT_EQ(w.ShownAircraftBitmap(), 203);
+  EXPECT_EQ(types->currentIndex(), 1);
+}
+
+TEST_F(MainWindowTest, UserDefinedSpeedFieldFollowsTheChoice) {
+  auto app = MakeApp(nullptr);
+  CSetApDlg w(*app);
+  w.show();
+  auto* speed = w.ControlAs<QComboBox>(1139);
+  for (auto [index, shown] : {std::pair{5, true}, {2, false}, {5, true}, {0, false}}) {
+    speed->setCurrentIndex(index);
+    emit speed->activated(index);
+    EXPECT_EQ(w.Control(1158)->isVisible(), shown) << index;
+  }
+}
+
+TEST_F(MainWindowTest, StickModeSurvivesARestart) {
+  auto app = MakeApp(nullptr);
+  {
+    CSetApDlg w(*app);
+    EXPECT_EQ(w.ControlAs<QComboBox>(1218)->currentIndex(), 0);
+    auto* modes = w.ControlAs<QComboBox>(1218);
+    modes->setCurrentIndex(2);
+    emit modes->activated(2);
+    EXPECT_EQ(w.m_stickPanel.m_stickMode, 2);
+  }
+  EXPECT_TRUE(Settings().contains("[HANDMODE]"));
+  EXPECT_TRUE(Settings().contains("HandValue=2"));
+  app.reset();
+  app = MakeApp(nullptr);
+  CSetApDlg again(*app);
+  EXPECT_EQ(again.ControlAs<QComboBox>(1218)->currentIndex(), 2);
+  EXPECT_EQ(again.m_stickPanel.m_stickMode, 2);
+}
+
+TEST_F(MainWindowTest, RefusedSendsAreBoxesAndSendNothing) {
+  BoxRecorder boxes;
+  auto app = MakeScriptedApp();
+  CSetApDlg w(*app);
+  Click(w, 1019);
+  Click(w, 1028);  // before any "$PAR"
+  ASSERT_EQ(boxes.Texts().size(), 2u);
+  EXPECT_EQ(boxes.Texts()[1], Lid(w, "LID_HINT_READFIRST"));
+
+  m_hid->Push(test::Parameters({{7, 80}, {9, 100}, {25, 50}, {28, 60}, {32, 90}, {34, 1}}));
+  ASSERT_TRUE(WaitFor([&] { return w.m_paramsValid; }));
+  EXPECT_EQ(Text(w, 1150), "500");
+
+  struct Case {
+    const char* altitude;
+    const char* distance;
+    const char* gimbalRoll;
+    QString expect;
+  } cases[] = {
+      {"1501", "100", "0", Lid(w, "LID_HINT_ALT")},
+      {"-1", "100", "0", Lid(w, "LID_HINT_ALT")},
+      {"abc", "100", "0", Lid(w, "LID_HINT_ALT")},
+      {"1500", "1501", "0", Lid(w, "LID_HINT_DIS")},
+      {"1500", "1500", "300", Lid(w, "LID_HINT_RANGE")
+                                  .replace("%1", Text(w, 1234).trimmed())
+                                  .replace("%2", "-127")
+                                  .replace("%3", "128")},
+  };
+  for (const Case& c : cases) {
+    Type(w, 1150, c.altitude);
+    Type(w, 1151, c.distance);
+    Type(w, 1144, c.gimbalRoll);
+    Click(w, 1028);
+    ASSERT_FALSE(boxes.Texts().empty());
+    EXPECT_EQ(boxes.Texts().back(), c.expect) << c.altitude << " " << c.distance << " " << c.gimbalRoll;
+  }
+  Pump(100);
+  EXPECT_TRUE(FramesIn(Joined(m_hid->Written()), "$WIFI", 0x73).empty());
+
+  // A good Send goes out; opening the link again forgets the sentence.
+  Type(w, 1144, "-56");
+  Click(w, 1028);
+  ASSERT_TRUE(WaitFor([&] { return FramesIn(Joined(m_hid->Written()), "$WIFI", 0x73).size() == 1; }));
+  const Bytes stream = Joined(m_hid->Written());
+  const std::size_t frame = FramesIn(stream, "$WIFI", 0x73)[0];
+  EXPECT_EQ(stream[frame + 7 + 12], 200);  // block byte 12: gimbal roll
+  EXPECT_EQ(stream[frame + 7 + 16], 150);  // altitude 1500 / 10
+  const std::size_t shown = boxes.Texts().size();
+  Click(w, 1019);
+  Click(w, 1028);
+  ASSERT_EQ(boxes.Texts().size(), shown + 2);
+  EXPECT_EQ(boxes.Texts().back(), Lid(w, "LID_HINT_READFIRST"));
+}
+
+TEST_F(MainWindowTest, OpenUsbWithoutADeviceSaysSoAndStaysOpening) {
+  BoxRecorder boxes;
+  auto app = MakeScriptedApp();
+  m_hid->present = false;
+  CSetApDlg w(*app);
+  Click(w, 1019);
+  ASSERT_EQ(boxes.Texts().size(), 1u);
+  EXPECT_EQ(boxes.Texts()[0], Lid(w, "LID_USB_HINT2"));
+  EXPECT_EQ(w.m_usbOpening, 1);
+  Pump(100);
+  EXPECT_TRUE(m_hid->Written().empty());
+}
+
+TEST_F(MainWindowTest, EnterNeedsIntegerLimitsAndEscapeCancels) {
+  BoxRecorder boxes;
+  auto app = MakeApp(nullptr);
+  CSetApDlg w(*app);
+  w.show();
+  Type(w, 1150, "12a");
+  w.Control(1150)->setFocus();
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QApplication::sendEvent(w.Control(1150), &enter);
+  ASSERT_EQ(boxes.Texts().size(), 1u);
+  EXPECT_EQ(boxes.Texts()[0], QString::fromUtf8("请键入一个整数。"));
+  EXPECT_TRUE(w.isVisible());
+  EXPECT_EQ(w.focusWidget(), w.Control(1150));
+
+  Type(w, 1150, "100");
+  Type(w, 1151, "200");
+  QApplication::sendEvent(w.Control(1150), &enter);
+  EXPECT_EQ(w.result(), QDialog::Accepted);
+  EXPECT_EQ(w.m_altitudeLimit, 100);
+  EXPECT_EQ(w.m_distanceLimit, 200);
+
+  CSetApDlg second(*app);
+  second.show();
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(second.Control(1156), &escape);
+  EXPECT_FALSE(second.isVisible());
+  EXPECT_EQ(second.result(), QDialog::Rejected);
+}
+
+// A pseudo-terminal plays the serial port: the slave is the port, the test
+// holds the master.
+class Pty {
+ public:
+  Pty() {
+    if (openpty(&m_master, &m_slave, nullptr, nullptr, nullptr) != 0) return;
+    termios raw{};
+    tcgetattr(m_slave, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(m_slave, TCSANOW, &raw);
+    m_path = QString::fromLocal8Bit(ttyname(m_slave));
+  }
+  ~Pty() {
+    if (m_master >= 0) close(m_master);
+    if (m_slave >= 0) close(m_slave);
+  }
+  QString Path() const { return m_path; }
+  Bytes Read(std::size_t want, int timeoutMs) {
+    Bytes got;
+    QElapsedTimer clock;
+    clock.start();
+    while (got.size() < want && clock.elapsed() < timeoutMs) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+      pollfd p{m_master, POLLIN, 0};
+      if (poll(&p, 1, 5) > 0) {
+        std::uint8_t buf[256];
+        const ssize_t n = read(m_master, buf, sizeof buf);
+        if (n > 0) got.insert(got.end(), buf, buf + n);
+      }
+    }
+    return got;
+  }
+  void Write(const Bytes& bytes) { ASSERT_EQ(write(m_master, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
+
+ private:
+  int m_master = -1;
+  int m_slave = -1;
+  QString m_path;
+};
+
+TEST_F(MainWindowTest, OpenComOverAPseudoTerminal) {
+  Pty pty;
+  ASSERT_FALSE(pty.Path().isEmpty());
+  BoxRecorder boxes;
+  auto app = MakeScriptedApp();
+  CSetApDlg w(*app);
+  Click(w, 1019);
+  ASSERT_TRUE(app->m_hidLink.IsOpen());
+
+  w.OpenComPort(pty.Path());
+  EXPECT_FALSE(app->m_hidLink.IsOpen());  // opening one transport closes the other
+  ASSERT_EQ(boxes.Texts().size(), 2u);
+  EXPECT_EQ(boxes.Texts()[1], Lid(w, "LID_COM_HINT1"));
+  EXPECT_EQ(w.ControlAs<QComboBox>(1001)->currentText(), pty.Path());
+  EXPECT_TRUE(Settings().contains("COMPORT=" + pty.Path()));
+  EXPECT_TRUE(Settings().contains("COMCONF=EDAAAAAABAAAAAAAMBAAAAAA"));
+
+  const Bytes request = pty.Read(30, 2000);
+  ASSERT_EQ(request.size(), 30u);
+  const Bytes expect = {0x24, 0x57, 0x49, 0x46, 0x49, 0x68, 0x68, 0x68};
+  EXPECT_TRUE(std::equal(expect.begin(), expect.end(), request.begin()));
+
+  Bytes s = test::Status();
+  s[96] = 0x39, s[97] = 0x30;
+  test::PutSum(s);
+  Bytes stream = {'x', 'y'};
+  test::Add(stream, s);
+  pty.Write(stream);
+  EXPECT_TRUE(WaitFor([&] { return Text(w, 1141) == "112345"; }));
+
+  // A port that does not exist: the failure hint, nothing opened.
+  w.OpenComPort(m_dir.filePath("no-such-port"));
+  EXPECT_EQ(boxes.Texts().back(), Lid(w, "LID_COM_HINT2"));
+  EXPECT_FALSE(app->m_commandLink.m_uart.IsOpen());
+}
+
+TEST_F(MainWindowTest, PortListIsInReverseEnumerationOrder) {
+  // The machine's own ports (often none here); the rule is checked on what there is.
+  auto app = MakeApp(nullptr);
+  CSetApDlg w(*app);
+  const QStringList names = w.m_portNames;
+  auto* list = w.ControlAs<QComboBox>(1001);
+  ASSERT_EQ(list->count(), names.size());
+  for (int i = 0; i < names.size(); ++i) EXPECT_EQ(list->itemText(i), names[i]);
+  EXPECT_EQ(list->currentIndex(), names.isEmpty() ? -1 : int(names.size()) - 1);
+}
+
+// Screenshots for looking at, written beside the test program.
+TEST_F(MainWindowTest, ScreenshotsWithLiveTelemetry) {
+  for (const char* locale : {"en_GB.UTF-8", "zh_CN.UTF-8"}) {
+    setenv("LC_ALL", locale, 1);
+    BoxRecorder boxes;
+    std::shared_ptr<sim::SimHandle> sim;
+    auto app = MakeSimApp(&sim, 50);
+    CSetApDlg w(*app);
+    w.show();
+    Click(w, 1019);
+    ASSERT_TRUE(WaitFor([&] { return w.m_paramsValid && !Text(w, 1143).isEmpty(); }));
+    Pump(600);
+    const QImage shot = w.grab().toImage();
+    EXPECT_EQ(shot.size(), w.size() * w.devicePixelRatio());
+    const QString name = m_binDir + QString("/mainwindow_%1.png").arg(QString(locale).left(2));
+    EXPECT_TRUE(shot.save(name)) << name.toStdString();
+    EXPECT_EQ(w.m_language.m_isChinese, QString(locale).startsWith("zh") ? 1 : 0);
+  }
+}
+
+}  // namespace
+}  // namespace apdesk
