@@ -1,6 +1,8 @@
 #include "console/Pictures.h"
 
+#include <QGuiApplication>
 #include <QPainter>
+#include <QPalette>
 #include <QPainterPath>
 #include <QtMath>
 #include <vector>
@@ -178,7 +180,9 @@ QImage AircraftPicture(int bitmapId) {
 }
 
 QImage TransmitterPicture() {
-  QImage img = Canvas(218, 142);
+  // It stands in the window without a frame, so it takes the window's colour.
+  QImage img(218, 142, QImage::Format_RGB888);
+  img.fill(QGuiApplication::palette().color(QPalette::Window));
   QPainter p(&img);
   p.setRenderHint(QPainter::Antialiasing);
 

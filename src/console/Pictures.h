@@ -16,7 +16,8 @@ inline constexpr int kTransmitterBitmap = 212;
 // 210 coaxial X8, 211 a generic aircraft. Any other id gives 211.
 QImage AircraftPicture(int bitmapId);
 
-// A two-stick transmitter with circular arrows around both sticks.
+// A two-stick transmitter with circular arrows around both sticks, on the
+// application's window colour.
 QImage TransmitterPicture();
 
 }  // namespace apdesk
