@@ -85,7 +85,7 @@ int SentenceParser::TakeSentence(std::string_view tag, std::uint8_t* dest, std::
 int SentenceParser::ParseOneSentence(SentenceSink& sink) {
   m_counters.bytesDropped += m_rxQueue.DropUntil('$');
 
-  bool tookPaddingSentence = false;
+  bool tookPaedOrQuza = false;
   if (!m_rxQueue.Empty()) {
     std::uint8_t sentence[kLongestSentenceLength];
     for (const SentenceInfo& info : kSentenceTable) {
@@ -115,7 +115,7 @@ int SentenceParser::ParseOneSentence(SentenceSink& sink) {
         case SentenceTag::Paed:
         case SentenceTag::Quza:
           sink.OnIgnoredSentence(info.tag);
-          tookPaddingSentence = true;
+          tookPaedOrQuza = true;
           break;
         default:
           sink.OnIgnoredSentence(info.tag);
@@ -125,8 +125,9 @@ int SentenceParser::ParseOneSentence(SentenceSink& sink) {
     }
   }
 
-  // Bytes were taken: ask to be called again rather than wait for more bytes.
-  const int waitResult = tookPaddingSentence ? 1 : 0;
+  // After "$PAED"/"$QUZA" bytes were taken, so the caller must come back even
+  // where an unmatched step would wait: a complete sentence may be next.
+  const int waitResult = tookPaedOrQuza ? 1 : 0;
   if (m_rxQueue.Size() < kLongestTag) return waitResult;
   for (SentenceTag tag : kTagMatchOrder) {
     if (BeginsWith(InfoOf(tag).text)) return waitResult;

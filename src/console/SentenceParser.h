@@ -76,7 +76,9 @@ bool SumHolds(const std::uint8_t* sentence, std::size_t length);
 
 // Receives what the parser takes out of the queue. The pointers are valid only
 // during the call: a receiver that keeps a sentence (the recorder, the kept
-// parameter sentence) copies it.
+// parameter sentence) copies it. The sentence is already out of the queue, so
+// a receiver may append and parse again from inside the call (a message box's
+// nested event loop does).
 class SentenceSink {
  public:
   virtual ~SentenceSink() = default;

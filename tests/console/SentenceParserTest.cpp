@@ -242,6 +242,33 @@ TEST(SentenceParser, QueueStaysSmallOnAStreamRichInPaddingSentences) {
   EXPECT_LT(p.Queue().Capacity(), 4 * feed.size());
 }
 
+TEST(SentenceParser, ASinkMayParseAgainFromInsideACall) {
+  // The installation-error box runs a nested event loop in which more reports
+  // arrive and are parsed before the outer call returns.
+  struct NestingSink : LogSink {
+    SentenceParser* parser = nullptr;
+    Bytes more;
+    void OnInstallErrorSentence(const std::uint8_t* s) override {
+      const Bytes before(s, s + kInstallErrorSentenceLength);
+      LogSink::OnInstallErrorSentence(s);
+      parser->Append(more.data(), more.size());
+      parser->ParseSentences(*this);
+      EXPECT_EQ(Bytes(s, s + kInstallErrorSentenceLength), before);
+    }
+  };
+  NestingSink sink;
+  SentenceParser p;
+  sink.parser = &p;
+  for (int i = 0; i < 50; ++i) Add(sink.more, test::Status());  // forces the queue to grow
+  const Bytes first = Cat({test::InstallError(1.5f, -0.3f), Tagged("$DIN", 14)});
+  p.Append(first.data(), first.size());
+  p.ParseSentences(sink);
+  std::string expected = "TBS IGN:$DIN";
+  for (int i = 0; i < 50; ++i) expected += " STP";
+  EXPECT_EQ(sink.log, expected);
+  EXPECT_EQ(p.Queue().Size(), 0u);
+}
+
 TEST(RxQueue, BehavesAsAQueueAcrossCompactions) {
   std::mt19937 rng(99);
   RxQueue q;
