@@ -17,8 +17,9 @@ class FakeDevice final : public apdesk::IHidDevice {
     ++m_s->readsInProgress;
     m_s->maxReadsInProgress = std::max(m_s->maxReadsInProgress, m_s->readsInProgress);
     m_s->changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                          [&] { return m_s->readFails || !m_s->input.empty(); });
+                          [&] { return !m_s->holdReads && (m_s->readFails || !m_s->input.empty()); });
     --m_s->readsInProgress;
+    if (m_s->holdReads) return 0;
     if (m_s->readFails) return -1;
     if (m_s->input.empty()) return 0;
     std::memcpy(report, m_s->input.front().data(), 64);
@@ -79,6 +80,12 @@ void FakeHidScript::Push(const Report& r) {
 void FakeHidScript::SetHoldWrites(bool hold) {
   std::lock_guard lock(mutex);
   holdWrites = hold;
+  changed.notify_all();
+}
+
+void FakeHidScript::SetHoldReads(bool hold) {
+  std::lock_guard lock(mutex);
+  holdReads = hold;
   changed.notify_all();
 }
 

@@ -27,6 +27,7 @@ struct FakeHidScript {
 
   std::deque<Report> input;
   bool readFails = false;
+  bool holdReads = false;  // reads time out without taking input
   int readCalls = 0;
   int readsInProgress = 0;
   int maxReadsInProgress = 0;
@@ -37,6 +38,7 @@ struct FakeHidScript {
 
   void Push(const Report& r);
   void SetHoldWrites(bool hold);
+  void SetHoldReads(bool hold);
   std::vector<Report> Written();
   int WritesStarted();
   bool WaitForWritesStarted(int n, int timeoutMs = 3000);
