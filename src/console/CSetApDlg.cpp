@@ -55,6 +55,10 @@ void CSetApDlg::OnInitDialog() {
   if (!m_adjustDlg.Create(this)) {
     MessageBoxes::Show(this, QString::fromStdString(m_adjustDlg.Error()), BoxIcon::Error);
   }
+  m_upgradeDlg.SetLink(&m_app.m_hidLink);
+  if (!m_upgradeDlg.Create(this)) {
+    MessageBoxes::Show(this, QString::fromStdString(m_upgradeDlg.Error()), BoxIcon::Error);
+  }
   m_adjustDlg.SetCommandSender([this](std::uint8_t code) { m_app.m_commandLink.SendCommand(code); });
   m_gpsCheckDlg.SetFrameSender([this](const apdesk::CommandFrame& frame) { m_app.m_commandLink.SendFrame(frame); });
 

@@ -40,6 +40,8 @@ void CSetApDlg::OnUartSent() { m_app.m_commandLink.m_uart.CompleteWrite(); }
 void CSetApDlg::OnHidReceived() {
   std::uint8_t report[apdesk::kHidReportSize];
   m_app.m_hidLink.TakeReport(report);
+  // While Open USB runs (its box included), reports are not the upgrade's.
+  if (!m_usbOpening) m_upgradeDlg.HandleReport(report);
   m_parser.Append(report, sizeof report);
   Sentences sink(*this);
   m_parser.ParseSentences(sink);

@@ -19,6 +19,6 @@ if(APDESK_WITH_QT)
   add_library(apdesk_console STATIC
     CSetApDlg.h CSetApDlg.cpp ConnectionControls.cpp ParameterControls.cpp TelemetryDisplay.cpp)
   target_link_libraries(apdesk_console PUBLIC apdesk_dialogs apdesk_protocol apdesk_app apdesk_link
-    apdesk_localisation apdesk_recorder apdesk_pictures apdesk_calibration apdesk_gpscheck
+    apdesk_localisation apdesk_recorder apdesk_pictures apdesk_calibration apdesk_gpscheck apdesk_upgrade
     Qt6::Widgets Qt6::SerialPort)
 endif()

@@ -418,6 +418,33 @@ TEST_F(MainWindowTest, OpenUsbWithoutADeviceSaysSoAndStaysOpening) {
   EXPECT_TRUE(m_hid->Written().empty());
 }
 
+TEST_F(MainWindowTest, UpgradeWindowSeesReportsOnlyAfterOpenUsb) {
+  sim::SimOptions options;
+  options.bootloader = true;
+  std::shared_ptr<sim::SimHandle> sim;
+  auto app = MakeApp(sim::MakeSimHidBackend(options, &sim));
+  CSetApDlg w(*app);
+  int boxes = 0;
+  bool seenDuringBox = false;
+  // The Open USB box runs a nested loop: reports keep arriving meanwhile.
+  MessageBoxes::SetHandler([&](const BoxRequest&) {
+    ++boxes;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 400) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+      if (w.m_upgradeDlg.Exchange().Announcements() > 0 || w.m_upgradeDlg.isVisible()) seenDuringBox = true;
+    }
+    return BoxAnswer::Ok;
+  });
+  Click(w, 1019);
+  EXPECT_EQ(boxes, 1);
+  EXPECT_GT(w.Parser().Counters().bytesAppended, 0u);  // they did reach the receive queue
+  EXPECT_FALSE(seenDuringBox);
+  EXPECT_TRUE(WaitFor([&] { return w.m_upgradeDlg.isVisible(); }));
+  MessageBoxes::ResetHandler();
+}
+
 TEST_F(MainWindowTest, EnterNeedsIntegerLimitsAndEscapeCancels) {
   BoxRecorder boxes;
   auto app = MakeApp(nullptr);
