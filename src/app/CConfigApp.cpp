@@ -27,4 +27,6 @@ CConfigApp::~CConfigApp() {
   if (g_app == this) g_app = nullptr;
 }
 
-CConfigApp* CConfigApp::Instance() { return g_app; }
+CConfigApp* CConfigApp::Instance() {
+  return g_app;
+}

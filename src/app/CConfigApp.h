@@ -40,7 +40,8 @@ class CConfigApp {
   // without its extension.
   QString Title() const { return m_title; }
 
-  std::string GetSettingString(std::string_view section, std::string_view key, std::string_view def = {}) const {
+  std::string GetSettingString(std::string_view section, std::string_view key,
+                               std::string_view def = {}) const {
     return m_settings.GetSettingString(section, key, def);
   }
   bool WriteSettingString(std::string_view section, std::string_view key, std::string_view value) {
@@ -52,10 +53,12 @@ class CConfigApp {
   bool WriteSettingInt(std::string_view section, std::string_view key, int value) {
     return m_settings.WriteSettingInt(section, key, value);
   }
-  std::optional<std::vector<std::uint8_t>> GetSettingBinary(std::string_view section, std::string_view key) const {
+  std::optional<std::vector<std::uint8_t>> GetSettingBinary(std::string_view section,
+                                                            std::string_view key) const {
     return m_settings.GetSettingBinary(section, key);
   }
-  bool WriteSettingBinary(std::string_view section, std::string_view key, const std::uint8_t* data, std::size_t n) {
+  bool WriteSettingBinary(std::string_view section, std::string_view key, const std::uint8_t* data,
+                          std::size_t n) {
     return m_settings.WriteSettingBinary(section, key, data, n);
   }
 

@@ -21,7 +21,9 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -123,7 +125,9 @@ std::string LineEndOf(const std::string& text) {
   return "\n";
 }
 
-bool Holds(std::string_view s, std::string_view bad) { return s.find_first_of(bad) != std::string_view::npos; }
+bool Holds(std::string_view s, std::string_view bad) {
+  return s.find_first_of(bad) != std::string_view::npos;
+}
 
 constexpr std::string_view kLineBreaks("\r\n\0", 3);
 
@@ -164,7 +168,8 @@ std::optional<std::string> IniFile::Get(std::string_view section, std::string_vi
   if (!place.keyFound) return std::nullopt;
   std::string_view v = place.value;
   // As the platform does: one pair of enclosing quotes is not part of the value.
-  if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) v = v.substr(1, v.size() - 2);
+  if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+    v = v.substr(1, v.size() - 2);
   return std::string(v);
 }
 

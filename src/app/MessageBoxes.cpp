@@ -26,15 +26,25 @@ QString ApplicationTitle() {
 BoxAnswer MessageBoxes::ShowQMessageBox(const BoxRequest& request) {
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   switch (request.icon) {
-    case BoxIcon::None: icon = QMessageBox::NoIcon; break;
-    case BoxIcon::Information: icon = QMessageBox::Information; break;
-    case BoxIcon::Warning: icon = QMessageBox::Warning; break;
-    case BoxIcon::Error: icon = QMessageBox::Critical; break;
-    case BoxIcon::Question: icon = QMessageBox::Question; break;
+    case BoxIcon::None:
+      icon = QMessageBox::NoIcon;
+      break;
+    case BoxIcon::Information:
+      icon = QMessageBox::Information;
+      break;
+    case BoxIcon::Warning:
+      icon = QMessageBox::Warning;
+      break;
+    case BoxIcon::Error:
+      icon = QMessageBox::Critical;
+      break;
+    case BoxIcon::Question:
+      icon = QMessageBox::Question;
+      break;
   }
   const bool yesNo = request.buttons == BoxButtons::YesNo;
-  QMessageBox box(icon, request.caption, request.text, yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok,
-                  request.parent);
+  QMessageBox box(icon, request.caption, request.text,
+                  yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, request.parent);
   box.setDefaultButton(yesNo ? QMessageBox::Yes : QMessageBox::Ok);
   const int result = box.exec();
   if (!yesNo) return BoxAnswer::Ok;
@@ -49,8 +59,12 @@ BoxAnswer MessageBoxes::Show(QWidget* parent, const QString& text, BoxIcon icon,
   return ShowQMessageBox(request);
 }
 
-void MessageBoxes::SetHandler(Handler h) { CurrentHandler() = std::move(h); }
+void MessageBoxes::SetHandler(Handler h) {
+  CurrentHandler() = std::move(h);
+}
 
-void MessageBoxes::ResetHandler() { CurrentHandler() = nullptr; }
+void MessageBoxes::ResetHandler() {
+  CurrentHandler() = nullptr;
+}
 
 }  // namespace apdesk

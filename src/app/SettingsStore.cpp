@@ -36,7 +36,8 @@ std::string SettingsStore::GetSettingString(std::string_view section, std::strin
   return v ? std::move(*v) : std::string(def);
 }
 
-bool SettingsStore::WriteSettingString(std::string_view section, std::string_view key, std::string_view value) {
+bool SettingsStore::WriteSettingString(std::string_view section, std::string_view key,
+                                       std::string_view value) {
   IniFile ini;
   // A file we could not read is left alone rather than replaced by one key.
   if (IniFile::Load(m_path, ini) == IniFile::LoadResult::Unreadable) return false;
@@ -64,8 +65,8 @@ std::optional<std::vector<std::uint8_t>> SettingsStore::GetSettingBinary(std::st
   return bytes;
 }
 
-bool SettingsStore::WriteSettingBinary(std::string_view section, std::string_view key, const std::uint8_t* data,
-                                       std::size_t n) {
+bool SettingsStore::WriteSettingBinary(std::string_view section, std::string_view key,
+                                       const std::uint8_t* data, std::size_t n) {
   return WriteSettingString(section, key, EncodeLetterPairs(data, n));
 }
 

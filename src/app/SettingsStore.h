@@ -19,7 +19,8 @@ class SettingsStore {
 
   const std::string& Path() const { return m_path; }
 
-  std::string GetSettingString(std::string_view section, std::string_view key, std::string_view def = {}) const;
+  std::string GetSettingString(std::string_view section, std::string_view key,
+                               std::string_view def = {}) const;
   bool WriteSettingString(std::string_view section, std::string_view key, std::string_view value);
 
   // The value's leading decimal number (optional sign); the default when the

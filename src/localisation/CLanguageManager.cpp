@@ -1,5 +1,6 @@
 #include "localisation/CLanguageManager.h"
 
+#include <sys/stat.h>
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -11,7 +12,6 @@
 #include <QTextEdit>
 #include <QVariant>
 #include <QWidget>
-#include <sys/stat.h>
 
 #include "app/AppFolder.h"
 #include "app/CConfigApp.h"
@@ -23,7 +23,8 @@ namespace {
 std::string CurrentAppFolder() {
   if (const CConfigApp* app = CConfigApp::Instance()) return app->AppFolder();
   const QByteArray exe = QCoreApplication::applicationFilePath().toLocal8Bit();
-  return apdesk::AppFolderFromExecutablePath(std::string_view(exe.constData(), static_cast<std::size_t>(exe.size())));
+  return apdesk::AppFolderFromExecutablePath(
+      std::string_view(exe.constData(), static_cast<std::size_t>(exe.size())));
 }
 
 bool ProcessLocaleIsChinese() {
@@ -78,7 +79,8 @@ int CLanguageManager::LoadPublicTexts() {
   std::vector<std::string> keys, values;
   const int result = ReadSection("public", keys, values);
   m_publicTexts.clear();
-  for (std::size_t i = 0; i < keys.size(); ++i) m_publicTexts.push_back({std::move(keys[i]), std::move(values[i])});
+  for (std::size_t i = 0; i < keys.size(); ++i)
+    m_publicTexts.push_back({std::move(keys[i]), std::move(values[i])});
   return result;
 }
 
@@ -138,7 +140,9 @@ std::string CLanguageManager::GetPublicText(std::string_view key) const {
   return {};
 }
 
-QString CLanguageManager::PublicTextForDisplay(std::string_view key) const { return TextForDisplay(GetPublicText(key)); }
+QString CLanguageManager::PublicTextForDisplay(std::string_view key) const {
+  return TextForDisplay(GetPublicText(key));
+}
 
 QString CLanguageManager::TextForDisplay(std::string_view bytes) const {
   const std::string utf8 = apdesk::DecodeLanguageText(bytes, IsChineseFile());

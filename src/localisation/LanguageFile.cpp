@@ -13,9 +13,13 @@ namespace {
 // Language files are small; a larger one is not a language file.
 constexpr std::size_t kMaxLanguageFile = 16u * 1024u * 1024u;
 
-bool IsSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+bool IsSpace(unsigned char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
 
-bool IsLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+bool IsLead(unsigned char c) {
+  return c >= 0x81 && c <= 0xFE;
+}
 
 // Length of the character starting at s[i]: 2 for a GBK lead byte with a
 // byte after it, else 1.
@@ -34,7 +38,9 @@ std::size_t Find(std::string_view s, char c, bool gbk, std::size_t from = 0, boo
   return std::string_view::npos;
 }
 
-bool StartsWithComment(std::string_view t) { return t.size() >= 2 && t[0] == '/' && t[1] == '/'; }
+bool StartsWithComment(std::string_view t) {
+  return t.size() >= 2 && t[0] == '/' && t[1] == '/';
+}
 
 }  // namespace
 
@@ -108,7 +114,8 @@ bool ReadLanguageSection(const std::string& path, std::string_view section, bool
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::size_t>(st.st_size) > kMaxLanguageFile) {
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<std::size_t>(st.st_size) > kMaxLanguageFile) {
     ::close(fd);
     return false;
   }
@@ -170,7 +177,8 @@ bool IsValidUtf8(std::string_view s) {
       if ((d & 0xC0) != 0x80) return false;
       cp = (cp << 6) | (d & 0x3F);
     }
-    if ((n == 2 && cp < 0x800) || (n == 3 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF))
+    if ((n == 2 && cp < 0x800) || (n == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF))
       return false;
     i += n + 1;
   }

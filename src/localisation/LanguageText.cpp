@@ -26,8 +26,10 @@ std::string DecodeLanguageText(std::string_view bytes, bool chineseFile) {
   if (cd == reinterpret_cast<iconv_t>(-1)) {
     // No converter: show the ASCII and mark the rest.
     for (char c : bytes) {
-      if (static_cast<unsigned char>(c) < 0x80) out.push_back(c);
-      else out += kReplacement;
+      if (static_cast<unsigned char>(c) < 0x80)
+        out.push_back(c);
+      else
+        out += kReplacement;
     }
     return out;
   }

@@ -20,12 +20,16 @@ class ScopedEnv {
  public:
   ScopedEnv(const char* name, const char* value) : m_name(name) {
     if (const char* old = std::getenv(name)) m_old = old;
-    if (value) ::setenv(name, value, 1);
-    else ::unsetenv(name);
+    if (value)
+      ::setenv(name, value, 1);
+    else
+      ::unsetenv(name);
   }
   ~ScopedEnv() {
-    if (m_old) ::setenv(m_name, m_old->c_str(), 1);
-    else ::unsetenv(m_name);
+    if (m_old)
+      ::setenv(m_name, m_old->c_str(), 1);
+    else
+      ::unsetenv(m_name);
   }
 
  private:

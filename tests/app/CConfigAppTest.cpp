@@ -28,7 +28,8 @@ TEST(CConfigApp, FolderSettingsFileAndTitleFromTheExecutable) {
     EXPECT_EQ(app.GetSettingString("settings1", "comport"), "ttyACM0");
     EXPECT_EQ(app.GetSettingInt("HANDMODE", "HandValue", 0), 2);
     EXPECT_EQ(app.GetSettingBinary("Settings1", "COMCONF"), (std::vector<std::uint8_t>{0x34, 0x00, 0xFF}));
-    EXPECT_EQ(dir.Read("MPCFG.ini"), "[Settings1]\nCOMPORT=ttyACM0\nCOMCONF=EDAAPP\n\n[HANDMODE]\nHandValue=2\n");
+    EXPECT_EQ(dir.Read("MPCFG.ini"),
+              "[Settings1]\nCOMPORT=ttyACM0\nCOMCONF=EDAAPP\n\n[HANDMODE]\nHandValue=2\n");
   }
   EXPECT_EQ(CConfigApp::Instance(), nullptr);
 }

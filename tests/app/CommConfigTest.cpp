@@ -13,12 +13,14 @@ TEST(CommConfig, DefaultRecordMatchesTheTables) {
   ASSERT_EQ(text.size(), 104u);
   EXPECT_EQ(text.substr(0, 24), "EDAAAAAABAAAAAAAMBAAAAAA");
   // Bytes as the tables give them, little-endian.
+  // clang-format off
   const std::array<std::uint8_t, kCommConfigSize> expected = {
-      52, 0, 0, 0, 1, 0, 0, 0,                       // size, version, reserved
-      28, 0, 0, 0, 0x00, 0xC2, 0x01, 0x00,           // DCB length, 115200
-      0x11, 0, 0, 0, 0, 0, 0x00, 0x08, 0x00, 0x02,   // flags, reserved, XON 2048, XOFF 512
-      8, 0, 0, 0x11, 0x13, 0, 0, 0, 0, 0,            // 8N1, XON/XOFF chars, error/eof/event, reserved
+      52, 0, 0, 0, 1, 0, 0, 0,                      // size, version, reserved
+      28, 0, 0, 0, 0x00, 0xC2, 0x01, 0x00,          // DCB length, 115200
+      0x11, 0, 0, 0, 0, 0, 0x00, 0x08, 0x00, 0x02,  // flags, reserved, XON 2048, XOFF 512
+      8, 0, 0, 0x11, 0x13, 0, 0, 0, 0, 0,           // 8N1, XON/XOFF chars, error/eof/event, reserved
       0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};  // provider fields
+  // clang-format on
   EXPECT_EQ(r, expected);
 }
 
@@ -42,10 +44,14 @@ TEST(CommConfig, FlagBitsDecodeWhereTheDcbKeepsThem) {
     bool cts, dsr, outX, inX;
     int dtr, rts;
   } cases[] = {
-      {0x0004, true, false, false, false, 0, 0},  {0x0008, false, true, false, false, 0, 0},
-      {0x0020, false, false, false, false, 2, 0}, {0x0100, false, false, true, false, 0, 0},
-      {0x0200, false, false, false, true, 0, 0},  {0x1000, false, false, false, false, 0, 1},
-      {0x3000, false, false, false, false, 0, 3}, {0x4CC3, false, false, false, false, 0, 0},  // only the neighbouring flags
+      {0x0004, true, false, false, false, 0, 0},
+      {0x0008, false, true, false, false, 0, 0},
+      {0x0020, false, false, false, false, 2, 0},
+      {0x0100, false, false, true, false, 0, 0},
+      {0x0200, false, false, false, true, 0, 0},
+      {0x1000, false, false, false, false, 0, 1},
+      {0x3000, false, false, false, false, 0, 3},
+      {0x4CC3, false, false, false, false, 0, 0},  // only the neighbouring flags
   };
   for (const auto& c : cases) {
     auto r = DefaultCommConfig();

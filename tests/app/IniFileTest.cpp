@@ -80,7 +80,8 @@ TEST(IniFile, WritingOneKeyKeepsEverythingElse) {
   } cases[] = {
       // An existing key keeps its place and its own spelling.
       {"SETTINGS1", "COMPORT", "COM9",
-       "; settings of the tool\r\n[Settings1]\r\ncomport=COM9\r\nCOMCONF=EDAA\r\n\r\n[HANDMODE]\r\nHandValue=1\r\n"},
+       "; settings of the "
+       "tool\r\n[Settings1]\r\ncomport=COM9\r\nCOMCONF=EDAA\r\n\r\n[HANDMODE]\r\nHandValue=1\r\n"},
       // A new key goes after the section's last line, before the blank one.
       {"Settings1", "New", "v",
        "; settings of the tool\r\n[Settings1]\r\ncomport = COM1   ; old\r\nCOMCONF=EDAA\r\nNew=v\r\n\r\n"
@@ -121,9 +122,9 @@ TEST(IniFile, RefusesWhatWouldCorruptTheFile) {
     const char* key;
     std::string value;
   } cases[] = {
-      {"S", "K", "two\nlines"},  {"S", "K", "cr\rhere"}, {"S", "K", std::string("n\0l", 3)},
-      {"S", "K=V", "x"},         {"S", "", "x"},         {"", "K", "x"},
-      {"S]", "K", "x"},          {"S\n[T", "K", "x"},    {"S", " K", "x"},
+      {"S", "K", "two\nlines"}, {"S", "K", "cr\rhere"}, {"S", "K", std::string("n\0l", 3)},
+      {"S", "K=V", "x"},        {"S", "", "x"},         {"", "K", "x"},
+      {"S]", "K", "x"},         {"S\n[T", "K", "x"},    {"S", " K", "x"},
       {"S", "[K", "x"},
   };
   for (const auto& c : cases) {

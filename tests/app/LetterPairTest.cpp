@@ -13,11 +13,7 @@ TEST(LetterPair, EncodesLowNibbleFirst) {
     std::vector<std::uint8_t> bytes;
     std::string text;
   } cases[] = {
-      {{0x34}, "ED"},
-      {{0x00}, "AA"},
-      {{0xFF}, "PP"},
-      {{0x0F, 0xF0}, "PAAP"},
-      {{0x1C, 0x00, 0x01}, "MBAABA"},
+      {{0x34}, "ED"}, {{0x00}, "AA"}, {{0xFF}, "PP"}, {{0x0F, 0xF0}, "PAAP"}, {{0x1C, 0x00, 0x01}, "MBAABA"},
       {{}, ""},
   };
   for (const auto& c : cases) {

@@ -21,9 +21,11 @@ TEST(MessageBoxes, HandlerSeesTheResolvedRequestAndAnswers) {
   BoxRecorder boxes;
   boxes.answers = {BoxAnswer::No};
 
-  EXPECT_EQ(MessageBoxes::Show(nullptr, "Restore defaults?", BoxIcon::Question, BoxButtons::YesNo), BoxAnswer::No);
+  EXPECT_EQ(MessageBoxes::Show(nullptr, "Restore defaults?", BoxIcon::Question, BoxButtons::YesNo),
+            BoxAnswer::No);
   EXPECT_EQ(MessageBoxes::Show(nullptr, "Again?", BoxIcon::Question, BoxButtons::YesNo), BoxAnswer::Yes);
-  EXPECT_EQ(MessageBoxes::Show(nullptr, "Done", BoxIcon::Error, BoxButtons::Ok, "Own caption"), BoxAnswer::Ok);
+  EXPECT_EQ(MessageBoxes::Show(nullptr, "Done", BoxIcon::Error, BoxButtons::Ok, "Own caption"),
+            BoxAnswer::Ok);
 
   ASSERT_EQ(boxes.requests.size(), 3u);
   EXPECT_EQ(boxes.requests[0].caption, "apdesk");  // no caption: the application title
@@ -35,16 +37,19 @@ TEST(MessageBoxes, HandlerSeesTheResolvedRequestAndAnswers) {
 }
 
 // The real box: answered by a timer that presses one of its buttons.
-BoxAnswer ShowAndPress(const QString& text, BoxIcon icon, BoxButtons buttons, QMessageBox::StandardButton press,
-                       QMessageBox::Icon* seenIcon, QString* seenText, QString* seenCaption) {
+BoxAnswer ShowAndPress(const QString& text, BoxIcon icon, BoxButtons buttons,
+                       QMessageBox::StandardButton press, QMessageBox::Icon* seenIcon, QString* seenText,
+                       QString* seenCaption) {
   QTimer::singleShot(0, [=] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (box == nullptr) return;
     *seenIcon = box->icon();
     *seenText = box->text();
     *seenCaption = box->windowTitle();
-    if (QAbstractButton* b = box->button(press)) b->click();
-    else box->reject();
+    if (QAbstractButton* b = box->button(press))
+      b->click();
+    else
+      box->reject();
   });
   return MessageBoxes::Show(nullptr, text, icon, buttons);
 }
@@ -68,7 +73,8 @@ TEST(MessageBoxes, DefaultHandlerIsARealMessageBox) {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QString text, caption;
     // Yes/No boxes have no Ok button: pressing one that is missing would fail the check below.
-    EXPECT_EQ(ShowAndPress("Serial port failed", c.icon, c.buttons, c.press, &icon, &text, &caption), c.answer);
+    EXPECT_EQ(ShowAndPress("Serial port failed", c.icon, c.buttons, c.press, &icon, &text, &caption),
+              c.answer);
     EXPECT_EQ(icon, c.qtIcon);
     EXPECT_EQ(text, "Serial port failed");
     EXPECT_FALSE(caption.isEmpty());
@@ -80,8 +86,9 @@ TEST(MessageBoxes, RecorderRestoresTheRealBox) {
   { BoxRecorder boxes; }
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   QString text, caption;
-  EXPECT_EQ(ShowAndPress("x", BoxIcon::Information, BoxButtons::YesNo, QMessageBox::No, &icon, &text, &caption),
-            BoxAnswer::No);
+  EXPECT_EQ(
+      ShowAndPress("x", BoxIcon::Information, BoxButtons::YesNo, QMessageBox::No, &icon, &text, &caption),
+      BoxAnswer::No);
   EXPECT_EQ(text, "x");
 }
 

@@ -22,7 +22,8 @@ TEST(SettingsStore, DefaultsWithoutAFile) {
   EXPECT_EQ(store.GetSettingInt("HANDMODE", "HandValue", -7), -7);
   EXPECT_FALSE(store.GetSettingBinary("Settings1", "COMCONF").has_value());
   // Without a stored record the port falls back to 115200 8N1.
-  const LineSettings s = DecodeLineSettings(OverlayCommConfig(store.GetSettingBinary("Settings1", "COMCONF")));
+  const LineSettings s =
+      DecodeLineSettings(OverlayCommConfig(store.GetSettingBinary("Settings1", "COMCONF")));
   EXPECT_EQ(s.baudRate, 115200u);
   EXPECT_EQ(s.dataBits, 8);
 }
@@ -36,7 +37,8 @@ TEST(SettingsStore, OpenComWritesWhatTheNextRunReads) {
   ASSERT_TRUE(store.WriteSettingInt("HANDMODE", "HandValue", 2));
 
   const std::string text = dir.Read("MPCFG.ini");
-  EXPECT_NE(text.find("[Settings1]\nCOMPORT=ttyUSB0\nCOMCONF=EDAAAAAABAAAAAAAMBAAAAAA"), std::string::npos) << text;
+  EXPECT_NE(text.find("[Settings1]\nCOMPORT=ttyUSB0\nCOMCONF=EDAAAAAABAAAAAAAMBAAAAAA"), std::string::npos)
+      << text;
   EXPECT_NE(text.find("[HANDMODE]\nHandValue=2\n"), std::string::npos) << text;
 
   const SettingsStore next(dir.File("MPCFG.ini"));
@@ -52,10 +54,19 @@ TEST(SettingsStore, IntegerValues) {
     const char* text;
     std::optional<int> value;
   } cases[] = {
-      {"2", 2},           {"-15", -15},       {"+4", 4},           {"  12", 12},
-      {"7abc", 7},        {"2147483647", INT_MAX}, {"-2147483648", INT_MIN},
-      {"2147483648", std::nullopt}, {"99999999999999999999", std::nullopt},
-      {"", std::nullopt}, {"abc", std::nullopt}, {"-", std::nullopt}, {"0x10", 0},
+      {"2", 2},
+      {"-15", -15},
+      {"+4", 4},
+      {"  12", 12},
+      {"7abc", 7},
+      {"2147483647", INT_MAX},
+      {"-2147483648", INT_MIN},
+      {"2147483648", std::nullopt},
+      {"99999999999999999999", std::nullopt},
+      {"", std::nullopt},
+      {"abc", std::nullopt},
+      {"-", std::nullopt},
+      {"0x10", 0},
   };
   for (const auto& c : cases) EXPECT_EQ(ParseSettingInt(c.text), c.value) << c.text;
 
@@ -81,7 +92,8 @@ TEST(SettingsStore, BinaryValuesOfOddOrEmptyLength) {
 
 TEST(SettingsStore, WritingKeepsTheRestOfADamagedFile) {
   TestDir dir;
-  std::string damaged = std::string("\xff\xfe\0garbage", 10) + "\r\n; keep me\r\n[Settings1]\r\nCOMPORT=COM4\r\nlong=";
+  std::string damaged =
+      std::string("\xff\xfe\0garbage", 10) + "\r\n; keep me\r\n[Settings1]\r\nCOMPORT=COM4\r\nlong=";
   damaged.append(50000, 'z');
   damaged += "\r\n[User]\r\nmine=yes";
   dir.Write("MPCFG.ini", damaged);

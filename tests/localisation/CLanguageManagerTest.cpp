@@ -24,9 +24,12 @@ template <typename W>
 W* Control(QWidget* parent, int id, const QString& text = {}) {
   auto* w = new W(parent);
   w->setProperty("controlId", id);
-  if constexpr (std::is_same_v<W, QGroupBox>) w->setTitle(text);
-  else if constexpr (std::is_same_v<W, QPlainTextEdit>) w->setPlainText(text);
-  else if constexpr (!std::is_same_v<W, QComboBox>) w->setText(text);
+  if constexpr (std::is_same_v<W, QGroupBox>)
+    w->setTitle(text);
+  else if constexpr (std::is_same_v<W, QPlainTextEdit>)
+    w->setPlainText(text);
+  else if constexpr (!std::is_same_v<W, QComboBox>)
+    w->setText(text);
   return w;
 }
 
@@ -92,8 +95,9 @@ TEST(CLanguageManager, LoadsAndLooksUp) {
 TEST(CLanguageManager, AppliesTextsByControlKind) {
   apdesk::test::TestApp();
   TestDir dir;
-  dir.Write("Language/Default.ini",
-            "[w]\n1=Button\n2=Label\n3=Group\n4=Line\n5=Plain\n6=Combo\n7=Fixed\n-1=Every\n0=Zero\n9=Title\n");
+  dir.Write(
+      "Language/Default.ini",
+      "[w]\n1=Button\n2=Label\n3=Group\n4=Line\n5=Plain\n6=Combo\n7=Fixed\n-1=Every\n0=Zero\n9=Title\n");
   CLanguageManager m(dir.Folder(), false);
   ASSERT_NE(m.LoadWindowTexts("w"), 0);
 
@@ -111,9 +115,9 @@ TEST(CLanguageManager, AppliesTextsByControlKind) {
   auto* minusA = Control<QLabel>(&window, -1, "m");
   auto* minusB = Control<QPushButton>(&window, -1, "m");
   auto* noEntry = Control<QLabel>(&window, 8, "keeps");
-  auto* noId = new QLabel("no id", &window);                 // no control id: not a control
-  auto* grandchild = Control<QLabel>(group, 2, "nested");    // not a direct child
-  auto* popup = new QDialog(&window);                         // a window of its own
+  auto* noId = new QLabel("no id", &window);               // no control id: not a control
+  auto* grandchild = Control<QLabel>(group, 2, "nested");  // not a direct child
+  auto* popup = new QDialog(&window);                      // a window of its own
   popup->setProperty("controlId", 2);
   popup->setWindowTitle("popup");
 
@@ -182,7 +186,8 @@ TEST(CLanguageManager, ShippedChineseTextRenders) {
   ASSERT_EQ(m.m_fileName, "Chinese.ini") << "Language/Chinese.ini is not beside the test";
   ASSERT_NE(m.LoadPublicTexts(), 0);
   const QString caption = m.PublicTextForDisplay("LID_TRANSMITTER_CAPTION");
-  EXPECT_EQ(caption, QString::fromUtf8("\xE9\x81\xA5\xE6\x8E\xA7\xE5\x99\xA8\xE6\xA0\xA1\xE5\x87\x86"));  // 遥控器校准
+  EXPECT_EQ(caption,
+            QString::fromUtf8("\xE9\x81\xA5\xE6\x8E\xA7\xE5\x99\xA8\xE6\xA0\xA1\xE5\x87\x86"));  // 遥控器校准
 
   QLabel label(caption + "\n" + m.PublicTextForDisplay("LID_HINT_Transmitter4"));
   label.setWordWrap(true);

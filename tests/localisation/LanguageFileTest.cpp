@@ -36,12 +36,18 @@ TEST(LanguageFile, FormatRules) {
       {"no closing bracket: empty name", "[public\nA=1\n", "", {{"A", "1"}}},
       {"no closing bracket is not public", "[public\nA=1\n", "public", {}},
       {"lines before the first header", "A=0\n[public]\nB=1\n", "public", {{"B", "1"}}},
-      {"comments anywhere", "// c\n[public]\n  // c2\nA=1\n//[other]\nB=2\n", "public", {{"A", "1"}, {"B", "2"}}},
+      {"comments anywhere",
+       "// c\n[public]\n  // c2\nA=1\n//[other]\nB=2\n",
+       "public",
+       {{"A", "1"}, {"B", "2"}}},
       {"empty and blank lines", "[public]\n\n \t \nA=1\n", "public", {{"A", "1"}}},
       {"semicolon line without =", "[public]\n;note\n", "public", {{"", ";note"}}},
       {"key and value trimmed", "[public]\n  LID_X \t=  some text  \r\n", "public", {{"LID_X", "some text"}}},
       {"remark cut", "[parameter]\n1021=word // remark\n", "parameter", {{"1021", "word"}}},
-      {"value beginning with // stays", "[parameter]\n1021=//kept // all\n", "parameter", {{"1021", "//kept // all"}}},
+      {"value beginning with // stays",
+       "[parameter]\n1021=//kept // all\n",
+       "parameter",
+       {{"1021", "//kept // all"}}},
       {"remark right after text", "[p]\nk=a//b\n", "p", {{"k", "a"}}},
       {"key is never cut", "[p]\na//b=c\n", "p", {{"a//b", "c"}}},
       {"single slash kept", "[p]\nLID_PUB_MS=m/s\n", "p", {{"LID_PUB_MS", "m/s"}}},
@@ -77,8 +83,15 @@ TEST(LanguageFile, GbkTrailBytesAreNeverSyntax) {
       {"blank as trail", "[p]\nk=v\x81 \n", "p", {{"k", "v\x81 "}}, {{"k", "v\x81"}}},
       {"tab as trail", "[p]\nk=v\x81\t\n", "p", {{"k", "v\x81\t"}}, {{"k", "v\x81"}}},
       {"lead byte ends the line", "[p]\nk=v\x81\n", "p", {{"k", "v\x81"}}, {{"k", "v\x81"}}},
-      {"real GBK text", "[p]\n1000=\xC8\xB7\xB6\xA8\n", "p", {{"1000", "\xC8\xB7\xB6\xA8"}}, {{"1000", "\xC8\xB7\xB6\xA8"}}},
-      {"open bracket as trail is no header", "[p]\na=1\n\x81[q]\nb=2\n", "p", {{"a", "1"}, {"", "\x81[q]"}, {"b", "2"}},
+      {"real GBK text",
+       "[p]\n1000=\xC8\xB7\xB6\xA8\n",
+       "p",
+       {{"1000", "\xC8\xB7\xB6\xA8"}},
+       {{"1000", "\xC8\xB7\xB6\xA8"}}},
+      {"open bracket as trail is no header",
+       "[p]\na=1\n\x81[q]\nb=2\n",
+       "p",
+       {{"a", "1"}, {"", "\x81[q]"}, {"b", "2"}},
        {{"a", "1"}, {"", "\x81[q]"}, {"b", "2"}}},
   };
   for (const auto& c : cases) {
@@ -101,10 +114,21 @@ TEST(LanguageFile, KeysBecomeControlIdsLikeStrtol) {
     const char* key;
     int id;
   } cases[] = {
-      {"1021", 1021}, {"  -1", -1}, {"+5", 5},         {"\t7", 7},          {"12abc", 12},
-      {"1 2", 1},     {"abc", 0},   {"", 0},           {"-", 0},            {"0x10", 0},
-      {"2147483647", INT_MAX},      {"99999999999", INT_MAX}, {"-99999999999", INT_MIN},
-      {"-2147483648", INT_MIN},     {"00042", 42},
+      {"1021", 1021},
+      {"  -1", -1},
+      {"+5", 5},
+      {"\t7", 7},
+      {"12abc", 12},
+      {"1 2", 1},
+      {"abc", 0},
+      {"", 0},
+      {"-", 0},
+      {"0x10", 0},
+      {"2147483647", INT_MAX},
+      {"99999999999", INT_MAX},
+      {"-99999999999", INT_MIN},
+      {"-2147483648", INT_MIN},
+      {"00042", 42},
   };
   for (const auto& c : cases) EXPECT_EQ(ControlIdFromKey(c.key), c.id) << c.key;
 }
@@ -114,10 +138,18 @@ TEST(LanguageFile, Utf8Validity) {
     std::string bytes;
     bool valid;
   } cases[] = {
-      {"plain", true},          {"\xE4\xB8\xAD\xE6\x96\x87", true}, {"\xC3\xA9", true},
-      {"\xF0\x9F\x98\x80", true}, {"\xD6\xD0\xCE\xC4", false},      {"\xE4\xB8", false},
-      {"\xC0\xAF", false},      {"\xED\xA0\x80", false},            {"\xF4\x90\x80\x80", false},
-      {"\xE0\x80\xAF", false},  {"\xFF", false},                    {"\xC3", false},
+      {"plain", true},
+      {"\xE4\xB8\xAD\xE6\x96\x87", true},
+      {"\xC3\xA9", true},
+      {"\xF0\x9F\x98\x80", true},
+      {"\xD6\xD0\xCE\xC4", false},
+      {"\xE4\xB8", false},
+      {"\xC0\xAF", false},
+      {"\xED\xA0\x80", false},
+      {"\xF4\x90\x80\x80", false},
+      {"\xE0\x80\xAF", false},
+      {"\xFF", false},
+      {"\xC3", false},
   };
   for (const auto& c : cases) EXPECT_EQ(IsValidUtf8(c.bytes), c.valid) << c.bytes;
 }

@@ -22,7 +22,9 @@ std::string ReadAll(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::string LanguageFile(const char* name) { return ReadAll(kSourceDir + "/resources/Language/" + name); }
+std::string LanguageFile(const char* name) {
+  return ReadAll(kSourceDir + "/resources/Language/" + name);
+}
 
 LanguageSection Section(const std::string& text, const char* section, bool gbk) {
   LanguageSection s;
@@ -30,7 +32,9 @@ LanguageSection Section(const std::string& text, const char* section, bool gbk) 
   return s;
 }
 
-std::set<std::string> Keys(const LanguageSection& s) { return {s.keys.begin(), s.keys.end()}; }
+std::set<std::string> Keys(const LanguageSection& s) {
+  return {s.keys.begin(), s.keys.end()};
+}
 
 // Every "LID_..." string literal in the program's sources.
 std::set<std::string> KeysAskedByTheCode(int& filesScanned) {
@@ -42,26 +46,76 @@ std::set<std::string> KeysAskedByTheCode(int& filesScanned) {
     if (!entry.is_regular_file() || (ext != ".cpp" && ext != ".h")) continue;
     ++filesScanned;
     const std::string text = ReadAll(entry.path().string());
-    for (std::sregex_iterator it(text.begin(), text.end(), literal), end; it != end; ++it) keys.insert((*it)[1]);
+    for (std::sregex_iterator it(text.begin(), text.end(), literal), end; it != end; ++it)
+      keys.insert((*it)[1]);
   }
   return keys;
 }
 
 // The keys the windows are built to ask for, whether or not their code exists yet.
 const std::set<std::string> kRequiredKeys = {
-    "LID_MAIN_CAPTION", "LID_PUB_Manual", "LID_PUB_AutoHovering", "LID_PUB_AutoNavigation",
-    "LID_PUB_Circleposition", "LID_PUB_Realtimewaypoint", "LID_PUB_Autowaypointcircling", "LID_PUB_Semautomatic",
-    "LID_PUB_SettingsState", "LID_PUB_ZeroGyro", "LID_PUB_ALTError", "LID_PUB_AirspeedError",
-    "LID_PUB_BackLanding", "LID_PUB_ManualSetAltitude", "LID_PUB_JapanHand", "LID_PUB_AmericanHand",
-    "LID_PUB_ChinaHand", "LID_PUB_EuropeHand", "LID_PUB_Rudder", "LID_PUB_Elevator", "LID_PUB_Throttle",
-    "LID_PUB_Aileron", "LID_PUB_PLANETYPE4A10", "LID_PUB_PLANETYPE4AX", "LID_PUB_PLANETYPE6A10",
-    "LID_PUB_PLANETYPE6AX", "LID_PUB_DIST0", "LID_PUB_DIST1", "LID_PUB_DIST2", "LID_PUB_DIST3", "LID_PUB_ALT0",
-    "LID_PUB_ALT1", "LID_PUB_ALT2", "LID_PUB_FS0", "LID_PUB_FS1", "LID_PUB_FS2", "LID_PUB_MS", "LID_PUB_DEFINE",
-    "LID_PUB_V", "LID_COM_HINT1", "LID_COM_HINT2", "LID_PUB_Left", "LID_PUB_Right", "LID_PUB_Down", "LID_PUB_Up",
-    "LID_HINT_ALT", "LID_HINT_DIS", "LID_HINT_Transmitter1", "LID_HINT_Transmitter2", "LID_HINT_Transmitter3",
-    "LID_USB_HINT1", "LID_USB_HINT2", "LID_TRANSMITTER_CAPTION", "LID_HINT_Transmitter4",
-    "LID_PUB_UPGRADE_CAPTION", "LID_PUB_UPGRADE_ERASE", "LID_PUB_UPGRADE_DOWNLOAD", "LID_PUB_UPGRADE_VERIFY",
-    "LID_PUB_UPGRADE_VERIFYERR", "LID_PUB_UPGRADE_SUCCESS", "LID_HINT_RANGE", "LID_HINT_READFIRST",
+    "LID_MAIN_CAPTION",
+    "LID_PUB_Manual",
+    "LID_PUB_AutoHovering",
+    "LID_PUB_AutoNavigation",
+    "LID_PUB_Circleposition",
+    "LID_PUB_Realtimewaypoint",
+    "LID_PUB_Autowaypointcircling",
+    "LID_PUB_Semautomatic",
+    "LID_PUB_SettingsState",
+    "LID_PUB_ZeroGyro",
+    "LID_PUB_ALTError",
+    "LID_PUB_AirspeedError",
+    "LID_PUB_BackLanding",
+    "LID_PUB_ManualSetAltitude",
+    "LID_PUB_JapanHand",
+    "LID_PUB_AmericanHand",
+    "LID_PUB_ChinaHand",
+    "LID_PUB_EuropeHand",
+    "LID_PUB_Rudder",
+    "LID_PUB_Elevator",
+    "LID_PUB_Throttle",
+    "LID_PUB_Aileron",
+    "LID_PUB_PLANETYPE4A10",
+    "LID_PUB_PLANETYPE4AX",
+    "LID_PUB_PLANETYPE6A10",
+    "LID_PUB_PLANETYPE6AX",
+    "LID_PUB_DIST0",
+    "LID_PUB_DIST1",
+    "LID_PUB_DIST2",
+    "LID_PUB_DIST3",
+    "LID_PUB_ALT0",
+    "LID_PUB_ALT1",
+    "LID_PUB_ALT2",
+    "LID_PUB_FS0",
+    "LID_PUB_FS1",
+    "LID_PUB_FS2",
+    "LID_PUB_MS",
+    "LID_PUB_DEFINE",
+    "LID_PUB_V",
+    "LID_COM_HINT1",
+    "LID_COM_HINT2",
+    "LID_PUB_Left",
+    "LID_PUB_Right",
+    "LID_PUB_Down",
+    "LID_PUB_Up",
+    "LID_HINT_ALT",
+    "LID_HINT_DIS",
+    "LID_HINT_Transmitter1",
+    "LID_HINT_Transmitter2",
+    "LID_HINT_Transmitter3",
+    "LID_USB_HINT1",
+    "LID_USB_HINT2",
+    "LID_TRANSMITTER_CAPTION",
+    "LID_HINT_Transmitter4",
+    "LID_PUB_UPGRADE_CAPTION",
+    "LID_PUB_UPGRADE_ERASE",
+    "LID_PUB_UPGRADE_DOWNLOAD",
+    "LID_PUB_UPGRADE_VERIFY",
+    "LID_PUB_UPGRADE_VERIFYERR",
+    "LID_PUB_UPGRADE_SUCCESS",
+    "LID_HINT_RANGE",
+    "LID_HINT_READFIRST",
 };
 
 TEST(LanguageKeys, EveryKeyTheCodeAsksForIsInBothFiles) {
@@ -99,10 +153,12 @@ TEST(LanguageKeys, BothFilesHoldTheSameKeysWithTexts) {
   // The controls each window needs a text for.
   const std::set<std::string> flyhint = {"1000", "1019"};
   EXPECT_EQ(Keys(Section(english, "flyhint", false)), flyhint);
-  for (const char* id : {"1033", "1008", "1019"}) EXPECT_TRUE(Keys(Section(english, "upgrade", false)).count(id)) << id;
-  for (const char* id : {"1023", "1024", "1234", "1244", "1252", "1232", "1251", "1243", "1238", "1246", "1248",
-                         "1245", "1249", "1247", "1241", "1237", "1027", "1028", "1029", "1019", "1003", "1088",
-                         "1233", "1036", "1030", "1032", "1033", "1034", "1035", "1031", "1239", "1219", "1000"})
+  for (const char* id : {"1033", "1008", "1019"})
+    EXPECT_TRUE(Keys(Section(english, "upgrade", false)).count(id)) << id;
+  for (const char* id :
+       {"1023", "1024", "1234", "1244", "1252", "1232", "1251", "1243", "1238", "1246", "1248",
+        "1245", "1249", "1247", "1241", "1237", "1027", "1028", "1029", "1019", "1003", "1088",
+        "1233", "1036", "1030", "1032", "1033", "1034", "1035", "1031", "1239", "1219", "1000"})
     EXPECT_TRUE(Keys(Section(english, "parameter", false)).count(id)) << id;
 }
 

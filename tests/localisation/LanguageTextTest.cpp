@@ -46,12 +46,16 @@ class ScopedEnv {
  public:
   ScopedEnv(const char* name, const char* value) : m_name(name) {
     if (const char* old = std::getenv(name)) m_old = old;
-    if (value) ::setenv(name, value, 1);
-    else ::unsetenv(name);
+    if (value)
+      ::setenv(name, value, 1);
+    else
+      ::unsetenv(name);
   }
   ~ScopedEnv() {
-    if (m_old) ::setenv(m_name, m_old->c_str(), 1);
-    else ::unsetenv(m_name);
+    if (m_old)
+      ::setenv(m_name, m_old->c_str(), 1);
+    else
+      ::unsetenv(m_name);
   }
 
  private:
@@ -81,7 +85,8 @@ TEST(LanguageText, ChineseLocaleFromTheEnvironment) {
   for (const auto& c : cases) {
     ScopedEnv a("LC_ALL", c.lcAll), m("LC_MESSAGES", c.lcMessages), l("LANG", c.lang);
     EXPECT_EQ(IsChineseLocaleFromEnv(), c.chinese)
-        << (c.lcAll ? c.lcAll : "-") << " " << (c.lcMessages ? c.lcMessages : "-") << " " << (c.lang ? c.lang : "-");
+        << (c.lcAll ? c.lcAll : "-") << " " << (c.lcMessages ? c.lcMessages : "-") << " "
+        << (c.lang ? c.lang : "-");
   }
 }
 
