@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QObject>
+#include <QTimer>
 
 #include <array>
 #include <cstdint>
@@ -76,13 +77,17 @@ class MainWindowStandIn : public QObject {
   CUpgradeDlg& m_dlg;
 };
 
-// Pumps events until cond holds or timeoutMs passes; tells whether it held.
+// Runs the event loop until cond holds or timeoutMs passes; tells whether it
+// held. It sleeps between events (a 5 ms timer wakes it to look at cond), so
+// a waiting test leaves the processor to the link's threads.
 inline bool PumpUntil(const std::function<bool()>& cond, int timeoutMs = 10000) {
   QElapsedTimer timer;
   timer.start();
+  QTimer poll;
+  poll.start(5);
   while (!cond()) {
     if (timer.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   }
   return true;
 }
@@ -90,7 +95,7 @@ inline bool PumpUntil(const std::function<bool()>& cond, int timeoutMs = 10000) 
 inline void PumpFor(int ms) {
   QElapsedTimer timer;
   timer.start();
-  while (timer.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  PumpUntil([&] { return timer.elapsed() >= ms; }, ms + 1000);
 }
 
 inline std::vector<std::uint8_t> RandomImage(std::size_t size, unsigned seed) {
