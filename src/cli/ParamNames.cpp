@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <sstream>
 
 namespace apdesk::cli {
@@ -365,7 +366,7 @@ bool ParseParameterFile(const std::string& text, ParameterFile* file, std::strin
         }
         file->sentence[i] = static_cast<std::uint8_t>(hi * 16 + lo);
       }
-      if (!DecodeParameterSentence(file->sentence.data())) {
+      if (std::memcmp(file->sentence.data(), "$PAR", 4) != 0 || !DecodeParameterSentence(file->sentence.data())) {
         *error = where + "the sentence is damaged (not \"$PAR\" or its sum is wrong)";
         return false;
       }
@@ -402,6 +403,9 @@ bool BuildWith(const ParameterSentence& kept, const std::vector<NamedValue>& val
     return false;
   }
   ParameterInputs in = InputsFromView(*view, ParameterInputs{});
+  // The window's field shows a user-defined speed with one decimal, so code 93
+  // would go back as 92; apctl keeps the exact value unless it is edited.
+  if (view->maxSpeedIndex == kUserDefinedSpeedIndex) in.userSpeedText = SpeedText(view->maxSpeedCode);
   auto where = [withLines](const NamedValue& v) {
     return withLines ? "line " + std::to_string(v.line) + ": " : std::string();
   };

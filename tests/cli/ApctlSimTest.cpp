@@ -1,0 +1,443 @@
+// apctl against the simulated controller: in-process (--connect sim, with the
+// controller's handle kept to look inside it) and over a pseudo-terminal
+// served by apsim. Every command, and the ways they fail.
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "cli/Apctl.h"
+#include "cli/ExitStatus.h"
+#include "sim/SimHidBackend.h"
+
+namespace apdesk::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+class QtEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    static int argc = 1;
+    static char name[] = "apctl_test";
+    static char* argv[] = {name, nullptr};
+    app_ = new QCoreApplication(argc, argv);
+  }
+  void TearDown() override { delete app_; }
+
+ private:
+  QCoreApplication* app_ = nullptr;
+};
+const auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+// Drops the set-parameters frames on their way to the device: a controller
+// that answers but does not take what is written.
+class DeafToSetsBackend : public IHidBackend {
+ public:
+  explicit DeafToSetsBackend(std::unique_ptr<IHidBackend> inner) : m_inner(std::move(inner)) {}
+  std::vector<HidDeviceInfo> Enumerate(std::uint16_t v, std::uint16_t p) override { return m_inner->Enumerate(v, p); }
+  std::unique_ptr<IHidDevice> OpenPath(const std::string& path) override {
+    class Device : public IHidDevice {
+     public:
+      explicit Device(std::unique_ptr<IHidDevice> d) : m_d(std::move(d)) {}
+      int ReadReport(std::uint8_t* r, int t) override { return m_d->ReadReport(r, t); }
+      int WriteReport(const std::uint8_t* r) override {
+        for (int i = 0; i + 6 < 64; ++i)
+          if (std::memcmp(r + i, "$WIFIs", 6) == 0) return 64;
+        return m_d->WriteReport(r);
+      }
+      std::unique_ptr<IHidDevice> m_d;
+    };
+    auto d = m_inner->OpenPath(path);
+    return d ? std::make_unique<Device>(std::move(d)) : nullptr;
+  }
+
+ private:
+  std::unique_ptr<IHidBackend> m_inner;
+};
+
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+  double seconds = 0;
+};
+
+class ApctlSim : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    options_.faults.garbage = true;
+    hooks_.makeSim = [this](bool bootloader) -> std::unique_ptr<IHidBackend> {
+      sim::SimOptions o = options_;
+      o.bootloader = bootloader || o.bootloader;
+      auto backend = sim::MakeSimHidBackend(o, &handle_);
+      if (deafToSets_) return std::make_unique<DeafToSetsBackend>(std::move(backend));
+      return backend;
+    };
+    hooks_.inputIsTerminal = false;
+    hooks_.outputIsTerminal = false;
+    char tmpl[] = "/tmp/apctl-test-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  Outcome Apctl(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    const auto t0 = std::chrono::steady_clock::now();
+    Outcome r;
+    r.status = RunApctl(args, out, err, hooks_);
+    r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    r.out = out.str();
+    r.err = err.str();
+    return r;
+  }
+  Outcome Sim(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--connect", "sim"});
+    return Apctl(args);
+  }
+
+  sim::SimOptions options_;
+  CliHooks hooks_;
+  std::shared_ptr<sim::SimHandle> handle_;
+  bool deafToSets_ = false;
+  std::string dir_;
+};
+
+int Lines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
+
+TEST_F(ApctlSim, HelpListsEveryCommandAndExitStatus) {
+  const Outcome r = Apctl({"--help"});
+  EXPECT_EQ(r.status, kExitOk);
+  for (const char* part : {"ports", "monitor [--count N] [--record]", "params set NAME=VALUE", "defaults [--yes]",
+                           "calibrate", "install-error", "compass-check [--seconds N]", "upgrade FILE.bin",
+                           "record export FILE --format csv|gpx|kml", " 10  upgrade: verify error", " 11  upgrade: no boot"})
+    EXPECT_NE(r.out.find(part), std::string::npos) << part;
+  EXPECT_EQ(Apctl({}).status, kExitUsage);
+  EXPECT_EQ(Apctl({"fly"}).status, kExitUsage);
+  EXPECT_EQ(Sim({"params", "frob"}).status, kExitUsage);
+}
+
+TEST_F(ApctlSim, MonitorPrintsCountRecordsAsTextAndJson) {
+  Outcome r = Sim({"monitor", "--count", "3"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_EQ(Lines(r.out), 3) << r.out;
+  EXPECT_EQ(r.out.rfind("lat 22.54", 0), 0u) << r.out;
+
+  r = Sim({"--json", "monitor", "--count", "2"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  ASSERT_EQ(Lines(r.out), 2);
+  for (const char* key : {"{\"latitude\":\"22.54", "\"voltage\":\"", "\"attitude\":\"", "\"flight_status\":",
+                          "\"rudder\":{\"value\":", "\"throttle\":{\"value\":", "\"colour\":\""})
+    EXPECT_NE(r.out.find(key), std::string::npos) << key << " in " << r.out;
+  EXPECT_EQ(Sim({"monitor", "--count", "0"}).status, kExitUsage);
+}
+
+TEST_F(ApctlSim, MonitorRecordWritesEveryShownRecord) {
+  const fs::path old = fs::current_path();
+  fs::current_path(dir_);
+  const Outcome r = Sim({"monitor", "--count", "4", "--record"});
+  fs::current_path(old);
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  std::vector<fs::path> files;
+  for (const auto& e : fs::directory_iterator(dir_ + "/Hj")) files.push_back(e.path());
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(fs::file_size(files[0]), 4u * 99u);
+  EXPECT_NE(r.err.find("recorded to Hj/"), std::string::npos) << r.err;
+}
+
+TEST_F(ApctlSim, ParamsGetPrintsEveryName) {
+  Outcome r = Sim({"params", "get"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_EQ(Lines(r.out), 14);
+  EXPECT_NE(r.out.find("\nmax_speed="), std::string::npos);
+  r = Sim({"--json", "params", "get"});
+  ASSERT_EQ(r.status, kExitOk);
+  EXPECT_EQ(r.out.front(), '{');
+  EXPECT_NE(r.out.find("\"aircraft_type\":"), std::string::npos);
+}
+
+TEST_F(ApctlSim, ParamsSetWritesReadsBackAndConfirms) {
+  const Outcome r = Sim({"params", "set", "max_speed=5", "altitude_limit=1234", "failsafe=hover", "aircraft_type=hex-x"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_NE(r.out.find("max_speed=5.0\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("altitude_limit=1230\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("confirmed"), std::string::npos);
+  const auto p = handle_->Parameters();
+  EXPECT_EQ(p[32], 125);
+  EXPECT_EQ(p[25], 123);
+  EXPECT_EQ(p[7], 82);
+  EXPECT_EQ(p[34], 3);
+  EXPECT_EQ(handle_->Counters().setAccepted, 1u);
+}
+
+TEST_F(ApctlSim, BadValuesAreNamedAndNothingIsSent) {
+  struct Case {
+    std::vector<std::string> edits;
+    const char* message;
+  } cases[] = {
+      {{"altitude_limit=1501"}, "altitude_limit: \"1501\" is not a number from 0 to 1500"},
+      {{"max_speed=11"}, "max_speed: \"11\" is not a number from 0 to 10.2"},
+      {{"servo_frequency=100"}, "servo_frequency: \"100\" is not 50, 250, 333 or 400"},
+      {{"cell_count=3", "speed=4"}, "unknown parameter \"speed\""},
+      {{"gimbal_roll_sensitivity"}, "is not NAME=VALUE"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"params", "set"};
+    args.insert(args.end(), c.edits.begin(), c.edits.end());
+    handle_.reset();
+    const Outcome r = Sim(args);
+    EXPECT_EQ(r.status, kExitBadValue) << c.message;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("nothing was sent"), std::string::npos) << r.err;
+    if (handle_) {
+      EXPECT_EQ(handle_->Counters().setAccepted + handle_->Counters().setRejected, 0u) << c.message;
+    }
+  }
+}
+
+TEST_F(ApctlSim, ControllerThatDoesNotTakeTheValuesIsAMismatch) {
+  deafToSets_ = true;
+  const Outcome r = Sim({"params", "set", "max_speed=8.0"});
+  EXPECT_EQ(r.status, kExitMismatch) << r.err;
+  EXPECT_NE(r.err.find("max_speed: the controller reports"), std::string::npos) << r.err;
+}
+
+TEST_F(ApctlSim, SaveAndLoadIntoAnotherControllerGiveIdenticalSentences) {
+  // The first controller holds values and carried-over bytes of its own.
+  ASSERT_EQ(Sim({"params", "set", "max_speed=3.72", "cell_count=6", "gimbal_pitch_sensitivity=-100"}).status, kExitOk);
+  auto first = handle_->Parameters();
+  first[4] = 0x5A;  // a carried-over byte the tool never names
+  first[44] = 0;
+  unsigned sum = 0;
+  for (int i = 0; i < 44; ++i) sum += first[i];
+  first[44] = static_cast<std::uint8_t>(sum);
+  const auto savedFirst = first;
+  auto keep = hooks_.makeSim;
+  hooks_.makeSim = [&](bool b) {
+    auto backend = keep(b);
+    handle_->SetParameters(savedFirst);
+    return backend;
+  };
+  const std::string file = dir_ + "/params.txt";
+  Outcome r = Sim({"params", "save", file});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  std::ifstream in(file);
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_NE(text.str().find("max_speed=3.72\n"), std::string::npos) << text.str();
+  EXPECT_NE(text.str().find("\nsentence=24504152"), std::string::npos) << text.str();
+
+  hooks_.makeSim = keep;  // a second controller with its defaults
+  r = Sim({"params", "load", file});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_EQ(handle_->Parameters(), savedFirst);
+}
+
+TEST_F(ApctlSim, DamagedParameterFileIsRefusedNamingTheLine) {
+  const std::string file = dir_ + "/bad.txt";
+  std::ofstream(file) << "failsafe=land\nmax_speed\n";
+  Outcome r = Sim({"params", "load", file});
+  EXPECT_EQ(r.status, kExitFileError);
+  EXPECT_NE(r.err.find("line 2: \"max_speed\" is not NAME=VALUE"), std::string::npos) << r.err;
+  EXPECT_EQ(handle_, nullptr) << "the device was opened for a damaged file";
+
+  EXPECT_EQ(Sim({"params", "load", dir_ + "/missing.txt"}).status, kExitFileError);
+}
+
+TEST_F(ApctlSim, DefaultsNeedsConfirmationThenRestoresAndReadsBack) {
+  EXPECT_EQ(Sim({"defaults"}).status, kExitUsage);
+  EXPECT_EQ(handle_, nullptr);
+
+  std::istringstream no("n\n");
+  hooks_.input = &no;
+  hooks_.inputIsTerminal = true;
+  EXPECT_EQ(Sim({"defaults"}).status, kExitFailure);
+
+  std::istringstream yes("y\n");
+  hooks_.input = &yes;
+  const Outcome r = Sim({"defaults"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_EQ(handle_->Counters().restoreDefaults, 1u);
+  EXPECT_EQ(Lines(r.out), 14);
+  EXPECT_EQ(Sim({"defaults", "--yes"}).status, kExitOk);
+}
+
+TEST_F(ApctlSim, CalibrateAndInstallError) {
+  Outcome r = Sim({"calibrate"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_EQ(handle_->Counters().calibrations, 1u);
+
+  r = Sim({"install-error"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_EQ(r.out.rfind("installation error[", 0), 0u) << r.out;
+  EXPECT_GE(handle_->Counters().captures, 1u);
+  r = Sim({"--json", "install-error"});
+  EXPECT_EQ(r.out.rfind("{\"first\":", 0), 0u) << r.out;
+}
+
+TEST_F(ApctlSim, CompassCheckGoodAndReversed) {
+  Outcome r = Sim({"compass-check", "--seconds", "20"});
+  EXPECT_EQ(r.status, kExitOk) << r.out << r.err;
+  EXPECT_NE(r.out.find("compass: good"), std::string::npos) << r.out;
+  EXPECT_EQ(handle_->Counters().compassOn, 1u);
+  EXPECT_EQ(handle_->Counters().compassOff, 1u);
+
+  options_.reversedCompass = true;
+  r = Sim({"compass-check", "--seconds", "20"});
+  EXPECT_EQ(r.status, kExitCompassWrong) << r.out << r.err;
+  EXPECT_NE(r.out.find("compass: wrong"), std::string::npos) << r.out;
+  EXPECT_EQ(handle_->Counters().compassOff, 1u);
+}
+
+class ApctlUpgrade : public ApctlSim {
+ protected:
+  std::string Image(std::size_t size) {
+    const std::string path = dir_ + "/fw.bin";
+    std::ofstream f(path, std::ios::binary);
+    for (std::size_t i = 0; i < size; ++i) f.put(static_cast<char>(i * 31 + 7));
+    return path;
+  }
+};
+
+TEST_F(ApctlUpgrade, SuccessAndImageArrives) {
+  const std::string image = Image(2000);
+  const Outcome r = Sim({"upgrade", image});
+  ASSERT_EQ(r.status, kExitOk) << r.out << r.err;
+  EXPECT_NE(r.out.find("download"), std::string::npos);
+  EXPECT_NE(r.out.find("verify"), std::string::npos);
+  EXPECT_NE(r.out.find("upgrade succeeded"), std::string::npos);
+  EXPECT_TRUE(handle_->UpgradeComplete());
+  const auto got = handle_->ReceivedImage();
+  ASSERT_GE(got.size(), 2000u);
+  std::ifstream f(image, std::ios::binary);
+  std::vector<std::uint8_t> want((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  EXPECT_TRUE(std::equal(want.begin(), want.end(), got.begin()));
+}
+
+TEST_F(ApctlUpgrade, CorruptedReadBackIsAVerifyError) {
+  options_.faults.corruptReadBackBlock = 5;
+  const Outcome r = Sim({"upgrade", Image(2000)});
+  EXPECT_EQ(r.status, kExitVerifyError) << r.out << r.err;
+  EXPECT_NE(r.err.find("verify error"), std::string::npos) << r.err;
+}
+
+TEST_F(ApctlUpgrade, NoBootLoaderInTimeAndBadImages) {
+  hooks_.bootLoaderWaitMs = 800;
+  auto flight = hooks_.makeSim;
+  hooks_.makeSim = [&](bool) { return flight(false); };  // the flight software answers, no boot loader
+  Outcome r = Sim({"upgrade", Image(2000)});
+  EXPECT_EQ(r.status, kExitNoBootLoader) << r.err;
+  EXPECT_EQ(Sim({"upgrade", dir_ + "/none.bin"}).status, kExitFileError);
+  EXPECT_EQ(Apctl({"--connect", "serial:/dev/null", "upgrade", Image(10)}).status, kExitUsage);
+}
+
+TEST_F(ApctlSim, NoDeviceFailsAtOnce) {
+  for (std::vector<std::string> args : {std::vector<std::string>{"--connect", "hidsock:/nonexistent/sock", "params", "get"},
+                                        {"--connect", "serial:/nonexistent/tty", "monitor"},
+                                        {"--connect", "usb:/nonexistent/hidraw", "calibrate"}}) {
+    const Outcome r = Apctl(args);
+    EXPECT_EQ(r.status, kExitNoDevice) << args[1];
+    EXPECT_LT(r.seconds, 2.0) << args[1];
+    EXPECT_FALSE(r.err.empty());
+  }
+}
+
+TEST_F(ApctlSim, SilentControllerIsAskedThreeTimesThenReported) {
+  options_.faults.stallAtMs = 0;
+  options_.faults.stallForMs = 3600 * 1000;
+  const Outcome r = Sim({"params", "get"});
+  EXPECT_EQ(r.status, kExitNoAnswer);
+  EXPECT_NE(r.err.find("no answer from the controller (asked 3 times in 3 s)"), std::string::npos) << r.err;
+  EXPECT_GE(r.seconds, 2.8);  // three tries of a second each
+  EXPECT_LT(r.seconds, 5.0);
+  EXPECT_EQ(Sim({"monitor", "--count", "1"}).status, kExitNoAnswer);
+}
+
+TEST_F(ApctlSim, RecordToolsWorkWithoutADevice) {
+  const std::string rec = dir_ + "/r.hj";
+  {
+    std::ofstream f(rec, std::ios::binary);
+    f << std::string(120, 'x');  // one damaged record and 21 trailing bytes
+  }
+  Outcome r = Apctl({"record", "info", rec});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_NE(r.out.find("records: 0\nskipped records: 1\ntrailing bytes: 21\n"), std::string::npos) << r.out;
+  r = Apctl({"record", "export", rec, "--format", "gpx", "-o", dir_ + "/r.gpx"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_TRUE(fs::exists(dir_ + "/r.gpx"));
+  EXPECT_NE(r.err.find("1 damaged records skipped, 21 trailing bytes ignored"), std::string::npos) << r.err;
+  EXPECT_EQ(Apctl({"record", "export", rec, "--format", "shp"}).status, kExitUsage);
+  EXPECT_EQ(Apctl({"record", "export", rec}).status, kExitUsage);
+  EXPECT_EQ(Apctl({"record", "info", dir_ + "/none.hj"}).status, kExitFileError);
+  EXPECT_EQ(Apctl({"record", "export", rec, "--format", "csv", "-o", "/nonexistent/x.csv"}).status, kExitFileError);
+}
+
+// apsim on a pseudo-terminal: the serial path end to end.
+class ApctlSerial : public ApctlSim {
+ protected:
+  void SetUp() override {
+    ApctlSim::SetUp();
+    if (access("./apsim", X_OK) != 0) GTEST_SKIP() << "apsim is not built beside the tests";
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    pid_ = fork();
+    ASSERT_GE(pid_, 0);
+    if (pid_ == 0) {
+      dup2(out[1], 1);
+      close(out[0]);
+      execl("./apsim", "apsim", "--serial", "--no-garbage", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(out[1]);
+    FILE* f = fdopen(out[0], "r");
+    char line[256] = {};
+    ASSERT_NE(fgets(line, sizeof line, f), nullptr) << "apsim printed no path";
+    fclose(f);
+    pty_ = line;
+    while (!pty_.empty() && (pty_.back() == '\n' || pty_.back() == '\r')) pty_.pop_back();
+    if (const auto at = pty_.find("/dev/"); at != std::string::npos) pty_ = pty_.substr(at);
+  }
+  void TearDown() override {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+    ApctlSim::TearDown();
+  }
+  Outcome Serial(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--connect", "serial:" + pty_});
+    return Apctl(args);
+  }
+  pid_t pid_ = -1;
+  std::string pty_;
+};
+
+TEST_F(ApctlSerial, MonitorGetSetOverAPseudoTerminal) {
+  Outcome r = Serial({"monitor", "--count", "2"});
+  ASSERT_EQ(r.status, kExitOk) << pty_ << ": " << r.err;
+  EXPECT_EQ(Lines(r.out), 2);
+  r = Serial({"params", "set", "vertical_speed=2", "volt_alert=3.55"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  r = Serial({"params", "get"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_NE(r.out.find("vertical_speed=2\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("volt_alert=3.55\n"), std::string::npos) << r.out;
+  const std::string file = dir_ + "/p.txt";
+  EXPECT_EQ(Serial({"params", "save", file}).status, kExitOk);
+  EXPECT_EQ(Serial({"params", "load", file}).status, kExitOk);
+  EXPECT_EQ(Serial({"calibrate"}).status, kExitOk);
+  EXPECT_EQ(Serial({"compass-check", "--seconds", "20"}).status, kExitOk);
+}
+
+}  // namespace
+}  // namespace apdesk::cli

@@ -1,0 +1,15 @@
+apdesk_test(cli_core_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/CliCoreTest.cpp
+  LIBS apdesk_clicore)
+set_target_properties(cli_core_test PROPERTIES AUTOMOC OFF)
+
+if(APDESK_WITH_QT)
+  apdesk_test(apctl_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/ApctlSimTest.cpp
+    LIBS apdesk_cli)
+  set_target_properties(apctl_test PROPERTIES AUTOMOC OFF)
+  # Over a pseudo-terminal the tests start apsim from the same folder.
+  if(TARGET apsim)
+    add_dependencies(apctl_test apsim)
+  endif()
+endif()
