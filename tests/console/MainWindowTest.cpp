@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <cstdlib>
 #include <functional>
 #include <gtest/gtest.h>
@@ -443,6 +444,43 @@ TEST_F(MainWindowTest, UpgradeWindowSeesReportsOnlyAfterOpenUsb) {
   EXPECT_FALSE(seenDuringBox);
   EXPECT_TRUE(WaitFor([&] { return w.m_upgradeDlg.isVisible(); }));
   MessageBoxes::ResetHandler();
+}
+
+TEST_F(MainWindowTest, ButtonsOfTheRightGroupAndTheGpsCheck) {
+  BoxRecorder boxes;
+  auto app = MakeScriptedApp();
+  CSetApDlg w(*app);
+  w.show();
+  Click(w, 1019);
+
+  // Adjust Transmitter: the three hints, each followed by an empty line.
+  Click(w, 1000);
+  EXPECT_TRUE(w.m_adjustDlg.isVisible());
+  const QString hint = ControlText(w.m_adjustDlg.Control(1018));
+  EXPECT_EQ(hint, Lid(w, "LID_HINT_Transmitter1") + "\n\n" + Lid(w, "LID_HINT_Transmitter2") + "\n\n" +
+                      Lid(w, "LID_HINT_Transmitter3") + "\n");
+
+  // The hidden capture button still sends its command.
+  w.OnCaptureInstallError();
+  ASSERT_TRUE(WaitFor([&] { return FramesIn(Joined(m_hid->Written()), "$WIFI", 0xFE).size() == 1; }));
+
+  // GPS check: modal; telemetry reaches it while it is open, and not after.
+  Bytes s = test::Status();
+  test::PutFloat(s, 8, 114.25f);
+  test::PutSum(s);
+  bool activeWhileOpen = false;
+  QString longitudeShown;
+  QTimer::singleShot(100, &w, [&] {
+    activeWhileOpen = w.m_gpsCheckDlg.m_checkActive == 1;
+    m_hid->Push(s);
+    WaitFor([&] { return !ControlText(w.m_gpsCheckDlg.Control(1018)).isEmpty(); }, 2000);
+    longitudeShown = ControlText(w.m_gpsCheckDlg.Control(1018));
+    w.m_gpsCheckDlg.reject();
+  });
+  Click(w, 1088);
+  EXPECT_TRUE(activeWhileOpen);
+  EXPECT_EQ(longitudeShown, "114.250000");
+  EXPECT_EQ(w.m_gpsCheckDlg.m_checkActive, 0);
 }
 
 TEST_F(MainWindowTest, EnterNeedsIntegerLimitsAndEscapeCancels) {
