@@ -1,6 +1,7 @@
 #include "localisation/CLanguageManager.h"
 
 #include <sys/stat.h>
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -12,6 +13,7 @@
 #include <QTextEdit>
 #include <QVariant>
 #include <QWidget>
+#include <cstdlib>
 
 #include "app/AppFolder.h"
 #include "app/CConfigApp.h"
@@ -28,7 +30,12 @@ std::string CurrentAppFolder() {
 }
 
 bool ProcessLocaleIsChinese() {
-  if (apdesk::IsChineseLocaleFromEnv()) return true;
+  // The environment decides when it names a locale; QLocale covers platforms
+  // (and sessions) that keep the locale elsewhere.
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* v = std::getenv(name);
+    if (v != nullptr && v[0] != '\0') return apdesk::IsChineseLocaleFromEnv();
+  }
   const QLocale system = QLocale::system();
   return system.language() == QLocale::Chinese && system.territory() == QLocale::China;
 }

@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <cstdlib>
 
 #include "app/CConfigApp.h"
 #include "app/QtTestApp.h"
@@ -178,11 +179,37 @@ TEST(CLanguageManager, DefaultConstructionUsesTheApplicationFolder) {
   EXPECT_EQ(m.GetPublicText("LID_MAIN_CAPTION"), "From the app folder");
 }
 
+TEST(CLanguageManager, DefaultConstructionFollowsTheProcessLocale) {
+  apdesk::test::TestApp();
+  TestDir dir;
+  dir.Write("Language/Chinese.ini", "[public]\n");
+  CConfigApp app(dir.Folder() + "apdesk");
+  const char* old = std::getenv("LC_ALL");
+  const std::string saved = old ? old : "";
+  const struct {
+    const char* lcAll;
+    const char* file;
+    int isChinese;
+  } cases[] = {{"zh_CN.UTF-8", "Chinese.ini", 1},
+               {"en_US.UTF-8", "Default.ini", 0},
+               {"zh_CN.GB2312", "Chinese.ini", 1}};
+  for (const auto& c : cases) {
+    ::setenv("LC_ALL", c.lcAll, 1);
+    const CLanguageManager m;
+    EXPECT_EQ(m.m_fileName, c.file) << c.lcAll;
+    EXPECT_EQ(m.m_isChinese, c.isChinese) << c.lcAll;
+  }
+  if (old)
+    ::setenv("LC_ALL", saved.c_str(), 1);
+  else
+    ::unsetenv("LC_ALL");
+}
+
 // The shipped Chinese file, as the build copies it beside the executables
-// (the tests run in bin/), shown in a label and saved for a look.
+// (bin/), shown in a label and saved for a look.
 TEST(CLanguageManager, ShippedChineseTextRenders) {
   apdesk::test::TestApp();
-  CLanguageManager m("./", true);
+  CLanguageManager m(QCoreApplication::applicationDirPath().toStdString() + "/", true);
   ASSERT_EQ(m.m_fileName, "Chinese.ini") << "Language/Chinese.ini is not beside the test";
   ASSERT_NE(m.LoadPublicTexts(), 0);
   const QString caption = m.PublicTextForDisplay("LID_TRANSMITTER_CAPTION");
