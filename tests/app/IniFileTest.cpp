@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <filesystem>
+#include <vector>
 
 #include "app/TestDir.h"
 
@@ -177,6 +179,53 @@ TEST(IniFile, OversizedFileIsNeitherReadNorReplaced) {
   IniFile ini;
   EXPECT_EQ(IniFile::Load(dir.File("big.ini"), ini), IniFile::LoadResult::Unreadable);
   EXPECT_TRUE(ini.Text().empty());
+}
+
+}  // namespace
+}  // namespace apdesk
+
+namespace apdesk {
+namespace {
+
+// Random files made of the format's own tokens: writing one key must give
+// that key back and leave every other look-up as it was.
+TEST(IniFile, WritingOneKeyNeverDisturbsAnotherOnRandomFiles) {
+  const char* tokens[] = {"[", "]", "=",  "\n", "\r\n", " ",    "\t",   "S",     "s",     "T",  "K", "k",
+                          "L", "v", "//", ";",  "\"",   "\x1a", "\xff", "[S]\n", "[T]\n", "K=", "L="};
+  const char* sections[] = {"S", "T", "s"};
+  const char* keys[] = {"K", "L", "k"};
+  std::uint32_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) & 0x7FFF;
+  };
+  for (int round = 0; round < 2000; ++round) {
+    std::string text;
+    const int n = static_cast<int>(next() % 40);
+    for (int i = 0; i < n; ++i) text += tokens[next() % std::size(tokens)];
+    if (next() % 4 == 0) text.push_back('\0');
+    const char* section = sections[next() % std::size(sections)];
+    const char* key = keys[next() % std::size(keys)];
+
+    IniFile ini(text);
+    std::vector<std::optional<std::string>> before;
+    for (const char* s : sections)
+      for (const char* k : keys) before.push_back(ini.Get(s, k));
+
+    ASSERT_TRUE(ini.Set(section, key, "new value")) << text;
+    EXPECT_EQ(ini.Get(section, key), "new value") << text;
+    std::size_t i = 0;
+    for (const char* s : sections) {
+      for (const char* k : keys) {
+        const bool same =
+            (std::toupper(*s) == std::toupper(*section)) && (std::toupper(*k) == std::toupper(*key));
+        if (!same) {
+          EXPECT_EQ(ini.Get(s, k), before[i]) << "[" << s << "] " << k << " in " << text;
+        }
+        ++i;
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -179,3 +179,41 @@ TEST(LanguageFile, ReadingFiles) {
 
 }  // namespace
 }  // namespace apdesk
+
+namespace apdesk {
+namespace {
+
+// Random lines of the format's own tokens and GBK-looking bytes: the scan
+// ends, pairs keys with values, and single-byte text reads the same either way.
+TEST(LanguageFile, RandomTextScans) {
+  const char* tokens[] = {"[", "]",    "=",    "\n",       "\r\n", " ",     "\t",    "p",  "//", "/",
+                          ";", "1021", "\x81", "\xD6\xD0", "\xFE", "\x81]", "[p]\n", "k=", "\0"};
+  std::uint32_t seed = 777;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) & 0x7FFF;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const int n = static_cast<int>(next() % 60);
+    bool ascii = true;
+    for (int i = 0; i < n; ++i) {
+      const char* t = tokens[next() % std::size(tokens)];
+      const std::string tok = *t ? std::string(t) : std::string(1, '\0');
+      for (char c : tok) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+      text += tok;
+    }
+    LanguageSection gbk, single;
+    ScanLanguageSection(text, "p", true, gbk);
+    ScanLanguageSection(text, "p", false, single);
+    ASSERT_EQ(gbk.keys.size(), gbk.values.size());
+    ASSERT_EQ(single.keys.size(), single.values.size());
+    if (ascii) {
+      EXPECT_EQ(gbk.keys, single.keys) << text;
+      EXPECT_EQ(gbk.values, single.values) << text;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace apdesk
