@@ -241,9 +241,13 @@ void CCommUart::OnPortError(int error) {
   // The line is gone for good: stop its notifications so the failure is
   // seen once, then let the outstanding transfer report it.
   m_port->disconnect(this);
-  QSerialPort* port = m_port;
+  const std::uint64_t generation = m_generation;
   QMetaObject::invokeMethod(
-      this, [this, port] { if (m_port == port) m_port->close(); }, Qt::QueuedConnection);
+      this,
+      [this, generation] {
+        if (m_port != nullptr && m_generation == generation) m_port->close();
+      },
+      Qt::QueuedConnection);
   if (m_readArmed) {
     PostRead();
   } else if (m_txInFlight > 0) {
