@@ -449,7 +449,7 @@ int CmdUpgrade(Context& c) {
       const int filled = percent * 30 / 100;
       std::string line = "\r[" + std::string(static_cast<std::size_t>(filled), '#') +
                          std::string(static_cast<std::size_t>(30 - filled), '-') + "] " +
-                         FormatText("%3d%% %-12s", percent, phase);
+                         FormatText("%3d%% %-28s", percent, phase);
       if (line != lastLine) c.out << line << std::flush;
       lastLine = line;
     } else {
