@@ -9,3 +9,8 @@ if(APDESK_WITH_QT)
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/UpgradeOverSimTest.cpp
     LIBS apdesk_upgrade apdesk_sim Qt6::Test)
 endif()
+if(APDESK_WITH_QT)
+  apdesk_test(upgrade_quit_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/CUpgradeDlgQuitTest.cpp
+    LIBS apdesk_upgrade Qt6::Test)
+endif()
