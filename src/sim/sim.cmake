@@ -5,3 +5,10 @@ add_library(apdesk_sim STATIC
 target_include_directories(apdesk_sim PUBLIC ${PROJECT_SOURCE_DIR}/src)
 set_target_properties(apdesk_sim PROPERTIES AUTOMOC OFF)
 target_link_libraries(apdesk_sim PUBLIC Threads::Threads)
+
+# apsim: plain POSIX, no Qt.
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  add_executable(apsim apsim.cpp ApsimTransports.cpp)
+  set_target_properties(apsim PROPERTIES AUTOMOC OFF)
+  target_link_libraries(apsim PRIVATE apdesk_sim util)
+endif()
