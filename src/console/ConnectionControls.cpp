@@ -8,23 +8,22 @@
 #include "app/CommConfig.h"
 #include "app/MessageBoxes.h"
 #include "console/CSetApDlg.h"
+#include "console/PortList.h"
 
 using apdesk::MessageBoxes;
 
 void CSetApDlg::FillPortList() {
-  const QString saved = QString::fromStdString(m_app.GetSettingString("Settings1", "COMPORT"));
-  QComboBox* list = Combo(1001);
-  const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-  int savedIndex = 0;
-  int n = 0;
-  for (const QSerialPortInfo& port : ports) {
-    // Each port goes in front, so the list ends in reverse enumeration order.
-    m_portNames.insert(0, port.portName());
-    if (list) list->insertItem(0, port.portName());
-    if (port.portName() == saved) savedIndex = n;
-    ++n;
+  std::vector<std::string> enumerated;
+  for (const QSerialPortInfo& port : QSerialPortInfo::availablePorts()) {
+    enumerated.push_back(port.portName().toStdString());
   }
-  if (list) list->setCurrentIndex(n - 1 - savedIndex);
+  const apdesk::PortList ports = apdesk::OrderPortList(enumerated, m_app.GetSettingString("Settings1", "COMPORT"));
+  QComboBox* list = Combo(1001);
+  for (const std::string& name : ports.names) {
+    m_portNames << QString::fromStdString(name);
+    if (list) list->addItem(QString::fromStdString(name));
+  }
+  if (list) list->setCurrentIndex(ports.selected);
 }
 
 void CSetApDlg::OpenComPort(const QString& port) {

@@ -1,7 +1,7 @@
 # Dialog templates and the builder; the main window and its connection controls.
 
-# Qt-free: the template reader (tests and tools read templates without Qt).
-add_library(apdesk_dialog_template STATIC DialogTemplate.cpp)
+# Qt-free: the template reader and the port list order.
+add_library(apdesk_dialog_template STATIC DialogTemplate.cpp PortList.cpp)
 target_include_directories(apdesk_dialog_template PUBLIC ${PROJECT_SOURCE_DIR}/src)
 set_target_properties(apdesk_dialog_template PROPERTIES AUTOMOC OFF)
 

@@ -1,4 +1,5 @@
 #include "console/DialogTemplate.h"
+#include "console/PortList.h"
 
 #include <gtest/gtest.h>
 
@@ -85,6 +86,30 @@ TEST(DialogTemplate, SeveralControlsMayShareIdMinusOne) {
                                   &t, &error))
       << error;
   EXPECT_EQ(t.controls.size(), 2u);
+}
+
+TEST(PortList, ReverseEnumerationOrderAndTheRememberedPort) {
+  const std::vector<std::string> com = {"COM1", "COM3", "COM4"};
+  const std::vector<std::string> shown = {"COM4", "COM3", "COM1"};
+  struct Case {
+    std::vector<std::string> enumerated;
+    std::string saved;
+    std::vector<std::string> names;
+    int selected;
+  } cases[] = {
+      {com, "COM3", shown, 1},
+      {com, "", shown, 2},        // absent: the first enumerated, listed last
+      {com, "COM9", shown, 2},    // not present: likewise
+      {com, "com3", shown, 2},    // exact comparison
+      {com, "COM4", shown, 0},
+      {{}, "COM3", {}, -1},       // no ports: no selection
+      {{"ttyUSB0"}, "ttyUSB0", {"ttyUSB0"}, 0},
+  };
+  for (const Case& c : cases) {
+    const PortList list = OrderPortList(c.enumerated, c.saved);
+    EXPECT_EQ(list.names, c.names) << c.saved;
+    EXPECT_EQ(list.selected, c.selected) << c.saved;
+  }
 }
 
 }  // namespace
