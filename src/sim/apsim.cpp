@@ -132,12 +132,12 @@ int main(int argc, char** argv) {
       (a == "--stall-at" ? f.stallAtMs : a == "--stall-for" ? f.stallForMs : f.vanishAtMs) = n;
       ++i;
     } else {
-      std::fprintf(stderr, "apsim: unknown option %s\n%s", a.c_str(), kUsage);
+      std::fprintf(stderr, "apsim: unknown option %s (see --help)\n", a.c_str());
       return 2;
     }
   }
   if (mode == Mode::kNone) {
-    std::fputs(kUsage, stderr);
+    std::fputs("apsim: choose --serial, --hidsock PATH or --uhid (see --help)\n", stderr);
     return 2;
   }
 

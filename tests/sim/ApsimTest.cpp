@@ -1,0 +1,202 @@
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <termios.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "ChildProcess.h"
+#include "StreamDecoder.h"
+#include "UpgradeToolScript.h"
+
+using namespace simtest;
+
+namespace {
+
+const std::string kApsim = APSIM_PATH;
+
+using Clock = std::chrono::steady_clock;
+
+// Everything readable from fd for ms milliseconds.
+std::vector<std::uint8_t> ReadFor(int fd, int ms) {
+  std::vector<std::uint8_t> bytes;
+  const auto end = Clock::now() + std::chrono::milliseconds(ms);
+  while (Clock::now() < end) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 20) <= 0) continue;
+    std::uint8_t buf[512];
+    const ssize_t n = ::read(fd, buf, sizeof(buf));
+    if (n <= 0) break;
+    bytes.insert(bytes.end(), buf, buf + n);
+  }
+  return bytes;
+}
+
+std::size_t GoodCount(const Decoded& d, const char* tag) {
+  std::size_t n = 0;
+  for (const Sentence& s : d.sentences) n += s.tag == tag && SumOk(s.bytes);
+  return n;
+}
+
+struct TempDir {
+  TempDir() {
+    char t[] = "/tmp/apsimXXXXXX";
+    path = ::mkdtemp(t) != nullptr ? t : "";
+  }
+  ~TempDir() {
+    if (!path.empty()) std::system(("rm -rf " + path).c_str());
+  }
+  std::string path;
+};
+
+int Connect(const std::string& path) {
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::snprintf(addr.sun_path, sizeof(addr.sun_path), "%s", path.c_str());
+  const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+  if (fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// Packets for ms milliseconds; every one must be one whole report.
+std::vector<std::uint8_t> ReceiveReports(int fd, int ms, std::size_t* wrongSized) {
+  std::vector<std::uint8_t> bytes;
+  const auto end = Clock::now() + std::chrono::milliseconds(ms);
+  while (Clock::now() < end) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 20) <= 0) continue;
+    std::uint8_t buf[64];
+    const ssize_t n = ::recv(fd, buf, sizeof(buf), MSG_TRUNC);
+    if (n <= 0) break;
+    if (n != 64) ++*wrongSized;
+    bytes.insert(bytes.end(), buf, buf + std::min<ssize_t>(n, 64));
+  }
+  return bytes;
+}
+
+}  // namespace
+
+TEST(Apsim, OptionsAreChecked) {
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+  };
+  const Case cases[] = {
+      {{"--help"}, 0},
+      {{}, 2},
+      {{"--serial", "--rate", "0"}, 2},
+      {{"--serial", "--rate", "ten"}, 2},
+      {{"--serial", "--drop", "1.5"}, 2},
+      {{"--serial", "--uhid"}, 2},
+      {{"--hidsock"}, 2},
+      {{"--serial", "--seed", "-1"}, 2},
+      {{"--serial", "--frobnicate"}, 2},
+  };
+  for (const Case& k : cases) {
+    std::vector<std::string> argv{kApsim};
+    argv.insert(argv.end(), k.args.begin(), k.args.end());
+    ChildProcess p(argv);
+    ASSERT_TRUE(p.Started());
+    EXPECT_EQ(p.Wait(5000), k.status) << (k.args.empty() ? "" : k.args.back());
+  }
+}
+
+TEST(Apsim, SerialServesTelemetryAndAnswersOnThePrintedPath) {
+  ChildProcess sim({kApsim, "--serial", "--rate", "20"});
+  ASSERT_TRUE(sim.Started());
+  const std::string path = sim.ReadLine(5000);
+  ASSERT_EQ(path.rfind("/dev/pts/", 0), 0u) << path;
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  termios t{};
+  ::tcgetattr(fd, &t);
+  ::cfmakeraw(&t);
+  ::tcsetattr(fd, TCSANOW, &t);
+  ::tcflush(fd, TCIFLUSH);
+
+  std::vector<std::uint8_t> bytes = ReadFor(fd, 1500);
+  const auto get = Command(0x68);  // a serial line carries the bare 30 bytes
+  ASSERT_EQ(::write(fd, get.data(), get.size()), 30);
+  const auto more = ReadFor(fd, 700);
+  bytes.insert(bytes.end(), more.begin(), more.end());
+  ::close(fd);
+
+  const Decoded d = Decode(bytes);
+  EXPECT_GE(GoodCount(d, "$STP"), 25u);
+  EXPECT_EQ(GoodCount(d, "$PAR"), 1u);
+  EXPECT_EQ(sim.Stop(), 0);
+}
+
+TEST(Apsim, HidSockServesOneClientAfterAnother) {
+  TempDir dir;
+  const std::string path = dir.path + "/ap.sock";
+  ChildProcess sim({kApsim, "--hidsock", path});
+  ASSERT_TRUE(sim.Started());
+  ASSERT_EQ(sim.ReadLine(5000), path);
+
+  // A listing probes with a connection it closes at once.
+  const int probe = Connect(path);
+  ASSERT_GE(probe, 0);
+  ::close(probe);
+
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    const int fd = Connect(path);
+    ASSERT_GE(fd, 0);
+    const auto get = Padded(Command(0x68));
+    ASSERT_EQ(::send(fd, get.data(), 64, MSG_NOSIGNAL), 64);
+    std::size_t wrongSized = 0;
+    const auto bytes = ReceiveReports(fd, 1200, &wrongSized);
+    ::close(fd);
+    EXPECT_EQ(wrongSized, 0u);
+    const Decoded d = Decode(bytes);
+    EXPECT_GE(GoodCount(d, "$STP"), 8u);
+    EXPECT_EQ(GoodCount(d, "$PAR"), 1u);
+  }
+  EXPECT_EQ(sim.Stop(), 0);
+  EXPECT_NE(::access(path.c_str(), F_OK), 0);  // the socket is removed on exit
+}
+
+TEST(Apsim, HidSockBootLoaderUpgradeWritesTheImage) {
+  TempDir dir;
+  const std::string path = dir.path + "/boot.sock";
+  const std::string out = dir.path + "/received.bin";
+  ChildProcess sim({kApsim, "--hidsock", path, "--bootloader", "--image-out", out, "--drop", "0.02"});
+  ASSERT_TRUE(sim.Started());
+  ASSERT_EQ(sim.ReadLine(5000), path);
+  const int fd = Connect(path);
+  ASSERT_GE(fd, 0);
+
+  ScriptedTool tool(TestImage(3000, 9));
+  const auto end = Clock::now() + std::chrono::seconds(20);
+  const auto loadAt = Clock::now() + std::chrono::milliseconds(200);
+  tool.state = 0;
+  while (Clock::now() < end && !(tool.success && tool.finishAcked) && !tool.verifyError) {
+    if (tool.state == 0 && !tool.success && Clock::now() >= loadAt) tool.state = 1;
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 50) <= 0) continue;
+    std::uint8_t r[64];
+    if (::recv(fd, r, sizeof(r), 0) != 64) break;
+    for (const Report64& reply : tool.Handle(r)) ::send(fd, reply.data(), 64, MSG_NOSIGNAL);
+  }
+  EXPECT_TRUE(tool.success);
+  EXPECT_TRUE(tool.finishAcked);
+  EXPECT_GT(tool.announcements, 50);
+
+  std::vector<std::uint8_t> written;
+  for (int i = 0; i < 100 && written.empty(); ++i) {
+    std::ifstream f(out, std::ios::binary);
+    written.assign(std::istreambuf_iterator<char>(f), {});
+    if (written.empty()) ::usleep(30000);
+  }
+  EXPECT_EQ(written, std::vector<std::uint8_t>(tool.image.begin(), tool.image.begin() + 3000));
+  ::close(fd);
+  EXPECT_EQ(sim.Stop(), 0);
+}
