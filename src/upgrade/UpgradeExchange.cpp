@@ -86,6 +86,12 @@ bool UpgradeExchange::LoadImageFile(const std::string& path, std::string* error)
   m_imageSize = 0;
   m_state = UpgradeState::Idle;
 
+  // Looked at before opening: opening a pipe would wait for its writer.
+  struct stat before {};
+  if (stat(path.c_str(), &before) == 0 && !S_ISREG(before.st_mode)) {
+    SetError(error, "\"" + path + "\" is not a regular file");
+    return false;
+  }
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) {
     SetError(error, "cannot open \"" + path + "\": " + std::strerror(errno));

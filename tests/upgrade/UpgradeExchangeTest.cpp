@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace apdesk {
 namespace {
 
@@ -448,7 +450,9 @@ TEST_F(UpgradeImageFile, LoadsTheWholeFileWithAZeroTail) {
 
 TEST_F(UpgradeImageFile, FailuresAreReportedAndLeaveNoImage) {
   const std::string good = Write("good.bin", Pattern(300));
-  for (const std::string& path : {(dir_ / "missing.bin").string(), dir_.string()}) {
+  const std::string pipe = (dir_ / "pipe.bin").string();
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  for (const std::string& path : {(dir_ / "missing.bin").string(), dir_.string(), pipe, std::string("/dev/zero")}) {
     SCOPED_TRACE(path);
     UpgradeExchange ex;
     ASSERT_TRUE(ex.LoadImageFile(good, nullptr));
