@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
@@ -586,6 +587,35 @@ TEST_F(MainWindowTest, OpenComOverAPseudoTerminal) {
   w.OpenComPort(m_dir.filePath("no-such-port"));
   EXPECT_EQ(boxes.Texts().back(), Lid(w, "LID_COM_HINT2"));
   EXPECT_FALSE(app->m_commandLink.m_uart.IsOpen());
+}
+
+TEST_F(MainWindowTest, OpenComAgainstApsimOnAPseudoTerminal) {
+  const QString apsim = QCoreApplication::applicationDirPath() + "/apsim";
+  if (!QFileInfo::exists(apsim)) GTEST_SKIP() << "apsim not built";
+  QProcess peer;
+  peer.start(apsim, {"--serial", "--rate", "20", "--no-garbage"});
+  ASSERT_TRUE(peer.waitForStarted(3000));
+  ASSERT_TRUE(WaitFor([&] { return peer.canReadLine(); }, 5000));
+  const QString path = QString::fromLocal8Bit(peer.readLine()).trimmed();
+  ASSERT_FALSE(path.isEmpty());
+
+  BoxRecorder boxes;
+  auto app = MakeApp(nullptr);
+  CSetApDlg w(*app);
+  w.OpenComPort(path);
+  ASSERT_EQ(boxes.Texts().size(), 1u);
+  EXPECT_EQ(boxes.Texts()[0], Lid(w, "LID_COM_HINT1"));
+  ASSERT_TRUE(WaitFor([&] { return w.m_paramsValid && Text(w, 1141) == "102406"; }, 5000));
+
+  // Send, spoil the field, Get: the controller's value comes back.
+  Type(w, 1156, "77");
+  Click(w, 1028);
+  Type(w, 1156, "1");
+  Pump(200);
+  Click(w, 1027);
+  EXPECT_TRUE(WaitFor([&] { return Text(w, 1156) == "77"; }, 5000));
+  peer.terminate();
+  EXPECT_TRUE(peer.waitForFinished(3000));
 }
 
 TEST_F(MainWindowTest, PortListIsInReverseEnumerationOrder) {
