@@ -90,7 +90,7 @@ bool CliLink::Open(const ConnectSpec& spec, std::unique_ptr<IHidBackend> simBack
       return false;
     }
     m_commands.m_uart.SetSettings(m_settings.get());
-    m_commands.m_uart.SetFailureHandler([this](const std::string& text) {
+    m_commands.m_uart.SetFailureHandler([](const std::string& text) {
       std::fprintf(stderr, "apctl: %s\n", text.c_str());
       g_interrupted.store(true);
     });

@@ -16,6 +16,8 @@ if(APDESK_WITH_QT)
   target_link_libraries(apdesk_cli PUBLIC apdesk_clicore apdesk_link apdesk_hidapi apdesk_sim
     apdesk_upgrade_core apdesk_compass apdesk_recordfile apdesk_recorder apdesk_settings
     Qt6::Core Qt6::SerialPort)
+  # The simulator's headers use "emit" as a name, which Qt's keyword macro would eat.
+  target_compile_definitions(apdesk_cli PUBLIC QT_NO_KEYWORDS)
 
   add_executable(apctl ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
   target_link_libraries(apctl PRIVATE apdesk_cli)
