@@ -6,3 +6,16 @@ if(TARGET apsim)
   add_dependencies(apsim_test apsim)
 endif()
 apdesk_test(sim_hid_backend_test SOURCES SimHidBackendTest.cpp LIBS apdesk_sim)
+
+# A real kernel HID device: runs in tools/hidvm, skipped (77) where neither
+# /dev/uhid nor the VM is available.
+if(TARGET apsim AND TARGET apdesk_hidapi)
+  add_executable(hid_uhid_test HidUhidTest.cpp)
+  target_include_directories(hid_uhid_test PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  target_compile_definitions(hid_uhid_test PRIVATE APSIM_PATH="$<TARGET_FILE:apsim>")
+  set_target_properties(hid_uhid_test PROPERTIES AUTOMOC OFF)
+  target_link_libraries(hid_uhid_test PRIVATE apdesk_hidapi)
+  add_dependencies(hid_uhid_test apsim)
+  add_test(NAME hid_uhid COMMAND ${PROJECT_SOURCE_DIR}/tools/hidvm/run --timeout 500 -- $<TARGET_FILE:hid_uhid_test>)
+  set_tests_properties(hid_uhid PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 600)
+endif()
