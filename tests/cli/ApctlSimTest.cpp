@@ -363,6 +363,15 @@ TEST_F(ApctlSim, SilentControllerIsAskedThreeTimesThenReported) {
   EXPECT_EQ(Sim({"monitor", "--count", "1"}).status, kExitNoAnswer);
 }
 
+TEST_F(ApctlSim, MonitorSaysSoWhenTheStreamStops) {
+  options_.faults.stallAtMs = 1000;
+  options_.faults.stallForMs = 3600 * 1000;
+  const Outcome r = Sim({"monitor"});
+  EXPECT_EQ(r.status, kExitNoAnswer);
+  EXPECT_NE(r.err.find("the controller stopped sending telemetry"), std::string::npos) << r.err;
+  EXPECT_GE(Lines(r.out), 5) << r.out;
+}
+
 TEST_F(ApctlSim, RecordToolsWorkWithoutADevice) {
   const std::string rec = dir_ + "/r.hj";
   {
