@@ -13,8 +13,10 @@ CAdjustTransmitterDlg::CAdjustTransmitterDlg(QWidget* parent) : CKeyFilterDialog
 }
 
 bool CAdjustTransmitterDlg::Create(QWidget* owner) {
+  if (m_built) return true;  // created once; later calls find it there
   if (owner != parentWidget()) setParent(owner, windowFlags() | Qt::Dialog);
   if (!m_builder.Build(this, kTemplateId)) return false;
+  m_built = true;
 
   // The picture has no control id; it is the template's only picture.
   for (QLabel* label : findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {

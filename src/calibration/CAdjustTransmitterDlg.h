@@ -48,6 +48,7 @@ class CAdjustTransmitterDlg : public CKeyFilterDialog {
   void SetHint(const QString& text);
 
   apdesk::DialogBuilder m_builder;
+  bool m_built = false;
   CommandSender m_send;
   QTimer m_hideTimer;
 };

@@ -56,6 +56,10 @@ TEST_F(CalibrationWindow, CreatedHiddenWithItsTexts) {
   ASSERT_NE(Button(1000), nullptr);
   ASSERT_NE(Button(1019), nullptr);
   EXPECT_EQ(Button(1000)->text(), "OK");
+  QWidget* hint = dlg.Control(1018);
+  ASSERT_TRUE(dlg.Create(nullptr));  // a second call builds nothing twice
+  EXPECT_EQ(dlg.Control(1018), hint);
+  EXPECT_EQ(dlg.findChildren<QPlainTextEdit*>().size(), 1);
   dlg.ShowWithText("Adjust Transmitter?\r\n\r\nSecond hint\r\n");
   EXPECT_TRUE(dlg.isVisible());
   EXPECT_EQ(Hint(), "Adjust Transmitter?\n\nSecond hint\n");
@@ -103,7 +107,7 @@ TEST_F(CalibrationWindow, CancelHidesAtOnceAndTheTimerChangesNothingLater) {
   dlg.ShowWithText("intro");
   Button(1000)->click();
   Button(1000)->click();
-  EXPECT_EQ(sent, (std::vector<std::uint8_t>{117, 117, 117}));
+  EXPECT_EQ(sent, (std::vector<std::uint8_t>{117, 117, 117, 117}));
   EXPECT_TRUE(dlg.IsHideTimerRunning());
 }
 
