@@ -152,5 +152,27 @@ TEST_F(CalibrationWindow, ChineseTextsAndMissingKeys) {
   EXPECT_EQ(static_cast<QPlainTextEdit*>(bare.Control(1018))->toPlainText(), "");
 }
 
+// The language files the program ships (copied beside the test programs).
+TEST(CalibrationWindowShipped, TextsOfBothLanguageFiles) {
+  QApplication* app = testing::App();
+  for (bool chinese : {false, true}) {
+    CAdjustTransmitterDlg w;
+    w.m_language = CLanguageManager((app->applicationDirPath() + "/").toStdString(), chinese);
+    ASSERT_TRUE(w.Create(nullptr)) << w.Error();
+    EXPECT_FALSE(w.windowTitle().isEmpty()) << chinese;
+    const CLanguageManager& l = w.m_language;
+    w.ShowWithText(l.PublicTextForDisplay("LID_HINT_Transmitter1") + "\r\n\r\n" +
+                   l.PublicTextForDisplay("LID_HINT_Transmitter2") + "\r\n\r\n" +
+                   l.PublicTextForDisplay("LID_HINT_Transmitter3") + "\r\n");
+    testing::KeepScreenshot(&w, chinese ? "calibration-shipped-zh-intro" : "calibration-shipped-en-intro");
+    w.OnConfirm();
+    const QString hint = static_cast<QPlainTextEdit*>(w.Control(1018))->toPlainText();
+    EXPECT_FALSE(hint.isEmpty()) << chinese;
+    EXPECT_EQ(hint, l.PublicTextForDisplay("LID_HINT_Transmitter4"));
+    EXPECT_FALSE(hint.contains(QChar::ReplacementCharacter)) << chinese;
+    testing::KeepScreenshot(&w, chinese ? "calibration-shipped-zh" : "calibration-shipped-en");
+  }
+}
+
 }  // namespace
 }  // namespace apdesk
