@@ -12,6 +12,7 @@
 #include "ChildProcess.h"
 #include "StreamDecoder.h"
 #include "UpgradeToolScript.h"
+#include "link/HidSockBackend.h"
 
 using namespace simtest;
 
@@ -198,5 +199,33 @@ TEST(Apsim, HidSockBootLoaderUpgradeWritesTheImage) {
   }
   EXPECT_EQ(written, std::vector<std::uint8_t>(tool.image.begin(), tool.image.begin() + 3000));
   ::close(fd);
+  EXPECT_EQ(sim.Stop(), 0);
+}
+
+TEST(Apsim, LinkSocketBackEndListsOpensAndTalks) {
+  TempDir dir;
+  const std::string path = dir.path + "/link.sock";
+  ChildProcess sim({kApsim, "--hidsock", path, "--rate", "20"});
+  ASSERT_TRUE(sim.Started());
+  ASSERT_EQ(sim.ReadLine(5000), path);
+  auto backend = apdesk::MakeHidSockBackend(path);
+  ASSERT_NE(backend, nullptr);
+  const auto list = backend->Enumerate(0x0483, 0x5750);  // probes with a connection of its own
+  ASSERT_EQ(list.size(), 1u);
+  auto device = backend->OpenPath(list[0].path);
+  ASSERT_NE(device, nullptr);
+  ASSERT_EQ(device->WriteReport(Padded(Command(0x68)).data()), 64);
+  std::vector<std::uint8_t> bytes;
+  const auto end = Clock::now() + std::chrono::milliseconds(1500);
+  while (Clock::now() < end) {
+    std::uint8_t r[64];
+    const int n = device->ReadReport(r, 50);
+    ASSERT_GE(n, 0);
+    if (n == 64) bytes.insert(bytes.end(), r, r + 64);
+  }
+  const Decoded d = Decode(bytes);
+  EXPECT_GE(GoodCount(d, "$STP"), 15u);
+  EXPECT_EQ(GoodCount(d, "$PAR"), 1u);
+  device.reset();
   EXPECT_EQ(sim.Stop(), 0);
 }

@@ -1,7 +1,7 @@
 apdesk_test(sim_controller_test SOURCES SimControllerTest.cpp LIBS apdesk_sim)
 apdesk_test(sim_bootloader_test SOURCES BootLoaderTest.cpp LIBS apdesk_sim)
 if(TARGET apsim)
-  apdesk_test(apsim_test SOURCES ApsimTest.cpp LIBS)
+  apdesk_test(apsim_test SOURCES ApsimTest.cpp LIBS apdesk_frames)
   target_compile_definitions(apsim_test PRIVATE APSIM_PATH="$<TARGET_FILE:apsim>")
   add_dependencies(apsim_test apsim)
 endif()
