@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
+#include <utility>
 
 #include "app/CConfigApp.h"
 #include "app/HidBackendChoice.h"
@@ -82,6 +84,28 @@ class UiWatch : public QObject {
   bool m_shown = false;
 };
 
+// Runs `action` once, after the window's first paint, so the window is on
+// the screen before a start-up connection pauses the thread and shows its box.
+class AfterFirstPaint : public QObject {
+ public:
+  AfterFirstPaint(QWidget* window, std::function<void()> action) : m_window(window), m_action(std::move(action)) {
+    window->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (m_action && watched == m_window && event->type() == QEvent::Paint) {
+      m_window->removeEventFilter(this);
+      QTimer::singleShot(0, m_window, std::exchange(m_action, nullptr));
+    }
+    return false;
+  }
+
+ private:
+  QWidget* m_window;
+  std::function<void()> m_action;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -144,7 +168,7 @@ int main(int argc, char** argv) {
   if (std::getenv("APDESK_UI_WATCH")) watch = std::make_unique<UiWatch>(&window, sinceStart);
 
   // Once the window is up, connect through the same commands a click runs.
-  QTimer::singleShot(0, &window, [&window, &choice] {
+  AfterFirstPaint connectAtStart(&window, [&window, &choice] {
     if (choice.connect == apdesk::StartupChoice::Connect::Usb) {
       window.OnOpenUsb();
     } else if (choice.connect == apdesk::StartupChoice::Connect::Serial) {
