@@ -36,12 +36,12 @@ class BootLoader {
 
   // Produces what is due by nowMs. backlog is the number of reports sent but
   // not yet read: the announcement flood pauses while the reader lags.
-  // emit(const Report&) sends one report.
-  template <class Emit>
-  void Advance(std::int64_t nowMs, std::size_t backlog, Emit&& emit) {
+  // out(const Report&) sends one report (not "emit": Qt defines that as a macro).
+  template <class Out>
+  void Advance(std::int64_t nowMs, std::size_t backlog, Out&& out) {
     Report r;
     while (Due(nowMs, backlog, r)) {
-      emit(r);
+      out(r);
       ++backlog;
     }
   }
