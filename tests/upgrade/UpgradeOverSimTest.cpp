@@ -50,7 +50,7 @@ class Rig {
 
   // The boot loader floods until the window shows; then the operator chooses the file.
   bool FloodThenChoose(const QString& path) {
-    if (!PumpUntil([&] { return dlg->isVisible(); }, 3000)) return false;
+    if (!PumpUntil([&] { return dlg->isVisible(); }, 10000)) return false;
     return dlg->LoadImageFile(path);
   }
   bool Finished(int timeoutMs) {
