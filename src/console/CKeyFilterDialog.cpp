@@ -16,7 +16,9 @@ bool CKeyFilterDialog::IsFilteredKey(int key) {
 }
 
 bool CKeyFilterDialog::eventFilter(QObject* watched, QEvent* e) {
-  if (e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease) {
+  // ShortcutOverride too, so that no shortcut bound to these keys fires.
+  if (e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease ||
+      e->type() == QEvent::ShortcutOverride) {
     auto* w = qobject_cast<QWidget*>(watched);
     // Only this window and its own controls; popups are windows of their own.
     if (w != nullptr && (w == this || isAncestorOf(w)) && IsFilteredKey(static_cast<QKeyEvent*>(e)->key())) {
