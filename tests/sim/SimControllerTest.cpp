@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 #include <set>
 
 #include "SimHarness.h"
@@ -360,5 +361,39 @@ TEST(SimFaults, VanishStopsEverything) {
     EXPECT_EQ(h.stream.size(), size);
     EXPECT_EQ(h.c.Counters().getParameters, 0u);
     EXPECT_EQ(h.c.NextDueMs(), INT64_MAX);
+  }
+}
+
+TEST(SimInput, ArbitraryBytesNeitherCrashNorConfuse) {
+  // Random bytes with frame headers sprinkled in, cut at random points, into
+  // both the flight software and the boot loader.
+  for (bool boot : {false, true}) {
+    SimOptions o = Quiet();
+    o.bootloader = boot;
+    Harness h(o);
+    std::mt19937 gen(boot ? 11 : 12);
+    const char* headers[] = {"$WIFI", "$HFMR", "$CMAG", "$QMAG", "$ZERO"};
+    for (int round = 0; round < 2000; ++round) {
+      std::vector<std::uint8_t> bytes(gen() % 100);
+      for (auto& b : bytes) b = static_cast<std::uint8_t>(gen());
+      if (!bytes.empty() && gen() % 3 == 0) {
+        const char* hd = headers[gen() % 5];
+        const std::size_t at = gen() % bytes.size();
+        for (std::size_t i = 0; i < 5 && at + i < bytes.size(); ++i) bytes[at + i] = static_cast<std::uint8_t>(hd[i]);
+      }
+      h.Send(bytes);
+      h.RunUntil(h.now + 5, 5);
+    }
+    if (boot) {
+      EXPECT_GT(h.c.Counters().badReports, 0u);
+    } else {
+      EXPECT_GT(h.c.Counters().skippedBytes, 0u);
+      // Whatever it took for frames, it still streams and answers.
+      // (A zero report first completes whatever frame the noise began.)
+      h.Send(std::vector<std::uint8_t>(64, 0));
+      const std::size_t mark = h.stream.size();
+      h.Send(Padded(Command(0x68)));
+      EXPECT_FALSE(h.Sent("$PAR", mark).empty());
+    }
   }
 }
