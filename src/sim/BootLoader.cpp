@@ -7,10 +7,12 @@ namespace apdesk::sim {
 namespace {
 
 constexpr std::uint8_t kZeroTag[] = {'$', 'Z', 'E', 'R', 'O'};
-// The flood pauses while this many reports wait to be read.
-constexpr std::size_t kMaxBacklog = 4;
-// After a late wake-up the pacing catches up at most this far.
-constexpr std::int64_t kCatchUpMs = 10;
+// The flood pauses while this many reports wait to be read (what the
+// kernel's hidraw queue holds for a reader that is busy elsewhere).
+constexpr std::size_t kMaxBacklog = 64;
+// After a late wake-up the pacing catches up at most this far, so a reader
+// that slept still finds the flood it missed, as from the kernel's queue.
+constexpr std::int64_t kCatchUpMs = 100;
 // A request repeated this often without an answer gives up.
 constexpr int kMaxRetries = 200;
 constexpr int kLastEraseStep = 7;
