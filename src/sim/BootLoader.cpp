@@ -10,9 +10,10 @@ constexpr std::uint8_t kZeroTag[] = {'$', 'Z', 'E', 'R', 'O'};
 // The flood pauses while this many reports wait to be read (what the
 // kernel's hidraw queue holds for a reader that is busy elsewhere).
 constexpr std::size_t kMaxBacklog = 64;
-// After a late wake-up the pacing catches up at most this far, so a reader
-// that slept still finds the flood it missed, as from the kernel's queue.
-constexpr std::int64_t kCatchUpMs = 100;
+// After a late wake-up the flood catches up at most this far, so a reader
+// that slept still finds the announcements it missed, as from the kernel's
+// queue. Everything else is paced from the moment it goes out.
+constexpr std::int64_t kFloodCatchUpMs = 100;
 // A request repeated this often without an answer gives up.
 constexpr int kMaxRetries = 200;
 constexpr int kLastEraseStep = 7;
@@ -156,6 +157,7 @@ void BootLoader::OnReport(const std::uint8_t* report, std::int64_t nowMs) {
 
 bool BootLoader::Due(std::int64_t nowMs, std::size_t backlog, Report& out) {
   if (m_sendAt > nowMs) return false;
+  std::int64_t catchUpMs = 0;
   if (!m_pending.empty()) {
     out = m_pending.front();
     m_pending.pop_front();
@@ -163,6 +165,7 @@ bool BootLoader::Due(std::int64_t nowMs, std::size_t backlog, Report& out) {
     if (backlog >= kMaxBacklog) return false;
     out = TaggedReport(kUpAnnounce, 0);
     ++m_counters.announcements;
+    catchUpMs = kFloodCatchUpMs;
   } else if (m_phase == BootPhase::kErase && nowMs >= m_eraseAt) {
     if (m_eraseStep <= kLastEraseStep) {
       out = MakeUpgradeReport(kUpErase, m_eraseStep++, nullptr);
@@ -186,7 +189,7 @@ bool BootLoader::Due(std::int64_t nowMs, std::size_t backlog, Report& out) {
   } else {
     return false;
   }
-  m_sendAt = std::max(m_sendAt, nowMs - kCatchUpMs) + std::max(0, m_options.bootPacingMs);
+  m_sendAt = std::max(m_sendAt, nowMs - catchUpMs) + std::max(0, m_options.bootPacingMs);
   return true;
 }
 
