@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
 #include <memory>
@@ -24,12 +25,14 @@ using upgradetest::Report;
 // One tool and one simulated boot loader, connected.
 class Rig {
  public:
-  Rig(const testing::LanguageFolder& lang, bool chinese, sim::SimOptions options) {
+  Rig(const testing::LanguageFolder& lang, bool chinese, sim::SimOptions options)
+      : Rig(lang.Folder(), chinese, options) {}
+  Rig(const std::string& languageFolder, bool chinese, sim::SimOptions options) {
     testing::App();
     options.bootloader = true;
     link = std::make_unique<CHidLink>(sim::MakeSimHidBackend(options, &handle));
     dlg = std::make_unique<CUpgradeDlg>();
-    dlg->m_language = CLanguageManager(lang.Folder(), chinese);
+    dlg->m_language = CLanguageManager(languageFolder, chinese);
     dlg->SetReplySink([this](const std::uint8_t* r) {
       Report copy;
       std::copy(r, r + 64, copy.begin());
@@ -224,19 +227,32 @@ TEST_F(UpgradeOverSim, VanishingDeviceLeavesTheProgramRunning) {
   EXPECT_FALSE(rig.dlg->isVisible());
 }
 
-// Screenshots in the middle of an upgrade (APDESK_SCREENSHOTS=<folder>).
-TEST_F(UpgradeOverSim, MidUpgradeScreenshots) {
+// With the language files the program ships (beside the test, in Language/):
+// every status of the exchange has a text, and the window mid-way through an
+// upgrade can be looked at (APDESK_SCREENSHOTS=<folder>).
+TEST_F(UpgradeOverSim, ShippedTextsMidUpgrade) {
+  const std::string shipped = (QCoreApplication::applicationDirPath() + "/").toStdString();
   for (bool chinese : {false, true}) {
-    Rig rig(lang, chinese, sim::SimOptions{});
+    SCOPED_TRACE(chinese ? "Chinese.ini" : "Default.ini");
+    Rig rig(shipped, chinese, sim::SimOptions{});
+    ASSERT_TRUE(rig.created && rig.opened);
+    ASSERT_EQ(rig.dlg->m_language.m_fileName, chinese ? "Chinese.ini" : "Default.ini");
+    for (const char* key : {kUpgradeStatusErase, kUpgradeStatusDownload, kUpgradeStatusVerify,
+                            kUpgradeStatusVerifyError, kUpgradeStatusSuccess, "LID_PUB_UPGRADE_CAPTION"}) {
+      EXPECT_FALSE(rig.dlg->m_language.GetPublicText(key).empty()) << key;
+    }
+    EXPECT_EQ(rig.dlg->windowTitle(), rig.dlg->m_language.PublicTextForDisplay("LID_PUB_UPGRADE_CAPTION"));
+    EXPECT_FALSE(ControlText(rig.dlg->Control(1033)).isEmpty());
+
     ASSERT_TRUE(rig.FloodThenChoose(WriteImage(upgradetest::RandomImage(30000, 2))));
     ASSERT_TRUE(PumpUntil([&] { return rig.dlg->Exchange().ProgressPosition() >= 200; }));
     rig.dlg->OnTimer();
     const QImage shot = rig.dlg->grab().toImage();
     EXPECT_FALSE(shot.isNull());
     testing::KeepScreenshot(shot, chinese ? "upgrade-mid-chinese" : "upgrade-mid-english");
-    EXPECT_EQ(ControlText(rig.dlg->Control(1032)),
-              chinese ? QString::fromUtf8("正在下载固件...") : QString("Downloading the firmware..."));
+    EXPECT_EQ(ControlText(rig.dlg->Control(1032)), rig.dlg->m_language.PublicTextForDisplay(kUpgradeStatusDownload));
     ASSERT_TRUE(rig.Finished(20000));
+    EXPECT_EQ(rig.Status(), rig.dlg->m_language.PublicTextForDisplay(kUpgradeStatusSuccess));
   }
 }
 
