@@ -68,31 +68,31 @@ const char* HelpText() {
 }
 
 std::optional<ConnectSpec> ParseConnect(const std::string& text) {
-  ConnectSpec spec;
+  ConnectSpec target;
   auto after = [&text](const char* prefix) -> std::optional<std::string> {
     const std::string p = prefix;
     if (text.compare(0, p.size(), p) != 0) return std::nullopt;
     return text.substr(p.size());
   };
   if (text == "usb") {
-    spec.kind = ConnectSpec::Kind::Usb;
+    target.kind = ConnectSpec::Kind::Usb;
   } else if (text == "sim") {
-    spec.kind = ConnectSpec::Kind::Sim;
+    target.kind = ConnectSpec::Kind::Sim;
   } else if (auto p = after("usb:")) {
-    spec.kind = ConnectSpec::Kind::UsbPath;
-    spec.path = *p;
+    target.kind = ConnectSpec::Kind::UsbPath;
+    target.path = *p;
   } else if (auto p = after("serial:")) {
-    spec.kind = ConnectSpec::Kind::Serial;
-    spec.path = *p;
+    target.kind = ConnectSpec::Kind::Serial;
+    target.path = *p;
   } else if (auto p = after("hidsock:")) {
-    spec.kind = ConnectSpec::Kind::HidSock;
-    spec.path = *p;
+    target.kind = ConnectSpec::Kind::HidSock;
+    target.path = *p;
   } else {
     return std::nullopt;
   }
-  if (spec.kind != ConnectSpec::Kind::Usb && spec.kind != ConnectSpec::Kind::Sim && spec.path.empty())
+  if (target.kind != ConnectSpec::Kind::Usb && target.kind != ConnectSpec::Kind::Sim && target.path.empty())
     return std::nullopt;
-  return spec;
+  return target;
 }
 
 bool ParseGlobalOptions(const std::vector<std::string>& args, CliOptions* options, std::string* error) {
@@ -114,12 +114,12 @@ bool ParseGlobalOptions(const std::vector<std::string>& args, CliOptions* option
       } else {
         value = a.substr(10);
       }
-      const std::optional<ConnectSpec> spec = ParseConnect(value);
-      if (!spec) {
+      const std::optional<ConnectSpec> target = ParseConnect(value);
+      if (!target) {
         *error = "unknown connection \"" + value + "\": use usb, usb:PATH, serial:PORT, hidsock:PATH or sim";
         return false;
       }
-      options->connect = *spec;
+      options->connect = *target;
     } else if (a.size() > 1 && a[0] == '-') {
       *error = "unknown option " + a;
       return false;

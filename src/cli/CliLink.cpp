@@ -72,9 +72,9 @@ CliLink::~CliLink() {
   if (!m_iniPath.empty()) unlink(m_iniPath.c_str());
 }
 
-bool CliLink::Open(const ConnectSpec& spec, std::unique_ptr<IHidBackend> simBackend, std::string* error) {
+bool CliLink::Open(const ConnectSpec& target, std::unique_ptr<IHidBackend> simBackend, std::string* error) {
   m_hidFailure.clear();
-  if (spec.kind == ConnectSpec::Kind::Serial) {
+  if (target.kind == ConnectSpec::Kind::Serial) {
     // The serial port reads its name from a settings file: a private one.
     char path[] = "/tmp/apctl-XXXXXX";
     const int fd = mkstemp(path);
@@ -85,7 +85,7 @@ bool CliLink::Open(const ConnectSpec& spec, std::unique_ptr<IHidBackend> simBack
     close(fd);
     m_iniPath = path;
     m_settings = std::make_unique<SettingsStore>(m_iniPath);
-    if (!m_settings->WriteSettingString("Settings1", "COMPORT", spec.path)) {
+    if (!m_settings->WriteSettingString("Settings1", "COMPORT", target.path)) {
       *error = "cannot write the temporary settings file " + m_iniPath;
       return false;
     }
@@ -96,7 +96,7 @@ bool CliLink::Open(const ConnectSpec& spec, std::unique_ptr<IHidBackend> simBack
     });
     m_commands.m_uart.Init(this);
     if (!m_commands.m_uart.Open()) {
-      *error = "cannot open the serial port " + spec.path;
+      *error = "cannot open the serial port " + target.path;
       return false;
     }
     return true;
@@ -104,18 +104,18 @@ bool CliLink::Open(const ConnectSpec& spec, std::unique_ptr<IHidBackend> simBack
 
   std::unique_ptr<IHidBackend> backend;
   std::string what;
-  switch (spec.kind) {
+  switch (target.kind) {
     case ConnectSpec::Kind::Usb:
       backend = MakeHidapiBackend();
       what = "no USB device 0483:5750 is connected";
       break;
     case ConnectSpec::Kind::UsbPath:
-      if (auto inner = MakeHidapiBackend()) backend = std::make_unique<OnePathBackend>(std::move(inner), spec.path);
-      what = "no USB device 0483:5750 at " + spec.path;
+      if (auto inner = MakeHidapiBackend()) backend = std::make_unique<OnePathBackend>(std::move(inner), target.path);
+      what = "no USB device 0483:5750 at " + target.path;
       break;
     case ConnectSpec::Kind::HidSock:
-      backend = MakeHidSockBackend(spec.path);
-      what = "no device answers on the socket " + spec.path;
+      backend = MakeHidSockBackend(target.path);
+      what = "no device answers on the socket " + target.path;
       break;
     case ConnectSpec::Kind::Sim:
       backend = std::move(simBackend);
@@ -125,7 +125,7 @@ bool CliLink::Open(const ConnectSpec& spec, std::unique_ptr<IHidBackend> simBack
       break;
   }
   if (!backend) {
-    *error = spec.kind == ConnectSpec::Kind::Sim ? what : "the USB HID library cannot be started";
+    *error = target.kind == ConnectSpec::Kind::Sim ? what : "the USB HID library cannot be started";
     return false;
   }
   m_hid.SetBackend(std::move(backend));

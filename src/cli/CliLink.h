@@ -34,7 +34,7 @@ class CliLink : public QObject, public SentenceSink {
   ~CliLink() override;
 
   // Opens the connection; false with a message for the user.
-  bool Open(const ConnectSpec& spec, std::unique_ptr<IHidBackend> simBackend, std::string* error);
+  bool Open(const ConnectSpec& target, std::unique_ptr<IHidBackend> simBackend, std::string* error);
   void Close();
 
   CCommandLink& Commands() { return m_commands; }

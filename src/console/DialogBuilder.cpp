@@ -34,10 +34,10 @@ void InstallFontSubstitutions() {
 
 QString Utf8(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 
-void ApplyFrame(QFrame* frame, const ControlSpec& spec) {
-  if (spec.Has(kFlagSunken)) {
+void ApplyFrame(QFrame* frame, const ControlSpec& ctl) {
+  if (ctl.Has(kFlagSunken)) {
     frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  } else if (spec.Has(kFlagStaticEdge)) {
+  } else if (ctl.Has(kFlagStaticEdge)) {
     frame->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   }
 }
@@ -116,30 +116,30 @@ bool DialogBuilder::Build(QDialog* dialog, const DialogTemplate& tmpl) {
   dialog->setWindowFlags(flags);
   dialog->setFixedSize(ToPixelsX(tmpl.width), ToPixelsY(tmpl.height));
 
-  for (const ControlSpec& spec : tmpl.controls) {
-    QWidget* w = Create(dialog, spec);
-    QRect place = ToPixels(spec.x, spec.y, spec.w, spec.h);
-    if (spec.kind == ControlKind::DropList) {
+  for (const ControlSpec& ctl : tmpl.controls) {
+    QWidget* w = Create(dialog, ctl);
+    QRect place = ToPixels(ctl.x, ctl.y, ctl.w, ctl.h);
+    if (ctl.kind == ControlKind::DropList) {
       // The template gives the height with the list dropped down; closed, the
       // box is as high as its font needs.
       place.setHeight(std::min(place.height(), w->sizeHint().height()));
     }
     w->setGeometry(place);
-    w->setProperty("controlId", spec.id);
-    if (spec.id != -1) {
-      w->setObjectName(QStringLiteral("control%1").arg(spec.id));
-      m_controls[spec.id] = w;
+    w->setProperty("controlId", ctl.id);
+    if (ctl.id != -1) {
+      w->setObjectName(QStringLiteral("control%1").arg(ctl.id));
+      m_controls[ctl.id] = w;
     }
-    if (spec.Has(kFlagDisabled)) w->setEnabled(false);
+    if (ctl.Has(kFlagDisabled)) w->setEnabled(false);
     // Explicitly hidden children stay hidden when the dialog is shown.
-    if (spec.Has(kFlagHidden)) w->setVisible(false);
+    if (ctl.Has(kFlagHidden)) w->setVisible(false);
   }
   return true;
 }
 
-QWidget* DialogBuilder::Create(QDialog* dialog, const ControlSpec& spec) {
-  const QString text = Utf8(spec.text);
-  switch (spec.kind) {
+QWidget* DialogBuilder::Create(QDialog* dialog, const ControlSpec& ctl) {
+  const QString text = Utf8(ctl.text);
+  switch (ctl.kind) {
     case ControlKind::GroupBox: {
       auto* box = new QGroupBox(text, dialog);
       box->setFocusPolicy(Qt::NoFocus);
@@ -149,20 +149,20 @@ QWidget* DialogBuilder::Create(QDialog* dialog, const ControlSpec& spec) {
       auto* label = new QLabel(text, dialog);
       label->setTextFormat(Qt::PlainText);
       label->setWordWrap(true);
-      label->setAlignment((spec.Has(kFlagCentred) ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
-      ApplyFrame(label, spec);
+      label->setAlignment((ctl.Has(kFlagCentred) ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
+      ApplyFrame(label, ctl);
       return label;
     }
     case ControlKind::Edit:
     case ControlKind::DigitsEdit:
     case ControlKind::ReadOnlyEdit: {
       auto* edit = new QLineEdit(text, dialog);
-      if (spec.kind == ControlKind::DigitsEdit) {
+      if (ctl.kind == ControlKind::DigitsEdit) {
         // Typing takes digits only; the program may still set any text.
         edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
       }
-      if (spec.kind == ControlKind::ReadOnlyEdit) edit->setReadOnly(true);
-      if (spec.Has(kFlagCentred)) edit->setAlignment(Qt::AlignCenter);
+      if (ctl.kind == ControlKind::ReadOnlyEdit) edit->setReadOnly(true);
+      if (ctl.Has(kFlagCentred)) edit->setAlignment(Qt::AlignCenter);
       return edit;
     }
     case ControlKind::MultiLineEdit: {
@@ -175,30 +175,30 @@ QWidget* DialogBuilder::Create(QDialog* dialog, const ControlSpec& spec) {
     }
     case ControlKind::Button:
     case ControlKind::MultiLineButton: {
-      QPushButton* button = spec.kind == ControlKind::Button ? new QPushButton(text, dialog)
+      QPushButton* button = ctl.kind == ControlKind::Button ? new QPushButton(text, dialog)
                                                              : new CMultiLineButton(dialog);
-      if (spec.kind == ControlKind::MultiLineButton) button->setText(text);
+      if (ctl.kind == ControlKind::MultiLineButton) button->setText(text);
       // Enter is each window's own business; Qt must not pick a button by itself.
       button->setAutoDefault(false);
-      button->setDefault(spec.Has(kFlagDefault));
+      button->setDefault(ctl.Has(kFlagDefault));
       return button;
     }
     case ControlKind::DropList:
     case ControlKind::SimpleCombo: {
       auto* combo = new QComboBox(dialog);
-      for (const std::string& item : spec.items) combo->addItem(Utf8(item));
+      for (const std::string& item : ctl.items) combo->addItem(Utf8(item));
       combo->setCurrentIndex(-1);
       return combo;
     }
     case ControlKind::Picture: {
       auto* picture = new QLabel(dialog);
-      picture->setAlignment(spec.Has(kFlagCenterImage) ? Qt::AlignCenter : (Qt::AlignLeft | Qt::AlignTop));
-      ApplyFrame(picture, spec);
+      picture->setAlignment(ctl.Has(kFlagCenterImage) ? Qt::AlignCenter : (Qt::AlignLeft | Qt::AlignTop));
+      ApplyFrame(picture, ctl);
       return picture;
     }
     case ControlKind::Static: {
       auto* frame = new QFrame(dialog);
-      ApplyFrame(frame, spec);
+      ApplyFrame(frame, ctl);
       return frame;
     }
     case ControlKind::Progress: {

@@ -66,7 +66,7 @@ class DialogBuilder {
   QRect ToPixels(int x, int y, int w, int h) const;
 
  private:
-  QWidget* Create(QDialog* dialog, const ControlSpec& spec);
+  QWidget* Create(QDialog* dialog, const ControlSpec& ctl);
 
   DialogTemplate m_template;
   std::map<int, QWidget*> m_controls;
