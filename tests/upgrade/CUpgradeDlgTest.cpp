@@ -213,21 +213,5 @@ TEST_F(UpgradeWindow, CloseEndsTheExchangeClosesTheDeviceAndRequestsQuit) {
   EXPECT_EQ(sent[0][0], 0xFF);
 }
 
-TEST_F(UpgradeWindow, WrongChecksumReachesNothing) {
-  Make();
-  ASSERT_TRUE(dlg.LoadImageFile(WriteFile("fw.bin", {1, 2, 3})));
-  Report r = Announcement();
-  r[63] ^= 0xFF;
-  for (int i = 0; i < 100; ++i) Feed(r);
-  Report erase = DeviceReport(0x31, 2);
-  erase[63]++;
-  Feed(erase);
-  dlg.OnTimer();
-  EXPECT_FALSE(dlg.isVisible());
-  EXPECT_TRUE(sent.empty());
-  EXPECT_EQ(Text(1032), "Ready");
-  EXPECT_EQ(Bar()->maximum(), 100);
-}
-
 }  // namespace
 }  // namespace apdesk

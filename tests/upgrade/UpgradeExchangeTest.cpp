@@ -78,16 +78,6 @@ int VerifyAll(UpgradeExchange& ex, const std::vector<std::uint8_t>& image) {
   return count;
 }
 
-TEST(UpgradeExchange, StartsIdleAndReady) {
-  UpgradeExchange ex;
-  EXPECT_EQ(ex.State(), UpgradeState::Idle);
-  EXPECT_STREQ(ex.Status(), "Ready");
-  EXPECT_EQ(ex.ProgressPosition(), 0);
-  EXPECT_EQ(ex.ProgressMaximum(), 100);
-  EXPECT_TRUE(ex.FinishAcknowledged());
-  EXPECT_FALSE(ex.HasImage());
-}
-
 TEST(UpgradeExchange, WrongChecksumChangesNothing) {
   const std::vector<std::uint8_t> image = Pattern(100);
   for (std::uint8_t code : {0x10, 0x30, 0x31, 0x32, 0x50, 0x51, 0x00}) {
@@ -389,20 +379,6 @@ TEST(UpgradeExchange, BlocksOutsideTheBufferAreZero) {
   std::uint8_t block[56];
   ex.CopyBlock(std::int64_t{kMax} * 3, block);
   EXPECT_EQ(std::vector<std::uint8_t>(block, block + 56), std::vector<std::uint8_t>(56, 0));
-}
-
-TEST(UpgradeExchange, CloseEndsTheExchangeAndSendsFinish) {
-  UpgradeExchange ex;
-  ASSERT_TRUE(ex.LoadImage(Pattern(100)));
-  ex.HandleReport(Device(0x32, 0).data());
-  for (int i = 0; i < 10; ++i) ex.HandleReport(Announcement().data());
-  ex.Close();
-  EXPECT_EQ(ex.State(), UpgradeState::Idle);
-  EXPECT_EQ(ex.Announcements(), 0);
-  EXPECT_FALSE(ex.FinishAcknowledged());
-  const UpgradeResult r = ex.HandleReport(Announcement().data());
-  ASSERT_EQ(r.replyCount, 1u);
-  EXPECT_EQ(r.replies[0][0], 0xFF);
 }
 
 class UpgradeImageFile : public ::testing::Test {
