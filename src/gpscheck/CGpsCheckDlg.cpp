@@ -6,7 +6,7 @@
 #include <QPushButton>
 
 #include "gpscheck/CCompassDial.h"
-#include "gpscheck/GpsRecordText.h"
+#include "console/StatusSentence.h"
 
 namespace {
 
@@ -51,9 +51,9 @@ int CGpsCheckDlg::RunModal() {
 
 void CGpsCheckDlg::ShowGpsRecord(const std::uint8_t* sentence) {
   if (!Create() || sentence == nullptr) return;
-  const apdesk::GpsRecordText t = apdesk::DecodeGpsRecord(sentence);
-  const std::string* texts[] = {&t.longitude, &t.latitude, &t.heading,   &t.satellites,
-                                &t.time,      &t.pdop,     &t.velocityX, &t.velocityY};
+  const apdesk::GpsView t = apdesk::DecodeGpsFields(sentence);
+  const std::string* texts[] = {&t.longitudeText, &t.latitudeText, &t.headingText,   &t.satellitesText,
+                                &t.dateTimeText,  &t.pdopText,     &t.velocityXText, &t.velocityYText};
   for (std::size_t i = 0; i < std::size(kFieldIds); ++i) apdesk::SetControlText(m_builder.Control(kFieldIds[i]), Text(*texts[i]));
 
   if (m_dial) {

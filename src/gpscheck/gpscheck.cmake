@@ -1,8 +1,6 @@
-# The compass judgement, the GPS texts of a "$STP" sentence and the dial's
-# geometry: plain C++, no Qt.
+# The compass judgement and the dial's geometry: plain C++, no Qt.
 add_library(apdesk_compass STATIC
   ${CMAKE_CURRENT_LIST_DIR}/CompassJudgement.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/GpsRecordText.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CompassDialGeometry.cpp)
 target_include_directories(apdesk_compass PUBLIC ${PROJECT_SOURCE_DIR}/src)
 
@@ -13,5 +11,5 @@ if(APDESK_WITH_QT)
     ${CMAKE_CURRENT_LIST_DIR}/CCompassDial.cpp
     ${CMAKE_CURRENT_LIST_DIR}/CGpsCheckDlg.h
     ${CMAKE_CURRENT_LIST_DIR}/CGpsCheckDlg.cpp)
-  target_link_libraries(apdesk_gpscheck PUBLIC apdesk_compass apdesk_dialogs apdesk_frames Qt6::Widgets)
+  target_link_libraries(apdesk_gpscheck PUBLIC apdesk_compass apdesk_protocol apdesk_dialogs apdesk_frames Qt6::Widgets)
 endif()

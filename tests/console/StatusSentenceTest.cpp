@@ -1,8 +1,11 @@
+#include "console/SentenceParser.h"
 #include "console/StatusSentence.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
+#include <limits>
 
 #include "console/SentenceBytes.h"
 
@@ -168,6 +171,21 @@ TEST(StatusSentence, GpsWindowTexts) {
   EXPECT_EQ(g.velocityXText, "65534 cm/s");
   EXPECT_EQ(g.velocityYText, "258 cm/s");
   EXPECT_EQ(g.pdopText, "1.5");
+}
+
+TEST(GpsFields, ExtremeBytesGiveWholeTexts) {
+  Bytes s(kStatusSentenceLength, 0xFF);
+  test::PutFloat(s, 4, std::numeric_limits<float>::max());
+  test::PutFloat(s, 8, -std::numeric_limits<float>::max());
+  const GpsView g = DecodeGpsFields(s.data());  // heading bytes FF.. are a NaN
+  EXPECT_EQ(g.latitudeText.substr(0, 6), "340282");
+  EXPECT_EQ(g.latitudeText.substr(g.latitudeText.size() - 7), ".000000");
+  EXPECT_EQ(g.longitudeText[0], '-');
+  EXPECT_TRUE(std::isnan(g.headingDegrees));
+  EXPECT_EQ(g.dateTimeText, "2255-255-255 255:255:255");
+  EXPECT_EQ(g.pdopText, "25.5");
+  EXPECT_EQ(g.velocityXText, "65535 cm/s");
+  EXPECT_EQ(g.satellitesText, "255");
 }
 
 TEST(InstallErrorSentence, MessageText) {

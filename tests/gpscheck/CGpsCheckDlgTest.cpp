@@ -13,7 +13,8 @@
 
 #include "calibration/WindowTestSupport.h"
 #include "gpscheck/CCompassDial.h"
-#include "gpscheck/GpsRecordText.h"
+#include "console/SentenceParser.h"
+#include "console/StatusSentence.h"
 
 namespace apdesk {
 namespace {
@@ -21,7 +22,7 @@ namespace {
 // A "$STP" sentence with the given heading in degrees (sent as radians) and a
 // few GPS fields; the window does not look at the sum.
 std::vector<std::uint8_t> Sentence(double headingDegrees) {
-  std::vector<std::uint8_t> s(kGpsRecordSize, 0);
+  std::vector<std::uint8_t> s(kStatusSentenceLength, 0);
   std::memcpy(s.data(), "$STP", 4);
   auto put = [&](std::size_t at, float f) { std::memcpy(s.data() + at, &f, 4); };
   put(4, 22.543096f);

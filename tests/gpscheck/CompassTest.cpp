@@ -7,7 +7,6 @@
 
 #include "gpscheck/CompassDialGeometry.h"
 #include "gpscheck/CompassJudgement.h"
-#include "gpscheck/GpsRecordText.h"
 
 namespace apdesk {
 namespace {
@@ -75,53 +74,6 @@ TEST(CompassJudgement, ResultTexts) {
   EXPECT_STREQ(CompassResultText(kCompassWrong), "错误");
   EXPECT_STREQ(CompassResultText(kCompassUndecided), "请顺时针转动。。。");
   EXPECT_STREQ(CompassResultText(42), "请顺时针转动。。。");
-}
-
-void PutFloat(std::uint8_t* s, std::size_t at, float f) {
-  std::uint32_t b;
-  std::memcpy(&b, &f, 4);
-  for (int i = 0; i < 4; ++i) s[at + i] = static_cast<std::uint8_t>(b >> (8 * i));
-}
-
-TEST(GpsRecordText, DecodesTheFieldsOfTheSentence) {
-  std::uint8_t s[kGpsRecordSize] = {'$', 'S', 'T', 'P'};
-  PutFloat(s, 4, 22.543096f);
-  PutFloat(s, 8, -113.9f);
-  PutFloat(s, 20, 1.5707963f);
-  s[24] = 12;
-  const std::uint8_t when[6] = {26, 3, 7, 9, 5, 59};
-  std::memcpy(s + 25, when, 6);
-  s[50] = 0xFF;
-  s[51] = 0xFE;
-  s[55] = 15;
-  s[94] = 0x01;
-  s[95] = 0x02;
-  const GpsRecordText t = DecodeGpsRecord(s);
-  EXPECT_EQ(t.latitude, "22.543097");  // the float's own value, to six places
-  EXPECT_EQ(t.longitude, "-113.900002");
-  EXPECT_EQ(t.heading, "90.0");
-  EXPECT_NEAR(t.headingDegrees, 90.0f, 1e-4f);
-  EXPECT_EQ(t.satellites, "12");
-  EXPECT_EQ(t.time, "2026-03-07 09:05:59");
-  EXPECT_EQ(t.pdop, "1.5");
-  EXPECT_EQ(t.velocityX, "65534 cm/s");  // high byte first, unsigned
-  EXPECT_EQ(t.velocityY, "258 cm/s");
-}
-
-TEST(GpsRecordText, ExtremeBytesGiveWholeTexts) {
-  std::uint8_t s[kGpsRecordSize];
-  std::memset(s, 0xFF, sizeof s);
-  PutFloat(s, 4, std::numeric_limits<float>::max());
-  PutFloat(s, 8, -std::numeric_limits<float>::max());
-  const GpsRecordText t = DecodeGpsRecord(s);  // heading bytes FF.. are a NaN
-  EXPECT_EQ(t.latitude.substr(0, 6), "340282");
-  EXPECT_EQ(t.latitude.substr(t.latitude.size() - 7), ".000000");
-  EXPECT_EQ(t.longitude[0], '-');
-  EXPECT_TRUE(std::isnan(t.headingDegrees));
-  EXPECT_EQ(t.time, "2255-255-255 255:255:255");
-  EXPECT_EQ(t.pdop, "25.5");
-  EXPECT_EQ(t.velocityX, "65535 cm/s");
-  EXPECT_EQ(t.satellites, "255");
 }
 
 TEST(CompassDialGeometry, RadiusAndNeedleTable) {
