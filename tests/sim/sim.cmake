@@ -19,3 +19,6 @@ if(TARGET apsim AND TARGET apdesk_hidapi)
   add_test(NAME hid_uhid COMMAND ${PROJECT_SOURCE_DIR}/tools/hidvm/run --timeout 500 --ro ${CMAKE_BINARY_DIR} -- $<TARGET_FILE:hid_uhid_test>)
   set_tests_properties(hid_uhid PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 600)
 endif()
+
+# The tool's parameter codec against the simulator's own encoding.
+apdesk_test(parameter_round_trip_test SOURCES ParameterRoundTripTest.cpp LIBS apdesk_sim apdesk_protocol apdesk_frames)
