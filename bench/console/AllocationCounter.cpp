@@ -10,12 +10,18 @@ namespace {
 std::atomic<std::uint64_t> g_allocations{0};
 }
 
-std::uint64_t AllocationCount() { return g_allocations.load(std::memory_order_relaxed); }
+std::uint64_t AllocationCount() {
+  return g_allocations.load(std::memory_order_relaxed);
+}
 
 void* operator new(std::size_t size) {
   g_allocations.fetch_add(1, std::memory_order_relaxed);
   if (void* p = std::malloc(size ? size : 1)) return p;
   std::abort();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}

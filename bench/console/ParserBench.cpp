@@ -109,7 +109,8 @@ void Run(benchmark::State& state, const Bytes& stream, std::size_t chunk, bool r
   state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
   const double laterBytes = bytes - static_cast<double>(stream.size());
   state.counters["allocs/MB"] =
-      laterBytes > 0 ? static_cast<double>(AllocationCount() - allocationsAtStart) / (laterBytes / (1 << 20)) : 0;
+      laterBytes > 0 ? static_cast<double>(AllocationCount() - allocationsAtStart) / (laterBytes / (1 << 20))
+                     : 0;
   state.counters["stp/MB"] = static_cast<double>(sink.statusSentences) / (bytes / (1 << 20));
 }
 

@@ -195,7 +195,8 @@ void WholeUpgrade(benchmark::State& state) {
   state.counters["device_reports"] = static_cast<double>(r.deviceReports);
   state.counters["announcements"] = static_cast<double>(r.announcements);
   state.counters["retries"] = static_cast<double>(r.retries);
-  state.counters["tool_us_per_report"] = r.deviceReports ? r.seconds * 1e6 / static_cast<double>(r.deviceReports) : 0;
+  state.counters["tool_us_per_report"] =
+      r.deviceReports ? r.seconds * 1e6 / static_cast<double>(r.deviceReports) : 0;
   if (pacing > 0 && r.deviceReports > 0) {
     const double pacingAlone = static_cast<double>(r.deviceReports) * pacing / 1000.0;
     state.counters["pacing_alone_s"] = pacingAlone;

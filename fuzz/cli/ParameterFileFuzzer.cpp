@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   apdesk::cli::ParameterFile again;
   if (!apdesk::cli::ParseParameterFile(apdesk::cli::FormatParameterFile(*view), &again, &error)) std::abort();
   // Only the limits can be beyond what a Send accepts (codes up to 2550 m).
-  if (!apdesk::cli::BlockFromParameterFile(again, &block, &error) && error.find("_limit: ") == std::string::npos)
+  if (!apdesk::cli::BlockFromParameterFile(again, &block, &error) &&
+      error.find("_limit: ") == std::string::npos)
     std::abort();
   return 0;
 }

@@ -27,12 +27,12 @@ namespace {
 using namespace apdesk;
 
 // Says which invariant broke before stopping the run.
-#define Check(condition)                                                          \
-  do {                                                                            \
-    if (!(condition)) {                                                           \
+#define Check(condition)                                                             \
+  do {                                                                               \
+    if (!(condition)) {                                                              \
       std::fprintf(stderr, "invariant broken, line %d: %s\n", __LINE__, #condition); \
-      std::abort();                                                               \
-    }                                                                             \
+      std::abort();                                                                  \
+    }                                                                                \
   } while (0)
 
 bool InRange(const std::string& text, long long lowest, long long highest) {
@@ -41,7 +41,8 @@ bool InRange(const std::string& text, long long lowest, long long highest) {
 }
 
 // Block byte -> sentence offset.
-constexpr std::size_t kOffset[20] = {7, 33, 38, 12, 4, 6, 5, 42, 27, 34, 26, 24, 17, 23, 22, 32, 25, 28, 43, 9};
+constexpr std::size_t kOffset[20] = {7,  33, 38, 12, 4,  6,  5,  42, 27, 34,
+                                     26, 24, 17, 23, 22, 32, 25, 28, 43, 9};
 
 void CheckView(const ParameterView& v) {
   Check(!v.verticalSpeedIndex || (*v.verticalSpeedIndex >= 0 && *v.verticalSpeedIndex <= 2));
@@ -65,38 +66,55 @@ void CheckView(const ParameterView& v) {
 
 std::string* TextField(ParameterInputs& in, int which) {
   switch (which) {
-    case 0: return &in.gimbalRollText;
-    case 1: return &in.gimbalPitchText;
-    case 2: return &in.rollSensitivityText;
-    case 3: return &in.pitchSensitivityText;
-    case 4: return &in.swayCompensationText;
-    case 5: return &in.userSpeedText;
-    case 6: return &in.cellCountText;
-    case 7: return &in.altitudeLimitText;
-    default: return &in.distanceLimitText;
+    case 0:
+      return &in.gimbalRollText;
+    case 1:
+      return &in.gimbalPitchText;
+    case 2:
+      return &in.rollSensitivityText;
+    case 3:
+      return &in.pitchSensitivityText;
+    case 4:
+      return &in.swayCompensationText;
+    case 5:
+      return &in.userSpeedText;
+    case 6:
+      return &in.cellCountText;
+    case 7:
+      return &in.altitudeLimitText;
+    default:
+      return &in.distanceLimitText;
   }
 }
 
 // Whether each field's text may be sent, as the builder must judge it.
 bool FieldAcceptable(const ParameterInputs& in, ParameterField f) {
   switch (f) {
-    case ParameterField::AltitudeLimit: return InRange(in.altitudeLimitText, 0, 1500);
-    case ParameterField::DistanceLimit: return InRange(in.distanceLimitText, 0, 1500);
-    case ParameterField::GimbalRoll: return InRange(in.gimbalRollText, -127, 128);
-    case ParameterField::GimbalPitch: return InRange(in.gimbalPitchText, -127, 128);
-    case ParameterField::RollSensitivity: return InRange(in.rollSensitivityText, 0, 255);
-    case ParameterField::PitchSensitivity: return InRange(in.pitchSensitivityText, 0, 255);
-    case ParameterField::SwayCompensation: return InRange(in.swayCompensationText, 0, 255);
+    case ParameterField::AltitudeLimit:
+      return InRange(in.altitudeLimitText, 0, 1500);
+    case ParameterField::DistanceLimit:
+      return InRange(in.distanceLimitText, 0, 1500);
+    case ParameterField::GimbalRoll:
+      return InRange(in.gimbalRollText, -127, 128);
+    case ParameterField::GimbalPitch:
+      return InRange(in.gimbalPitchText, -127, 128);
+    case ParameterField::RollSensitivity:
+      return InRange(in.rollSensitivityText, 0, 255);
+    case ParameterField::PitchSensitivity:
+      return InRange(in.pitchSensitivityText, 0, 255);
+    case ParameterField::SwayCompensation:
+      return InRange(in.swayCompensationText, 0, 255);
     case ParameterField::UserSpeed:
       return in.maxSpeedIndex != 5 || ParseUserSpeedCode(in.userSpeedText).has_value();
-    case ParameterField::CellCount: return InRange(in.cellCountText, 0, 15);
+    case ParameterField::CellCount:
+      return InRange(in.cellCountText, 0, 15);
   }
   return false;
 }
 
 constexpr ParameterField kCheckOrder[] = {
-    ParameterField::AltitudeLimit,   ParameterField::DistanceLimit,    ParameterField::GimbalRoll,
-    ParameterField::GimbalPitch,     ParameterField::RollSensitivity,  ParameterField::PitchSensitivity,
+    ParameterField::AltitudeLimit,    ParameterField::DistanceLimit,   ParameterField::GimbalRoll,
+    ParameterField::GimbalPitch,      ParameterField::RollSensitivity, ParameterField::PitchSensitivity,
     ParameterField::SwayCompensation, ParameterField::UserSpeed,       ParameterField::CellCount};
 
 }  // namespace
@@ -173,17 +191,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   if (edit) {
     const std::string& text = *TextField(in, which);
-    const long long v = which == 5 ? ParseUserSpeedCode(text).value_or(-1) : ParseInteger(text).value_or(-1000);
+    const long long v =
+        which == 5 ? ParseUserSpeedCode(text).value_or(-1) : ParseInteger(text).value_or(-1000);
     constexpr std::size_t kByteOf[9] = {12, 13, 2, 11, 1, 15, 6, 16, 17};
     const std::uint8_t got = b[kByteOf[which]];
     switch (which) {
       case 5:
         if (in.maxSpeedIndex == 5) Check(got == v);
         break;
-      case 6: Check((got & 0x0F) == v); break;
+      case 6:
+        Check((got & 0x0F) == v);
+        break;
       case 7:
-      case 8: Check(got == v / 10); break;
-      default: Check(got == static_cast<std::uint8_t>(v & 0xFF));
+      case 8:
+        Check(got == v / 10);
+        break;
+      default:
+        Check(got == static_cast<std::uint8_t>(v & 0xFF));
     }
   }
 

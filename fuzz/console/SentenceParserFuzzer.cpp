@@ -24,12 +24,12 @@ using apdesk::SentenceParser;
 using apdesk::SentenceTag;
 
 // Says which invariant broke before stopping the run.
-#define Check(condition)                                                          \
-  do {                                                                            \
-    if (!(condition)) {                                                           \
+#define Check(condition)                                                             \
+  do {                                                                               \
+    if (!(condition)) {                                                              \
       std::fprintf(stderr, "invariant broken, line %d: %s\n", __LINE__, #condition); \
-      std::abort();                                                               \
-    }                                                                             \
+      std::abort();                                                                  \
+    }                                                                                \
   } while (0)
 
 class CheckingSink : public apdesk::SentenceSink {

@@ -20,8 +20,8 @@ std::uint8_t Sum63(const std::uint8_t* r) {
 }
 
 std::int32_t Arg(const std::uint8_t* r) {
-  return static_cast<std::int32_t>(std::uint32_t{r[2]} | std::uint32_t{r[3]} << 8 | std::uint32_t{r[4]} << 16 |
-                                   std::uint32_t{r[5]} << 24);
+  return static_cast<std::int32_t>(std::uint32_t{r[2]} | std::uint32_t{r[3]} << 8 |
+                                   std::uint32_t{r[4]} << 16 | std::uint32_t{r[5]} << 24);
 }
 
 void Check(bool ok) {
@@ -57,8 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(ex.LoadImage(image));
   const std::int64_t lastBlock = static_cast<std::int64_t>(imageSize) / 56 + 1;
   std::vector<bool> matched(static_cast<std::size_t>(lastBlock) + 1, false);
-  bool failed = false;          // a read-back of the asked-for block differed
-  std::int32_t asked = 0;       // the block the tool last asked to read back
+  bool failed = false;     // a read-back of the asked-for block differed
+  std::int32_t asked = 0;  // the block the tool last asked to read back
 
   // Each report takes 1 control byte and up to 64 report bytes; control bit 0
   // repairs the checksum so that most reports reach the state machine, bit 1

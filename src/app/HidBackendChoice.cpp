@@ -9,7 +9,9 @@ namespace {
 
 constexpr std::string_view kSerialPrefix = "serial:";
 
-bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+bool StartsWith(std::string_view s, std::string_view prefix) {
+  return s.substr(0, prefix.size()) == prefix;
+}
 
 }  // namespace
 

@@ -41,7 +41,8 @@ class UiWatch : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (!m_shown && watched == m_window && event->type() == QEvent::Paint) {
       m_shown = true;
-      std::fprintf(stderr, "apdesk-watch: window-shown-ms=%lld\n", static_cast<long long>(m_sinceStart.elapsed()));
+      std::fprintf(stderr, "apdesk-watch: window-shown-ms=%lld\n",
+                   static_cast<long long>(m_sinceStart.elapsed()));
     }
     return false;
   }
@@ -65,7 +66,8 @@ class UiWatch : public QObject {
     m_lastCpu = cpu;
     if (now >= m_reportAt) {
       std::fprintf(stderr, "apdesk-watch: t-ms=%lld max-stall-ms=%lld max-busy-ms=%.1f\n",
-                   static_cast<long long>(now), static_cast<long long>(m_maxStall < 0 ? 0 : m_maxStall), m_maxBusy);
+                   static_cast<long long>(now), static_cast<long long>(m_maxStall < 0 ? 0 : m_maxStall),
+                   m_maxBusy);
       m_maxStall = 0;
       m_maxBusy = 0;
       m_reportAt = now + 1000;
@@ -88,7 +90,8 @@ class UiWatch : public QObject {
 // the screen before a start-up connection pauses the thread and shows its box.
 class AfterFirstPaint : public QObject {
  public:
-  AfterFirstPaint(QWidget* window, std::function<void()> action) : m_window(window), m_action(std::move(action)) {
+  AfterFirstPaint(QWidget* window, std::function<void()> action)
+      : m_window(window), m_action(std::move(action)) {
     window->installEventFilter(this);
   }
 
@@ -117,14 +120,15 @@ int main(int argc, char** argv) {
   options.setApplicationDescription(
       "Configures and monitors the flight controller (USB HID 0483:5750 or a serial port).");
   options.addHelpOption();
-  QCommandLineOption simulate("simulate", "Play the controller in this process as the USB device and connect to it.");
+  QCommandLineOption simulate("simulate",
+                              "Play the controller in this process as the USB device and connect to it.");
   QCommandLineOption connect("connect",
                              "Connect at start as the Open USB or Open COM button would: usb, sim, "
                              "hidsock:PATH (a device served on a Unix socket) or serial:PORT "
                              "(ttyUSB0, /dev/pts/3; stored as COMPORT).",
                              "how");
-  QCommandLineOption simRate("sim-rate", "Telemetry sentences per second of the simulated controller (default 10).",
-                             "hz", "10");
+  QCommandLineOption simRate(
+      "sim-rate", "Telemetry sentences per second of the simulated controller (default 10).", "hz", "10");
   options.addOption(simulate);
   options.addOption(connect);
   options.addOption(simRate);
@@ -132,7 +136,8 @@ int main(int argc, char** argv) {
 
   apdesk::StartupChoice choice;
   std::string error;
-  if (!apdesk::ParseStartupChoice(options.isSet(simulate), options.value(connect).toStdString(), &choice, &error)) {
+  if (!apdesk::ParseStartupChoice(options.isSet(simulate), options.value(connect).toStdString(), &choice,
+                                  &error)) {
     std::fprintf(stderr, "apdesk: %s\n", error.c_str());
     return 2;
   }
@@ -144,7 +149,8 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  std::unique_ptr<apdesk::IHidBackend> backend = apdesk::MakeHidBackend(choice.hidBackend, simOptions, &error);
+  std::unique_ptr<apdesk::IHidBackend> backend =
+      apdesk::MakeHidBackend(choice.hidBackend, simOptions, &error);
   if (!backend) {
     if (choice.hidBackend != "usb") {
       std::fprintf(stderr, "apdesk: %s\n", error.c_str());
@@ -159,9 +165,8 @@ int main(int argc, char** argv) {
     apdesk::MessageBoxes::Show(nullptr, QString::fromStdString(text), apdesk::BoxIcon::Error);
     QCoreApplication::exit(0);
   });
-  config.m_hidLink.SetNotifier([](const std::string& text) {
-    apdesk::MessageBoxes::Show(nullptr, QString::fromStdString(text));
-  });
+  config.m_hidLink.SetNotifier(
+      [](const std::string& text) { apdesk::MessageBoxes::Show(nullptr, QString::fromStdString(text)); });
 
   CSetApDlg window(config);
   std::unique_ptr<UiWatch> watch;

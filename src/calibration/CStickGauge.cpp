@@ -13,7 +13,8 @@ QString CStickGauge::LabelFamily() {
     const QString wanted = QString::fromUtf8("宋体");
     const QStringList installed = QFontDatabase::families();
     if (installed.contains(wanted)) return wanted;
-    for (const char* other : {"SimSun", "NSimSun", "WenQuanYi Micro Hei", "Noto Sans CJK SC", "Noto Serif CJK SC"})
+    for (const char* other :
+         {"SimSun", "NSimSun", "WenQuanYi Micro Hei", "Noto Sans CJK SC", "Noto Serif CJK SC"})
       if (installed.contains(QString::fromLatin1(other))) return QString::fromLatin1(other);
     return wanted;
   }();
@@ -24,7 +25,8 @@ QImage CStickGauge::Render(QSize client) {
   // A fresh image starts black, and nothing else fills the background.
   QImage image(client.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
   image.fill(Qt::black);
-  const apdesk::StickGaugeLayout g = apdesk::LayoutStickGauge(client.width(), client.height(), m_stickMode, m_values);
+  const apdesk::StickGaugeLayout g =
+      apdesk::LayoutStickGauge(client.width(), client.height(), m_stickMode, m_values);
 
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing);

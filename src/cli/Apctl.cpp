@@ -40,7 +40,8 @@ struct Context {
   }
   int NoAnswer() {
     return Fail(kExitNoAnswer, "no answer from the controller (asked " + std::to_string(kAnswerTries) +
-                                   " times in " + std::to_string(kAnswerTries * kAnswerWaitMs / 1000) + " s)");
+                                   " times in " + std::to_string(kAnswerTries * kAnswerWaitMs / 1000) +
+                                   " s)");
   }
   bool Terminal() const { return hooks.outputIsTerminal.value_or(isatty(1) != 0); }
 };
@@ -128,15 +129,16 @@ int CmdPorts(Context& c) {
     for (std::size_t i = 0; i < serial.size(); ++i) c.out << (i ? "," : "") << JsonQuote(serial[i]);
     c.out << "],\"usb\":[";
     for (std::size_t i = 0; i < usb.size(); ++i)
-      c.out << (i ? "," : "") << "{\"path\":" << JsonQuote(usb[i].path) << ",\"product\":" << JsonQuote(usb[i].product)
-            << "}";
+      c.out << (i ? "," : "") << "{\"path\":" << JsonQuote(usb[i].path)
+            << ",\"product\":" << JsonQuote(usb[i].product) << "}";
     c.out << "]}\n";
     return kExitOk;
   }
   c.out << "serial ports:" << (serial.empty() ? " none" : "") << "\n";
   for (const std::string& s : serial) c.out << "  " << s << "\n";
   c.out << "USB devices 0483:5750:" << (usb.empty() ? " none" : "") << "\n";
-  for (const HidDeviceInfo& d : usb) c.out << "  usb:" << d.path << (d.product.empty() ? "" : " (" + d.product + ")") << "\n";
+  for (const HidDeviceInfo& d : usb)
+    c.out << "  usb:" << d.path << (d.product.empty() ? "" : " (" + d.product + ")") << "\n";
   return kExitOk;
 }
 
@@ -366,7 +368,9 @@ int CmdInstallError(Context& c) {
 // ---- compass-check ----
 
 const char* CompassWord(std::int32_t result) {
-  return result == kCompassGood ? "good" : result == kCompassWrong ? "wrong" : "undecided: turn the aircraft clockwise";
+  return result == kCompassGood    ? "good"
+         : result == kCompassWrong ? "wrong"
+                                   : "undecided: turn the aircraft clockwise";
 }
 
 int CmdCompassCheck(Context& c) {
@@ -397,13 +401,18 @@ int CmdCompassCheck(Context& c) {
   link.Sleep(100);
   const std::int32_t result = judgement.Result();
   if (c.options.json) {
-    c.out << "{\"result\":" << JsonQuote(result == kCompassGood ? "good" : result == kCompassWrong ? "wrong" : "undecided")
+    c.out << "{\"result\":"
+          << JsonQuote(result == kCompassGood    ? "good"
+                       : result == kCompassWrong ? "wrong"
+                                                 : "undecided")
           << ",\"text\":" << JsonQuote(CompassResultText(result)) << "}\n";
   } else {
     c.out << "compass: " << CompassWord(result) << " (" << CompassResultText(result) << ")\n";
   }
   if (g_interrupted.load()) return kExitInterrupted;
-  return result == kCompassGood ? kExitOk : result == kCompassWrong ? kExitCompassWrong : kExitCompassUndecided;
+  return result == kCompassGood    ? kExitOk
+         : result == kCompassWrong ? kExitCompassWrong
+                                   : kExitCompassUndecided;
 }
 
 // ---- upgrade ----
@@ -421,7 +430,8 @@ const char* PhaseWord(const char* status) {
 int CmdUpgrade(Context& c) {
   if (c.args.size() != 1) return c.Fail(kExitUsage, "upgrade needs one FILE.bin");
   if (c.options.connect.kind == ConnectSpec::Kind::Serial)
-    return c.Fail(kExitUsage, "the boot loader is reached over USB only (--connect usb, usb:PATH, hidsock:PATH or sim)");
+    return c.Fail(kExitUsage,
+                  "the boot loader is reached over USB only (--connect usb, usb:PATH, hidsock:PATH or sim)");
   UpgradeExchange exchange;
   std::string error;
   if (!exchange.LoadImageFile(c.args.front(), &error)) return c.Fail(kExitFileError, error);
@@ -465,24 +475,32 @@ int CmdUpgrade(Context& c) {
 
   // The boot loader must announce itself; then every step must move on.
   const int wait = c.hooks.bootLoaderWaitMs;
-  bool announced = link.WaitUntil([&] { show(); return exchange.State() != UpgradeState::Loaded; }, wait);
+  bool announced = link.WaitUntil(
+      [&] {
+        show();
+        return exchange.State() != UpgradeState::Loaded;
+      },
+      wait);
   int result = kExitOk;
   if (!announced) {
     result = g_interrupted.load() ? kExitInterrupted : kExitNoBootLoader;
   } else {
     std::int64_t lastMark = -1;
     while (!succeeded && exchange.State() != UpgradeState::Idle && !g_interrupted.load()) {
-      const std::int64_t mark = static_cast<std::int64_t>(exchange.State()) * 100000000LL + exchange.ProgressPosition();
+      const std::int64_t mark =
+          static_cast<std::int64_t>(exchange.State()) * 100000000LL + exchange.ProgressPosition();
       lastMark = mark;
       link.WaitUntil(
           [&] {
             show();
             return succeeded || exchange.State() == UpgradeState::Idle ||
-                   static_cast<std::int64_t>(exchange.State()) * 100000000LL + exchange.ProgressPosition() != lastMark;
+                   static_cast<std::int64_t>(exchange.State()) * 100000000LL + exchange.ProgressPosition() !=
+                       lastMark;
           },
           wait);
       if (!succeeded && exchange.State() != UpgradeState::Idle &&
-          static_cast<std::int64_t>(exchange.State()) * 100000000LL + exchange.ProgressPosition() == lastMark &&
+          static_cast<std::int64_t>(exchange.State()) * 100000000LL + exchange.ProgressPosition() ==
+              lastMark &&
           !g_interrupted.load()) {
         result = kExitNoAnswer;
         break;
@@ -503,12 +521,24 @@ int CmdUpgrade(Context& c) {
   if (terminal) c.out << "\n";
   link.onHidReport = nullptr;
   switch (result) {
-    case kExitOk: c.out << "upgrade succeeded: the image was written and verified\n"; break;
-    case kExitVerifyError: c.Fail(result, "verify error: the controller's read-back differs from the image"); break;
-    case kExitNoBootLoader: c.Fail(result, "no boot loader announced itself in " + std::to_string(wait / 1000) + " s"); break;
-    case kExitNoAnswer: c.Fail(result, std::string("the boot loader stopped answering during ") + PhaseWord(exchange.Status())); break;
-    case kExitInterrupted: c.Fail(result, "interrupted; the controller may need the upgrade again"); break;
-    default: c.Fail(result, "the upgrade ended without success"); break;
+    case kExitOk:
+      c.out << "upgrade succeeded: the image was written and verified\n";
+      break;
+    case kExitVerifyError:
+      c.Fail(result, "verify error: the controller's read-back differs from the image");
+      break;
+    case kExitNoBootLoader:
+      c.Fail(result, "no boot loader announced itself in " + std::to_string(wait / 1000) + " s");
+      break;
+    case kExitNoAnswer:
+      c.Fail(result, std::string("the boot loader stopped answering during ") + PhaseWord(exchange.Status()));
+      break;
+    case kExitInterrupted:
+      c.Fail(result, "interrupted; the controller may need the upgrade again");
+      break;
+    default:
+      c.Fail(result, "the upgrade ended without success");
+      break;
   }
   return result;
 }
@@ -525,7 +555,8 @@ int CmdRecord(Context& c) {
     RecordScan scan;
     if (!ReadRecordFile(c.args.front(), &scan, &error)) return c.Fail(kExitFileError, error);
     const RecordInfo info = SummariseRecords(scan);
-    c.out << (c.options.json ? RecordInfoJson(info, c.args.front()) + "\n" : FormatRecordInfo(info, c.args.front()));
+    c.out << (c.options.json ? RecordInfoJson(info, c.args.front()) + "\n"
+                             : FormatRecordInfo(info, c.args.front()));
     return kExitOk;
   }
   if (sub == "export") {
@@ -558,7 +589,8 @@ int CmdRecord(Context& c) {
 
 }  // namespace
 
-int RunApctl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const CliHooks& hooks) {
+int RunApctl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+             const CliHooks& hooks) {
   g_interrupted.store(false);
   Context c{{}, {}, out, err, hooks};
   std::string error;

@@ -153,7 +153,8 @@ bool TakeValue(std::vector<std::string>& args, const std::string& name, const st
         return false;
       }
       *value = args[i + 1];
-      args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+      args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
+                 args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
     } else {
       *value = a.substr(name.size() + 1);
       args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
@@ -174,8 +175,8 @@ bool TakeIntOption(std::vector<std::string>& args, const std::string& name, int 
   if (!found) return true;
   const std::optional<long long> n = ParseInteger(text);
   if (!n || *n < lowest || *n > highest) {
-    *error = name + " takes a whole number from " + std::to_string(lowest) + " to " + std::to_string(highest) +
-             ", not \"" + text + "\"";
+    *error = name + " takes a whole number from " + std::to_string(lowest) + " to " +
+             std::to_string(highest) + ", not \"" + text + "\"";
     return false;
   }
   *value = static_cast<int>(*n);

@@ -5,10 +5,10 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <unistd.h>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 
 #include "link/HidSockBackend.h"
 #include "link/HidapiBackend.h"
@@ -20,7 +20,9 @@ std::atomic<bool> g_interrupted{false};
 
 namespace {
 
-void OnInterrupt(int) { g_interrupted.store(true); }
+void OnInterrupt(int) {
+  g_interrupted.store(true);
+}
 
 constexpr std::uint16_t kVendorId = 0x0483;
 constexpr std::uint16_t kProductId = 0x5750;
@@ -110,7 +112,8 @@ bool CliLink::Open(const ConnectSpec& target, std::unique_ptr<IHidBackend> simBa
       what = "no USB device 0483:5750 is connected";
       break;
     case ConnectSpec::Kind::UsbPath:
-      if (auto inner = MakeHidapiBackend()) backend = std::make_unique<OnePathBackend>(std::move(inner), target.path);
+      if (auto inner = MakeHidapiBackend())
+        backend = std::make_unique<OnePathBackend>(std::move(inner), target.path);
       what = "no USB device 0483:5750 at " + target.path;
       break;
     case ConnectSpec::Kind::HidSock:
@@ -169,7 +172,9 @@ std::optional<ParameterView> CliLink::ReadParameters() {
   return got;
 }
 
-bool CliLink::event(QEvent* e) { return DispatchLinkEvent(*this, e) || QObject::event(e); }
+bool CliLink::event(QEvent* e) {
+  return DispatchLinkEvent(*this, e) || QObject::event(e);
+}
 
 void CliLink::OnUartReceived() {
   CCommUart& uart = m_commands.m_uart;
@@ -182,7 +187,9 @@ void CliLink::OnUartReceived() {
   m_parser.ParseSentences(*this);
 }
 
-void CliLink::OnUartSent() { m_commands.m_uart.CompleteWrite(); }
+void CliLink::OnUartSent() {
+  m_commands.m_uart.CompleteWrite();
+}
 
 void CliLink::OnHidReceived() {
   std::uint8_t report[kHidReportSize];

@@ -44,7 +44,9 @@ class CliLink : public QObject, public SentenceSink {
   // Runs the event loop until done() holds, the time is up or Ctrl+C; says
   // whether done() held.
   bool WaitUntil(const std::function<bool()>& done, int timeoutMs);
-  void Sleep(int ms) { WaitUntil([] { return false; }, ms); }
+  void Sleep(int ms) {
+    WaitUntil([] { return false; }, ms);
+  }
 
   // Receivers of what the parser takes out (each may be empty).
   std::function<void(const std::uint8_t*)> onStatus;

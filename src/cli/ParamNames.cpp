@@ -16,7 +16,9 @@ constexpr std::array<const char*, 3> kVerticalWords = {"2", "4", "5"};
 constexpr std::array<const char*, 4> kVoltWords = {"3.55", "3.60", "3.65", "3.70"};
 constexpr std::array<const char*, 4> kAircraftWords = {"quad-cross", "quad-x", "hex-cross", "hex-x"};
 
-std::string CodeWord(int code) { return "code:" + std::to_string(code); }
+std::string CodeWord(int code) {
+  return "code:" + std::to_string(code);
+}
 
 // A speed code in m/s, exact: code / 25 has at most two decimals.
 std::string SpeedText(int code) {
@@ -63,7 +65,9 @@ bool IsPlainNumber(const std::string& text) {
 }
 
 // "code:N" naming the value already held.
-bool IsKeptCode(const std::string& value, int keptCode) { return value == CodeWord(keptCode); }
+bool IsKeptCode(const std::string& value, int keptCode) {
+  return value == CodeWord(keptCode);
+}
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -80,7 +84,8 @@ std::string Trimmed(const std::string& text) {
 }
 
 bool KnownName(const std::string& name) {
-  return std::any_of(kParameterNames.begin(), kParameterNames.end(), [&](const char* n) { return name == n; });
+  return std::any_of(kParameterNames.begin(), kParameterNames.end(),
+                     [&](const char* n) { return name == n; });
 }
 
 }  // namespace
@@ -142,7 +147,8 @@ bool ParseAssignment(const std::string& text, NamedValue* value, std::string* er
   return true;
 }
 
-bool ApplyNamedValue(const NamedValue& nv, const ParameterView& kept, ParameterInputs* in, std::string* error) {
+bool ApplyNamedValue(const NamedValue& nv, const ParameterView& kept, ParameterInputs* in,
+                     std::string* error) {
   const std::string& n = nv.name;
   const std::string& v = nv.value;
   auto refuse = [&](const std::string& allowed) {
@@ -225,15 +231,24 @@ bool ApplyNamedValue(const NamedValue& nv, const ParameterView& kept, ParameterI
 
 const char* NameOfField(ParameterField field) {
   switch (field) {
-    case ParameterField::AltitudeLimit: return "altitude_limit";
-    case ParameterField::DistanceLimit: return "distance_limit";
-    case ParameterField::GimbalRoll: return "gimbal_roll_sensitivity";
-    case ParameterField::GimbalPitch: return "gimbal_pitch_sensitivity";
-    case ParameterField::RollSensitivity: return "roll_sensitivity";
-    case ParameterField::PitchSensitivity: return "pitch_sensitivity";
-    case ParameterField::SwayCompensation: return "sway_compensation";
-    case ParameterField::UserSpeed: return "max_speed";
-    case ParameterField::CellCount: return "cell_count";
+    case ParameterField::AltitudeLimit:
+      return "altitude_limit";
+    case ParameterField::DistanceLimit:
+      return "distance_limit";
+    case ParameterField::GimbalRoll:
+      return "gimbal_roll_sensitivity";
+    case ParameterField::GimbalPitch:
+      return "gimbal_pitch_sensitivity";
+    case ParameterField::RollSensitivity:
+      return "roll_sensitivity";
+    case ParameterField::PitchSensitivity:
+      return "pitch_sensitivity";
+    case ParameterField::SwayCompensation:
+      return "sway_compensation";
+    case ParameterField::UserSpeed:
+      return "max_speed";
+    case ParameterField::CellCount:
+      return "cell_count";
   }
   return "?";
 }
@@ -246,22 +261,41 @@ std::string DescribeRefusal(const ParameterRefusal& r, const ParameterInputs& in
                                                                : r.field;
   std::string value;
   switch (field) {
-    case ParameterField::AltitudeLimit: value = in.altitudeLimitText; break;
-    case ParameterField::DistanceLimit: value = in.distanceLimitText; break;
-    case ParameterField::GimbalRoll: value = in.gimbalRollText; break;
-    case ParameterField::GimbalPitch: value = in.gimbalPitchText; break;
-    case ParameterField::RollSensitivity: value = in.rollSensitivityText; break;
-    case ParameterField::PitchSensitivity: value = in.pitchSensitivityText; break;
-    case ParameterField::SwayCompensation: value = in.swayCompensationText; break;
-    case ParameterField::UserSpeed: value = in.userSpeedText; break;
-    case ParameterField::CellCount: value = in.cellCountText; break;
+    case ParameterField::AltitudeLimit:
+      value = in.altitudeLimitText;
+      break;
+    case ParameterField::DistanceLimit:
+      value = in.distanceLimitText;
+      break;
+    case ParameterField::GimbalRoll:
+      value = in.gimbalRollText;
+      break;
+    case ParameterField::GimbalPitch:
+      value = in.gimbalPitchText;
+      break;
+    case ParameterField::RollSensitivity:
+      value = in.rollSensitivityText;
+      break;
+    case ParameterField::PitchSensitivity:
+      value = in.pitchSensitivityText;
+      break;
+    case ParameterField::SwayCompensation:
+      value = in.swayCompensationText;
+      break;
+    case ParameterField::UserSpeed:
+      value = in.userSpeedText;
+      break;
+    case ParameterField::CellCount:
+      value = in.cellCountText;
+      break;
   }
   std::string lowest = r.lowest, highest = r.highest;
   if (r.kind != Kind::Range || lowest.empty() || highest.empty()) {
     lowest = "0";
     highest = "1500";
   }
-  return std::string(NameOfField(field)) + ": \"" + value + "\" is not a number from " + lowest + " to " + highest;
+  return std::string(NameOfField(field)) + ": \"" + value + "\" is not a number from " + lowest + " to " +
+         highest;
 }
 
 std::vector<std::string> CompareReadBack(const ParameterBlock& written, const ParameterSentence& readBack) {
@@ -288,11 +322,20 @@ std::vector<std::string> CompareReadBack(const ParameterBlock& written, const Pa
     const char* name;
   };
   static constexpr ByteName kBytes[] = {
-      {0, 0xFF, "failsafe"},          {1, 0xFF, "sway_compensation"},        {2, 0xFF, "roll_sensitivity"},
-      {6, 0x0F, "cell_count"},        {9, 0xFF, "aircraft_type"},           {11, 0xFF, "pitch_sensitivity"},
-      {12, 0xFF, "gimbal_roll_sensitivity"}, {13, 0xFF, "gimbal_pitch_sensitivity"}, {15, 0xFF, "max_speed"},
-      {16, 0xFF, "altitude_limit"},   {17, 0xFF, "distance_limit"},         {18, 0xC0, "servo_frequency"},
-      {18, 0x0C, "volt_alert"},       {19, 0xFF, "vertical_speed"},
+      {0, 0xFF, "failsafe"},
+      {1, 0xFF, "sway_compensation"},
+      {2, 0xFF, "roll_sensitivity"},
+      {6, 0x0F, "cell_count"},
+      {9, 0xFF, "aircraft_type"},
+      {11, 0xFF, "pitch_sensitivity"},
+      {12, 0xFF, "gimbal_roll_sensitivity"},
+      {13, 0xFF, "gimbal_pitch_sensitivity"},
+      {15, 0xFF, "max_speed"},
+      {16, 0xFF, "altitude_limit"},
+      {17, 0xFF, "distance_limit"},
+      {18, 0xC0, "servo_frequency"},
+      {18, 0x0C, "volt_alert"},
+      {19, 0xFF, "vertical_speed"},
   };
   for (const ByteName& b : kBytes) {
     const int w = written[static_cast<std::size_t>(b.byte)] & b.mask;
@@ -302,9 +345,9 @@ std::vector<std::string> CompareReadBack(const ParameterBlock& written, const Pa
                     std::to_string(h) + "), not byte " + std::to_string(w) + " as written");
     }
   }
-  static constexpr ByteName kCarried[] = {{3, 0xFF, ""}, {4, 0xFF, ""}, {5, 0xFF, ""}, {6, 0xF0, ""},
-                                          {7, 0xFF, ""}, {8, 0xFF, ""}, {10, 0xFF, ""}, {14, 0xFF, ""},
-                                          {18, 0x33, ""}};
+  static constexpr ByteName kCarried[] = {{3, 0xFF, ""},  {4, 0xFF, ""},  {5, 0xFF, ""},
+                                          {6, 0xF0, ""},  {7, 0xFF, ""},  {8, 0xFF, ""},
+                                          {10, 0xFF, ""}, {14, 0xFF, ""}, {18, 0x33, ""}};
   for (const ByteName& b : kCarried) {
     const int w = written[static_cast<std::size_t>(b.byte)] & b.mask;
     const int h = have[static_cast<std::size_t>(b.byte)] & b.mask;
@@ -366,7 +409,8 @@ bool ParseParameterFile(const std::string& text, ParameterFile* file, std::strin
         }
         file->sentence[i] = static_cast<std::uint8_t>(hi * 16 + lo);
       }
-      if (std::memcmp(file->sentence.data(), "$PAR", 4) != 0 || !DecodeParameterSentence(file->sentence.data())) {
+      if (std::memcmp(file->sentence.data(), "$PAR", 4) != 0 ||
+          !DecodeParameterSentence(file->sentence.data())) {
         *error = where + "the sentence is damaged (not \"$PAR\" or its sum is wrong)";
         return false;
       }
@@ -435,8 +479,8 @@ bool BlockFromParameterFile(const ParameterFile& file, ParameterBlock* block, st
   return BuildWith(file.sentence, file.values, true, block, error);
 }
 
-bool BlockWithEdits(const ParameterSentence& current, const std::vector<NamedValue>& edits, ParameterBlock* block,
-                    std::string* error) {
+bool BlockWithEdits(const ParameterSentence& current, const std::vector<NamedValue>& edits,
+                    ParameterBlock* block, std::string* error) {
   return BuildWith(current, edits, false, block, error);
 }
 

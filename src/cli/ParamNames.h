@@ -13,9 +13,20 @@
 namespace apdesk::cli {
 
 inline constexpr std::array<const char*, 14> kParameterNames = {
-    "failsafe",          "sway_compensation", "roll_sensitivity", "pitch_sensitivity", "gimbal_roll_sensitivity",
-    "gimbal_pitch_sensitivity", "servo_frequency", "max_speed", "vertical_speed", "volt_alert",
-    "cell_count",        "altitude_limit",    "distance_limit",   "aircraft_type",
+    "failsafe",
+    "sway_compensation",
+    "roll_sensitivity",
+    "pitch_sensitivity",
+    "gimbal_roll_sensitivity",
+    "gimbal_pitch_sensitivity",
+    "servo_frequency",
+    "max_speed",
+    "vertical_speed",
+    "volt_alert",
+    "cell_count",
+    "altitude_limit",
+    "distance_limit",
+    "aircraft_type",
 };
 
 struct NamedValue {
@@ -72,7 +83,7 @@ bool ParseParameterFile(const std::string& text, ParameterFile* file, std::strin
 bool BlockFromParameterFile(const ParameterFile& file, ParameterBlock* block, std::string* error);
 
 // The block `params set` writes: the controller's sentence with the edits.
-bool BlockWithEdits(const ParameterSentence& current, const std::vector<NamedValue>& edits, ParameterBlock* block,
-                    std::string* error);
+bool BlockWithEdits(const ParameterSentence& current, const std::vector<NamedValue>& edits,
+                    ParameterBlock* block, std::string* error);
 
 }  // namespace apdesk::cli

@@ -7,17 +7,27 @@ namespace apdesk::cli {
 namespace {
 
 constexpr std::array<const char*, 13> kFlightStatus = {
-    "Manual",         "Auto Hovering", "Auto Navigation", "Circle position", "Realtime waypoint",
-    "Auto waypoint circling", "Semi-automatic", "Settings State", "Zero Gyro", "ALT Error",
-    "Airspeed Error", "Back Landing",  "Manual Set Altitude",
+    "Manual",
+    "Auto Hovering",
+    "Auto Navigation",
+    "Circle position",
+    "Realtime waypoint",
+    "Auto waypoint circling",
+    "Semi-automatic",
+    "Settings State",
+    "Zero Gyro",
+    "ALT Error",
+    "Airspeed Error",
+    "Back Landing",
+    "Manual Set Altitude",
 };
 
 struct Channel {
   const char* name;
   int index;
 };
-constexpr Channel kChannels[] = {{"rudder", kRudder}, {"aileron", kAileron}, {"elevator", kElevator},
-                                 {"throttle", kThrottle}};
+constexpr Channel kChannels[] = {
+    {"rudder", kRudder}, {"aileron", kAileron}, {"elevator", kElevator}, {"throttle", kThrottle}};
 
 }  // namespace
 
@@ -28,10 +38,14 @@ const char* FlightStatusName(int entry) {
 
 const char* StickColourName(std::uint32_t argb) {
   switch (argb) {
-    case kStickGreen: return "green";
-    case kStickRed: return "red";
-    case kStickYellow: return "yellow";
-    default: return "other";
+    case kStickGreen:
+      return "green";
+    case kStickRed:
+      return "red";
+    case kStickYellow:
+      return "yellow";
+    default:
+      return "other";
   }
 }
 
@@ -53,9 +67,9 @@ std::string JsonQuote(const std::string& text) {
 
 std::string TelemetryLine(const TelemetryView& v) {
   const char* status = FlightStatusName(v.flightStatusEntry);
-  std::string line = "lat " + v.latitudeText + " lon " + v.longitudeText + " alt " + v.altitudeText + " course " +
-                     v.courseText + " volt " + v.voltageText + " sats " + v.satellitesText + " attitude " +
-                     v.attitudeText + " status " + std::to_string(v.flightStatusEntry) + " (" +
+  std::string line = "lat " + v.latitudeText + " lon " + v.longitudeText + " alt " + v.altitudeText +
+                     " course " + v.courseText + " volt " + v.voltageText + " sats " + v.satellitesText +
+                     " attitude " + v.attitudeText + " status " + std::to_string(v.flightStatusEntry) + " (" +
                      (status ? status : "-") + ") version " + v.versionText + " sticks";
   for (const Channel& c : kChannels) {
     const StickChannel& s = v.sticks[static_cast<std::size_t>(c.index)];
@@ -66,12 +80,13 @@ std::string TelemetryLine(const TelemetryView& v) {
 
 std::string TelemetryJson(const TelemetryView& v) {
   const char* status = FlightStatusName(v.flightStatusEntry);
-  std::string out = "{\"latitude\":" + JsonQuote(v.latitudeText) + ",\"longitude\":" + JsonQuote(v.longitudeText) +
-                    ",\"altitude\":" + JsonQuote(v.altitudeText) + ",\"course\":" + JsonQuote(v.courseText) +
-                    ",\"voltage\":" + JsonQuote(v.voltageText) + ",\"version\":" + JsonQuote(v.versionText) +
-                    ",\"attitude\":" + JsonQuote(v.attitudeText) + ",\"satellites\":" + JsonQuote(v.satellitesText) +
-                    ",\"flight_status\":" + std::to_string(v.flightStatusEntry) +
-                    ",\"flight_status_text\":" + (status ? JsonQuote(status) : std::string("null"));
+  std::string out =
+      "{\"latitude\":" + JsonQuote(v.latitudeText) + ",\"longitude\":" + JsonQuote(v.longitudeText) +
+      ",\"altitude\":" + JsonQuote(v.altitudeText) + ",\"course\":" + JsonQuote(v.courseText) +
+      ",\"voltage\":" + JsonQuote(v.voltageText) + ",\"version\":" + JsonQuote(v.versionText) +
+      ",\"attitude\":" + JsonQuote(v.attitudeText) + ",\"satellites\":" + JsonQuote(v.satellitesText) +
+      ",\"flight_status\":" + std::to_string(v.flightStatusEntry) +
+      ",\"flight_status_text\":" + (status ? JsonQuote(status) : std::string("null"));
   for (const Channel& c : kChannels) {
     const StickChannel& s = v.sticks[static_cast<std::size_t>(c.index)];
     out += FormatText(",\"%s\":{\"value\":%d,\"colour\":\"%s\"}", c.name, s.value, StickColourName(s.argb));

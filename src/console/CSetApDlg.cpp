@@ -60,7 +60,8 @@ void CSetApDlg::OnInitDialog() {
     MessageBoxes::Show(this, QString::fromStdString(m_upgradeDlg.Error()), BoxIcon::Error);
   }
   m_adjustDlg.SetCommandSender([this](std::uint8_t code) { m_app.m_commandLink.SendCommand(code); });
-  m_gpsCheckDlg.SetFrameSender([this](const apdesk::CommandFrame& frame) { m_app.m_commandLink.SendFrame(frame); });
+  m_gpsCheckDlg.SetFrameSender(
+      [this](const apdesk::CommandFrame& frame) { m_app.m_commandLink.SendFrame(frame); });
 
   ApplyLanguage();
   for (int id : {1155, 1021, 1218, 1159, 1160, 1139, 1016, 1163}) {
@@ -76,7 +77,9 @@ void CSetApDlg::OnInitDialog() {
   UpdateAircraftPicture();
 }
 
-QString CSetApDlg::Text(const char* key) const { return m_language.PublicTextForDisplay(key); }
+QString CSetApDlg::Text(const char* key) const {
+  return m_language.PublicTextForDisplay(key);
+}
 
 void CSetApDlg::ApplyLanguage() {
   m_language.LoadPublicTexts();
@@ -92,11 +95,11 @@ void CSetApDlg::ApplyLanguage() {
     }
   };
   QStringList status;
-  for (const char* key : {"LID_PUB_Manual", "LID_PUB_AutoHovering", "LID_PUB_AutoNavigation",
-                          "LID_PUB_Circleposition", "LID_PUB_Realtimewaypoint", "LID_PUB_Autowaypointcircling",
-                          "LID_PUB_Semautomatic", "LID_PUB_SettingsState", "LID_PUB_ZeroGyro",
-                          "LID_PUB_ALTError", "LID_PUB_AirspeedError", "LID_PUB_BackLanding",
-                          "LID_PUB_ManualSetAltitude"}) {
+  for (const char* key :
+       {"LID_PUB_Manual", "LID_PUB_AutoHovering", "LID_PUB_AutoNavigation", "LID_PUB_Circleposition",
+        "LID_PUB_Realtimewaypoint", "LID_PUB_Autowaypointcircling", "LID_PUB_Semautomatic",
+        "LID_PUB_SettingsState", "LID_PUB_ZeroGyro", "LID_PUB_ALTError", "LID_PUB_AirspeedError",
+        "LID_PUB_BackLanding", "LID_PUB_ManualSetAltitude"}) {
     status << Text(key);
   }
   status << QString();
@@ -141,8 +144,12 @@ void CSetApDlg::ConnectControls() {
   chosen(1139, &CSetApDlg::OnMaxSpeedChanged);
 }
 
-QComboBox* CSetApDlg::Combo(int id) const { return ControlAs<QComboBox>(id); }
-QLineEdit* CSetApDlg::Edit(int id) const { return ControlAs<QLineEdit>(id); }
+QComboBox* CSetApDlg::Combo(int id) const {
+  return ControlAs<QComboBox>(id);
+}
+QLineEdit* CSetApDlg::Edit(int id) const {
+  return ControlAs<QLineEdit>(id);
+}
 
 void CSetApDlg::SetEditText(int id, const std::string& utf8) {
   if (QLineEdit* e = Edit(id)) {
@@ -232,7 +239,9 @@ void CSetApDlg::OnGpsCheck() {
   }
 }
 
-void CSetApDlg::OnCaptureInstallError() { m_app.m_commandLink.SendCommand(kInstallErrorCommand); }
+void CSetApDlg::OnCaptureInstallError() {
+  m_app.m_commandLink.SendCommand(kInstallErrorCommand);
+}
 
 void CSetApDlg::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {

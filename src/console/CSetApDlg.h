@@ -114,9 +114,9 @@ class CSetApDlg : public QDialog {
 
  public:
   // Owned by value, in this order; the dialog's controls hold the rest.
-  CStickGauge m_stickPanel;       // in the place of static 1205
-  CUpgradeDlg m_upgradeDlg;       // modeless, shows itself for a boot loader
-  CGpsCheckDlg m_gpsCheckDlg;     // no parent, run modally
+  CStickGauge m_stickPanel;    // in the place of static 1205
+  CUpgradeDlg m_upgradeDlg;    // modeless, shows itself for a boot loader
+  CGpsCheckDlg m_gpsCheckDlg;  // no parent, run modally
   apdesk::CSaveData m_recorder;
   CLanguageManager m_language;
   CAdjustTransmitterDlg m_adjustDlg;

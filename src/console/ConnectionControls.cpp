@@ -17,7 +17,8 @@ void CSetApDlg::FillPortList() {
   for (const QSerialPortInfo& port : QSerialPortInfo::availablePorts()) {
     enumerated.push_back(port.portName().toStdString());
   }
-  const apdesk::PortList ports = apdesk::OrderPortList(enumerated, m_app.GetSettingString("Settings1", "COMPORT"));
+  const apdesk::PortList ports =
+      apdesk::OrderPortList(enumerated, m_app.GetSettingString("Settings1", "COMPORT"));
   QComboBox* list = Combo(1001);
   for (const std::string& name : ports.names) {
     m_portNames << QString::fromStdString(name);

@@ -32,7 +32,9 @@ void InstallFontSubstitutions() {
                               "WenQuanYi Micro Hei", "WenQuanYi Zen Hei", "DejaVu Sans"});
 }
 
-QString Utf8(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+QString Utf8(const std::string& s) {
+  return QString::fromUtf8(s.data(), qsizetype(s.size()));
+}
 
 void ApplyFrame(QFrame* frame, const ControlSpec& ctl) {
   if (ctl.Has(kFlagSunken)) {
@@ -75,8 +77,12 @@ void CMultiLineButton::paintEvent(QPaintEvent*) {
   painter.drawText(area, Qt::AlignCenter | Qt::TextWordWrap, text);
 }
 
-int DialogBuilder::ToPixelsX(int du) const { return int(std::lround(double(du) * m_unitX / 4.0)); }
-int DialogBuilder::ToPixelsY(int du) const { return int(std::lround(double(du) * m_unitY / 8.0)); }
+int DialogBuilder::ToPixelsX(int du) const {
+  return int(std::lround(double(du) * m_unitX / 4.0));
+}
+int DialogBuilder::ToPixelsY(int du) const {
+  return int(std::lround(double(du) * m_unitY / 8.0));
+}
 QRect DialogBuilder::ToPixels(int x, int y, int w, int h) const {
   return QRect(ToPixelsX(x), ToPixelsY(y), ToPixelsX(w), ToPixelsY(h));
 }
@@ -159,7 +165,8 @@ QWidget* DialogBuilder::Create(QDialog* dialog, const ControlSpec& ctl) {
       auto* edit = new QLineEdit(text, dialog);
       if (ctl.kind == ControlKind::DigitsEdit) {
         // Typing takes digits only; the program may still set any text.
-        edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+        edit->setValidator(
+            new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
       }
       if (ctl.kind == ControlKind::ReadOnlyEdit) edit->setReadOnly(true);
       if (ctl.Has(kFlagCentred)) edit->setAlignment(Qt::AlignCenter);
@@ -175,8 +182,8 @@ QWidget* DialogBuilder::Create(QDialog* dialog, const ControlSpec& ctl) {
     }
     case ControlKind::Button:
     case ControlKind::MultiLineButton: {
-      QPushButton* button = ctl.kind == ControlKind::Button ? new QPushButton(text, dialog)
-                                                             : new CMultiLineButton(dialog);
+      QPushButton* button =
+          ctl.kind == ControlKind::Button ? new QPushButton(text, dialog) : new CMultiLineButton(dialog);
       if (ctl.kind == ControlKind::MultiLineButton) button->setText(text);
       // Enter is each window's own business; Qt must not pick a button by itself.
       button->setAutoDefault(false);

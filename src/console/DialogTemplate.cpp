@@ -28,9 +28,8 @@ constexpr Named kKinds[] = {
 };
 
 constexpr Named kControlFlags[] = {
-    {"hidden", kFlagHidden},         {"disabled", kFlagDisabled},
-    {"sunken", kFlagSunken},         {"staticedge", kFlagStaticEdge},
-    {"vscroll", kFlagVScroll},       {"centerimage", kFlagCenterImage},
+    {"hidden", kFlagHidden},         {"disabled", kFlagDisabled}, {"sunken", kFlagSunken},
+    {"staticedge", kFlagStaticEdge}, {"vscroll", kFlagVScroll},   {"centerimage", kFlagCenterImage},
     {"centred", kFlagCentred},       {"default", kFlagDefault},
 };
 
@@ -77,8 +76,7 @@ bool ParseInt(std::string_view field, int* value) {
 }
 
 template <size_t N>
-bool ParseFlags(std::string_view field, const Named (&table)[N], unsigned* flags,
-                std::string* bad) {
+bool ParseFlags(std::string_view field, const Named (&table)[N], unsigned* flags, std::string* bad) {
   *flags = 0;
   size_t start = 0;
   while (start <= field.size() && !field.empty()) {
@@ -138,7 +136,8 @@ bool ParseDialogTemplate(std::string_view text, DialogTemplate* out, std::string
   size_t pos = 0;
   while (pos < text.size()) {
     size_t nl = text.find('\n', pos);
-    std::string_view line = text.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos);
+    std::string_view line =
+        text.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos);
     pos = nl == std::string_view::npos ? text.size() : nl + 1;
     ++lineNo;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
@@ -165,7 +164,8 @@ bool ParseDialogTemplate(std::string_view text, DialogTemplate* out, std::string
       ControlSpec c;
       if (!ParseInt(f[1], &c.id)) return fail("CONTROL: id is not a number");
       if (c.id < -1) return fail("CONTROL: id below -1");
-      if (!ControlKindFromName(f[2], &c.kind)) return fail("unknown control kind \"" + std::string(f[2]) + "\"");
+      if (!ControlKindFromName(f[2], &c.kind))
+        return fail("unknown control kind \"" + std::string(f[2]) + "\"");
       if (!ParseInt(f[3], &c.x) || !ParseInt(f[4], &c.y) || !ParseInt(f[5], &c.w) || !ParseInt(f[6], &c.h))
         return fail("CONTROL: a position field is not a number");
       if (c.w < 0 || c.h < 0) return fail("CONTROL: negative size");

@@ -46,7 +46,9 @@ constexpr FieldInfo kFields[] = {
     {1149, 1245, 0, 15},             // CellCount
 };
 
-const FieldInfo& Info(ParameterField field) { return kFields[static_cast<std::size_t>(field)]; }
+const FieldInfo& Info(ParameterField field) {
+  return kFields[static_cast<std::size_t>(field)];
+}
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -54,7 +56,9 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 ParameterRefusal Refuse(ParameterRefusal::Kind kind, ParameterField field) {
   ParameterRefusal r;
@@ -77,11 +81,15 @@ std::optional<int> ReadField(std::string_view text, ParameterField field) {
   return static_cast<int>(*v);
 }
 
-std::uint8_t Low8(int v) { return static_cast<std::uint8_t>(v & 0xFF); }
+std::uint8_t Low8(int v) {
+  return static_cast<std::uint8_t>(v & 0xFF);
+}
 
 }  // namespace
 
-int GimbalFromByte(std::uint8_t b) { return b > 128 ? b - 256 : b; }
+int GimbalFromByte(std::uint8_t b) {
+  return b > 128 ? b - 256 : b;
+}
 
 std::optional<ParameterView> DecodeParameterSentence(const std::uint8_t* s) {
   if (!SumHolds(s, kParameterSentenceLength)) return std::nullopt;
@@ -133,8 +141,12 @@ std::optional<ParameterView> DecodeParameterSentence(const std::uint8_t* s) {
   return v;
 }
 
-int EditControlOf(ParameterField field) { return Info(field).edit; }
-int LabelControlOf(ParameterField field) { return Info(field).label; }
+int EditControlOf(ParameterField field) {
+  return Info(field).edit;
+}
+int LabelControlOf(ParameterField field) {
+  return Info(field).label;
+}
 
 std::string_view ParameterRefusal::LanguageKey() const {
   switch (kind) {
@@ -150,7 +162,8 @@ std::string_view ParameterRefusal::LanguageKey() const {
   return "LID_HINT_RANGE";
 }
 
-BuildResult BuildParameterBlock(const ParameterInputs& in, const ParameterSentence& kept, bool haveValidSentence) {
+BuildResult BuildParameterBlock(const ParameterInputs& in, const ParameterSentence& kept,
+                                bool haveValidSentence) {
   using Kind = ParameterRefusal::Kind;
   // Carried bytes would be zeros, not the controller's values.
   if (!haveValidSentence) return Refuse(Kind::ReadFirst, ParameterField::AltitudeLimit);
@@ -210,7 +223,8 @@ BuildResult BuildParameterBlock(const ParameterInputs& in, const ParameterSenten
   b[15] = Low8(maxSpeedCode);
   b[16] = Low8(*altitude / 10);
   b[17] = Low8(*distance / 10);
-  const int servoBits = in.servoFrequencyIndex < 0 ? (kept[kBitsByte] & 0xC0) : (in.servoFrequencyIndex & 0x03) << 6;
+  const int servoBits =
+      in.servoFrequencyIndex < 0 ? (kept[kBitsByte] & 0xC0) : (in.servoFrequencyIndex & 0x03) << 6;
   const int voltBits = in.voltAlertIndex < 0 ? (kept[kBitsByte] & 0x0C) : (in.voltAlertIndex & 0x03) << 2;
   b[18] = static_cast<std::uint8_t>((kept[kBitsByte] & 0x33) | servoBits | voltBits);
   if (in.verticalSpeedIndex < 0) {
@@ -253,7 +267,8 @@ std::string FormatRangeRefusal(std::string_view hintTemplate, std::string_view l
     if (hintTemplate[i] == '%' && i + 1 < hintTemplate.size()) {
       const char n = hintTemplate[i + 1];
       if (n == '1' || n == '2' || n == '3') {
-        text += n == '1' ? label : (n == '2' ? std::string_view(refusal.lowest) : std::string_view(refusal.highest));
+        text += n == '1' ? label
+                         : (n == '2' ? std::string_view(refusal.lowest) : std::string_view(refusal.highest));
         ++i;
         continue;
       }

@@ -25,8 +25,8 @@ using ParameterBlock = std::array<std::uint8_t, 20>;
 inline constexpr std::array<int, 5> kMaxSpeedCodes = {90, 120, 150, 200, 255};
 inline constexpr int kUserDefinedSpeedIndex = 5;  // entry "user-defined" of 1139
 inline constexpr std::array<int, 3> kVerticalSpeedCodes = {100, 200, 250};
-inline constexpr int kFailSafeBase = 80;          // code = 80 + index of 1163
-inline constexpr int kAircraftTypeOther = 9;      // index 9 <-> code 10
+inline constexpr int kFailSafeBase = 80;      // code = 80 + index of 1163
+inline constexpr int kAircraftTypeOther = 9;  // index 9 <-> code 10
 
 // What one valid "$PAR" sentence puts into the controls. Texts are what the
 // edit fields show; the numbers beside them are for apctl and tests.
@@ -43,13 +43,13 @@ struct ParameterView {
   int failSafeCode = 0;  // byte 7
 
   // 1139 and the user-defined field 1158.
-  int maxSpeedIndex = 0;          // 0-4 for the listed codes, 5 = user-defined
-  bool userSpeedShown = false;    // show 1158 (hide it otherwise)
-  std::string userSpeedText;      // 1158 when shown: code / 25, "%.1f"; else empty
-  int maxSpeedCode = 0;           // byte 32
+  int maxSpeedIndex = 0;        // 0-4 for the listed codes, 5 = user-defined
+  bool userSpeedShown = false;  // show 1158 (hide it otherwise)
+  std::string userSpeedText;    // 1158 when shown: code / 25, "%.1f"; else empty
+  int maxSpeedCode = 0;         // byte 32
 
-  int voltAlertIndex = 0;         // 1016: bits 3-2 of byte 43
-  int servoFrequencyIndex = 0;    // 1155: bits 7-6 of byte 43
+  int voltAlertIndex = 0;       // 1016: bits 3-2 of byte 43
+  int servoFrequencyIndex = 0;  // 1155: bits 7-6 of byte 43
 
   // 1159: the code if below 9, else 9. The window selects nothing when its
   // list has no such entry.
@@ -125,8 +125,8 @@ struct ParameterRefusal {
   };
   Kind kind = Kind::ReadFirst;
   ParameterField field = ParameterField::AltitudeLimit;  // for AltitudeLimit, DistanceLimit, Range
-  std::string lowest;   // e.g. "0", "-127"
-  std::string highest;  // e.g. "255", "10.2"
+  std::string lowest;                                    // e.g. "0", "-127"
+  std::string highest;                                   // e.g. "255", "10.2"
 
   // The language key of the message: "LID_HINT_READFIRST", "LID_HINT_ALT",
   // "LID_HINT_DIS" or "LID_HINT_RANGE".
@@ -147,7 +147,8 @@ using BuildResult = std::variant<BuiltParameters, ParameterRefusal>;
 // the tool does not set come from `kept`. A list without a selection (-1)
 // carries its kept value over as well, so an entry the list cannot show is
 // not overwritten.
-BuildResult BuildParameterBlock(const ParameterInputs& in, const ParameterSentence& kept, bool haveValidSentence);
+BuildResult BuildParameterBlock(const ParameterInputs& in, const ParameterSentence& kept,
+                                bool haveValidSentence);
 
 // The inputs a view puts into the controls, with the selections a view leaves
 // unchanged taken from `current` (what the lists showed before). What the

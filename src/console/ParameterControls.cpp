@@ -24,8 +24,12 @@ void Select(QComboBox* list, int index) {
   if (list) list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
 }
 
-std::string TextOf(const QLineEdit* edit) { return edit ? edit->text().toStdString() : std::string(); }
-int IndexOf(const QComboBox* list) { return list ? list->currentIndex() : -1; }
+std::string TextOf(const QLineEdit* edit) {
+  return edit ? edit->text().toStdString() : std::string();
+}
+int IndexOf(const QComboBox* list) {
+  return list ? list->currentIndex() : -1;
+}
 
 }  // namespace
 
@@ -81,10 +85,13 @@ apdesk::ParameterInputs CSetApDlg::ReadParameterInputs() const {
   return in;
 }
 
-void CSetApDlg::OnGetParams() { m_app.m_commandLink.SendGetParameters(); }
+void CSetApDlg::OnGetParams() {
+  m_app.m_commandLink.SendGetParameters();
+}
 
 void CSetApDlg::OnSendParams() {
-  const apdesk::BuildResult result = apdesk::BuildParameterBlock(ReadParameterInputs(), m_lastParams, m_paramsValid);
+  const apdesk::BuildResult result =
+      apdesk::BuildParameterBlock(ReadParameterInputs(), m_lastParams, m_paramsValid);
   if (const auto* refusal = std::get_if<ParameterRefusal>(&result)) {
     ShowRefusal(*refusal);
     return;
@@ -99,7 +106,8 @@ void CSetApDlg::ShowRefusal(const ParameterRefusal& refusal) {
   QString text = Text(std::string(refusal.LanguageKey()).c_str());
   if (refusal.kind == ParameterRefusal::Kind::Range) {
     const QString label = apdesk::ControlText(Control(apdesk::LabelControlOf(refusal.field))).trimmed();
-    text = QString::fromStdString(apdesk::FormatRangeRefusal(text.toStdString(), label.toStdString(), refusal));
+    text =
+        QString::fromStdString(apdesk::FormatRangeRefusal(text.toStdString(), label.toStdString(), refusal));
   }
   MessageBoxes::Show(this, text);
   if (refusal.kind != ParameterRefusal::Kind::ReadFirst) {

@@ -2,8 +2,8 @@
 
 #include <QGuiApplication>
 #include <QPainter>
-#include <QPalette>
 #include <QPainterPath>
+#include <QPalette>
 #include <QtMath>
 #include <vector>
 
@@ -52,12 +52,13 @@ void RotationArrow(QPainter& p, QPointF c, double radius, bool cw, const QColor&
 }
 
 struct Rotor {
-  double angle;   // arm direction
-  bool cw;        // propeller turns clockwise seen from above
-  bool coaxial;   // a second propeller below the first
+  double angle;  // arm direction
+  bool cw;       // propeller turns clockwise seen from above
+  bool coaxial;  // a second propeller below the first
 };
 
-void DrawMultirotor(QPainter& p, const std::vector<Rotor>& rotors, double arm, double prop, double frontSpan) {
+void DrawMultirotor(QPainter& p, const std::vector<Rotor>& rotors, double arm, double prop,
+                    double frontSpan) {
   const QPointF c(48, 50);
   p.setPen(QPen(kArm, 4.0, Qt::SolidLine, Qt::RoundCap));
   for (const Rotor& r : rotors) p.drawLine(c, Polar(c, r.angle, arm));

@@ -17,7 +17,9 @@
 
 namespace apdesk {
 
-RxQueue::RxQueue(const RxQueue& other) { Append(other.Data(), other.Size()); }
+RxQueue::RxQueue(const RxQueue& other) {
+  Append(other.Data(), other.Size());
+}
 
 RxQueue& RxQueue::operator=(const RxQueue& other) {
   if (this != &other) {
@@ -43,7 +45,9 @@ RxQueue& RxQueue::operator=(RxQueue&& other) noexcept {
   return *this;
 }
 
-RxQueue::~RxQueue() { Unpoison(); }
+RxQueue::~RxQueue() {
+  Unpoison();
+}
 
 void RxQueue::Unpoison() {
 #if defined(APDESK_ASAN)
@@ -100,7 +104,8 @@ std::size_t RxQueue::DropUntil(std::uint8_t value) {
   const std::size_t size = Size();
   if (size == 0) return 0;
   const void* hit = std::memchr(Data(), value, size);
-  const std::size_t count = hit ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - Data()) : size;
+  const std::size_t count =
+      hit ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - Data()) : size;
   Drop(count);
   return count;
 }

@@ -24,10 +24,10 @@ const std::array<SentenceInfo, kTagCount> kSentenceTable = {{
 }};
 
 const std::array<SentenceTag, kTagCount> kTagMatchOrder = {
-    SentenceTag::Stp,   SentenceTag::Setd,  SentenceTag::Din,  SentenceTag::Docap,
-    SentenceTag::Par,   SentenceTag::Mg2,   SentenceTag::Mg3,  SentenceTag::Mg1,
-    SentenceTag::Lim,   SentenceTag::Pur,   SentenceTag::Doymm, SentenceTag::Doyma,
-    SentenceTag::Paed,  SentenceTag::Quza,  SentenceTag::OneMin, SentenceTag::Tbs,
+    SentenceTag::Stp,  SentenceTag::Setd, SentenceTag::Din,    SentenceTag::Docap,
+    SentenceTag::Par,  SentenceTag::Mg2,  SentenceTag::Mg3,    SentenceTag::Mg1,
+    SentenceTag::Lim,  SentenceTag::Pur,  SentenceTag::Doymm,  SentenceTag::Doyma,
+    SentenceTag::Paed, SentenceTag::Quza, SentenceTag::OneMin, SentenceTag::Tbs,
 };
 
 namespace {
@@ -35,7 +35,9 @@ namespace {
 // Bytes needed before an unknown "$" may be given up as garbage: the longest tag.
 constexpr std::size_t kLongestTag = 6;
 
-std::size_t Index(SentenceTag tag) { return static_cast<std::size_t>(tag); }
+std::size_t Index(SentenceTag tag) {
+  return static_cast<std::size_t>(tag);
+}
 
 }  // namespace
 

@@ -66,7 +66,9 @@ extern const std::array<SentenceInfo, kTagCount> kSentenceTable;
 // sentence could be taken (only the result "some tag matches" matters).
 extern const std::array<SentenceTag, kTagCount> kTagMatchOrder;
 
-inline const SentenceInfo& InfoOf(SentenceTag tag) { return kSentenceTable[static_cast<std::size_t>(tag)]; }
+inline const SentenceInfo& InfoOf(SentenceTag tag) {
+  return kSentenceTable[static_cast<std::size_t>(tag)];
+}
 
 // Sum of `length` bytes as unsigned 8-bit values, modulo 256.
 std::uint8_t ByteSum(const std::uint8_t* bytes, std::size_t length);
@@ -105,7 +107,7 @@ class SentenceSink {
 // Counters for a monitor; they only grow.
 struct ParserCounters {
   std::uint64_t bytesAppended = 0;
-  std::uint64_t bytesDropped = 0;  // garbage and "$" of unknown tags
+  std::uint64_t bytesDropped = 0;                    // garbage and "$" of unknown tags
   std::array<std::uint64_t, kTagCount> sentences{};  // taken out, by tag, good or bad
   std::array<std::uint64_t, kTagCount> badSums{};    // of those, sum failed (Stp, Par, Tbs)
 };

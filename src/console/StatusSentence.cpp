@@ -63,7 +63,8 @@ std::string FormatText(const char* format, ...) {
   const int needed = std::vsnprintf(small, sizeof small, format, args);
   va_end(args);
   if (needed < 0) return {};
-  if (static_cast<std::size_t>(needed) < sizeof small) return std::string(small, static_cast<std::size_t>(needed));
+  if (static_cast<std::size_t>(needed) < sizeof small)
+    return std::string(small, static_cast<std::size_t>(needed));
   std::string text(static_cast<std::size_t>(needed) + 1, '\0');
   va_start(args, format);
   std::vsnprintf(text.data(), text.size(), format, args);
@@ -72,7 +73,9 @@ std::string FormatText(const char* format, ...) {
   return text;
 }
 
-int SignedReading16(std::uint16_t v) { return v > 32768 ? static_cast<int>(v) - 65536 : static_cast<int>(v); }
+int SignedReading16(std::uint16_t v) {
+  return v > 32768 ? static_cast<int>(v) - 65536 : static_cast<int>(v);
+}
 
 StatusFields ReadStatusFields(const std::uint8_t* s) {
   StatusFields f;
@@ -143,7 +146,9 @@ GpsView DecodeGpsFields(const std::uint8_t* s) {
   return g;
 }
 
-InstallError ReadInstallError(const std::uint8_t* s14) { return {FloatAt(s14, 4), FloatAt(s14, 8)}; }
+InstallError ReadInstallError(const std::uint8_t* s14) {
+  return {FloatAt(s14, 4), FloatAt(s14, 8)};
+}
 
 std::string FormatInstallError(std::string_view buttonText, const std::uint8_t* s14) {
   const InstallError e = ReadInstallError(s14);

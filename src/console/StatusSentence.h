@@ -39,24 +39,24 @@ struct AttitudeLabels {
 
 // The fields of "$STP", read as they are.
 struct StatusFields {
-  float latitude = 0;      // degrees (bytes 4-7)
-  float longitude = 0;     // degrees (bytes 8-11)
-  float courseRadians = 0; // bytes 20-23
-  int satellites = 0;      // byte 24
-  int year = 2000;         // 2000 + byte 25
+  float latitude = 0;                                        // degrees (bytes 4-7)
+  float longitude = 0;                                       // degrees (bytes 8-11)
+  float courseRadians = 0;                                   // bytes 20-23
+  int satellites = 0;                                        // byte 24
+  int year = 2000;                                           // 2000 + byte 25
   int month = 0, day = 0, hour = 0, minute = 0, second = 0;  // bytes 26-30
   int rudder = 0, aileron = 0, elevator = 0, throttle = 0;   // bytes 32, 33, 34, 35
-  int altitudeTenths = 0;  // bytes 48-49, signed reading (SignedReading16)
-  int velocityX = 0;       // cm/s, bytes 50-51 big-endian, unsigned
-  int pdopTimes10 = 0;     // byte 55
-  std::int32_t attitudeUp = 0;    // bytes 62-65: up (+) or down (-), "A"
-  std::int32_t attitudeLeft = 0;  // bytes 66-69: left (+) or right (-), "B"
-  int voltageRaw = 0;      // bytes 70-71, signed reading, units of 20/4096 V
-  int flightStatus = 0;    // byte 75
+  int altitudeTenths = 0;                                    // bytes 48-49, signed reading (SignedReading16)
+  int velocityX = 0;                                         // cm/s, bytes 50-51 big-endian, unsigned
+  int pdopTimes10 = 0;                                       // byte 55
+  std::int32_t attitudeUp = 0;                               // bytes 62-65: up (+) or down (-), "A"
+  std::int32_t attitudeLeft = 0;                             // bytes 66-69: left (+) or right (-), "B"
+  int voltageRaw = 0;    // bytes 70-71, signed reading, units of 20/4096 V
+  int flightStatus = 0;  // byte 75
   int rudderCentre = 0, aileronCentre = 0, elevatorCentre = 0;  // bytes 80, 81, 82
-  int captureState = 0;    // byte 92; 99 = installation error captured
-  int velocityY = 0;       // cm/s, bytes 94-95 big-endian, unsigned
-  int versionRaw = 0;      // bytes 96-97
+  int captureState = 0;                                         // byte 92; 99 = installation error captured
+  int velocityY = 0;                                            // cm/s, bytes 94-95 big-endian, unsigned
+  int versionRaw = 0;                                           // bytes 96-97
 
   double AltitudeShown() const { return altitudeTenths / 10.0; }
   double CourseDegrees() const { return courseRadians * 180.0 / 3.14159265; }

@@ -35,7 +35,9 @@ void CSetApDlg::OnUartReceived() {
   m_parser.ParseSentences(sink);
 }
 
-void CSetApDlg::OnUartSent() { m_app.m_commandLink.m_uart.CompleteWrite(); }
+void CSetApDlg::OnUartSent() {
+  m_app.m_commandLink.m_uart.CompleteWrite();
+}
 
 void CSetApDlg::OnHidReceived() {
   std::uint8_t report[apdesk::kHidReportSize];

@@ -4,7 +4,9 @@
 
 #include "gpscheck/CompassDialGeometry.h"
 
-CCompassDial::CCompassDial(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
+CCompassDial::CCompassDial(QWidget* parent) : QWidget(parent) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
 
 QImage CCompassDial::Render(QSize client) const {
   QImage image(client.expandedTo(QSize(1, 1)), QImage::Format_RGB32);

@@ -5,15 +5,17 @@
 #include <QPalette>
 #include <QPushButton>
 
-#include "gpscheck/CCompassDial.h"
 #include "console/StatusSentence.h"
+#include "gpscheck/CCompassDial.h"
 
 namespace {
 
 // The fields a sentence fills, in the order they are set.
 constexpr int kFieldIds[] = {1018, 1007, 1020, 1019, 1021, 1022, 1023, 1024};
 
-QString Text(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString Text(const std::string& s) {
+  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 }  // namespace
 
@@ -54,7 +56,8 @@ void CGpsCheckDlg::ShowGpsRecord(const std::uint8_t* sentence) {
   const apdesk::GpsView t = apdesk::DecodeGpsFields(sentence);
   const std::string* texts[] = {&t.longitudeText, &t.latitudeText, &t.headingText,   &t.satellitesText,
                                 &t.dateTimeText,  &t.pdopText,     &t.velocityXText, &t.velocityYText};
-  for (std::size_t i = 0; i < std::size(kFieldIds); ++i) apdesk::SetControlText(m_builder.Control(kFieldIds[i]), Text(*texts[i]));
+  for (std::size_t i = 0; i < std::size(kFieldIds); ++i)
+    apdesk::SetControlText(m_builder.Control(kFieldIds[i]), Text(*texts[i]));
 
   if (m_dial) {
     m_dial->m_heading = t.headingDegrees;

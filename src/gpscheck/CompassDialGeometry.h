@@ -5,7 +5,7 @@ namespace apdesk {
 
 struct CompassDialLayout {
   int cx = 0, cy = 0, r = 0;
-  bool hasNeedle = false;  // false for a heading that is no finite number
+  bool hasNeedle = false;        // false for a heading that is no finite number
   int needleX = 0, needleY = 0;  // the needle runs from (cx, cy) to here
 };
 

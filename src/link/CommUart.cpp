@@ -15,14 +15,17 @@ using namespace apdesk;
 
 namespace {
 
-void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void Pause(int ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 }  // namespace
 
 UartLineSetup apdesk::UartLineSetupFor(const LineSettings& line) {
   UartLineSetup s;
   if (line.baudRate > 0 && line.baudRate <= 0x7FFFFFFF) s.baudRate = static_cast<qint32>(line.baudRate);
-  if (line.dataBits >= 5 && line.dataBits <= 8) s.dataBits = static_cast<QSerialPort::DataBits>(line.dataBits);
+  if (line.dataBits >= 5 && line.dataBits <= 8)
+    s.dataBits = static_cast<QSerialPort::DataBits>(line.dataBits);
   static constexpr QSerialPort::Parity kParities[] = {QSerialPort::NoParity, QSerialPort::OddParity,
                                                       QSerialPort::EvenParity, QSerialPort::MarkParity,
                                                       QSerialPort::SpaceParity};

@@ -26,7 +26,9 @@ CommandFrame BuildCommandFrame(std::uint8_t code) {
   return frame;
 }
 
-CommandFrame BuildGetParametersFrame() { return BuildCommandFrame(CMD_GET_PARAMS); }
+CommandFrame BuildGetParametersFrame() {
+  return BuildCommandFrame(CMD_GET_PARAMS);
+}
 
 CommandFrame BuildSetParametersFrame(const std::array<std::uint8_t, kParameterBlockSize>& block) {
   CommandFrame frame = WithHeader("$WIFI");
@@ -38,8 +40,14 @@ CommandFrame BuildSetParametersFrame(const std::array<std::uint8_t, kParameterBl
   return frame;
 }
 
-CommandFrame BuildRestoreDefaultsFrame() { return WithHeader("$HFMR"); }
-CommandFrame BuildCompassCheckOnFrame() { return WithHeader("$CMAG"); }
-CommandFrame BuildCompassCheckOffFrame() { return WithHeader("$QMAG"); }
+CommandFrame BuildRestoreDefaultsFrame() {
+  return WithHeader("$HFMR");
+}
+CommandFrame BuildCompassCheckOnFrame() {
+  return WithHeader("$CMAG");
+}
+CommandFrame BuildCompassCheckOffFrame() {
+  return WithHeader("$QMAG");
+}
 
 }  // namespace apdesk

@@ -7,9 +7,9 @@
 
 namespace apdesk {
 
-inline constexpr std::uint8_t CMD_GET_PARAMS = 0x68;             // "h"
-inline constexpr std::uint8_t CMD_SET_PARAMS = 0x73;             // "s"
-inline constexpr std::uint8_t CMD_CALIBRATE_STICKS = 0x75;       // "u"
+inline constexpr std::uint8_t CMD_GET_PARAMS = 0x68;        // "h"
+inline constexpr std::uint8_t CMD_SET_PARAMS = 0x73;        // "s"
+inline constexpr std::uint8_t CMD_CALIBRATE_STICKS = 0x75;  // "u"
 inline constexpr std::uint8_t CMD_CAPTURE_INSTALL_ERROR = 0xFE;
 
 inline constexpr std::size_t kCommandFrameSize = 30;

@@ -15,12 +15,18 @@ void CCommandLink::SendFrame(const std::uint8_t* bytes, std::size_t length) {
   m_hidLink.Send(bytes, length);
 }
 
-void CCommandLink::SendGetParameters() { SendFrame(BuildGetParametersFrame()); }
+void CCommandLink::SendGetParameters() {
+  SendFrame(BuildGetParametersFrame());
+}
 
-void CCommandLink::SendCommand(std::uint8_t code) { SendFrame(BuildCommandFrame(code)); }
+void CCommandLink::SendCommand(std::uint8_t code) {
+  SendFrame(BuildCommandFrame(code));
+}
 
 void CCommandLink::SendParameters(const std::array<std::uint8_t, kParameterBlockSize>& block) {
   SendFrame(BuildSetParametersFrame(block));
 }
 
-void CCommandLink::SendRestoreDefaults() { SendFrame(BuildRestoreDefaultsFrame()); }
+void CCommandLink::SendRestoreDefaults() {
+  SendFrame(BuildRestoreDefaultsFrame());
+}

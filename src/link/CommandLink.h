@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "link/CommandFrame.h"
 #include "link/CommUart.h"
+#include "link/CommandFrame.h"
 
 class CHidLink;
 

@@ -12,7 +12,9 @@ using namespace apdesk;
 
 namespace {
 
-void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void Pause(int ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 }  // namespace
 
@@ -108,7 +110,9 @@ void CHidLink::Flush() {
   WriteOne(report.data());
 }
 
-void CHidLink::WriteReport(const std::uint8_t* report) { WriteOne(report); }
+void CHidLink::WriteReport(const std::uint8_t* report) {
+  WriteOne(report);
+}
 
 void CHidLink::WriteOne(const std::uint8_t* report) {
   if (!IsOpen()) return;

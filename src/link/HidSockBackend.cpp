@@ -91,8 +91,8 @@ class HidSockBackend final : public IHidBackend {
     const int probe = ConnectTo(m_socketPath);
     if (probe < 0) return found;
     ::close(probe);
-    found.push_back({kHidSockPrefix + m_socketPath, kHidSockVendorId, kHidSockProductId,
-                     "socket peer " + m_socketPath});
+    found.push_back(
+        {kHidSockPrefix + m_socketPath, kHidSockVendorId, kHidSockProductId, "socket peer " + m_socketPath});
     return found;
   }
 

@@ -16,8 +16,7 @@ inline constexpr QEvent::Type WM_HID_SENT = static_cast<QEvent::Type>(0x601);
 
 inline bool IsLinkEvent(const QEvent* event) {
   const int type = event->type();
-  return type == WM_UART_RECEIVED || type == WM_UART_SENT || type == WM_HID_RECEIVED ||
-         type == WM_HID_SENT;
+  return type == WM_UART_RECEIVED || type == WM_UART_SENT || type == WM_HID_RECEIVED || type == WM_HID_SENT;
 }
 
 // For an owner's event(): calls the matching On... handler when the owner has
@@ -48,8 +47,7 @@ bool DispatchLinkEvent(Owner& owner, QEvent* event) {
 // hands the plain message to the owner.
 class LinkCompletionEvent : public QEvent {
  public:
-  LinkCompletionEvent(QEvent::Type type, std::uint64_t generation)
-      : QEvent(type), m_generation(generation) {}
+  LinkCompletionEvent(QEvent::Type type, std::uint64_t generation) : QEvent(type), m_generation(generation) {}
   std::uint64_t Generation() const { return m_generation; }
 
  private:

@@ -14,10 +14,14 @@ namespace {
 
 const char* ColourName(std::uint32_t argb) {
   switch (argb) {
-    case kStickGreen: return "green";
-    case kStickRed: return "red";
-    case kStickYellow: return "yellow";
-    default: return "other";
+    case kStickGreen:
+      return "green";
+    case kStickRed:
+      return "red";
+    case kStickYellow:
+      return "yellow";
+    default:
+      return "other";
   }
 }
 
@@ -47,7 +51,9 @@ std::string JsonString(std::string_view text) {
   return out + "\"";
 }
 
-TelemetryView View(const RecordBytes& r) { return DecodeStatusSentence(r.data(), AttitudeLabels{}, false); }
+TelemetryView View(const RecordBytes& r) {
+  return DecodeStatusSentence(r.data(), AttitudeLabels{}, false);
+}
 
 std::string CsvRow(std::size_t index, const RecordBytes& r) {
   const TelemetryView v = View(r);
@@ -104,8 +110,7 @@ std::string Kml(const RecordScan& scan, std::string_view name) {
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n"
       "  <Document>\n    <name>" +
-      XmlEscape(name) +
-      "</name>\n    <Placemark>\n      <name>" + XmlEscape(name) +
+      XmlEscape(name) + "</name>\n    <Placemark>\n      <name>" + XmlEscape(name) +
       "</name>\n      <LineString>\n        <altitudeMode>absolute</altitudeMode>\n        <coordinates>\n";
   for (const RecordBytes& r : scan.records) {
     if (!HasGpsFix(r.data())) continue;
@@ -257,7 +262,8 @@ std::string RecordInfoJson(const RecordInfo& info, std::string_view fileName) {
   const bool haveTime = info.firstUtc && info.lastUtc;
   out += ",\"first_time\":" + text(haveTime ? FormatUtc(*info.firstUtc) : "", haveTime);
   out += ",\"last_time\":" + text(haveTime ? FormatUtc(*info.lastUtc) : "", haveTime);
-  out += ",\"seconds\":" + (haveTime ? FormatText("%lld", *info.lastUtc - *info.firstUtc) : std::string("null"));
+  out +=
+      ",\"seconds\":" + (haveTime ? FormatText("%lld", *info.lastUtc - *info.firstUtc) : std::string("null"));
   out += FormatText(",\"fixes\":%zu", info.fixes);
   const bool fix = info.fixes > 0;
   out += ",\"first_latitude\":" + text(info.firstLatitude, fix);
@@ -284,8 +290,10 @@ std::string ExportRecords(const RecordScan& scan, ExportFormat format, std::stri
       for (std::size_t i = 0; i < scan.records.size(); ++i) out += CsvRow(i + 1, scan.records[i]);
       return out;
     }
-    case ExportFormat::Gpx: return Gpx(scan, trackName);
-    case ExportFormat::Kml: return Kml(scan, trackName);
+    case ExportFormat::Gpx:
+      return Gpx(scan, trackName);
+    case ExportFormat::Kml:
+      return Kml(scan, trackName);
   }
   return {};
 }
@@ -294,12 +302,23 @@ std::string XmlEscape(std::string_view text) {
   std::string out;
   for (char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&apos;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&apos;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;

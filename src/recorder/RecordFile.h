@@ -51,7 +51,7 @@ struct RecordInfo {
   std::size_t fixes = 0;                       // records with a GPS fix
   std::string firstLatitude, firstLongitude;   // as the main window shows them
   std::string lastLatitude, lastLongitude;
-  std::optional<double> highestAltitude;       // shown units (altitude / 10)
+  std::optional<double> highestAltitude;  // shown units (altitude / 10)
   std::string highestAltitudeText;
   std::optional<double> lowestVolts, highestVolts;
   std::string lowestVoltsText, highestVoltsText;

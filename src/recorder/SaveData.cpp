@@ -54,8 +54,8 @@ bool AppendWhole(int fd, const std::uint8_t* buf, std::size_t size) {
 
 std::string RecordFileNameFor(const std::tm& t) {
   char name[64];
-  std::snprintf(name, sizeof name, "%d%02d%02d%02d%02d%02d.hj", t.tm_year + 1900, t.tm_mon + 1,
-                t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+  std::snprintf(name, sizeof name, "%d%02d%02d%02d%02d%02d.hj", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
+                t.tm_hour, t.tm_min, t.tm_sec);
   return name;
 }
 
@@ -113,9 +113,13 @@ bool CSaveData::StartThread() {
   return true;
 }
 
-void CSaveData::StopThread() { g_saveThreadRun.store(0); }
+void CSaveData::StopThread() {
+  g_saveThreadRun.store(0);
+}
 
-void CSaveData::AddRecord(std::uint8_t* record99) { AddRecord(Record(record99)); }
+void CSaveData::AddRecord(std::uint8_t* record99) {
+  AddRecord(Record(record99));
+}
 
 void CSaveData::AddRecord(Record record99) {
   if (!record99) return;
@@ -143,7 +147,7 @@ int CSaveData::FlushPass(bool* failed) {
   if (n == 0) return 0;
 
   const std::string folder = RecordFolder();
-  struct stat st{};
+  struct stat st {};
   if (stat(folder.c_str(), &st) != 0) {
     // A failure shows up at the open below.
     mkdir(folder.c_str(), 0777);

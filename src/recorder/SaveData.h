@@ -73,9 +73,9 @@ class CSaveData {
   std::string m_baseDir;
   std::string m_recordFileName;
 
-  mutable std::mutex m_queueLock;      // guards m_pendingRecords and the name copy
+  mutable std::mutex m_queueLock;  // guards m_pendingRecords and the name copy
   std::vector<Record> m_pendingRecords;
-  std::deque<Record> m_writeRecords;   // the worker's alone while it runs
+  std::deque<Record> m_writeRecords;  // the worker's alone while it runs
 
   std::thread m_threadHandle;
   std::thread::id m_threadId;

@@ -127,7 +127,8 @@ int ServeSerial(const ServeOptions& options, const volatile std::sig_atomic_t* s
   return 0;
 }
 
-int ServeHidSock(const ServeOptions& options, const std::string& path, const volatile std::sig_atomic_t* stop) {
+int ServeHidSock(const ServeOptions& options, const std::string& path,
+                 const volatile std::sig_atomic_t* stop) {
   sockaddr_un addr{};
   if (path.empty() || path.size() >= sizeof(addr.sun_path)) {
     std::fprintf(stderr, "apsim: socket path must have 1 to %zu characters\n", sizeof(addr.sun_path) - 1);
@@ -140,9 +141,10 @@ int ServeHidSock(const ServeOptions& options, const std::string& path, const vol
     std::fprintf(stderr, "apsim: cannot create a socket: %s\n", std::strerror(errno));
     return 1;
   }
-  struct stat st{};
+  struct stat st {};
   if (::lstat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) ::unlink(path.c_str());  // a stale socket
-  if (::bind(listener, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) != 0 || ::listen(listener, 8) != 0) {
+  if (::bind(listener, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) != 0 ||
+      ::listen(listener, 8) != 0) {
     std::fprintf(stderr, "apsim: cannot listen on %s: %s\n", path.c_str(), std::strerror(errno));
     CloseFd(listener);
     return 1;

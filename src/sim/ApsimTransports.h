@@ -18,7 +18,8 @@ struct ServeOptions {
 };
 
 int ServeSerial(const ServeOptions& options, const volatile std::sig_atomic_t* stop);
-int ServeHidSock(const ServeOptions& options, const std::string& path, const volatile std::sig_atomic_t* stop);
+int ServeHidSock(const ServeOptions& options, const std::string& path,
+                 const volatile std::sig_atomic_t* stop);
 int ServeUhid(const ServeOptions& options, const volatile std::sig_atomic_t* stop);
 
 }  // namespace apdesk::sim

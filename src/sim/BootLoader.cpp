@@ -36,7 +36,9 @@ std::vector<std::uint8_t> BootLoader::Image() const {
   return image;
 }
 
-void BootLoader::Send(const Report& r) { m_pending.push_back(r); }
+void BootLoader::Send(const Report& r) {
+  m_pending.push_back(r);
+}
 
 void BootLoader::Request(const Report& r, std::int64_t nowMs) {
   m_waiting = true;

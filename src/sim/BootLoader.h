@@ -59,7 +59,7 @@ class BootLoader {
 
  private:
   bool Due(std::int64_t nowMs, std::size_t backlog, Report& out);
-  void Send(const Report& r);                    // a reply or a one-off report
+  void Send(const Report& r);                         // a reply or a one-off report
   void Request(const Report& r, std::int64_t nowMs);  // sent again until answered
   Report ReadBack(std::int32_t block);
   void Store(std::int32_t block, const std::uint8_t* payload);
@@ -69,14 +69,14 @@ class BootLoader {
   BootPhase m_phase = BootPhase::kAnnounce;
   std::deque<Report> m_pending;
   std::int64_t m_sendAt = 0;  // pacing: the next report goes no earlier
-  int m_retries = 0;  // of the current request
+  int m_retries = 0;          // of the current request
 
   std::int32_t m_size = 0;
   std::vector<std::uint8_t> m_flash;
   int m_eraseStep = 0;
   std::int64_t m_eraseAt = 0;
   std::int32_t m_nextBlock = 0;
-  std::int32_t m_lastBlock = -1;       // the block that came as 0x33
+  std::int32_t m_lastBlock = -1;        // the block that came as 0x33
   std::int32_t m_readBackThrough = -1;  // highest block read back in order
   bool m_complete = false;
 

@@ -42,7 +42,8 @@ bool FrameReader::Next(CommandFrame& frame) {
     const std::size_t available = Pending();
     if (p[0] != '$') {
       const void* dollar = std::memchr(p, '$', available);
-      Drop(dollar == nullptr ? available : static_cast<std::size_t>(static_cast<const std::uint8_t*>(dollar) - p));
+      Drop(dollar == nullptr ? available
+                             : static_cast<std::size_t>(static_cast<const std::uint8_t*>(dollar) - p));
       continue;
     }
     const int match = MatchHeader(p, available);

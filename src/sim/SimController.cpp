@@ -18,7 +18,9 @@ std::uint8_t RandomNonDollar(Rng& rng) {
   return b == '$' ? 0x7E : b;
 }
 
-bool Header(const CommandFrame& f, const char* h) { return std::memcmp(f.data(), h, 5) == 0; }
+bool Header(const CommandFrame& f, const char* h) {
+  return std::memcmp(f.data(), h, 5) == 0;
+}
 
 }  // namespace
 
@@ -115,8 +117,8 @@ void SimController::HandleFrame(const CommandFrame& f, std::int64_t nowMs) {
     ++m_counters.compassOff;
     m_model.SetCompassMode(false, elapsed);
   } else if (f[5] == kCodeSetParameters && f[6] == kCodeSetParameters) {
-    const bool sumsRight = f[27] == ByteSum(&f[7], 7) && f[28] == ByteSum(&f[14], 7) &&
-                           f[29] == ByteSum(&f[21], 6);
+    const bool sumsRight =
+        f[27] == ByteSum(&f[7], 7) && f[28] == ByteSum(&f[14], 7) && f[29] == ByteSum(&f[21], 6);
     if (!sumsRight) {
       ++m_counters.setRejected;
       return;
@@ -251,7 +253,8 @@ void SimController::Advance(std::int64_t nowMs) {
   if (m_options.rateHz <= 0) return;
   const double period = 1000.0 / m_options.rateHz;
   auto tickTime = [&](std::uint64_t k) {
-    return m_tickBaseMs + static_cast<std::int64_t>(std::llround(static_cast<double>(k - m_tickBaseIndex) * period));
+    return m_tickBaseMs +
+           static_cast<std::int64_t>(std::llround(static_cast<double>(k - m_tickBaseIndex) * period));
   };
   if (nowMs - tickTime(m_tick) > kMaxCatchUpMs) {
     m_tickBaseMs = nowMs;
@@ -278,7 +281,9 @@ std::size_t SimController::TakeBytes(std::uint8_t* out, std::size_t max) {
   return n;
 }
 
-bool SimController::HasOutput() const { return !m_vanished && !m_stalled && !m_out.empty(); }
+bool SimController::HasOutput() const {
+  return !m_vanished && !m_stalled && !m_out.empty();
+}
 
 std::int64_t SimController::NextDueMs() const {
   if (m_vanished) return INT64_MAX;

@@ -31,7 +31,8 @@ class SimBackend final : public IHidBackend {
 
   std::vector<HidDeviceInfo> Enumerate(std::uint16_t vendorId, std::uint16_t productId) override {
     std::vector<HidDeviceInfo> list;
-    const bool match = (vendorId == 0 || vendorId == kVendorId) && (productId == 0 || productId == kProductId);
+    const bool match =
+        (vendorId == 0 || vendorId == kVendorId) && (productId == 0 || productId == kProductId);
     if (match && !m_handle->Vanished()) {
       list.push_back(HidDeviceInfo{kSimDevicePath, kVendorId, kProductId, "Simulated AP"});
     }
@@ -51,7 +52,9 @@ class SimBackend final : public IHidBackend {
 
 SimHandle::SimHandle(const SimOptions& options) : m_epochMs(SteadyMs()), m_controller(options, 0) {}
 
-std::int64_t SimHandle::NowMs() const { return SteadyMs() - m_epochMs; }
+std::int64_t SimHandle::NowMs() const {
+  return SteadyMs() - m_epochMs;
+}
 
 void SimHandle::With(const std::function<void(SimController&)>& f) {
   {
@@ -125,7 +128,8 @@ int SimHandle::Write(const std::uint8_t* report) {
   return static_cast<int>(kHidReportSize);
 }
 
-std::unique_ptr<IHidBackend> MakeSimHidBackend(const SimOptions& options, std::shared_ptr<SimHandle>* handle) {
+std::unique_ptr<IHidBackend> MakeSimHidBackend(const SimOptions& options,
+                                               std::shared_ptr<SimHandle>* handle) {
   auto h = std::make_shared<SimHandle>(options);
   if (handle != nullptr) *handle = h;
   return std::make_unique<SimBackend>(h);

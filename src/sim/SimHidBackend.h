@@ -3,9 +3,9 @@
 // 0483:5750, that produces its reports on demand in ReadReport by the real
 // steady clock. One reader and one writer may use it at once.
 
+#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <condition_variable>
 #include <mutex>
 
 #include "link/HidBackend.h"

@@ -22,15 +22,15 @@ struct SimFaults {
   int wrongReadBackBlock = -1;    // the first read-back asked for this block carries the next one
 
   // Times in ms after the controller started; -1 = never.
-  std::int64_t stallAtMs = -1;  // from then on nothing comes out, input waits ...
-  std::int64_t stallForMs = 0;  // ... for this long
+  std::int64_t stallAtMs = -1;   // from then on nothing comes out, input waits ...
+  std::int64_t stallForMs = 0;   // ... for this long
   std::int64_t vanishAtMs = -1;  // unplugged: no output, no input, reads fail
 };
 
 struct SimOptions {
-  bool bootloader = false;  // play the boot loader instead of the flight software
-  bool reports = true;      // output as 64-byte HID reports; false: a serial byte stream
-  double rateHz = 10.0;     // "$STP" sentences per second
+  bool bootloader = false;       // play the boot loader instead of the flight software
+  bool reports = true;           // output as 64-byte HID reports; false: a serial byte stream
+  double rateHz = 10.0;          // "$STP" sentences per second
   bool reversedCompass = false;  // compass check turns counter-clockwise
   std::uint32_t seed = 1;
 
@@ -57,8 +57,8 @@ struct SimCounters {
   std::uint64_t captures = 0;
   std::uint64_t compassOn = 0;
   std::uint64_t compassOff = 0;
-  std::uint64_t unknownFrames = 0;   // right header, unknown code
-  std::uint64_t skippedBytes = 0;    // non-zero bytes outside any frame
+  std::uint64_t unknownFrames = 0;  // right header, unknown code
+  std::uint64_t skippedBytes = 0;   // non-zero bytes outside any frame
 
   // What went out.
   std::uint64_t statusSent = 0;
@@ -70,12 +70,12 @@ struct SimCounters {
 
   // Boot loader.
   std::uint64_t announcements = 0;
-  std::uint64_t offers = 0;           // image offers taken (the first starts the erase)
+  std::uint64_t offers = 0;  // image offers taken (the first starts the erase)
   std::uint64_t blocksReceived = 0;
-  std::uint64_t requestRetries = 0;   // requests sent again for lack of an answer
-  std::uint64_t readBacks = 0;        // read-back blocks sent
-  std::uint64_t finishReports = 0;    // finish reports from the tool, each acknowledged
-  std::uint64_t badReports = 0;       // wrong sum, or out of turn
+  std::uint64_t requestRetries = 0;  // requests sent again for lack of an answer
+  std::uint64_t readBacks = 0;       // read-back blocks sent
+  std::uint64_t finishReports = 0;   // finish reports from the tool, each acknowledged
+  std::uint64_t badReports = 0;      // wrong sum, or out of turn
 };
 
 }  // namespace apdesk::sim

@@ -103,9 +103,13 @@ Report MakeUpgradeReport(std::uint8_t code, std::int32_t argument, const std::ui
   return r;
 }
 
-void SealReport(Report& report) { report[63] = ByteSum(report.data(), 63); }
+void SealReport(Report& report) {
+  report[63] = ByteSum(report.data(), 63);
+}
 
-bool ReportSumOk(const std::uint8_t* report) { return ByteSum(report, 63) == report[63]; }
+bool ReportSumOk(const std::uint8_t* report) {
+  return ByteSum(report, 63) == report[63];
+}
 
 UtcTime ToUtc(std::int64_t unixSeconds) {
   std::int64_t days = unixSeconds / 86400;
@@ -124,8 +128,11 @@ UtcTime ToUtc(std::int64_t unixSeconds) {
   const std::int64_t d = doy - (153 * mp + 2) / 5 + 1;
   const std::int64_t m = mp < 10 ? mp + 3 : mp - 9;
   const std::int64_t y = yoe + era * 400 + (m <= 2 ? 1 : 0);
-  return UtcTime{static_cast<int>(y), static_cast<int>(m), static_cast<int>(d),
-                 static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60),
+  return UtcTime{static_cast<int>(y),
+                 static_cast<int>(m),
+                 static_cast<int>(d),
+                 static_cast<int>(rest / 3600),
+                 static_cast<int>(rest / 60 % 60),
                  static_cast<int>(rest % 60)};
 }
 

@@ -37,9 +37,19 @@ struct IgnoredSentenceKind {
   std::size_t length;
 };
 inline constexpr std::array<IgnoredSentenceKind, 13> kIgnoredSentences = {{
-    {"$DIN", 14}, {"$SETD", 31}, {"$PAED", 16}, {"$QUZA", 35}, {"$DOCAP", 6},
-    {"$MG2", 13}, {"$MG3", 13}, {"$MG1", 25}, {"$LIM", 16}, {"$PUR", 37},
-    {"$DOYMM", 6}, {"$DOYMA", 6}, {"$1MIN", 5},
+    {"$DIN", 14},
+    {"$SETD", 31},
+    {"$PAED", 16},
+    {"$QUZA", 35},
+    {"$DOCAP", 6},
+    {"$MG2", 13},
+    {"$MG3", 13},
+    {"$MG1", 25},
+    {"$LIM", 16},
+    {"$PUR", 37},
+    {"$DOYMM", 6},
+    {"$DOYMA", 6},
+    {"$1MIN", 5},
 }};
 
 // Everything the controller reports in one "$STP".

@@ -27,8 +27,7 @@ std::uint8_t StickValue(double seconds, double period, double phase) {
 
 }  // namespace
 
-StatusModel::StatusModel(const SimOptions& options)
-    : m_options(options) {
+StatusModel::StatusModel(const SimOptions& options) : m_options(options) {
   Rng rng(options.seed ^ 0x5EEDu);
   for (double& p : m_phases) p = rng.Uniform() * kTwoPi;
 }
@@ -96,8 +95,8 @@ StatusFields StatusModel::Next(std::int64_t elapsedMs, Rng& rng) {
 
   f.course = static_cast<float>(HeadingAt(elapsedMs));
   // Altitude swings between -10 m and +20 m, so negative readings show up.
-  f.altitudeTenths = static_cast<std::int16_t>(std::lround(50.0 + 150.0 * std::sin(kTwoPi * s / 40.0)) +
-                                               rng.Range(-2, 2));
+  f.altitudeTenths =
+      static_cast<std::int16_t>(std::lround(50.0 + 150.0 * std::sin(kTwoPi * s / 40.0)) + rng.Range(-2, 2));
   f.attitudeUp = static_cast<std::int32_t>(std::lround(6.0 * std::sin(kTwoPi * s / 7.0)));
   f.attitudeLeft = static_cast<std::int32_t>(std::lround(4.0 * std::cos(kTwoPi * s / 11.0)));
 

@@ -15,7 +15,9 @@ namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
 
-void OnSignal(int) { g_stop = 1; }
+void OnSignal(int) {
+  g_stop = 1;
+}
 
 const char kUsage[] =
     "usage: apsim --serial | --hidsock PATH | --uhid [options]\n"
@@ -118,12 +120,13 @@ int main(int argc, char** argv) {
       ++i;
     } else if (a == "--pacing" || a == "--retry" || a == "--erase-step") {
       if (!ParseInt(value, a == "--retry" ? 1 : 0, 60000, n)) return bad("milliseconds up to 60000");
-      (a == "--pacing" ? o.sim.bootPacingMs : a == "--retry" ? o.sim.bootRetryMs : o.sim.eraseStepMs) =
-          static_cast<int>(n);
+      (a == "--pacing"  ? o.sim.bootPacingMs
+       : a == "--retry" ? o.sim.bootRetryMs
+                        : o.sim.eraseStepMs) = static_cast<int>(n);
       ++i;
     } else if (a == "--corrupt-readback" || a == "--drop-block-request" || a == "--wrong-readback") {
       if (!ParseInt(value, 0, 1 << 20, n)) return bad("a block number");
-      (a == "--corrupt-readback" ? f.corruptReadBackBlock
+      (a == "--corrupt-readback"     ? f.corruptReadBackBlock
        : a == "--drop-block-request" ? f.dropBlockRequest
                                      : f.wrongReadBackBlock) = static_cast<int>(n);
       ++i;
@@ -148,7 +151,7 @@ int main(int argc, char** argv) {
   sigaddset(&block, SIGTERM);
   sigaddset(&block, SIGINT);
   sigprocmask(SIG_BLOCK, &block, nullptr);
-  struct sigaction sa{};
+  struct sigaction sa {};
   sa.sa_handler = OnSignal;
   sigemptyset(&sa.sa_mask);
   sigaction(SIGTERM, &sa, nullptr);

@@ -91,7 +91,7 @@ void CUpgradeDlg::UpdateStatusText() {
   // "Ready" is the program's own text; every other status is a look-up,
   // made once when its step begins.
   m_statusText = std::strcmp(key, apdesk::kUpgradeStatusReady) == 0 ? QString::fromLatin1(key)
-                                                                      : m_language.PublicTextForDisplay(key);
+                                                                    : m_language.PublicTextForDisplay(key);
 }
 
 void CUpgradeDlg::HandleReport(const std::uint8_t* report64) {
@@ -139,7 +139,9 @@ void CUpgradeDlg::OnClose() {
   if (m_requestQuit) m_requestQuit();
 }
 
-void CUpgradeDlg::reject() { OnClose(); }
+void CUpgradeDlg::reject() {
+  OnClose();
+}
 
 void CUpgradeDlg::OnTimer() {
   m_exchange.Tick();

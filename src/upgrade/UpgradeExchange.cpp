@@ -34,7 +34,9 @@ void WriteArgument(std::uint8_t* reply, std::int32_t value) {
   for (std::size_t i = 0; i < 4; ++i) reply[kArgOffset + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
-void WriteTag(std::uint8_t* reply) { std::memcpy(reply + kPayloadOffset, kZeroTag, sizeof kZeroTag); }
+void WriteTag(std::uint8_t* reply) {
+  std::memcpy(reply + kPayloadOffset, kZeroTag, sizeof kZeroTag);
+}
 
 bool HasTag(const std::uint8_t* report) {
   return std::memcmp(report + kPayloadOffset, kZeroTag, sizeof kZeroTag) == 0;

@@ -49,14 +49,14 @@ enum UpgradeCode : std::uint8_t {
   kUpgradeBlock = 0x32,      // device: block request; tool: a block
   kUpgradeLastBlock = 0x33,  // tool: the block past the end of the image
   kUpgradeVerifyStart = 0x50,
-  kUpgradeReadBack = 0x51,   // device: a block read back; tool: read-back request
-  kUpgradeFinish = 0xFF,     // tool: upgrade done
+  kUpgradeReadBack = 0x51,  // device: a block read back; tool: read-back request
+  kUpgradeFinish = 0xFF,    // tool: upgrade done
 };
 
 // Where the exchange stands.
 enum class UpgradeState : std::int32_t {
-  Idle = 0,         // no image, image too large, finished, failed or closed
-  Loaded = 1,       // image loaded, waiting for the boot loader
+  Idle = 0,    // no image, image too large, finished, failed or closed
+  Loaded = 1,  // image loaded, waiting for the boot loader
   Erasing = 10,
   Downloading = 20,
   VerifyStarted = 30,

@@ -7,13 +7,13 @@
 namespace apdesk {
 namespace {
 
-QColor At(const QImage& img, int x, int y) { return img.pixelColor(x, y); }
+QColor At(const QImage& img, int x, int y) {
+  return img.pixelColor(x, y);
+}
 
 class StickGauge : public ::testing::Test {
  protected:
-  void SetUp() override {
-    gauge.resize(338, 200);
-  }
+  void SetUp() override { gauge.resize(338, 200); }
   QImage Paint() { return gauge.grab().toImage(); }
   QApplication* app = testing::App();  // before any widget
   CStickGauge gauge;
@@ -26,10 +26,10 @@ TEST_F(StickGauge, DefaultsDrawGreenMarksAtTheirPlaces) {
   testing::KeepScreenshot(img, "gauge-defaults");
   ASSERT_EQ(img.size(), QSize(338, 200));
   const QColor green(0, 255, 0);
-  EXPECT_EQ(At(img, 143, 85), green);   // rudder 30: 84 + 79*30/40
-  EXPECT_EQ(At(img, 80, 135), green);   // elevator 20: 90 + 20*90/40
-  EXPECT_EQ(At(img, 250, 80), green);   // throttle 50: 180 - 50*180/90
-  EXPECT_EQ(At(img, 272, 85), green);   // aileron 10: 253 + 79*10/40
+  EXPECT_EQ(At(img, 143, 85), green);  // rudder 30: 84 + 79*30/40
+  EXPECT_EQ(At(img, 80, 135), green);  // elevator 20: 90 + 20*90/40
+  EXPECT_EQ(At(img, 250, 80), green);  // throttle 50: 180 - 50*180/90
+  EXPECT_EQ(At(img, 272, 85), green);  // aileron 10: 253 + 79*10/40
   EXPECT_EQ(At(img, 30, 30), QColor(Qt::black));
   EXPECT_EQ(At(img, 335, 5), QColor(Qt::black));
   // Axes are white (antialiased across two pixel columns or rows).
@@ -44,11 +44,11 @@ TEST_F(StickGauge, ClampsStoresBackAndColours) {
   gauge.m_colors = {0xFFFF0000u, 0xFFFFFF00u, 0xFF00FF00u, 0xFFFF0000u};
   const QImage img = Paint();
   EXPECT_EQ(gauge.m_values, (std::array<std::int32_t, 4>{40, -40, 0, 40}));
-  EXPECT_EQ(At(img, 163, 84), QColor(255, 0, 0));    // rudder at +40
-  EXPECT_EQ(At(img, 332, 96), QColor(255, 0, 0));    // aileron at +40
-  EXPECT_EQ(At(img, 78, 1), QColor(255, 255, 0));     // elevator -40 on the top edge
-  EXPECT_EQ(At(img, 250, 179), QColor(0, 255, 0));   // throttle 0 at the bottom end
-  EXPECT_EQ(At(img, 143, 85), QColor(Qt::black));    // nothing left where rudder 30 was
+  EXPECT_EQ(At(img, 163, 84), QColor(255, 0, 0));   // rudder at +40
+  EXPECT_EQ(At(img, 332, 96), QColor(255, 0, 0));   // aileron at +40
+  EXPECT_EQ(At(img, 78, 1), QColor(255, 255, 0));   // elevator -40 on the top edge
+  EXPECT_EQ(At(img, 250, 179), QColor(0, 255, 0));  // throttle 0 at the bottom end
+  EXPECT_EQ(At(img, 143, 85), QColor(Qt::black));   // nothing left where rudder 30 was
 
   gauge.m_values[kThrottle] = 90;
   EXPECT_EQ(At(Paint(), 250, 1), QColor(0, 255, 0));  // top edge
@@ -96,8 +96,8 @@ TEST_F(StickGauge, LabelsFollowNamesAndAnEmptyNameDrawsNothing) {
   gauge.m_values = {30, 20, 50, 10};
   const QImage zh = Paint();
   testing::KeepScreenshot(zh, "gauge-chinese");
-  EXPECT_GT(WhiteIn(zh, QRect(1, 96, 30, 14)), 5);       // rendered glyphs, not nothing
-  EXPECT_GT(WhiteIn(zh, QRect(253, 182, 30, 16)), 5);    // right vertical label at (qR, 2cy)
+  EXPECT_GT(WhiteIn(zh, QRect(1, 96, 30, 14)), 5);     // rendered glyphs, not nothing
+  EXPECT_GT(WhiteIn(zh, QRect(253, 182, 30, 16)), 5);  // right vertical label at (qR, 2cy)
 }
 
 TEST_F(StickGauge, FrameLeavesTheClientAreaToTheGauge) {
@@ -109,7 +109,7 @@ TEST_F(StickGauge, FrameLeavesTheClientAreaToTheGauge) {
   ASSERT_EQ(gauge.contentsRect(), QRect(1, 1, 338, 200));
   const QImage img = Paint();
   EXPECT_EQ(At(img, 1 + 143, 1 + 85), QColor(0, 255, 0));  // rudder 30, shifted by the frame
-  EXPECT_EQ(At(img, 0, 100), QColor(Qt::white));            // the frame itself
+  EXPECT_EQ(At(img, 0, 100), QColor(Qt::white));           // the frame itself
 }
 
 }  // namespace

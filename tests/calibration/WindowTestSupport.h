@@ -42,6 +42,8 @@ inline void KeepScreenshot(const QImage& image, const QString& name) {
   QDir().mkpath(QString::fromLocal8Bit(dir));
   image.save(QString::fromLocal8Bit(dir) + "/" + name + ".png");
 }
-inline void KeepScreenshot(QWidget* w, const QString& name) { KeepScreenshot(w->grab().toImage(), name); }
+inline void KeepScreenshot(QWidget* w, const QString& name) {
+  KeepScreenshot(w->grab().toImage(), name);
+}
 
 }  // namespace apdesk::testing

@@ -45,7 +45,9 @@ const auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 class DeafToSetsBackend : public IHidBackend {
  public:
   explicit DeafToSetsBackend(std::unique_ptr<IHidBackend> inner) : m_inner(std::move(inner)) {}
-  std::vector<HidDeviceInfo> Enumerate(std::uint16_t v, std::uint16_t p) override { return m_inner->Enumerate(v, p); }
+  std::vector<HidDeviceInfo> Enumerate(std::uint16_t v, std::uint16_t p) override {
+    return m_inner->Enumerate(v, p);
+  }
   std::unique_ptr<IHidDevice> OpenPath(const std::string& path) override {
     class Device : public IHidDevice {
      public:
@@ -113,14 +115,17 @@ class ApctlSim : public ::testing::Test {
   std::string dir_;
 };
 
-int Lines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
+int Lines(const std::string& text) {
+  return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
 
 TEST_F(ApctlSim, HelpListsEveryCommandAndExitStatus) {
   const Outcome r = Apctl({"--help"});
   EXPECT_EQ(r.status, kExitOk);
-  for (const char* part : {"ports", "monitor [--count N] [--record]", "params set NAME=VALUE", "defaults [--yes]",
-                           "calibrate", "install-error", "compass-check [--seconds N]", "upgrade FILE.bin",
-                           "record export FILE --format csv|gpx|kml", " 10  upgrade: verify error", " 11  upgrade: no boot"})
+  for (const char* part :
+       {"ports", "monitor [--count N] [--record]", "params set NAME=VALUE", "defaults [--yes]", "calibrate",
+        "install-error", "compass-check [--seconds N]", "upgrade FILE.bin",
+        "record export FILE --format csv|gpx|kml", " 10  upgrade: verify error", " 11  upgrade: no boot"})
     EXPECT_NE(r.out.find(part), std::string::npos) << part;
   EXPECT_EQ(Apctl({}).status, kExitUsage);
   EXPECT_EQ(Apctl({"fly"}).status, kExitUsage);
@@ -167,7 +172,8 @@ TEST_F(ApctlSim, ParamsGetPrintsEveryName) {
 }
 
 TEST_F(ApctlSim, ParamsSetWritesReadsBackAndConfirms) {
-  const Outcome r = Sim({"params", "set", "max_speed=5", "altitude_limit=1234", "failsafe=hover", "aircraft_type=hex-x"});
+  const Outcome r =
+      Sim({"params", "set", "max_speed=5", "altitude_limit=1234", "failsafe=hover", "aircraft_type=hex-x"});
   ASSERT_EQ(r.status, kExitOk) << r.err;
   EXPECT_NE(r.out.find("max_speed=5.0\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("altitude_limit=1230\n"), std::string::npos) << r.out;
@@ -214,7 +220,8 @@ TEST_F(ApctlSim, ControllerThatDoesNotTakeTheValuesIsAMismatch) {
 
 TEST_F(ApctlSim, SaveAndLoadIntoAnotherControllerGiveIdenticalSentences) {
   // The first controller holds values and carried-over bytes of its own.
-  ASSERT_EQ(Sim({"params", "set", "max_speed=3.72", "cell_count=6", "gimbal_pitch_sensitivity=-100"}).status, kExitOk);
+  ASSERT_EQ(Sim({"params", "set", "max_speed=3.72", "cell_count=6", "gimbal_pitch_sensitivity=-100"}).status,
+            kExitOk);
   auto first = handle_->Parameters();
   first[4] = 0x5A;  // a carried-over byte the tool never names
   first[44] = 0;
@@ -342,9 +349,10 @@ TEST_F(ApctlUpgrade, NoBootLoaderInTimeAndBadImages) {
 }
 
 TEST_F(ApctlSim, NoDeviceFailsAtOnce) {
-  for (std::vector<std::string> args : {std::vector<std::string>{"--connect", "hidsock:/nonexistent/sock", "params", "get"},
-                                        {"--connect", "serial:/nonexistent/tty", "monitor"},
-                                        {"--connect", "usb:/nonexistent/hidraw", "calibrate"}}) {
+  for (std::vector<std::string> args :
+       {std::vector<std::string>{"--connect", "hidsock:/nonexistent/sock", "params", "get"},
+        {"--connect", "serial:/nonexistent/tty", "monitor"},
+        {"--connect", "usb:/nonexistent/hidraw", "calibrate"}}) {
     const Outcome r = Apctl(args);
     EXPECT_EQ(r.status, kExitNoDevice) << args[1];
     EXPECT_LT(r.seconds, 2.0) << args[1];
@@ -388,7 +396,8 @@ TEST_F(ApctlSim, RecordToolsWorkWithoutADevice) {
   EXPECT_EQ(Apctl({"record", "export", rec, "--format", "shp"}).status, kExitUsage);
   EXPECT_EQ(Apctl({"record", "export", rec}).status, kExitUsage);
   EXPECT_EQ(Apctl({"record", "info", dir_ + "/none.hj"}).status, kExitFileError);
-  EXPECT_EQ(Apctl({"record", "export", rec, "--format", "csv", "-o", "/nonexistent/x.csv"}).status, kExitFileError);
+  EXPECT_EQ(Apctl({"record", "export", rec, "--format", "csv", "-o", "/nonexistent/x.csv"}).status,
+            kExitFileError);
 }
 
 // apsim on a pseudo-terminal: the serial path end to end.

@@ -15,26 +15,26 @@ namespace {
 ParameterSentence Sentence() {
   ParameterSentence s{};
   std::memcpy(s.data(), "$PAR", 4);
-  s[4] = 0x11;        // carried
-  s[5] = 0xA4;        // cell count 4, high bits carried
-  s[6] = 0x22;        // carried
-  s[7] = 81;          // land
-  s[9] = 250;         // 5 m/s
-  s[12] = 0x33;       // carried
-  s[17] = 200;        // gimbal roll -56
-  s[22] = 0x44;       // carried
-  s[23] = 128;        // gimbal pitch 128
-  s[24] = 110;        // pitch
-  s[25] = 123;        // 1230 m
-  s[26] = 0x55;       // carried
-  s[27] = 0x66;       // carried
-  s[28] = 50;         // 500 m
-  s[32] = 93;         // user-defined 3.72 m/s
-  s[33] = 60;         // sway
-  s[34] = 3;          // hex-x
-  s[38] = 100;        // roll
-  s[42] = 0x77;       // carried
-  s[43] = 0xC4 | 0x31; // 400 Hz, 3.60 V, bits 5-4 and 1-0 carried
+  s[4] = 0x11;          // carried
+  s[5] = 0xA4;          // cell count 4, high bits carried
+  s[6] = 0x22;          // carried
+  s[7] = 81;            // land
+  s[9] = 250;           // 5 m/s
+  s[12] = 0x33;         // carried
+  s[17] = 200;          // gimbal roll -56
+  s[22] = 0x44;         // carried
+  s[23] = 128;          // gimbal pitch 128
+  s[24] = 110;          // pitch
+  s[25] = 123;          // 1230 m
+  s[26] = 0x55;         // carried
+  s[27] = 0x66;         // carried
+  s[28] = 50;           // 500 m
+  s[32] = 93;           // user-defined 3.72 m/s
+  s[33] = 60;           // sway
+  s[34] = 3;            // hex-x
+  s[38] = 100;          // roll
+  s[42] = 0x77;         // carried
+  s[43] = 0xC4 | 0x31;  // 400 Hz, 3.60 V, bits 5-4 and 1-0 carried
   unsigned sum = 0;
   for (int i = 0; i < 44; ++i) sum += s[i];
   s[44] = static_cast<std::uint8_t>(sum);
@@ -49,7 +49,8 @@ ParameterView View(const ParameterSentence& s) {
 
 // What a controller that stores every block it gets sends back.
 ParameterSentence Stored(const ParameterSentence& before, const ParameterBlock& b) {
-  static constexpr int kOffset[20] = {7, 33, 38, 12, 4, 6, 5, 42, 27, 34, 26, 24, 17, 23, 22, 32, 25, 28, 43, 9};
+  static constexpr int kOffset[20] = {7,  33, 38, 12, 4,  6,  5,  42, 27, 34,
+                                      26, 24, 17, 23, 22, 32, 25, 28, 43, 9};
   ParameterSentence s = before;
   for (int i = 0; i < 20; ++i) s[static_cast<std::size_t>(kOffset[i])] = b[static_cast<std::size_t>(i)];
   unsigned sum = 0;
@@ -69,8 +70,18 @@ TEST(CliArgs, GlobalOptionsAndConnections) {
   } cases[] = {
       {{"ports"}, true, ConnectSpec::Kind::Usb, "", false, 1},
       {{"--connect", "sim", "--json", "monitor", "--count", "3"}, true, ConnectSpec::Kind::Sim, "", true, 3},
-      {{"--connect=serial:/dev/pts/4", "params", "get"}, true, ConnectSpec::Kind::Serial, "/dev/pts/4", false, 2},
-      {{"--connect", "usb:/dev/hidraw3", "calibrate"}, true, ConnectSpec::Kind::UsbPath, "/dev/hidraw3", false, 1},
+      {{"--connect=serial:/dev/pts/4", "params", "get"},
+       true,
+       ConnectSpec::Kind::Serial,
+       "/dev/pts/4",
+       false,
+       2},
+      {{"--connect", "usb:/dev/hidraw3", "calibrate"},
+       true,
+       ConnectSpec::Kind::UsbPath,
+       "/dev/hidraw3",
+       false,
+       1},
       {{"--connect", "hidsock:/tmp/s", "calibrate"}, true, ConnectSpec::Kind::HidSock, "/tmp/s", false, 1},
       {{"--connect", "serial:", "ports"}, false, {}, "", false, 0},
       {{"--connect", "bluetooth", "ports"}, false, {}, "", false, 0},
@@ -103,7 +114,8 @@ TEST(CliArgs, CommandOptions) {
   EXPECT_TRUE(TakeFlag(args, "--record"));
   EXPECT_EQ(args, std::vector<std::string>{"x"});
 
-  for (std::vector<std::string> bad : {std::vector<std::string>{"--count", "0"}, {"--count", "abc"}, {"--count"}}) {
+  for (std::vector<std::string> bad :
+       {std::vector<std::string>{"--count", "0"}, {"--count", "abc"}, {"--count"}}) {
     std::optional<int> v;
     EXPECT_FALSE(TakeIntOption(bad, "--count", 1, 100, &v, &error)) << bad[0];
   }
@@ -154,8 +166,8 @@ TEST(ParamNames, EditsBecomeTheBlockOrAreRefusedByName) {
   struct Case {
     std::string edit;
     bool ok;
-    int byte;        // block byte to check when ok
-    int value;       // its value
+    int byte;             // block byte to check when ok
+    int value;            // its value
     std::string message;  // part of the refusal
   } cases[] = {
       {"failsafe=hover", true, 0, 82, ""},
@@ -169,7 +181,8 @@ TEST(ParamNames, EditsBecomeTheBlockOrAreRefusedByName) {
       {"altitude_limit=1501", false, 0, 0, "altitude_limit: \"1501\" is not a number from 0 to 1500"},
       {"distance_limit=-1", false, 0, 0, "distance_limit: \"-1\" is not a number from 0 to 1500"},
       {"gimbal_roll_sensitivity=-127", true, 12, 129, ""},
-      {"gimbal_pitch_sensitivity=129", false, 0, 0, "gimbal_pitch_sensitivity: \"129\" is not a number from -127 to 128"},
+      {"gimbal_pitch_sensitivity=129", false, 0, 0,
+       "gimbal_pitch_sensitivity: \"129\" is not a number from -127 to 128"},
       {"sway_compensation=256", false, 0, 0, "sway_compensation: \"256\" is not a number from 0 to 255"},
       {"roll_sensitivity=abc", false, 0, 0, "roll_sensitivity: \"abc\" is not a number"},
       {"cell_count=6", true, 6, 0xA6, ""},
@@ -182,7 +195,8 @@ TEST(ParamNames, EditsBecomeTheBlockOrAreRefusedByName) {
       {"aircraft_type=quad-cross", true, 9, 0, ""},
       {"aircraft_type=7", true, 9, 7, ""},
       {"aircraft_type=10", true, 9, 10, ""},
-      {"aircraft_type=9", false, 0, 0, "aircraft_type: \"9\" is not quad-cross, quad-x, hex-cross or hex-x or a code 0 to 8 or 10"},
+      {"aircraft_type=9", false, 0, 0,
+       "aircraft_type: \"9\" is not quad-cross, quad-x, hex-cross or hex-x or a code 0 to 8 or 10"},
   };
   for (const Case& c : cases) {
     NamedValue v;
@@ -270,13 +284,18 @@ TEST(ParamNames, DamagedBackupFileIsRefusedNamingTheLine) {
   } cases[] = {
       {replaceLine("cell_count", "cell_count"), false, "line 14: \"cell_count\" is not NAME=VALUE"},
       {replaceLine("cell_count", "cells=4"), false, "line 14: unknown parameter \"cells\""},
-      {replaceLine("cell_count", "failsafe=land"), false, "line 14: failsafe is given twice (first on line 4)"},
+      {replaceLine("cell_count", "failsafe=land"), false,
+       "line 14: failsafe is given twice (first on line 4)"},
       {replaceLine("sentence", "sentence=2450"), false, "line 18: the sentence must be 90 hex digits"},
-      {replaceLine("sentence", "sentence=" + std::string(90, 'z')), false, "line 18: the sentence holds something other"},
-      {replaceLine("sentence", "sentence=" + std::string(90, '0')), false, "line 18: the sentence is damaged"},
+      {replaceLine("sentence", "sentence=" + std::string(90, 'z')), false,
+       "line 18: the sentence holds something other"},
+      {replaceLine("sentence", "sentence=" + std::string(90, '0')), false,
+       "line 18: the sentence is damaged"},
       {replaceLine("sentence", "# no sentence"), false, "the file ends without its \"sentence=\" line"},
-      {replaceLine("altitude_limit", "altitude_limit=2000"), true, "line 15: altitude_limit: \"2000\" is not a number from 0 to 1500"},
-      {replaceLine("servo_frequency", "servo_frequency=1"), true, "line 10: servo_frequency: \"1\" is not 50"},
+      {replaceLine("altitude_limit", "altitude_limit=2000"), true,
+       "line 15: altitude_limit: \"2000\" is not a number from 0 to 1500"},
+      {replaceLine("servo_frequency", "servo_frequency=1"), true,
+       "line 10: servo_frequency: \"1\" is not 50"},
   };
   for (const Case& c : cases) {
     ParameterFile file;
@@ -308,13 +327,14 @@ TEST(TelemetryText, CarriesTheWindowTexts) {
   std::memcpy(s + 66, &left, 4);
   s[70] = 0x00;  // 2048 -> 10.000 V
   s[71] = 0x08;
-  s[75] = 15;    // shown as entry 12
+  s[75] = 15;  // shown as entry 12
   const TelemetryView v = DecodeStatusSentence(s, AttitudeLabels{}, false);
   const std::string json = TelemetryJson(v);
-  for (const char* part : {"\"latitude\":\"22.543209\"", "\"voltage\":\"10.000\"", "\"attitude\":\"L 3,D 5\"",
-                           "\"flight_status\":12", "\"flight_status_text\":\"Manual Set Altitude\"",
-                           "\"rudder\":{\"value\":1,\"colour\":\"green\"}", "\"aileron\":{\"value\":3,\"colour\":\"red\"}",
-                           "\"throttle\":{\"value\":50,\"colour\":\"green\"}", "\"satellites\":\"9\""}) {
+  for (const char* part :
+       {"\"latitude\":\"22.543209\"", "\"voltage\":\"10.000\"", "\"attitude\":\"L 3,D 5\"",
+        "\"flight_status\":12", "\"flight_status_text\":\"Manual Set Altitude\"",
+        "\"rudder\":{\"value\":1,\"colour\":\"green\"}", "\"aileron\":{\"value\":3,\"colour\":\"red\"}",
+        "\"throttle\":{\"value\":50,\"colour\":\"green\"}", "\"satellites\":\"9\""}) {
     EXPECT_NE(json.find(part), std::string::npos) << part << " in " << json;
   }
   EXPECT_NE(TelemetryLine(v).find("attitude L 3,D 5 status 12 (Manual Set Altitude)"), std::string::npos)

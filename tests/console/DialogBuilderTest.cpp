@@ -1,5 +1,6 @@
 #include "console/DialogBuilder.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
@@ -9,7 +10,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
-#include <gtest/gtest.h>
 
 namespace apdesk {
 namespace {
@@ -95,12 +95,13 @@ TEST(DialogBuilder, ConvertsDialogUnitsWithTheFontMetrics) {
   DialogBuilder builder;
   ASSERT_TRUE(builder.Build(&dialog, Parse(kSample)));
   QFontMetrics fm(dialog.font());
-  const int unitX = (fm.horizontalAdvance("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ") / 26 + 1) / 2;
+  const int unitX =
+      (fm.horizontalAdvance("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ") / 26 + 1) / 2;
   const int unitY = fm.height();
   EXPECT_EQ(dialog.width(), qRound(200.0 * unitX / 4));
   EXPECT_EQ(dialog.height(), qRound(100.0 * unitY / 8));
-  EXPECT_EQ(builder.Control(12)->geometry(),
-            QRect(qRound(48.0 * unitX / 4), qRound(6.0 * unitY / 8), qRound(40.0 * unitX / 4), qRound(14.0 * unitY / 8)));
+  EXPECT_EQ(builder.Control(12)->geometry(), QRect(qRound(48.0 * unitX / 4), qRound(6.0 * unitY / 8),
+                                                   qRound(40.0 * unitX / 4), qRound(14.0 * unitY / 8)));
   EXPECT_EQ(dialog.font().pointSize(), 10);
 }
 

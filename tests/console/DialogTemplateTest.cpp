@@ -64,7 +64,8 @@ TEST(DialogTemplate, RefusesMalformedFilesWithTheLine) {
       {head + "CONTROL\t-2\tlabel\t0\t0\t1\t1\tx\n", "below -1"},
       {head + "CONTROL\t5\tlabel\t0\t0\t1\t1\tx\thiden\n", "unknown control flag \"hiden\""},
       {head + "CONTROL\t5\tlabel\t0\t0\t1\t1\tx\thidden,\n", "unknown control flag \"\""},
-      {head + "CONTROL\t5\tlabel\t0\t0\t1\t1\tx\nCONTROL\t5\tedit\t0\t0\t1\t1\t\n", "line 3: control id 5 defined twice"},
+      {head + "CONTROL\t5\tlabel\t0\t0\t1\t1\tx\nCONTROL\t5\tedit\t0\t0\t1\t1\t\n",
+       "line 3: control id 5 defined twice"},
       {head + "ITEM\t7\tx\n", "not defined above"},
       {head + "CONTROL\t5\tlabel\t0\t0\t1\t1\tx\nITEM\t5\tx\n", "not a list"},
       {head + "ITEM\n", "ITEM needs"},
@@ -81,9 +82,10 @@ TEST(DialogTemplate, RefusesMalformedFilesWithTheLine) {
 TEST(DialogTemplate, SeveralControlsMayShareIdMinusOne) {
   DialogTemplate t;
   std::string error;
-  ASSERT_TRUE(ParseDialogTemplate("DIALOG\t1\t10\t10\tF\t9\tC\nCONTROL\t-1\tlabel\t0\t0\t1\t1\ta\n"
-                                  "CONTROL\t-1\tlabel\t0\t0\t1\t1\tb\n",
-                                  &t, &error))
+  ASSERT_TRUE(
+      ParseDialogTemplate("DIALOG\t1\t10\t10\tF\t9\tC\nCONTROL\t-1\tlabel\t0\t0\t1\t1\ta\n"
+                          "CONTROL\t-1\tlabel\t0\t0\t1\t1\tb\n",
+                          &t, &error))
       << error;
   EXPECT_EQ(t.controls.size(), 2u);
 }
@@ -98,11 +100,11 @@ TEST(PortList, ReverseEnumerationOrderAndTheRememberedPort) {
     int selected;
   } cases[] = {
       {com, "COM3", shown, 1},
-      {com, "", shown, 2},        // absent: the first enumerated, listed last
-      {com, "COM9", shown, 2},    // not present: likewise
-      {com, "com3", shown, 2},    // exact comparison
+      {com, "", shown, 2},      // absent: the first enumerated, listed last
+      {com, "COM9", shown, 2},  // not present: likewise
+      {com, "com3", shown, 2},  // exact comparison
       {com, "COM4", shown, 0},
-      {{}, "COM3", {}, -1},       // no ports: no selection
+      {{}, "COM3", {}, -1},  // no ports: no selection
       {{"ttyUSB0"}, "ttyUSB0", {"ttyUSB0"}, 0},
   };
   for (const Case& c : cases) {

@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -21,7 +22,6 @@
 #include <QTimer>
 #include <cstdlib>
 #include <functional>
-#include <gtest/gtest.h>
 
 #include "app/CConfigApp.h"
 #include "common/BoxRecorder.h"
@@ -70,7 +70,8 @@ Bytes Joined(const std::vector<test::ScriptedHid::Report>& reports) {
 std::vector<std::size_t> FramesIn(const Bytes& stream, const char* header, std::uint8_t code = 0) {
   std::vector<std::size_t> at;
   for (std::size_t i = 0; i + 30 <= stream.size(); ++i) {
-    if (std::memcmp(stream.data() + i, header, 5) == 0 && (code == 0 || stream[i + 5] == code)) at.push_back(i);
+    if (std::memcmp(stream.data() + i, header, 5) == 0 && (code == 0 || stream[i + 5] == code))
+      at.push_back(i);
   }
   return at;
 }
@@ -255,7 +256,8 @@ TEST_F(MainWindowTest, StatusFieldsShowTheFormattedTelemetry) {
   ASSERT_TRUE(WaitFor([&] { return w.ControlAs<QComboBox>(1021)->currentIndex() == -1; }));
 
   // Both sentences went to this run's record file.
-  const QString record = m_dir.filePath(QString("Hj/") + QString::fromStdString(w.m_recorder.RecordFileName()));
+  const QString record =
+      m_dir.filePath(QString("Hj/") + QString::fromStdString(w.m_recorder.RecordFileName()));
   EXPECT_TRUE(WaitFor([&] { return QFileInfo(record).size() == 2 * 99; }));
 
   // "$TBS": the capture button's text and the two values.
@@ -287,7 +289,8 @@ TEST_F(MainWindowTest, ListsAfterInitialisation) {
   EXPECT_EQ(w.m_stickPanel.m_axisNames[kThrottle], Lid(w, "LID_PUB_Throttle"));
   w.show();
   for (int shown : {1001, 1003, 1088, 1019}) EXPECT_TRUE(w.Control(shown)->isVisible()) << shown;
-  for (int hidden : {2020, 1002, 1158, 1153, 1161, 1162}) EXPECT_FALSE(w.Control(hidden)->isVisible()) << hidden;
+  for (int hidden : {2020, 1002, 1158, 1153, 1161, 1162})
+    EXPECT_FALSE(w.Control(hidden)->isVisible()) << hidden;
 }
 
 TEST_F(MainWindowTest, AircraftTypeWrapsAndPicksItsPicture) {
@@ -309,8 +312,8 @@ TEST_F(MainWindowTest, AircraftTypeWrapsAndPicksItsPicture) {
   types->setCurrentIndex(-1);
   w.UpdateAircraftPicture();
   EXPECT_EQ(w.ShownAircraftBitmap(), 211);
-  EXPECT_EQ(w.ControlAs<QLabel>(1250)->pixmap().toImage(), AircraftPicture(211).convertToFormat(
-      w.ControlAs<QLabel>(1250)->pixmap().toImage().format()));
+  EXPECT_EQ(w.ControlAs<QLabel>(1250)->pixmap().toImage(),
+            AircraftPicture(211).convertToFormat(w.ControlAs<QLabel>(1250)->pixmap().toImage().format()));
 
   // A selection made without a notification shows at the next paint.
   w.show();
@@ -376,10 +379,11 @@ TEST_F(MainWindowTest, RefusedSendsAreBoxesAndSendNothing) {
       {"-1", "100", "0", Lid(w, "LID_HINT_ALT")},
       {"abc", "100", "0", Lid(w, "LID_HINT_ALT")},
       {"1500", "1501", "0", Lid(w, "LID_HINT_DIS")},
-      {"1500", "1500", "300", Lid(w, "LID_HINT_RANGE")
-                                  .replace("%1", Text(w, 1234).trimmed())
-                                  .replace("%2", "-127")
-                                  .replace("%3", "128")},
+      {"1500", "1500", "300",
+       Lid(w, "LID_HINT_RANGE")
+           .replace("%1", Text(w, 1234).trimmed())
+           .replace("%2", "-127")
+           .replace("%3", "128")},
   };
   for (const Case& c : cases) {
     Type(w, 1150, c.altitude);
@@ -545,7 +549,9 @@ class Pty {
     }
     return got;
   }
-  void Write(const Bytes& bytes) { ASSERT_EQ(write(m_master, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
+  void Write(const Bytes& bytes) {
+    ASSERT_EQ(write(m_master, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+  }
 
  private:
   int m_master = -1;

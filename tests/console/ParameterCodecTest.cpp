@@ -38,14 +38,14 @@ ParameterBlock BuildOk(const ParameterInputs& in, const Bytes& kept) {
 }
 
 // Block byte -> sentence offset it carries back.
-constexpr std::size_t kOffsetOfBlockByte[20] = {7, 33, 38, 12, 4, 6, 5, 42, 27, 34,
+constexpr std::size_t kOffsetOfBlockByte[20] = {7,  33, 38, 12, 4,  6,  5,  42, 27, 34,
                                                 26, 24, 17, 23, 22, 32, 25, 28, 43, 9};
 
 // Every byte a different value the tool understands as it is.
 Bytes Distinct() {
-  return test::Parameters({{4, 0x11}, {5, 0xA7}, {6, 0x13}, {7, 81}, {9, 200}, {12, 0x14}, {17, 200},
-                           {22, 0x16}, {23, 30}, {24, 77}, {25, 123}, {26, 0x1A}, {27, 0x1B}, {28, 45},
-                           {32, 125}, {33, 99}, {34, 2}, {38, 250}, {42, 0x2A}, {43, 0xF7}});
+  return test::Parameters({{4, 0x11},  {5, 0xA7}, {6, 0x13}, {7, 81},   {9, 200},   {12, 0x14}, {17, 200},
+                           {22, 0x16}, {23, 30},  {24, 77},  {25, 123}, {26, 0x1A}, {27, 0x1B}, {28, 45},
+                           {32, 125},  {33, 99},  {34, 2},   {38, 250}, {42, 0x2A}, {43, 0xF7}});
 }
 
 TEST(ParameterCodec, RoundTripCarriesEveryByteBack) {
@@ -86,7 +86,8 @@ TEST(ParameterCodec, ChangingOneValueChangesOnlyItsOwnBytes) {
     ParameterInputs in = base;
     e.edit(in);
     const ParameterBlock after = BuildOk(in, s);
-    for (std::size_t i = 0; i < 20; ++i) EXPECT_EQ(after[i], i == e.byte ? e.value : before[i]) << "byte " << i;
+    for (std::size_t i = 0; i < 20; ++i)
+      EXPECT_EQ(after[i], i == e.byte ? e.value : before[i]) << "byte " << i;
   }
 }
 
@@ -96,9 +97,9 @@ TEST(ParameterCodec, MaximumSpeed) {
     int index;
     const char* shown;  // "" = field hidden
     int sentBack;
-  } cases[] = {{90, 0, "", 90},      {120, 1, "", 120},     {150, 2, "", 150},       {200, 3, "", 200},
-               {255, 4, "", 255},    {125, 5, "5.0", 125},  {93, 5, "3.7", 92},      {0, 5, "0.0", 0},
-               {254, 5, "10.2", 255}, {94, 5, "3.8", 95},   {1, 5, "0.0", 0},        {91, 5, "3.6", 90}};
+  } cases[] = {{90, 0, "", 90},       {120, 1, "", 120},    {150, 2, "", 150},  {200, 3, "", 200},
+               {255, 4, "", 255},     {125, 5, "5.0", 125}, {93, 5, "3.7", 92}, {0, 5, "0.0", 0},
+               {254, 5, "10.2", 255}, {94, 5, "3.8", 95},   {1, 5, "0.0", 0},   {91, 5, "3.6", 90}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.code);
     const Bytes s = test::Parameters({{32, static_cast<std::uint8_t>(c.code)}});
@@ -114,11 +115,33 @@ TEST(ParameterCodec, UserSpeedIsReadAsADecimalNumber) {
   const struct {
     const char* text;
     int code;  // -1 = refused
-  } cases[] = {{"0", 0},       {"3.7", 92},    {"5.0", 125},   {"5", 125},      {"10.2", 255}, {"10.20", 255},
-               {" 4.8 ", 120}, {".5", 12},     {"5.", 125},    {"0.04", 1},     {"0.0399999999999", 0},
-               {"-0", 0},      {"+6", 150},    {"8.0", 200},   {"3.6", 90},     {"10.2000000001", -1},
-               {"10.3", -1},   {"11", -1},     {"-1", -1},     {"-0.1", -1},    {"", -1},      {"abc", -1},
-               {"1.2.3", -1},  {"12x", -1},    {".", -1},      {"1e1", -1},     {"99999999999999999999", -1},
+  } cases[] = {{"0", 0},
+               {"3.7", 92},
+               {"5.0", 125},
+               {"5", 125},
+               {"10.2", 255},
+               {"10.20", 255},
+               {" 4.8 ", 120},
+               {".5", 12},
+               {"5.", 125},
+               {"0.04", 1},
+               {"0.0399999999999", 0},
+               {"-0", 0},
+               {"+6", 150},
+               {"8.0", 200},
+               {"3.6", 90},
+               {"10.2000000001", -1},
+               {"10.3", -1},
+               {"11", -1},
+               {"-1", -1},
+               {"-0.1", -1},
+               {"", -1},
+               {"abc", -1},
+               {"1.2.3", -1},
+               {"12x", -1},
+               {".", -1},
+               {"1e1", -1},
+               {"99999999999999999999", -1},
                {"3,7", -1}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
@@ -155,7 +178,8 @@ TEST(ParameterCodec, ListSelections) {
   // A list that cannot show the value has no selection: the controller's value stays.
   in.aircraftTypeIndex = -1;
   EXPECT_EQ(BuildOk(in, test::Parameters({{34, 200}}))[9], 200);
-  in.servoFrequencyIndex = in.voltAlertIndex = in.failSafeIndex = in.verticalSpeedIndex = in.maxSpeedIndex = -1;
+  in.servoFrequencyIndex = in.voltAlertIndex = in.failSafeIndex = in.verticalSpeedIndex = in.maxSpeedIndex =
+      -1;
   const ParameterBlock kept = BuildOk(in, test::Parameters({{43, 0x9A}, {7, 90}, {9, 33}, {32, 77}}));
   EXPECT_EQ(kept[18], 0x9A);
   EXPECT_EQ(kept[0], 90);
@@ -221,13 +245,21 @@ TEST(ParameterCodec, Refusals) {
        ParameterField::AltitudeLimit, 1249, "0", "1500"},
       {"altitude -1", [](ParameterInputs& in) { in.altitudeLimitText = "-1"; }, Kind::AltitudeLimit,
        ParameterField::AltitudeLimit, 1249, "0", "1500"},
-      {"altitude first", [](ParameterInputs& in) { in.altitudeLimitText = "x"; in.distanceLimitText = "2000"; },
+      {"altitude first",
+       [](ParameterInputs& in) {
+         in.altitudeLimitText = "x";
+         in.distanceLimitText = "2000";
+       },
        Kind::AltitudeLimit, ParameterField::AltitudeLimit, 1249, "0", "1500"},
       {"distance empty", [](ParameterInputs& in) { in.distanceLimitText = ""; }, Kind::DistanceLimit,
        ParameterField::DistanceLimit, 1247, "0", "1500"},
       {"distance 1501", [](ParameterInputs& in) { in.distanceLimitText = "1501"; }, Kind::DistanceLimit,
        ParameterField::DistanceLimit, 1247, "0", "1500"},
-      {"limits before the rest", [](ParameterInputs& in) { in.distanceLimitText = "1501"; in.rollSensitivityText = ""; },
+      {"limits before the rest",
+       [](ParameterInputs& in) {
+         in.distanceLimitText = "1501";
+         in.rollSensitivityText = "";
+       },
        Kind::DistanceLimit, ParameterField::DistanceLimit, 1247, "0", "1500"},
       {"roll 300", [](ParameterInputs& in) { in.rollSensitivityText = "300"; }, Kind::Range,
        ParameterField::RollSensitivity, 1232, "0", "255"},

@@ -1,8 +1,8 @@
 // The apdesk program's command line, run as a separate process.
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QProcess>
-#include <gtest/gtest.h>
 
 namespace {
 

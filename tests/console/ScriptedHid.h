@@ -36,7 +36,8 @@ class ScriptedHid {
 
   int Read(std::uint8_t* report, int timeoutMs) {
     std::unique_lock<std::mutex> lock(m_mutex);
-    if (!m_wake.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return !m_input.empty(); })) return 0;
+    if (!m_wake.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return !m_input.empty(); }))
+      return 0;
     std::memcpy(report, m_input.front().data(), kHidReportSize);
     m_input.pop_front();
     return int(kHidReportSize);

@@ -67,6 +67,8 @@ inline Bytes Parameters(std::initializer_list<std::pair<std::size_t, std::uint8_
   return s;
 }
 
-inline void Add(Bytes& stream, const Bytes& more) { stream.insert(stream.end(), more.begin(), more.end()); }
+inline void Add(Bytes& stream, const Bytes& more) {
+  stream.insert(stream.end(), more.begin(), more.end());
+}
 
 }  // namespace apdesk::test

@@ -23,7 +23,9 @@ class LogSink : public SentenceSink {
   void OnStatusSentence(const std::uint8_t* s) override { Log("STP", s, kStatusSentenceLength); }
   void OnParameterSentence(const std::uint8_t* s) override { Log("PAR", s, kParameterSentenceLength); }
   void OnInstallErrorSentence(const std::uint8_t* s) override { Log("TBS", s, kInstallErrorSentenceLength); }
-  void OnIgnoredSentence(SentenceTag tag) override { Log("IGN:" + std::string(InfoOf(tag).text), nullptr, 0); }
+  void OnIgnoredSentence(SentenceTag tag) override {
+    Log("IGN:" + std::string(InfoOf(tag).text), nullptr, 0);
+  }
   void OnBadSum(SentenceTag tag) override { Log("BAD:" + std::string(InfoOf(tag).text), nullptr, 0); }
 
   std::string log;
@@ -37,7 +39,9 @@ class LogSink : public SentenceSink {
   }
 };
 
-Bytes Text(std::string_view t) { return Bytes(t.begin(), t.end()); }
+Bytes Text(std::string_view t) {
+  return Bytes(t.begin(), t.end());
+}
 
 Bytes QueueBytes(const SentenceParser& p) {
   return Bytes(p.Queue().Data(), p.Queue().Data() + p.Queue().Size());
@@ -72,13 +76,20 @@ TEST(SentenceParser, EdgeCases) {
       {"installation error, wrong sum", BadSum(test::InstallError(1.5f, -0.3f)), "BAD:$TBS", {}},
       {"parameter sentence goes on whatever its sum", BadSum(test::Parameters({})), "PAR", {}},
       {"a HID report with $DIN and zeros", Cat({Tagged("$DIN", 14), Bytes(50, 0)}), "IGN:$DIN", {}},
-      {"tag-only sentences", Text("$DOCAP$DOYMM$DOYMA$1MIN"), "IGN:$DOCAP IGN:$DOYMM IGN:$DOYMA IGN:$1MIN", {}},
+      {"tag-only sentences",
+       Text("$DOCAP$DOYMM$DOYMA$1MIN"),
+       "IGN:$DOCAP IGN:$DOYMM IGN:$DOYMA IGN:$1MIN",
+       {}},
       {"$1MIN needs no sixth byte", Text("$1MIN"), "IGN:$1MIN", {}},
       {"an unknown $ waits for six bytes", Text("$XYZ1"), "", Text("$XYZ1")},
-      {"a damaged sentence swallows what follows", Cat({Bytes(stp.begin(), stp.begin() + 40), stp}),
-       "BAD:$STP", {}},
-      {"a complete sentence right behind $PAED is parsed at once", Cat({Tagged("$PAED", 16), stp}),
-       "IGN:$PAED STP", {}},
+      {"a damaged sentence swallows what follows",
+       Cat({Bytes(stp.begin(), stp.begin() + 40), stp}),
+       "BAD:$STP",
+       {}},
+      {"a complete sentence right behind $PAED is parsed at once",
+       Cat({Tagged("$PAED", 16), stp}),
+       "IGN:$PAED STP",
+       {}},
       {"and behind $QUZA", Cat({Tagged("$QUZA", 35), Tagged("$MG1", 25)}), "IGN:$QUZA IGN:$MG1", {}},
       {"an incomplete one behind $PAED waits", Cat({Tagged("$PAED", 16), Text("$Q$DIN")}), "IGN:$PAED",
        Text("$DIN")},
@@ -98,8 +109,8 @@ TEST(SentenceParser, EverySentenceKindWithItsLength) {
   const struct {
     const char* tag;
     std::size_t length;
-  } all[] = {{"$STP", 99}, {"$DIN", 14},  {"$SETD", 31},  {"$PAED", 16},  {"$QUZA", 35}, {"$DOCAP", 6},
-             {"$PAR", 45}, {"$MG2", 13},  {"$MG3", 13},   {"$MG1", 25},   {"$LIM", 16},  {"$PUR", 37},
+  } all[] = {{"$STP", 99},  {"$DIN", 14},  {"$SETD", 31}, {"$PAED", 16}, {"$QUZA", 35}, {"$DOCAP", 6},
+             {"$PAR", 45},  {"$MG2", 13},  {"$MG3", 13},  {"$MG1", 25},  {"$LIM", 16},  {"$PUR", 37},
              {"$DOYMM", 6}, {"$DOYMA", 6}, {"$1MIN", 5},  {"$TBS", 14}};
   for (const auto& s : all) {
     SCOPED_TRACE(s.tag);
@@ -128,7 +139,7 @@ TEST(SentenceParser, TakeSentenceAndTagMismatches) {
   const Bytes head = Cat({Text("$STQ"), Bytes(95, 1)});
   p.Append(head.data(), head.size());
   std::uint8_t dest[99] = {};
-  EXPECT_EQ(p.TakeSentence("$STP", dest, 99), 1);  // long enough; one tag character differs
+  EXPECT_EQ(p.TakeSentence("$STP", dest, 99), 1);   // long enough; one tag character differs
   EXPECT_EQ(p.TakeSentence("$SETD", dest, 31), 3);  // T/E, Q/T, 1/D
   EXPECT_EQ(p.CountTagMismatches("$STP"), 1);
   EXPECT_EQ(p.CountTagMismatches("$STQ"), 0);
@@ -181,16 +192,24 @@ Stream RandomStream(std::mt19937& rng, int count) {
     }
     std::string event;
     switch (info.tag) {
-      case SentenceTag::Stp: event = bad ? "BAD:$STP" : "STP"; break;
-      case SentenceTag::Tbs: event = bad ? "BAD:$TBS" : "TBS"; break;
-      case SentenceTag::Par: event = "PAR"; break;
-      default: event = "IGN:" + std::string(info.text);
+      case SentenceTag::Stp:
+        event = bad ? "BAD:$STP" : "STP";
+        break;
+      case SentenceTag::Tbs:
+        event = bad ? "BAD:$TBS" : "TBS";
+        break;
+      case SentenceTag::Par:
+        event = "PAR";
+        break;
+      default:
+        event = "IGN:" + std::string(info.text);
     }
     if (!s.log.empty()) s.log += ' ';
     s.log += event;
     Add(s.bytes, sentence);
     // Garbage between sentences never holds a "$".
-    for (int g = pick(3) == 0 ? pick(40) : 0; g > 0; --g) s.bytes.push_back(static_cast<std::uint8_t>('a' + pick(20)));
+    for (int g = pick(3) == 0 ? pick(40) : 0; g > 0; --g)
+      s.bytes.push_back(static_cast<std::uint8_t>('a' + pick(20)));
   }
   return s;
 }

@@ -24,11 +24,10 @@ TEST(StatusSentence, SignedSixteenBitFields) {
     const char* altitude;
     const char* volts;
   } cases[] = {
-      {0x18, 0xFC, "-100.0", "-4.883"},  // 64536 -> -1000
+      {0x18, 0xFC, "-100.0", "-4.883"},   // 64536 -> -1000
       {0x00, 0x80, "3276.8", "160.000"},  // 32768 stays positive
-      {0x01, 0x80, "-3276.7", "-159.995"},
-      {0xFF, 0xFF, "-0.1", "-0.005"},
-      {0x00, 0x08, "204.8", "10.000"},    // raw 2048
+      {0x01, 0x80, "-3276.7", "-159.995"}, {0xFF, 0xFF, "-0.1", "-0.005"},
+      {0x00, 0x08, "204.8", "10.000"},  // raw 2048
       {0x00, 0x00, "0.0", "0.000"},
   };
   for (const auto& c : cases) {
@@ -107,7 +106,7 @@ TEST(StatusSentence, StickChannelsAndColours) {
   const struct {
     int position, centre, value;
     std::uint32_t colour;
-  } centred[] = {{129, 128, 1, kStickGreen}, {131, 128, 3, kStickRed},  {127, 128, -1, kStickGreen},
+  } centred[] = {{129, 128, 1, kStickGreen}, {131, 128, 3, kStickRed},   {127, 128, -1, kStickGreen},
                  {126, 128, -2, kStickRed},  {128, 128, 0, kStickGreen}, {0, 255, -255, kStickRed},
                  {255, 0, 255, kStickRed}};
   const struct {
@@ -134,9 +133,10 @@ TEST(StatusSentence, StickChannelsAndColours) {
   const struct {
     int reading, value;
     std::uint32_t colour;
-  } throttle[] = {{192, 1, kStickYellow}, {193, 1, kStickYellow}, {200, 1, kStickYellow}, {255, 1, kStickYellow},
-                  {191, 9, kStickYellow}, {190, 10, kStickYellow}, {189, 11, kStickRed},  {160, 40, kStickRed},
-                  {159, 41, kStickGreen}, {150, 50, kStickGreen}, {143, 57, kStickGreen}, {142, 58, kStickRed},
+  } throttle[] = {{192, 1, kStickYellow}, {193, 1, kStickYellow}, {200, 1, kStickYellow},
+                  {255, 1, kStickYellow}, {191, 9, kStickYellow}, {190, 10, kStickYellow},
+                  {189, 11, kStickRed},   {160, 40, kStickRed},   {159, 41, kStickGreen},
+                  {150, 50, kStickGreen}, {143, 57, kStickGreen}, {142, 58, kStickRed},
                   {100, 100, kStickRed},  {0, 200, kStickRed}};
   for (const auto& c : throttle) {
     SCOPED_TRACE(c.reading);
@@ -190,7 +190,8 @@ TEST(GpsFields, ExtremeBytesGiveWholeTexts) {
 
 TEST(InstallErrorSentence, MessageText) {
   const Bytes s = test::InstallError(1.5f, -0.3f);
-  EXPECT_EQ(FormatInstallError("Capture Installation error", s.data()), "Capture Installation error[1.5,-0.3]");
+  EXPECT_EQ(FormatInstallError("Capture Installation error", s.data()),
+            "Capture Installation error[1.5,-0.3]");
   EXPECT_EQ(FormatInstallError("捕获安装误差", s.data()), "捕获安装误差[1.5,-0.3]");
   const Bytes zero = test::InstallError(0.0f, 12.34f);
   EXPECT_EQ(FormatInstallError("", zero.data()), "[0.0,12.3]");

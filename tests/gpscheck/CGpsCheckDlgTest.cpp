@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "calibration/WindowTestSupport.h"
-#include "gpscheck/CCompassDial.h"
 #include "console/SentenceParser.h"
 #include "console/StatusSentence.h"
+#include "gpscheck/CCompassDial.h"
 
 namespace apdesk {
 namespace {
@@ -178,14 +178,14 @@ TEST_F(GpsWindow, DialDrawsDiscCrosshairsAndNeedle) {
   dial.m_heading = 90.0f;
   const QImage img = dial.grab().toImage();
   testing::KeepScreenshot(img, "compass-dial");
-  EXPECT_EQ(img.pixelColor(2, 2), QColor(Qt::black));             // outside the disc
-  EXPECT_EQ(img.pixelColor(60, 60), QColor(81, 162, 215));         // disc
-  EXPECT_GT(img.pixelColor(100, 40).lightness(), 150);             // vertical crosshair
-  EXPECT_EQ(img.pixelColor(150, 100), QColor(255, 0, 0));          // needle to the right
-  EXPECT_GT(img.pixelColor(100, 150).green(), 150);                // downwards only the white crosshair
+  EXPECT_EQ(img.pixelColor(2, 2), QColor(Qt::black));       // outside the disc
+  EXPECT_EQ(img.pixelColor(60, 60), QColor(81, 162, 215));  // disc
+  EXPECT_GT(img.pixelColor(100, 40).lightness(), 150);      // vertical crosshair
+  EXPECT_EQ(img.pixelColor(150, 100), QColor(255, 0, 0));   // needle to the right
+  EXPECT_GT(img.pixelColor(100, 150).green(), 150);         // downwards only the white crosshair
   dial.m_heading = std::nanf("");
   const QImage none = dial.grab().toImage();
-  EXPECT_NE(none.pixelColor(150, 100), QColor(255, 0, 0));         // no needle for a heading that is no number
+  EXPECT_NE(none.pixelColor(150, 100), QColor(255, 0, 0));  // no needle for a heading that is no number
 }
 
 }  // namespace

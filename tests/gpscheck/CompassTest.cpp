@@ -35,7 +35,8 @@ TEST(CompassJudgement, ResultTable) {
       // No wrap-around: 350 -> 10 is a fall, so a clockwise turn through north
       // with three such steps is not judged good.
       {"through north", {330, 340, 350, 0, 10, 20, 30, 40, 50, 60, 70}, kCompassGood},
-      {"fractions within a degree are equal", {10.1f, 10.2f, 10.3f, 10.4f, 10.5f, 10.6f, 10.7f, 10.8f, 10.9f, 10.95f, 10.99f},
+      {"fractions within a degree are equal",
+       {10.1f, 10.2f, 10.3f, 10.4f, 10.5f, 10.6f, 10.7f, 10.8f, 10.9f, 10.95f, 10.99f},
        kCompassUndecided},
   };
   for (const Case& c : cases) {
@@ -54,8 +55,8 @@ TEST(CompassJudgement, HistoryTruncatesKeepsTenAndCarriesOver) {
   j.AddHeading(std::numeric_limits<float>::quiet_NaN());
   j.AddHeading(1e20f);
   j.AddHeading(-std::numeric_limits<float>::infinity());
-  const std::vector<std::int32_t> want{359, 0, -1, 0, std::numeric_limits<std::int32_t>::max(),
-                                       std::numeric_limits<std::int32_t>::min()};
+  const std::vector<std::int32_t> want{
+      359, 0, -1, 0, std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int32_t>::min()};
   EXPECT_EQ(std::vector<std::int32_t>(j.History().begin(), j.History().end()), want);
 
   // Falling sequence, then rising: the judgement turns as soon as seven of
@@ -83,12 +84,11 @@ TEST(CompassDialGeometry, RadiusAndNeedleTable) {
     int cx, cy, r, nx, ny;
   };
   const Case cases[] = {
-      {200, 200, 0.0f, 100, 100, 90, 100, 10},     // straight up
-      {200, 200, 90.0f, 100, 100, 90, 190, 100},   // to the right
-      {200, 200, 180.0f, 100, 100, 90, 100, 190},
-      {200, 200, 270.0f, 100, 100, 90, 10, 100},
-      {200, 200, 45.0f, 100, 100, 90, 163, 37},    // 90 * 0.7071 truncated
-      {150, 119, 0.0f, 75, 59, 45, 75, 14},        // r = (59 / 10) * 9
+      {200, 200, 0.0f, 100, 100, 90, 100, 10},    // straight up
+      {200, 200, 90.0f, 100, 100, 90, 190, 100},  // to the right
+      {200, 200, 180.0f, 100, 100, 90, 100, 190}, {200, 200, 270.0f, 100, 100, 90, 10, 100},
+      {200, 200, 45.0f, 100, 100, 90, 163, 37},  // 90 * 0.7071 truncated
+      {150, 119, 0.0f, 75, 59, 45, 75, 14},      // r = (59 / 10) * 9
       {150, 119, 360.0f, 75, 59, 45, 75, 14},
   };
   for (const Case& c : cases) {

@@ -75,7 +75,8 @@ class CommUartTest : public ::testing::Test {
 
 TEST_F(CommUartTest, OpensThePortWithTheStoredLineSettings) {
   using Record = std::array<std::uint8_t, apdesk::kCommConfigSize>;
-  auto with = [](std::uint32_t baud, std::uint8_t bits, std::uint8_t parity, std::uint8_t stop, std::uint32_t flags) {
+  auto with = [](std::uint32_t baud, std::uint8_t bits, std::uint8_t parity, std::uint8_t stop,
+                 std::uint32_t flags) {
     Record r = apdesk::DefaultCommConfig();
     for (int i = 0; i < 4; ++i) r[12 + i] = static_cast<std::uint8_t>(baud >> (8 * i));
     for (int i = 0; i < 4; ++i) r[16 + i] = static_cast<std::uint8_t>(flags >> (8 * i));

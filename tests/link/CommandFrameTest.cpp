@@ -15,7 +15,9 @@ std::vector<std::uint8_t> Bytes(std::initializer_list<int> head) {
   return out;
 }
 
-std::vector<std::uint8_t> V(const CommandFrame& f) { return {f.begin(), f.end()}; }
+std::vector<std::uint8_t> V(const CommandFrame& f) {
+  return {f.begin(), f.end()};
+}
 
 TEST(CommandFrame, OneCodeAndEmptyFramesByteForByte) {
   struct Case {
@@ -24,7 +26,8 @@ TEST(CommandFrame, OneCodeAndEmptyFramesByteForByte) {
     std::vector<std::uint8_t> expected;
   } cases[] = {
       {"get parameters", BuildGetParametersFrame(), Bytes({0x24, 0x57, 0x49, 0x46, 0x49, 0x68, 0x68, 0x68})},
-      {"calibrate", BuildCommandFrame(CMD_CALIBRATE_STICKS), Bytes({0x24, 0x57, 0x49, 0x46, 0x49, 0x75, 0x75, 0x75})},
+      {"calibrate", BuildCommandFrame(CMD_CALIBRATE_STICKS),
+       Bytes({0x24, 0x57, 0x49, 0x46, 0x49, 0x75, 0x75, 0x75})},
       {"install error", BuildCommandFrame(CMD_CAPTURE_INSTALL_ERROR),
        Bytes({0x24, 0x57, 0x49, 0x46, 0x49, 0xFE, 0xFE, 0xFE})},
       {"restore defaults", BuildRestoreDefaultsFrame(), Bytes({0x24, 0x48, 0x46, 0x4D, 0x52})},

@@ -52,7 +52,8 @@ void Serve(int fd) {
 SocketPeer StartSocketPeer() {
   static std::atomic<int> counter{0};
   SocketPeer peer;
-  peer.path = "/tmp/apdesk-linktest-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".sock";
+  peer.path =
+      "/tmp/apdesk-linktest-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".sock";
   ::unlink(peer.path.c_str());
   const int listener = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
   sockaddr_un addr{};

@@ -25,6 +25,8 @@ SocketPeer StartSocketPeer();
 // Ends the peer process and removes its socket.
 void StopSocketPeer(SocketPeer& peer);
 
-inline std::uint8_t StreamByte(std::uint32_t k, int i) { return static_cast<std::uint8_t>((k + i) & 0xFF); }
+inline std::uint8_t StreamByte(std::uint32_t k, int i) {
+  return static_cast<std::uint8_t>((k + i) & 0xFF);
+}
 
 }  // namespace linktest

@@ -75,7 +75,8 @@ Bytes Recording() {
   c.voltage = 2150;
   c.throttle = 192;
   Bytes file;
-  for (const Bytes& r : {Record(a), Record(b), Record(bad, false), Record(c)}) file.insert(file.end(), r.begin(), r.end());
+  for (const Bytes& r : {Record(a), Record(b), Record(bad, false), Record(c)})
+    file.insert(file.end(), r.begin(), r.end());
   Bytes tail = Record(a);
   file.insert(file.end(), tail.begin(), tail.begin() + 40);
   return file;
@@ -116,12 +117,13 @@ TEST(RecordFile, InfoOfAHandComputedRecording) {
             "last position: 22.500000, 113.250000\n"
             "highest altitude: 150.0\n"
             "voltage: 10.000 to 11.099 V\n");
-  EXPECT_EQ(RecordInfoJson(info, "t.hj"),
-            "{\"file\":\"t.hj\",\"bytes\":436,\"records\":3,\"skipped\":1,\"trailing_bytes\":40,"
-            "\"first_time\":\"2014-03-05T09:30:07Z\",\"last_time\":\"2014-03-05T09:31:07Z\",\"seconds\":60,"
-            "\"fixes\":2,\"first_latitude\":\"22.515625\",\"first_longitude\":\"113.281250\","
-            "\"last_latitude\":\"22.500000\",\"last_longitude\":\"113.250000\",\"highest_altitude\":\"150.0\","
-            "\"lowest_voltage\":\"10.000\",\"highest_voltage\":\"11.099\"}");
+  EXPECT_EQ(
+      RecordInfoJson(info, "t.hj"),
+      "{\"file\":\"t.hj\",\"bytes\":436,\"records\":3,\"skipped\":1,\"trailing_bytes\":40,"
+      "\"first_time\":\"2014-03-05T09:30:07Z\",\"last_time\":\"2014-03-05T09:31:07Z\",\"seconds\":60,"
+      "\"fixes\":2,\"first_latitude\":\"22.515625\",\"first_longitude\":\"113.281250\","
+      "\"last_latitude\":\"22.500000\",\"last_longitude\":\"113.250000\",\"highest_altitude\":\"150.0\","
+      "\"lowest_voltage\":\"10.000\",\"highest_voltage\":\"11.099\"}");
 }
 
 TEST(RecordFile, InfoWithoutFixOrDate) {
@@ -159,13 +161,16 @@ TEST(RecordFile, GpxAndKmlCarryTheRecordsWithAFix) {
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
             "<gpx version=\"1.1\" creator=\"apdesk\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
             "  <trk>\n    <name>a&lt;b</name>\n    <trkseg>\n"
-            "      <trkpt lat=\"22.515625\" lon=\"113.281250\"><ele>123.4</ele><time>2014-03-05T09:30:07Z</time></trkpt>\n"
-            "      <trkpt lat=\"22.500000\" lon=\"113.250000\"><ele>-100.0</ele><time>2014-03-05T09:30:08Z</time></trkpt>\n"
+            "      <trkpt lat=\"22.515625\" "
+            "lon=\"113.281250\"><ele>123.4</ele><time>2014-03-05T09:30:07Z</time></trkpt>\n"
+            "      <trkpt lat=\"22.500000\" "
+            "lon=\"113.250000\"><ele>-100.0</ele><time>2014-03-05T09:30:08Z</time></trkpt>\n"
             "    </trkseg>\n  </trk>\n</gpx>\n");
   const std::string kml = ExportRecords(scan, ExportFormat::Kml, "t");
-  EXPECT_NE(kml.find("<coordinates>\n          113.281250,22.515625,123.4\n          113.250000,22.500000,-100.0\n"
-                     "        </coordinates>"),
-            std::string::npos)
+  EXPECT_NE(
+      kml.find("<coordinates>\n          113.281250,22.515625,123.4\n          113.250000,22.500000,-100.0\n"
+               "        </coordinates>"),
+      std::string::npos)
       << kml;
   EXPECT_NE(kml.find("<LineString>"), std::string::npos);
 }
@@ -177,15 +182,80 @@ TEST(RecordFile, GpsFixAndDateRules) {
     bool fix;
     bool date;
   } cases[] = {
-      {"no satellites", [] { Fields f; f.lat = 1; f.lon = 2; return f; }(), false, true},
-      {"three satellites", [] { Fields f; f.lat = 1; f.lon = 2; f.sats = 3; return f; }(), true, true},
-      {"at 0,0", [] { Fields f; f.sats = 9; return f; }(), false, true},
-      {"off the globe", [] { Fields f; f.lat = 91; f.lon = 2; f.sats = 9; return f; }(), false, true},
-      {"not a number", [] { Fields f; f.lat = __builtin_nanf(""); f.lon = 2; f.sats = 9; return f; }(), false, true},
-      {"29 Feb 2015", [] { Fields f; f.yy = 15; f.mo = 2; f.dd = 29; return f; }(), false, false},
-      {"29 Feb 2016", [] { Fields f; f.yy = 16; f.mo = 2; f.dd = 29; return f; }(), false, true},
-      {"day 0", [] { Fields f; f.dd = 0; return f; }(), false, false},
-      {"hour 24", [] { Fields f; f.hh = 24; return f; }(), false, false},
+      {"no satellites",
+       [] {
+         Fields f;
+         f.lat = 1;
+         f.lon = 2;
+         return f;
+       }(),
+       false, true},
+      {"three satellites",
+       [] {
+         Fields f;
+         f.lat = 1;
+         f.lon = 2;
+         f.sats = 3;
+         return f;
+       }(),
+       true, true},
+      {"at 0,0",
+       [] {
+         Fields f;
+         f.sats = 9;
+         return f;
+       }(),
+       false, true},
+      {"off the globe",
+       [] {
+         Fields f;
+         f.lat = 91;
+         f.lon = 2;
+         f.sats = 9;
+         return f;
+       }(),
+       false, true},
+      {"not a number",
+       [] {
+         Fields f;
+         f.lat = __builtin_nanf("");
+         f.lon = 2;
+         f.sats = 9;
+         return f;
+       }(),
+       false, true},
+      {"29 Feb 2015",
+       [] {
+         Fields f;
+         f.yy = 15;
+         f.mo = 2;
+         f.dd = 29;
+         return f;
+       }(),
+       false, false},
+      {"29 Feb 2016",
+       [] {
+         Fields f;
+         f.yy = 16;
+         f.mo = 2;
+         f.dd = 29;
+         return f;
+       }(),
+       false, true},
+      {"day 0",
+       [] {
+         Fields f;
+         f.dd = 0;
+         return f;
+       }(),
+       false, false},
+      {"hour 24",
+       [] {
+         Fields f;
+         f.hh = 24;
+         return f;
+       }(),
+       false, false},
   };
   for (const Case& c : cases) {
     const Bytes r = Record(c.f);

@@ -62,7 +62,9 @@ void ExpectSequence(const std::string& path, std::uint32_t first, std::uint32_t 
   }
 }
 
-void Add(CSaveData& rec, std::uint32_t seq) { ASSERT_TRUE(RecordStatusSentence(rec, Sentence(seq).data())); }
+void Add(CSaveData& rec, std::uint32_t seq) {
+  ASSERT_TRUE(RecordStatusSentence(rec, Sentence(seq).data()));
+}
 
 // Ends the worker the way the main window's teardown does.
 void StopAndWait(CSaveData& rec) {

@@ -83,7 +83,9 @@ TEST(SimBootLoader, PlaysTheWholeUpgrade) {
     EXPECT_GE(tool.acks, 1);
     EXPECT_EQ(c.Phase(), BootPhase::kDone);
     EXPECT_TRUE(c.UpgradeComplete());
-    EXPECT_EQ(c.ReceivedImage(), std::vector<std::uint8_t>(tool.image.begin(), tool.image.begin() + static_cast<std::ptrdiff_t>(size)));
+    EXPECT_EQ(c.ReceivedImage(),
+              std::vector<std::uint8_t>(tool.image.begin(),
+                                        tool.image.begin() + static_cast<std::ptrdiff_t>(size)));
     EXPECT_EQ(c.Counters().offers, 1u);
     EXPECT_EQ(c.Counters().badReports, 0u);
   }
@@ -102,7 +104,8 @@ TEST(SimBootLoader, RecoversFromFaultsTheExchangeCanBear) {
       {"wrong read-back 2", [](SimOptions& o) { o.faults.wrongReadBackBlock = 2; }},
       {"no pacing", [](SimOptions& o) { o.bootPacingMs = 0; }},
       {"pacing 5 ms", [](SimOptions& o) { o.bootPacingMs = 5; }},
-      {"stall", [](SimOptions& o) {
+      {"stall",
+       [](SimOptions& o) {
          o.faults.stallAtMs = 150;
          o.faults.stallForMs = 400;
        }},

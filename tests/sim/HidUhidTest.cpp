@@ -53,7 +53,8 @@ int main() {
 
   Step("3 waiting for /dev/hidraw*");
   const auto hidrawBy = Clock::now() + std::chrono::seconds(10);
-  while (!HidrawPresent() && Clock::now() < hidrawBy) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  while (!HidrawPresent() && Clock::now() < hidrawBy)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
   if (!HidrawPresent()) return Fail("no hidraw node appeared");
 
   Step("4 finding 0483:5750 through hidapi");

@@ -32,7 +32,8 @@ TEST(SimTelemetry, StreamsStatusAtItsRateAmongIgnoredSentences) {
     double rate;
     bool garbage;
   };
-  for (const Case k : {Case{true, 10, true}, Case{false, 10, true}, Case{true, 25, false}, Case{false, 50, false}}) {
+  for (const Case k :
+       {Case{true, 10, true}, Case{false, 10, true}, Case{true, 25, false}, Case{false, 50, false}}) {
     SCOPED_TRACE(testing::Message() << "reports " << k.reports << " rate " << k.rate);
     SimOptions o = Quiet(k.reports);
     o.rateHz = k.rate;
@@ -81,7 +82,7 @@ TEST(SimTelemetry, ValuesArePlausibleAndMove) {
   EXPECT_EQ(first[27], 1);
   EXPECT_EQ(first[28], 8);
   EXPECT_EQ(first[29], 0);
-  EXPECT_EQ(stp[10].bytes[30], 1);     // ten sentences a second
+  EXPECT_EQ(stp[10].bytes[30], 1);    // ten sentences a second
   EXPECT_EQ(stp[5999].bytes[29], 9);  // 08:09:59
   EXPECT_EQ(stp[5999].bytes[30], 59);
 
@@ -379,7 +380,8 @@ TEST(SimInput, ArbitraryBytesNeitherCrashNorConfuse) {
       if (!bytes.empty() && gen() % 3 == 0) {
         const char* hd = headers[gen() % 5];
         const std::size_t at = gen() % bytes.size();
-        for (std::size_t i = 0; i < 5 && at + i < bytes.size(); ++i) bytes[at + i] = static_cast<std::uint8_t>(hd[i]);
+        for (std::size_t i = 0; i < 5 && at + i < bytes.size(); ++i)
+          bytes[at + i] = static_cast<std::uint8_t>(hd[i]);
       }
       h.Send(bytes);
       h.RunUntil(h.now + 5, 5);

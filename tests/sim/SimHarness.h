@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "sim/SimController.h"
 #include "StreamDecoder.h"
+#include "sim/SimController.h"
 
 namespace simtest {
 

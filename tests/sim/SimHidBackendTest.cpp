@@ -115,5 +115,6 @@ TEST(SimHidBackend, BootLoaderUpgradeInRealTime) {
   }
   EXPECT_TRUE(tool.success);
   EXPECT_TRUE(handle->UpgradeComplete());
-  EXPECT_EQ(handle->ReceivedImage(), std::vector<std::uint8_t>(tool.image.begin(), tool.image.begin() + 2000));
+  EXPECT_EQ(handle->ReceivedImage(),
+            std::vector<std::uint8_t>(tool.image.begin(), tool.image.begin() + 2000));
 }

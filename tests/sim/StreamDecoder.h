@@ -27,9 +27,22 @@ struct Kind {
   std::size_t length;
 };
 inline constexpr std::array<Kind, 16> kKinds = {{
-    {"$STP", 99}, {"$DIN", 14}, {"$SETD", 31}, {"$PAED", 16}, {"$QUZA", 35}, {"$DOCAP", 6},
-    {"$PAR", 45}, {"$MG2", 13}, {"$MG3", 13}, {"$MG1", 25}, {"$LIM", 16}, {"$PUR", 37},
-    {"$DOYMM", 6}, {"$DOYMA", 6}, {"$1MIN", 5}, {"$TBS", 14},
+    {"$STP", 99},
+    {"$DIN", 14},
+    {"$SETD", 31},
+    {"$PAED", 16},
+    {"$QUZA", 35},
+    {"$DOCAP", 6},
+    {"$PAR", 45},
+    {"$MG2", 13},
+    {"$MG3", 13},
+    {"$MG1", 25},
+    {"$LIM", 16},
+    {"$PUR", 37},
+    {"$DOYMM", 6},
+    {"$DOYMA", 6},
+    {"$1MIN", 5},
+    {"$TBS", 14},
 }};
 
 inline Decoded Decode(const std::vector<std::uint8_t>& in) {
@@ -55,8 +68,9 @@ inline Decoded Decode(const std::vector<std::uint8_t>& in) {
       d.tail = in.size() - i;
       break;
     }
-    d.sentences.push_back({match->tag, std::vector<std::uint8_t>(in.begin() + static_cast<std::ptrdiff_t>(i),
-                                                                 in.begin() + static_cast<std::ptrdiff_t>(i + match->length))});
+    d.sentences.push_back(
+        {match->tag, std::vector<std::uint8_t>(in.begin() + static_cast<std::ptrdiff_t>(i),
+                                               in.begin() + static_cast<std::ptrdiff_t>(i + match->length))});
     i += match->length;
   }
   return d;
@@ -80,7 +94,9 @@ inline std::int32_t S32(const std::vector<std::uint8_t>& s, std::size_t at) {
   for (int i = 0; i < 4; ++i) u |= static_cast<std::uint32_t>(s[at + i]) << (8 * i);
   return static_cast<std::int32_t>(u);
 }
-inline unsigned U16(const std::vector<std::uint8_t>& s, std::size_t at) { return s[at] | (s[at + 1] << 8); }
+inline unsigned U16(const std::vector<std::uint8_t>& s, std::size_t at) {
+  return s[at] | (s[at + 1] << 8);
+}
 // The tool's signed reading: above 32768 counts down from 65536.
 inline int SignedReading(const std::vector<std::uint8_t>& s, std::size_t at) {
   const int v = static_cast<int>(U16(s, at));
@@ -95,7 +111,9 @@ inline std::vector<std::uint8_t> Frame(const char* header, std::initializer_list
   for (std::uint8_t b : body) f[at++] = b;
   return f;
 }
-inline std::vector<std::uint8_t> Command(std::uint8_t code) { return Frame("$WIFI", {code, code, code}); }
+inline std::vector<std::uint8_t> Command(std::uint8_t code) {
+  return Frame("$WIFI", {code, code, code});
+}
 inline std::vector<std::uint8_t> SetParameters(const std::array<std::uint8_t, 20>& block) {
   std::vector<std::uint8_t> f = Frame("$WIFI", {0x73, 0x73});
   unsigned a = 0, b = 0, c = 0;

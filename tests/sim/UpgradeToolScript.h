@@ -18,7 +18,8 @@ inline bool ReportOk(const std::uint8_t* r) {
   return (sum & 0xFF) == r[63];
 }
 inline std::int32_t Arg(const std::uint8_t* r) {
-  return static_cast<std::int32_t>(r[2] | (r[3] << 8) | (r[4] << 16) | (static_cast<std::uint32_t>(r[5]) << 24));
+  return static_cast<std::int32_t>(r[2] | (r[3] << 8) | (r[4] << 16) |
+                                   (static_cast<std::uint32_t>(r[5]) << 24));
 }
 
 struct ScriptedTool {
@@ -38,7 +39,8 @@ struct ScriptedTool {
       out.push_back(reply);
     };
     auto putArg = [&](std::int32_t v) {
-      for (int i = 0; i < 4; ++i) reply[2 + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i));
+      for (int i = 0; i < 4; ++i)
+        reply[2 + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i));
     };
     const std::uint8_t code = in[0];
     const std::int32_t n = Arg(in);

@@ -31,14 +31,18 @@ UpgradeReport Device(std::uint8_t code, std::int32_t arg = 0, const std::vector<
 
 const std::vector<std::uint8_t> kTag = {'$', 'Z', 'E', 'R', 'O'};
 
-UpgradeReport Announcement() { return Device(0x30, 0, kTag); }
-
-std::int32_t Arg(const UpgradeReport& r) {
-  return static_cast<std::int32_t>(std::uint32_t{r[2]} | std::uint32_t{r[3]} << 8 | std::uint32_t{r[4]} << 16 |
-                                   std::uint32_t{r[5]} << 24);
+UpgradeReport Announcement() {
+  return Device(0x30, 0, kTag);
 }
 
-std::vector<std::uint8_t> Payload(const UpgradeReport& r) { return {r.begin() + 6, r.begin() + 62}; }
+std::int32_t Arg(const UpgradeReport& r) {
+  return static_cast<std::int32_t>(std::uint32_t{r[2]} | std::uint32_t{r[3]} << 8 |
+                                   std::uint32_t{r[4]} << 16 | std::uint32_t{r[5]} << 24);
+}
+
+std::vector<std::uint8_t> Payload(const UpgradeReport& r) {
+  return {r.begin() + 6, r.begin() + 62};
+}
 
 bool SumOk(const UpgradeReport& r) {
   unsigned sum = 0;
@@ -151,7 +155,8 @@ TEST(UpgradeExchange, OfferOnlyInStateLoaded) {
     std::size_t size;
     bool offered;
   };
-  for (const Case c : {Case{0, true}, Case{100, true}, Case{917503, true}, Case{917504, false}, Case{917505, false}}) {
+  for (const Case c :
+       {Case{0, true}, Case{100, true}, Case{917503, true}, Case{917504, false}, Case{917505, false}}) {
     SCOPED_TRACE(c.size);
     UpgradeExchange ex;
     ASSERT_TRUE(ex.LoadImage(std::vector<std::uint8_t>(c.size, 0xA5)));
@@ -320,7 +325,7 @@ TEST(UpgradeExchange, SecondReplyOfACallBuildsOnTheFirst) {
   const std::vector<std::uint8_t> image = Pattern(100);
   UpgradeExchange ex;
   ASSERT_TRUE(ex.LoadImage(image));
-  ex.Close();  // finish pending, state idle
+  ex.Close();                        // finish pending, state idle
   ASSERT_TRUE(ex.LoadImage(image));  // state loaded again
 
   UpgradeResult r = ex.HandleReport(Announcement().data());
@@ -392,8 +397,8 @@ class UpgradeImageFile : public ::testing::Test {
   void TearDown() override { std::filesystem::remove_all(dir_); }
   std::string Write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
     const std::filesystem::path p = dir_ / name;
-    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                             static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return p.string();
   }
   std::filesystem::path dir_;
@@ -428,7 +433,8 @@ TEST_F(UpgradeImageFile, FailuresAreReportedAndLeaveNoImage) {
   const std::string good = Write("good.bin", Pattern(300));
   const std::string pipe = (dir_ / "pipe.bin").string();
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-  for (const std::string& path : {(dir_ / "missing.bin").string(), dir_.string(), pipe, std::string("/dev/zero")}) {
+  for (const std::string& path :
+       {(dir_ / "missing.bin").string(), dir_.string(), pipe, std::string("/dev/zero")}) {
     SCOPED_TRACE(path);
     UpgradeExchange ex;
     ASSERT_TRUE(ex.LoadImageFile(good, nullptr));

@@ -167,7 +167,8 @@ TEST_F(UpgradeOverSim, CorruptedReadBackEndsInVerifyErrorNeverSuccess) {
   options.faults.corruptReadBackBlock = 3;
   Rig rig(lang, false, options);
   ASSERT_TRUE(rig.FloodThenChoose(WriteImage(upgradetest::RandomImage(1000, 9))));
-  ASSERT_TRUE(PumpUntil([&] { return rig.dlg->Exchange().Status() == std::string("LID_PUB_UPGRADE_VERIFYERR"); }));
+  ASSERT_TRUE(
+      PumpUntil([&] { return rig.dlg->Exchange().Status() == std::string("LID_PUB_UPGRADE_VERIFYERR"); }));
   // The device keeps repeating its read-back; it gets no answer and changes nothing.
   PumpFor(500);
   EXPECT_EQ(rig.Status(), "Verification failed! Please upgrade again.");
@@ -250,7 +251,8 @@ TEST_F(UpgradeOverSim, ShippedTextsMidUpgrade) {
     const QImage shot = rig.dlg->grab().toImage();
     EXPECT_FALSE(shot.isNull());
     testing::KeepScreenshot(shot, chinese ? "upgrade-mid-chinese" : "upgrade-mid-english");
-    EXPECT_EQ(ControlText(rig.dlg->Control(1032)), rig.dlg->m_language.PublicTextForDisplay(kUpgradeStatusDownload));
+    EXPECT_EQ(ControlText(rig.dlg->Control(1032)),
+              rig.dlg->m_language.PublicTextForDisplay(kUpgradeStatusDownload));
     ASSERT_TRUE(rig.Finished(20000));
     EXPECT_EQ(rig.Status(), rig.dlg->m_language.PublicTextForDisplay(kUpgradeStatusSuccess));
   }

@@ -128,8 +128,8 @@ inline Report Announcement() {
 }
 
 inline std::int32_t ArgOf(const Report& r) {
-  return static_cast<std::int32_t>(std::uint32_t{r[2]} | std::uint32_t{r[3]} << 8 | std::uint32_t{r[4]} << 16 |
-                                   std::uint32_t{r[5]} << 24);
+  return static_cast<std::int32_t>(std::uint32_t{r[2]} | std::uint32_t{r[3]} << 8 |
+                                   std::uint32_t{r[4]} << 16 | std::uint32_t{r[5]} << 24);
 }
 
 }  // namespace apdesk::upgradetest
