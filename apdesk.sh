@@ -6,12 +6,17 @@ cd "$(dirname "$0")"
 ROOT=$(pwd)
 JOBS=${JOBS:-$(nproc)}
 
-configure_build() {  # dir, extra cmake args...
+configure_build() {  # dir, extra cmake args... (TARGETS, when set, limits what is built)
   local dir=$1; shift
   if [ ! -f "$dir/build.ninja" ]; then
     cmake -S "$ROOT" -B "$dir" -G Ninja "$@"
   fi
-  cmake --build "$dir" -j "$JOBS"
+  if [ -n "${TARGETS:-}" ]; then
+    # shellcheck disable=SC2086
+    cmake --build "$dir" -j "$JOBS" --target $TARGETS
+  else
+    cmake --build "$dir" -j "$JOBS"
+  fi
 }
 
 run_ctest() {  # dir, extra ctest args...
@@ -23,7 +28,8 @@ cmd=${1:-}
 case "$cmd" in
   run)
     "$ROOT/scripts/install-deps.sh"
-    configure_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    # Only the programs: the tests are built by "test".
+    TARGETS="apdesk apctl apsim" configure_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
     shift
     if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
       exec "$ROOT/build/bin/apdesk" --simulate "$@"
