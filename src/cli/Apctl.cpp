@@ -38,11 +38,15 @@ struct Context {
     err << "apctl: " << message << "\n";
     return status;
   }
-  int NoAnswer() {
-    return Fail(kExitNoAnswer, "no answer from the controller (asked " + std::to_string(kAnswerTries) +
-                                   " times in " + std::to_string(kAnswerTries * kAnswerWaitMs / 1000) +
-                                   " s)");
+  // A wait ended without what it waited for: Ctrl+C, a device that went away,
+  // or silence, in that order.
+  int NoAnswer(const CliLink& link, const std::string& what = "no answer from the controller") {
+    if (g_interrupted.load()) return Fail(kExitInterrupted, "interrupted");
+    if (link.Lost()) return Lost();
+    return Fail(kExitNoAnswer, what + " (asked " + std::to_string(kAnswerTries) + " times in " +
+                                   std::to_string(kAnswerTries * kAnswerWaitMs / 1000) + " s)");
   }
+  int Lost() { return Fail(kExitNoDevice, "the device is gone (unplugged, or its port closed)"); }
   bool Terminal() const { return hooks.outputIsTerminal.value_or(isatty(1) != 0); }
 };
 
@@ -161,29 +165,38 @@ int CmdMonitor(Context& c) {
   }
   long long shown = 0;
   long long lastShown = -1;
+  std::uint64_t handedToRecorder = 0;
+  bool warnedRecorder = false;
   link.onStatus = [&](const std::uint8_t* s) {
     if (count && shown >= *count) return;
-    if (recorder) RecordStatusSentence(*recorder, s);
+    if (recorder && RecordStatusSentence(*recorder, s)) ++handedToRecorder;
+    if (recorder && !warnedRecorder && recorder->WriteFailing()) {
+      // Said at once, so a long session is not wasted; the records wait in
+      // memory in case the disk recovers.
+      c.err << "apctl: cannot write " << recorder->RecordFilePath() << "; records are kept until it can be\n";
+      warnedRecorder = true;
+    }
     const TelemetryView view = DecodeStatusSentence(s, AttitudeLabels{}, false);
     c.out << (c.options.json ? TelemetryJson(view) : TelemetryLine(view)) << "\n" << std::flush;
     ++shown;
   };
   // The first record within three tries; after that the stream must not stop
   // for as long.
-  for (int attempt = 0; attempt < kAnswerTries && shown == 0 && !g_interrupted.load(); ++attempt) {
+  for (int attempt = 0; attempt < kAnswerTries && shown == 0 && !g_interrupted.load() && !link.Lost();
+       ++attempt) {
     link.Commands().SendGetParameters();
     link.WaitUntil([&] { return shown > 0; }, kAnswerWaitMs);
   }
   int result = kExitOk;
   if (shown == 0 && !g_interrupted.load()) {
-    result = c.NoAnswer();
+    result = c.NoAnswer(link);
   } else {
     while (!g_interrupted.load() && !(count && shown >= *count)) {
       lastShown = shown;
       link.WaitUntil([&] { return shown != lastShown || (count && shown >= *count); },
                      kAnswerTries * kAnswerWaitMs);
       if (shown == lastShown && !g_interrupted.load()) {
-        result = c.Fail(kExitNoAnswer, "the controller stopped sending telemetry");
+        result = link.Lost() ? c.Lost() : c.Fail(kExitNoAnswer, "the controller stopped sending telemetry");
         break;
       }
     }
@@ -194,7 +207,15 @@ int CmdMonitor(Context& c) {
       recorder->StopThread();
       usleep(10 * 1000);
     }
-    c.err << "apctl: recorded to " << recorder->RecordFilePath() << "\n";
+    const std::uint64_t written = recorder->RecordsWritten();
+    if (written < handedToRecorder) {
+      const int status = c.Fail(
+          kExitFileError, "only " + std::to_string(written) + " of " + std::to_string(handedToRecorder) +
+                              " records could be written to " + recorder->RecordFilePath());
+      if (result == kExitOk) result = status;
+    } else {
+      c.err << "apctl: recorded to " << recorder->RecordFilePath() << " (" << written << " records)\n";
+    }
   }
   return result;
 }
@@ -212,7 +233,7 @@ int WriteAndConfirm(Context& c, CliLink& link, const ParameterBlock& block) {
   link.Commands().SendParameters(block);
   link.Sleep(300);  // as the window waits after a restore, before asking again
   const std::optional<ParameterView> back = link.ReadParameters();
-  if (!back) return c.NoAnswer();
+  if (!back) return c.NoAnswer(link, "sent, but not confirmed: no answer to the read-back");
   const std::vector<std::string> differences = CompareReadBack(block, back->sentence);
   if (!differences.empty()) {
     for (const std::string& d : differences) c.err << "apctl: " << d << "\n";
@@ -229,7 +250,7 @@ int CmdParamsGet(Context& c) {
   CliLink link;
   if (!OpenLink(c, link, false, &status)) return status;
   const std::optional<ParameterView> view = link.ReadParameters();
-  if (!view) return c.NoAnswer();
+  if (!view) return c.NoAnswer(link);
   return PrintParameters(c, *view);
 }
 
@@ -246,7 +267,7 @@ int CmdParamsSet(Context& c) {
   CliLink link;
   if (!OpenLink(c, link, false, &status)) return status;
   const std::optional<ParameterView> current = link.ReadParameters();
-  if (!current) return c.NoAnswer();
+  if (!current) return c.NoAnswer(link);
   ParameterBlock block{};
   std::string error;
   if (!BlockWithEdits(current->sentence, edits, &block, &error))
@@ -261,7 +282,7 @@ int CmdParamsSave(Context& c) {
   CliLink link;
   if (!OpenLink(c, link, false, &status)) return status;
   const std::optional<ParameterView> view = link.ReadParameters();
-  if (!view) return c.NoAnswer();
+  if (!view) return c.NoAnswer(link);
   std::string error;
   if (!WriteFileWhole(path, FormatParameterFile(*view), &error)) return c.Fail(kExitFileError, error);
   c.err << "apctl: parameters saved to " << path << "\n";
@@ -286,7 +307,7 @@ int CmdParamsLoad(Context& c) {
   CliLink link;
   if (!OpenLink(c, link, false, &status)) return status;
   // Only a controller that answers is written to.
-  if (!link.ReadParameters()) return c.NoAnswer();
+  if (!link.ReadParameters()) return c.NoAnswer(link);
   return WriteAndConfirm(c, link, block);
 }
 
@@ -318,11 +339,11 @@ int CmdDefaults(Context& c) {
   }
   CliLink link;
   if (!OpenLink(c, link, false, &status)) return status;
-  if (!WaitForTelemetry(link)) return c.NoAnswer();
+  if (!WaitForTelemetry(link)) return c.NoAnswer(link);
   link.Commands().SendRestoreDefaults();
   link.Sleep(300);
   const std::optional<ParameterView> view = link.ReadParameters();
-  if (!view) return c.NoAnswer();
+  if (!view) return c.NoAnswer(link, "sent, but not confirmed: no answer to the read-back");
   c.err << "apctl: defaults restored\n";
   return PrintParameters(c, *view);
 }
@@ -332,9 +353,10 @@ int CmdCalibrate(Context& c) {
   if (!NoExtraArgs(c, &status)) return status;
   CliLink link;
   if (!OpenLink(c, link, false, &status)) return status;
-  if (!WaitForTelemetry(link)) return c.NoAnswer();
+  if (!WaitForTelemetry(link)) return c.NoAnswer(link);
   link.Commands().SendCommand(CMD_CALIBRATE_STICKS);
-  link.Sleep(100);  // let the frame leave before the link closes
+  link.LetSendsLeave(100);
+  if (link.Lost()) return c.Lost();
   c.out << "calibration started: move both sticks to all their limits and back to the centre;\n"
            "the controller keeps the result (apctl monitor shows the sticks)\n";
   return kExitOk;
@@ -354,7 +376,7 @@ int CmdInstallError(Context& c) {
     link.Commands().SendCommand(CMD_CAPTURE_INSTALL_ERROR);
     link.WaitUntil([&got] { return got.has_value(); }, kAnswerWaitMs);
   }
-  if (!got) return c.NoAnswer();
+  if (!got) return c.NoAnswer(link);
   const InstallError e = ReadInstallError(got->data());
   if (c.options.json) {
     c.out << FormatText("{\"first\":%.1f,\"second\":%.1f}\n", static_cast<double>(e.first),
@@ -381,7 +403,7 @@ int CmdCompassCheck(Context& c) {
   if (!NoExtraArgs(c, &status)) return status;
   CliLink link;
   if (!OpenLink(c, link, false, &status)) return status;
-  if (!WaitForTelemetry(link)) return c.NoAnswer();
+  if (!WaitForTelemetry(link)) return c.NoAnswer(link);
 
   CompassJudgement judgement;
   std::int32_t shown = -1;
@@ -398,8 +420,9 @@ int CmdCompassCheck(Context& c) {
   link.WaitUntil([&] { return judgement.Result() != kCompassUndecided; }, seconds.value_or(30) * 1000);
   link.onStatus = nullptr;
   link.Commands().SendFrame(BuildCompassCheckOffFrame());
-  link.Sleep(100);
+  link.LetSendsLeave(100);
   const std::int32_t result = judgement.Result();
+  if (result == kCompassUndecided && link.Lost()) return c.Lost();
   if (c.options.json) {
     c.out << "{\"result\":"
           << JsonQuote(result == kCompassGood    ? "good"
@@ -483,7 +506,7 @@ int CmdUpgrade(Context& c) {
       wait);
   int result = kExitOk;
   if (!announced) {
-    result = g_interrupted.load() ? kExitInterrupted : kExitNoBootLoader;
+    result = g_interrupted.load() ? kExitInterrupted : link.Lost() ? kExitNoDevice : kExitNoBootLoader;
   } else {
     std::int64_t lastMark = -1;
     while (!succeeded && exchange.State() != UpgradeState::Idle && !g_interrupted.load()) {
@@ -502,7 +525,7 @@ int CmdUpgrade(Context& c) {
           static_cast<std::int64_t>(exchange.State()) * 100000000LL + exchange.ProgressPosition() ==
               lastMark &&
           !g_interrupted.load()) {
-        result = kExitNoAnswer;
+        result = link.Lost() ? kExitNoDevice : kExitNoAnswer;
         break;
       }
     }
@@ -532,6 +555,10 @@ int CmdUpgrade(Context& c) {
       break;
     case kExitNoAnswer:
       c.Fail(result, std::string("the boot loader stopped answering during ") + PhaseWord(exchange.Status()));
+      break;
+    case kExitNoDevice:
+      c.Fail(result, std::string("the device is gone (unplugged?) during ") + PhaseWord(exchange.Status()) +
+                         "; the controller may need the upgrade again");
       break;
     case kExitInterrupted:
       c.Fail(result, "interrupted; the controller may need the upgrade again");

@@ -76,6 +76,7 @@ CliLink::~CliLink() {
 
 bool CliLink::Open(const ConnectSpec& target, std::unique_ptr<IHidBackend> simBackend, std::string* error) {
   m_hidFailure.clear();
+  m_serialFailed = false;
   if (target.kind == ConnectSpec::Kind::Serial) {
     // The serial port reads its name from a settings file: a private one.
     char path[] = "/tmp/apctl-XXXXXX";
@@ -92,10 +93,8 @@ bool CliLink::Open(const ConnectSpec& target, std::unique_ptr<IHidBackend> simBa
       return false;
     }
     m_commands.m_uart.SetSettings(m_settings.get());
-    m_commands.m_uart.SetFailureHandler([](const std::string& text) {
-      std::fprintf(stderr, "apctl: %s\n", text.c_str());
-      g_interrupted.store(true);
-    });
+    // A failed read or write means the port is gone; the command says so.
+    m_commands.m_uart.SetFailureHandler([this](const std::string&) { m_serialFailed = true; });
     m_commands.m_uart.Init(this);
     if (!m_commands.m_uart.Open()) {
       *error = "cannot open the serial port " + target.path;
@@ -146,15 +145,25 @@ void CliLink::Close() {
 }
 
 bool CliLink::WaitUntil(const std::function<bool()>& done, int timeoutMs) {
+  return Wait(done, timeoutMs, true);
+}
+
+void CliLink::LetSendsLeave(int ms) {
+  Wait([] { return false; }, ms, false);
+}
+
+bool CliLink::Wait(const std::function<bool()>& done, int timeoutMs, bool stopOnInterrupt) {
   QElapsedTimer clock;
   clock.start();
   QEventLoop loop;
   QTimer poll;
   poll.setInterval(5);
   QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-    if (done() || g_interrupted.load() || clock.elapsed() >= timeoutMs) loop.quit();
+    if (done() || (stopOnInterrupt && g_interrupted.load()) || Lost() || clock.elapsed() >= timeoutMs)
+      loop.quit();
   });
   if (done()) return true;
+  if (Lost()) return false;
   poll.start();
   loop.exec();
   return done();
@@ -164,7 +173,7 @@ std::optional<ParameterView> CliLink::ReadParameters() {
   std::optional<ParameterView> got;
   auto previous = onParameters;
   onParameters = [&got](const ParameterView& v) { got = v; };
-  for (int attempt = 0; attempt < kAnswerTries && !got && !g_interrupted.load(); ++attempt) {
+  for (int attempt = 0; attempt < kAnswerTries && !got && !g_interrupted.load() && !Lost(); ++attempt) {
     m_commands.SendGetParameters();
     WaitUntil([&got] { return got.has_value(); }, kAnswerWaitMs);
   }

@@ -40,13 +40,19 @@ class CliLink : public QObject, public SentenceSink {
   CCommandLink& Commands() { return m_commands; }
   CHidLink& Hid() { return m_hid; }
   bool IsSerial() const { return m_commands.m_uart.IsOpen(); }
+  // The device went away after it was opened (unplugged, its port or socket
+  // closed): nothing more will come from it.
+  bool Lost() const { return m_serialFailed || m_hid.ReadFailed(); }
 
-  // Runs the event loop until done() holds, the time is up or Ctrl+C; says
-  // whether done() held.
+  // Runs the event loop until done() holds, the time is up, Ctrl+C or the
+  // device is lost; says whether done() held.
   bool WaitUntil(const std::function<bool()>& done, int timeoutMs);
   void Sleep(int ms) {
     WaitUntil([] { return false; }, ms);
   }
+  // Lets what was just sent leave before the link closes, even after Ctrl+C
+  // (the frame that ends a mode must reach the controller).
+  void LetSendsLeave(int ms);
 
   // Receivers of what the parser takes out (each may be empty).
   std::function<void(const std::uint8_t*)> onStatus;
@@ -77,7 +83,10 @@ class CliLink : public QObject, public SentenceSink {
   CHidLink m_hid;
   CCommandLink m_commands;
   SentenceParser m_parser;
+  bool Wait(const std::function<bool()>& done, int timeoutMs, bool stopOnInterrupt);
+
   std::string m_hidFailure;
+  bool m_serialFailed = false;
 };
 
 // One attempt to read takes this long; three are made.

@@ -83,6 +83,11 @@ void CHidLink::Close() {
   closing.reset();
 }
 
+bool CHidLink::ReadFailed() const {
+  std::lock_guard lock(m_mutex);
+  return m_device && m_readFailed;
+}
+
 void CHidLink::Stop() {
   {
     std::lock_guard lock(m_mutex);

@@ -65,6 +65,9 @@ class CHidLink : public QObject {
   // Stops the I/O threads and closes the device.
   void Stop();
   bool IsOpen() const { return m_device != nullptr; }
+  // True once a read of the open device failed (unplugged, or the peer went):
+  // reading has stopped, and only a new Open brings it back.
+  bool ReadFailed() const;
 
   // Queues the bytes and sends the next report, then pauses 50 ms. With no
   // device open the bytes are dropped (a stale backlog must never reach the

@@ -156,13 +156,14 @@ int CSaveData::FlushPass(bool* failed) {
   int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) {
     *failed = true;
+    m_writeFailing.store(true);
     return n;
   }
   // Held exclusively while we write, so a cooperating reader never sees half a
   // record; a file another process holds counts as one we cannot open now.
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
     close(fd);
-    *failed = true;
+    *failed = true;  // another holder, briefly: not a failing disk
     return n;
   }
   const bool wroteAll = WriteQueued(fd);
@@ -172,6 +173,7 @@ int CSaveData::FlushPass(bool* failed) {
   flock(fd, LOCK_UN);
   close(fd);
   *failed = !wroteAll;
+  m_writeFailing.store(!wroteAll);
   return n;
 }
 
@@ -179,6 +181,7 @@ bool CSaveData::WriteQueued(int fd) {
   while (!m_writeRecords.empty()) {
     if (!AppendWhole(fd, m_writeRecords.front().get(), kRecordSize)) return false;
     m_writeRecords.pop_front();
+    m_recordsWritten.fetch_add(1);
     if (!m_dirty) {
       m_dirty = true;
       m_dirtySince = std::chrono::steady_clock::now();

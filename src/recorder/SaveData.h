@@ -58,6 +58,12 @@ class CSaveData {
   std::string RecordFilePath() const;
   std::string RecordFolder() const;
 
+  // Records appended to the file so far, so a caller can tell whether all it
+  // handed in reached the disk.
+  std::uint64_t RecordsWritten() const { return m_recordsWritten.load(); }
+  // True while the worker's last pass could not write what was queued.
+  bool WriteFailing() const { return m_writeFailing.load(); }
+
   // 0 from construction; 1 once the worker has ended (its last step).
   std::atomic<int> m_threadFinished{0};
 
@@ -79,6 +85,9 @@ class CSaveData {
 
   std::thread m_threadHandle;
   std::thread::id m_threadId;
+
+  std::atomic<std::uint64_t> m_recordsWritten{0};
+  std::atomic<bool> m_writeFailing{false};
 
   // Worker-only: whether written data waits for fdatasync, and since when.
   bool m_dirty = false;
