@@ -9,7 +9,7 @@ PACKAGES=(
   libhidapi-dev
   libgtest-dev libgmock-dev
   libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   fonts-wqy-microhei
 )
 
