@@ -2,6 +2,7 @@
 // controller's handle kept to look inside it) and over a pseudo-terminal
 // served by apsim. Every command, and the ways they fail.
 #include <QCoreApplication>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,7 @@
 #include <unistd.h>
 
 #include "cli/Apctl.h"
+#include "cli/CliLink.h"
 #include "cli/ExitStatus.h"
 #include "sim/SimHidBackend.h"
 
@@ -380,6 +382,61 @@ TEST_F(ApctlSim, MonitorSaysSoWhenTheStreamStops) {
   EXPECT_GE(Lines(r.out), 5) << r.out;
 }
 
+// However a wait ends, the status and message say how, at once: a device
+// unplugged mid-command is not silence, Ctrl+C is not silence either.
+TEST_F(ApctlSim, EveryWaitEndsAtOnceWithTheRightStatus) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> args;
+    std::int64_t stallAtMs, vanishAtMs;
+    bool interruptAt500Ms;
+    int status;
+    const char* message;
+  };
+  const std::string image = dir_ + "/fw.bin";
+  std::ofstream(image, std::ios::binary) << std::string(20000, '\x5a');
+  const Case cases[] = {
+      {"monitor, unplugged", {"monitor"}, -1, 700, false, kExitNoDevice, "the device is gone"},
+      {"get, silent then unplugged", {"params", "get"}, 0, 500, false, kExitNoDevice, "the device is gone"},
+      {"set, silent then unplugged",
+       {"params", "set", "max_speed=8.0"},
+       0,
+       500,
+       false,
+       kExitNoDevice,
+       "the device is gone"},
+      {"compass-check, unplugged",
+       {"compass-check", "--seconds", "20"},
+       300,
+       600,
+       false,
+       kExitNoDevice,
+       "the device is gone"},
+      {"upgrade, unplugged", {"upgrade", image}, -1, 150, false, kExitNoDevice, "the device is gone"},
+      {"get, silent, Ctrl+C", {"params", "get"}, 0, -1, true, kExitInterrupted, "interrupted"},
+  };
+  for (const Case& k : cases) {
+    options_.faults.stallAtMs = k.stallAtMs;
+    options_.faults.stallForMs = k.stallAtMs >= 0 ? 3600 * 1000 : 0;
+    options_.faults.vanishAtMs = k.vanishAtMs;
+    if (k.interruptAt500Ms) QTimer::singleShot(500, [] { g_interrupted.store(true); });
+    const Outcome r = Sim(k.args);
+    EXPECT_EQ(r.status, k.status) << k.what << ": " << r.err;
+    EXPECT_NE(r.err.find(k.message), std::string::npos) << k.what << ": " << r.err;
+    EXPECT_LT(r.seconds, 2.5) << k.what;
+  }
+}
+
+TEST_F(ApctlSim, MonitorRecordThatCannotWriteFails) {
+  const fs::path old = fs::current_path();
+  fs::current_path(dir_);
+  std::ofstream("Hj") << "a file where the folder would go";
+  const Outcome r = Sim({"monitor", "--count", "4", "--record"});
+  fs::current_path(old);
+  EXPECT_EQ(r.status, kExitFileError) << r.err;
+  EXPECT_NE(r.err.find("only 0 of 4 records could be written to Hj/"), std::string::npos) << r.err;
+}
+
 TEST_F(ApctlSim, RecordToolsWorkWithoutADevice) {
   const std::string rec = dir_ + "/r.hj";
   {
@@ -439,6 +496,17 @@ class ApctlSerial : public ApctlSim {
   pid_t pid_ = -1;
   std::string pty_;
 };
+
+// The pseudo-terminal closes when apsim ends, as a serial adapter unplugged.
+TEST_F(ApctlSerial, PortThatGoesAwayMidMonitorIsNoDevice) {
+  const pid_t pid = pid_;
+  QTimer::singleShot(1500, [pid] { kill(pid, SIGTERM); });
+  const Outcome r = Serial({"monitor"});
+  EXPECT_EQ(r.status, kExitNoDevice) << r.err;
+  EXPECT_NE(r.err.find("the device is gone"), std::string::npos) << r.err;
+  EXPECT_GE(Lines(r.out), 3);
+  EXPECT_LT(r.seconds, 3.0);
+}
 
 TEST_F(ApctlSerial, MonitorGetSetOverAPseudoTerminal) {
   Outcome r = Serial({"monitor", "--count", "2"});
