@@ -3,7 +3,10 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QTimer>
+#include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -145,7 +148,7 @@ int main(int argc, char** argv) {
   bool rateOk = false;
   simOptions.rateHz = options.value(simRate).toDouble(&rateOk);
   if (!rateOk || simOptions.rateHz <= 0 || simOptions.rateHz > 1000) {
-    std::fprintf(stderr, "apdesk: --sim-rate takes a number of sentences per second from 0 to 1000\n");
+    std::fprintf(stderr, "apdesk: --sim-rate takes a number of sentences per second above 0, at most 1000\n");
     return 2;
   }
 
@@ -169,6 +172,14 @@ int main(int argc, char** argv) {
       [](const std::string& text) { apdesk::MessageBoxes::Show(nullptr, QString::fromStdString(text)); });
 
   CSetApDlg window(config);
+  // The buttons of the message boxes and the file dialog are the toolkit's
+  // own; in a Chinese window they would otherwise read OK, Yes and No.
+  QTranslator toolkitTexts;
+  if (window.m_language.m_isChinese &&
+      toolkitTexts.load(QLocale(QLocale::Chinese, QLocale::China), "qtbase", "_",
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QCoreApplication::installTranslator(&toolkitTexts);
+  }
   std::unique_ptr<UiWatch> watch;
   if (std::getenv("APDESK_UI_WATCH")) watch = std::make_unique<UiWatch>(&window, sinceStart);
 
