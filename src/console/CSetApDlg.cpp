@@ -82,7 +82,16 @@ QString CSetApDlg::Text(const char* key) const {
 }
 
 void CSetApDlg::ApplyLanguage() {
-  m_language.LoadPublicTexts();
+  if (m_language.LoadPublicTexts() == 0) {
+    // Every caption, list entry and message of the windows comes from this
+    // file: without it they would all be empty, boxes included.
+    const QString path = QString::fromStdString(m_language.LanguageFolder() + m_language.m_fileName);
+    MessageBoxes::Show(nullptr,
+                       QStringLiteral("The language file %1 could not be read, so the windows' texts and "
+                                      "messages are missing. Install apdesk again with its Language folder.")
+                           .arg(path),
+                       BoxIcon::Warning);
+  }
   m_language.LoadWindowTexts("parameter");
   m_language.ApplyToWindow(this);
   if (m_language.m_fileChosen != 1) return;

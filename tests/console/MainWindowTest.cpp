@@ -424,6 +424,20 @@ TEST_F(MainWindowTest, OpenUsbWithoutADeviceSaysSoAndStaysOpening) {
   EXPECT_TRUE(m_hid->Written().empty());
 }
 
+TEST_F(MainWindowTest, AMissingLanguageFileIsSaidOnceAtStart) {
+  BoxRecorder boxes;
+  auto app = MakeScriptedApp();
+  {
+    CSetApDlg w(*app);
+    EXPECT_TRUE(boxes.Texts().empty());
+  }
+  QFile::remove(m_dir.filePath("Language/Default.ini"));
+  CSetApDlg w(*app);
+  ASSERT_EQ(boxes.Texts().size(), 1u);
+  EXPECT_TRUE(boxes.Texts()[0].contains("Language/Default.ini")) << boxes.Texts()[0].toStdString();
+  EXPECT_EQ(boxes.requests[0].icon, BoxIcon::Warning);
+}
+
 TEST_F(MainWindowTest, UpgradeWindowSeesReportsOnlyAfterOpenUsb) {
   sim::SimOptions options;
   options.bootloader = true;
