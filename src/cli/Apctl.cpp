@@ -8,7 +8,11 @@
 #include <iostream>
 #include <sstream>
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "cli/CliArgs.h"
 #include "cli/CliLink.h"
@@ -74,6 +78,45 @@ bool WriteFileWhole(const std::string& path, const std::string& text, std::strin
     *error = "cannot write " + path;
     return false;
   }
+  return true;
+}
+
+// A parameter file is under a kilobyte; anything this large is another file.
+constexpr std::size_t kMaxParameterFileBytes = 64 * 1024;
+
+// Reads a whole small text file. A pipe or device is refused before it is
+// opened (opening a pipe waits for its writer; /dev/zero never ends).
+bool ReadTextFile(const std::string& path, std::size_t maxBytes, std::string* text, std::string* error) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) {
+    *error = "cannot read " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    *error = "cannot read " + path + ": not a regular file";
+    return false;
+  }
+  if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) {
+    *error = path + " is too large (" + std::to_string(info.st_size) + " bytes) to be a parameter file";
+    return false;
+  }
+  std::ifstream f(path, std::ios::binary);
+  if (!f) {
+    *error = "cannot read " + path;
+    return false;
+  }
+  std::string bytes(maxBytes + 1, '\0');
+  f.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (f.bad()) {
+    *error = "cannot read " + path + " (read error)";
+    return false;
+  }
+  bytes.resize(static_cast<std::size_t>(f.gcount()));
+  if (bytes.size() > maxBytes) {
+    *error = path + " is too large to be a parameter file";
+    return false;
+  }
+  *text = std::move(bytes);
   return true;
 }
 
@@ -292,13 +335,10 @@ int CmdParamsSave(Context& c) {
 int CmdParamsLoad(Context& c) {
   if (c.args.size() != 1) return c.Fail(kExitUsage, "params load needs one FILE");
   const std::string path = c.args.front();
-  std::ifstream f(path, std::ios::binary);
-  if (!f) return c.Fail(kExitFileError, "cannot read " + path);
-  std::stringstream text;
-  text << f.rdbuf();
+  std::string text, error;
+  if (!ReadTextFile(path, kMaxParameterFileBytes, &text, &error)) return c.Fail(kExitFileError, error);
   ParameterFile file;
-  std::string error;
-  if (!ParseParameterFile(text.str(), &file, &error))
+  if (!ParseParameterFile(text, &file, &error))
     return c.Fail(kExitFileError, path + ": " + error + "; nothing was sent");
   ParameterBlock block{};
   if (!BlockFromParameterFile(file, &block, &error))
@@ -458,6 +498,9 @@ int CmdUpgrade(Context& c) {
   UpgradeExchange exchange;
   std::string error;
   if (!exchange.LoadImageFile(c.args.front(), &error)) return c.Fail(kExitFileError, error);
+  // Serving nothing would erase the controller and leave it without firmware.
+  if (exchange.ImageSize() <= 0)
+    return c.Fail(kExitFileError, c.args.front() + " is empty; nothing was sent");
   if (exchange.State() != UpgradeState::Loaded)
     return c.Fail(kExitFileError, c.args.front() + " is too large for the controller (" +
                                       std::to_string(exchange.ImageSize()) + " bytes)");

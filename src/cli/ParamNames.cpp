@@ -83,6 +83,35 @@ std::string Trimmed(const std::string& text) {
   return text.substr(first, last - first + 1);
 }
 
+// Text from a file or the command line as a message quotes it: printable
+// ASCII as it is, any other byte as \xNN (a terminal must not take junk for
+// control sequences), cut short when long.
+std::string Shown(const std::string& text) {
+  constexpr std::size_t kLongest = 60;
+  std::string out;
+  for (std::size_t i = 0; i < text.size() && i < kLongest; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c < 0x7f) {
+      out += static_cast<char>(c);
+    } else {
+      static const char* kHex = "0123456789abcdef";
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  if (text.size() > kLongest) out += "...";
+  return out;
+}
+
+// A text file holds no control bytes other than tab and the line ends.
+bool HasBinaryBytes(const std::string& line) {
+  return std::any_of(line.begin(), line.end(), [](char ch) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    return (c < 0x20 && c != '\t' && c != '\r') || c == 0x7f;
+  });
+}
+
 bool KnownName(const std::string& name) {
   return std::any_of(kParameterNames.begin(), kParameterNames.end(),
                      [&](const char* n) { return name == n; });
@@ -135,13 +164,13 @@ std::string FormatNamedJson(const std::vector<NamedValue>& values) {
 bool ParseAssignment(const std::string& text, NamedValue* value, std::string* error) {
   const auto eq = text.find('=');
   if (eq == std::string::npos || eq == 0) {
-    *error = "\"" + text + "\" is not NAME=VALUE";
+    *error = "\"" + Shown(text) + "\" is not NAME=VALUE";
     return false;
   }
   value->name = Trimmed(text.substr(0, eq));
   value->value = Trimmed(text.substr(eq + 1));
   if (!KnownName(value->name)) {
-    *error = "unknown parameter \"" + value->name + "\" (apctl --help lists them)";
+    *error = "unknown parameter \"" + Shown(value->name) + "\" (apctl --help lists them)";
     return false;
   }
   return true;
@@ -152,7 +181,7 @@ bool ApplyNamedValue(const NamedValue& nv, const ParameterView& kept, ParameterI
   const std::string& n = nv.name;
   const std::string& v = nv.value;
   auto refuse = [&](const std::string& allowed) {
-    *error = n + ": \"" + v + "\" is not " + allowed;
+    *error = n + ": \"" + Shown(v) + "\" is not " + allowed;
     return false;
   };
   if (n == "failsafe") {
@@ -294,8 +323,8 @@ std::string DescribeRefusal(const ParameterRefusal& r, const ParameterInputs& in
     lowest = "0";
     highest = "1500";
   }
-  return std::string(NameOfField(field)) + ": \"" + value + "\" is not a number from " + lowest + " to " +
-         highest;
+  return std::string(NameOfField(field)) + ": \"" + Shown(value) + "\" is not a number from " + lowest +
+         " to " + highest;
 }
 
 std::vector<std::string> CompareReadBack(const ParameterBlock& written, const ParameterSentence& readBack) {
@@ -376,18 +405,24 @@ std::string FormatParameterFile(const ParameterView& view) {
 
 bool ParseParameterFile(const std::string& text, ParameterFile* file, std::string* error) {
   *file = ParameterFile{};
-  std::istringstream in(text);
+  // An editor may have put a byte-order mark in front, as it may CRLF line ends.
+  const bool bom = text.compare(0, 3, "\xef\xbb\xbf") == 0;
+  std::istringstream in(bom ? text.substr(3) : text);
   std::string raw;
   int lineNo = 0;
   bool haveSentence = false;
   while (std::getline(in, raw)) {
     ++lineNo;
+    const std::string where = "line " + std::to_string(lineNo) + ": ";
+    if (HasBinaryBytes(raw)) {
+      *error = where + "binary bytes: this is not a parameter file";
+      return false;
+    }
     const std::string line = Trimmed(raw);
     if (line.empty() || line[0] == '#') continue;
-    const std::string where = "line " + std::to_string(lineNo) + ": ";
     const auto eq = line.find('=');
     if (eq == std::string::npos) {
-      *error = where + "\"" + line + "\" is not NAME=VALUE";
+      *error = where + "\"" + Shown(line) + "\" is not NAME=VALUE";
       return false;
     }
     const std::string name = Trimmed(line.substr(0, eq));
@@ -419,7 +454,7 @@ bool ParseParameterFile(const std::string& text, ParameterFile* file, std::strin
       continue;
     }
     if (!KnownName(name)) {
-      *error = where + "unknown parameter \"" + name + "\"";
+      *error = where + "unknown parameter \"" + Shown(name) + "\"";
       return false;
     }
     for (const NamedValue& seen : file->values) {

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <ctime>
 
+#include <sys/stat.h>
+
 #include "console/StatusSentence.h"
 
 namespace apdesk {
@@ -141,6 +143,21 @@ RecordScan ScanRecords(const std::uint8_t* data, std::size_t size) {
 }
 
 bool ReadRecordFile(const std::string& path, RecordScan* scan, std::string* error) {
+  // Looked at before opening: opening a pipe would wait for its writer, and a
+  // device such as /dev/zero never ends.
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) {
+    *error = path + ": " + std::strerror(errno);
+    return false;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    *error = path + ": not a regular file";
+    return false;
+  }
+  if (static_cast<std::uintmax_t>(info.st_size) > kMaxRecordFileBytes) {
+    *error = path + ": too large for a flight record (" + std::to_string(info.st_size) + " bytes)";
+    return false;
+  }
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) {
     *error = path + ": " + std::strerror(errno);
@@ -149,7 +166,8 @@ bool ReadRecordFile(const std::string& path, RecordScan* scan, std::string* erro
   std::vector<std::uint8_t> bytes;
   std::uint8_t buf[1 << 16];
   std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.insert(bytes.end(), buf, buf + n);
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0 && bytes.size() <= kMaxRecordFileBytes)
+    bytes.insert(bytes.end(), buf, buf + n);
   const bool failed = std::ferror(f) != 0;
   std::fclose(f);
   if (failed) {

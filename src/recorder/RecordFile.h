@@ -27,8 +27,11 @@ struct RecordScan {
 // Cuts a file's bytes into 99-byte slots and keeps those that are sound.
 RecordScan ScanRecords(const std::uint8_t* data, std::size_t size);
 
+// Larger than any flight (some 60 hours at 50 records a second): not a record.
+inline constexpr std::size_t kMaxRecordFileBytes = std::size_t{1} << 30;
+
 // Reads and scans a file. False, with a message naming the file, when it
-// cannot be read.
+// cannot be read, is no regular file or is larger than kMaxRecordFileBytes.
 bool ReadRecordFile(const std::string& path, RecordScan* scan, std::string* error);
 
 // A record has a GPS fix when at least 3 satellites are used and it carries a

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -261,6 +262,43 @@ TEST_F(ApctlSim, DamagedParameterFileIsRefusedNamingTheLine) {
   EXPECT_EQ(handle_, nullptr) << "the device was opened for a damaged file";
 
   EXPECT_EQ(Sim({"params", "load", dir_ + "/missing.txt"}).status, kExitFileError);
+
+  // What is not a parameter file is refused at once and quoted harmlessly.
+  const std::string junk = dir_ + "/junk.bin";
+  std::ofstream(junk, std::ios::binary) << std::string("\x1b[2J\x00\x01\xff=\x1b]0;x\x07", 13);
+  const std::string fifo = dir_ + "/fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const struct {
+    std::string path;
+    const char* message;
+  } refused[] = {
+      {junk, "line 1: binary bytes"},
+      {fifo, "not a regular file"},
+      {dir_, "not a regular file"},
+      {"/dev/zero", "not a regular file"},
+  };
+  for (const auto& k : refused) {
+    r = Sim({"params", "load", k.path});
+    EXPECT_EQ(r.status, kExitFileError) << k.path;
+    EXPECT_NE(r.err.find(k.message), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << "raw escape byte in the message";
+    EXPECT_LT(r.seconds, 1.0) << k.path;
+  }
+  r = Sim({"params", "set", "max_speed=\x1b[31m"});
+  EXPECT_EQ(r.status, kExitBadValue);
+  EXPECT_NE(r.err.find("\"\\x1b[31m\""), std::string::npos) << r.err;
+}
+
+TEST_F(ApctlSim, BackupEditedOnAnotherSystemLoads) {
+  const std::string saved = dir_ + "/p.txt";
+  ASSERT_EQ(Sim({"params", "save", saved}).status, kExitOk);
+  std::ifstream in(saved, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string edited = "\xef\xbb\xbf";  // byte-order mark and CRLF line ends
+  for (char ch : text) edited += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+  std::ofstream(saved, std::ios::binary | std::ios::trunc) << edited;
+  const Outcome r = Sim({"params", "load", saved});
+  EXPECT_EQ(r.status, kExitOk) << r.err;
 }
 
 TEST_F(ApctlSim, DefaultsNeedsConfirmationThenRestoresAndReadsBack) {
@@ -347,6 +385,12 @@ TEST_F(ApctlUpgrade, NoBootLoaderInTimeAndBadImages) {
   Outcome r = Sim({"upgrade", Image(2000)});
   EXPECT_EQ(r.status, kExitNoBootLoader) << r.err;
   EXPECT_EQ(Sim({"upgrade", dir_ + "/none.bin"}).status, kExitFileError);
+  // An empty image would leave the controller erased, without firmware.
+  handle_.reset();
+  r = Sim({"upgrade", Image(0)});
+  EXPECT_EQ(r.status, kExitFileError) << r.err;
+  EXPECT_NE(r.err.find("is empty; nothing was sent"), std::string::npos) << r.err;
+  EXPECT_EQ(handle_, nullptr) << "the device was opened for an empty image";
   EXPECT_EQ(Apctl({"--connect", "serial:/dev/null", "upgrade", Image(10)}).status, kExitUsage);
 }
 
@@ -453,6 +497,13 @@ TEST_F(ApctlSim, RecordToolsWorkWithoutADevice) {
   EXPECT_EQ(Apctl({"record", "export", rec, "--format", "shp"}).status, kExitUsage);
   EXPECT_EQ(Apctl({"record", "export", rec}).status, kExitUsage);
   EXPECT_EQ(Apctl({"record", "info", dir_ + "/none.hj"}).status, kExitFileError);
+  const std::string fifo = dir_ + "/fifo.hj";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {fifo, std::string("/dev/zero")}) {
+    r = Apctl({"record", "info", path});
+    EXPECT_EQ(r.status, kExitFileError) << path;
+    EXPECT_LT(r.seconds, 1.0) << path;
+  }
   EXPECT_EQ(Apctl({"record", "export", rec, "--format", "csv", "-o", "/nonexistent/x.csv"}).status,
             kExitFileError);
 }
