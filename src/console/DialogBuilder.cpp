@@ -5,18 +5,27 @@
 #include <QFile>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRegularExpressionValidator>
+#include <QScreen>
 #include <QStyleOptionButton>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace apdesk {
 namespace {
+
+// Room left on the screen for the window manager's frame and title bar.
+constexpr int kFrameAllowanceX = 16;
+constexpr int kFrameAllowanceY = 64;
+// Below this the texts are no longer readable; a smaller screen gets the window as it is.
+constexpr int kSmallestPointSize = 6;
 
 // The families the templates were designed for are rarely installed; map them
 // once to installed ones of the same kind, so the metrics (and so the layout)
@@ -105,13 +114,23 @@ bool DialogBuilder::Build(QDialog* dialog, const DialogTemplate& tmpl) {
   m_error.clear();
 
   QFont font(Utf8(tmpl.fontFamily));
-  font.setPointSize(tmpl.fontSize);
   font.setStyleHint(QFont::SansSerif);
+  // A window taller or wider than the screen would hide its lowest buttons
+  // (a 768-pixel laptop screen and the main window): take a smaller size of
+  // the same font until it fits, so the layout keeps its proportions.
+  const QScreen* screen = dialog->screen() ? dialog->screen() : QGuiApplication::primaryScreen();
+  const QSize room = screen ? screen->availableGeometry().size() - QSize(kFrameAllowanceX, kFrameAllowanceY)
+                            : QSize(INT_MAX, INT_MAX);
+  for (int points = tmpl.fontSize > 0 ? tmpl.fontSize : kSmallestPointSize;; --points) {
+    font.setPointSize(points);
+    const QFontMetrics metrics(font);
+    const QString letters = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    m_unitX = (metrics.horizontalAdvance(letters) / 26 + 1) / 2;
+    m_unitY = metrics.height();
+    const bool fits = ToPixelsX(tmpl.width) <= room.width() && ToPixelsY(tmpl.height) <= room.height();
+    if (fits || points <= kSmallestPointSize) break;
+  }
   dialog->setFont(font);
-  QFontMetrics metrics(font);
-  const QString letters = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ");
-  m_unitX = (metrics.horizontalAdvance(letters) / 26 + 1) / 2;
-  m_unitY = metrics.height();
 
   dialog->setWindowTitle(Utf8(tmpl.caption));
   Qt::WindowFlags flags = dialog->windowFlags();

@@ -12,11 +12,13 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -422,6 +424,24 @@ TEST_F(MainWindowTest, OpenUsbWithoutADeviceSaysSoAndStaysOpening) {
   EXPECT_EQ(w.m_usbOpening, 1);
   Pump(100);
   EXPECT_TRUE(m_hid->Written().empty());
+}
+
+TEST_F(MainWindowTest, FitsTheScreenWithRoomForItsFrame) {
+  // At its template's font the main window is 752 pixels high: with a title
+  // bar above it, its lowest buttons would be off a screen of 800 or fewer
+  // (the offscreen one, a 768-pixel laptop).
+  auto app = MakeScriptedApp();
+  CSetApDlg w(*app);
+  const QRect room = QGuiApplication::primaryScreen()->availableGeometry();
+  constexpr int kTitleBar = 48;
+  EXPECT_LE(w.width(), room.width());
+  EXPECT_LE(w.height() + kTitleBar, room.height());
+  for (int id : {1019, 1000, 1027, 1028, 1029}) {
+    const QRect place = w.Control(id)->geometry();
+    EXPECT_LE(place.bottom(), w.height()) << id;
+    const QString text = ControlText(w.Control(id));
+    EXPECT_LE(w.Control(id)->fontMetrics().horizontalAdvance(text), place.width()) << id;
+  }
 }
 
 TEST_F(MainWindowTest, AMissingLanguageFileIsSaidOnceAtStart) {
