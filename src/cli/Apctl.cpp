@@ -208,10 +208,11 @@ int CmdMonitor(Context& c) {
   }
   long long shown = 0;
   long long lastShown = -1;
+  bool outputClosed = false;  // nobody reads what monitor prints: a normal end
   std::uint64_t handedToRecorder = 0;
   bool warnedRecorder = false;
   link.onStatus = [&](const std::uint8_t* s) {
-    if (count && shown >= *count) return;
+    if ((count && shown >= *count) || outputClosed) return;
     if (recorder && RecordStatusSentence(*recorder, s)) ++handedToRecorder;
     if (recorder && !warnedRecorder && recorder->WriteFailing()) {
       // Said at once, so a long session is not wasted; the records wait in
@@ -222,6 +223,7 @@ int CmdMonitor(Context& c) {
     const TelemetryView view = DecodeStatusSentence(s, AttitudeLabels{}, false);
     c.out << (c.options.json ? TelemetryJson(view) : TelemetryLine(view)) << "\n" << std::flush;
     ++shown;
+    if (!c.out) outputClosed = true;
   };
   // The first record within three tries; after that the stream must not stop
   // for as long.
@@ -234,7 +236,7 @@ int CmdMonitor(Context& c) {
   if (shown == 0 && !g_interrupted.load()) {
     result = c.NoAnswer(link);
   } else {
-    while (!g_interrupted.load() && !(count && shown >= *count)) {
+    while (!g_interrupted.load() && !outputClosed && !(count && shown >= *count)) {
       lastShown = shown;
       link.WaitUntil([&] { return shown != lastShown || (count && shown >= *count); },
                      kAnswerTries * kAnswerWaitMs);
@@ -638,6 +640,11 @@ int CmdRecord(Context& c) {
     if (!format) return c.Fail(kExitUsage, "record export needs --format csv, gpx or kml");
     const std::optional<ExportFormat> f = ParseExportFormat(*format);
     if (!f) return c.Fail(kExitUsage, "unknown format \"" + *format + "\": use csv, gpx or kml");
+    struct stat in {
+    }, out{};
+    if (output && stat(c.args.front().c_str(), &in) == 0 && stat(output->c_str(), &out) == 0 &&
+        in.st_dev == out.st_dev && in.st_ino == out.st_ino)
+      return c.Fail(kExitUsage, "-o " + *output + " is the flight record itself; it is left as it is");
     RecordScan scan;
     if (!ReadRecordFile(c.args.front(), &scan, &error)) return c.Fail(kExitFileError, error);
     std::string name = c.args.front();

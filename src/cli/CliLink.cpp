@@ -62,6 +62,12 @@ void InstallInterruptHandler() {
   sigemptyset(&sa.sa_mask);
   sigaction(SIGINT, &sa, nullptr);
   sigaction(SIGTERM, &sa, nullptr);
+  // A reader that went away (apctl monitor | head) shows as a failed write,
+  // so monitor can end as on Ctrl+C and keep every record it took.
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  sigaction(SIGPIPE, &ignore, nullptr);
 }
 
 CliLink::CliLink() : m_hid(std::make_unique<NoDeviceBackend>()), m_commands(m_hid) {

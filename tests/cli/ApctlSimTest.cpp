@@ -471,6 +471,33 @@ TEST_F(ApctlSim, EveryWaitEndsAtOnceWithTheRightStatus) {
   }
 }
 
+// apctl monitor --record | head -3: once nobody reads, monitor ends as on
+// Ctrl+C, and every record it took is in the file.
+TEST_F(ApctlSim, MonitorWhoseReaderWentAwayEndsAndKeepsTheRecords) {
+  struct ClosesAfterThreeLines : std::streambuf {
+    int lines = 0;
+    int overflow(int ch) override {
+      if (lines >= 3) return traits_type::eof();
+      if (ch == '\n') ++lines;
+      return ch;
+    }
+  } closing;
+  std::ostream out(&closing);
+  std::ostringstream err;
+  const fs::path old = fs::current_path();
+  fs::current_path(dir_);
+  const auto t0 = std::chrono::steady_clock::now();
+  const int status = RunApctl({"--connect", "sim", "monitor", "--count", "50", "--record"}, out, err, hooks_);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  fs::current_path(old);
+  EXPECT_EQ(status, kExitOk) << err.str();
+  EXPECT_LT(seconds, 2.5) << "monitor went on printing into a closed output";
+  std::vector<fs::path> files;
+  for (const auto& e : fs::directory_iterator(dir_ + "/Hj")) files.push_back(e.path());
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(fs::file_size(files[0]), 4u * 99u) << "three shown and the one whose line failed";
+}
+
 TEST_F(ApctlSim, MonitorRecordThatCannotWriteFails) {
   const fs::path old = fs::current_path();
   fs::current_path(dir_);
@@ -497,6 +524,9 @@ TEST_F(ApctlSim, RecordToolsWorkWithoutADevice) {
   EXPECT_EQ(Apctl({"record", "export", rec, "--format", "shp"}).status, kExitUsage);
   EXPECT_EQ(Apctl({"record", "export", rec}).status, kExitUsage);
   EXPECT_EQ(Apctl({"record", "info", dir_ + "/none.hj"}).status, kExitFileError);
+  r = Apctl({"record", "export", rec, "--format", "csv", "-o", rec});
+  EXPECT_EQ(r.status, kExitUsage) << r.err;
+  EXPECT_EQ(fs::file_size(rec), 120u) << "the export overwrote the record it was made from";
   const std::string fifo = dir_ + "/fifo.hj";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   for (const std::string& path : {fifo, std::string("/dev/zero")}) {
