@@ -11,7 +11,7 @@ const char* ExitStatusTable() {
   return "  0  success\n"
          "  1  other failure\n"
          "  2  bad command line\n"
-         "  3  no device, or it could not be opened\n"
+         "  3  no device, it could not be opened, or it went away (unplugged)\n"
          "  4  no answer from the controller (asked three times)\n"
          "  5  value out of range or unknown; nothing was sent\n"
          "  6  read back, the controller reports other values than were written\n"

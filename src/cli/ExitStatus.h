@@ -8,7 +8,7 @@ enum ExitStatus : int {
   kExitOk = 0,
   kExitFailure = 1,           // anything not listed below
   kExitUsage = 2,             // bad command line
-  kExitNoDevice = 3,          // no device, or it could not be opened
+  kExitNoDevice = 3,          // no device, it could not be opened, or it went away
   kExitNoAnswer = 4,          // the controller did not answer (asked three times)
   kExitBadValue = 5,          // a value out of range or unknown: nothing was sent
   kExitMismatch = 6,          // read back, the controller reports other values
