@@ -117,8 +117,17 @@ void CUpgradeDlg::OnChoose() {
 
 bool CUpgradeDlg::LoadImageFile(const QString& path) {
   apdesk::SetControlText(m_builder.Control(kPathLabel), QDir::toNativeSeparators(path));
+  const std::string file = QFile::encodeName(path).toStdString();
   std::string error;
-  if (!m_exchange.LoadImageFile(QFile::encodeName(path).toStdString(), &error)) {
+  bool loaded = m_exchange.LoadImageFile(file, &error);
+  if (loaded && m_exchange.ImageSize() == 0) {
+    // An empty image would erase the controller's firmware and still end in
+    // "complete". Loading a path that names no file drops it again.
+    m_exchange.LoadImageFile(std::string(), nullptr);
+    error = "\"" + file + "\" is empty: it holds no firmware";
+    loaded = false;
+  }
+  if (!loaded) {
     // Nothing was loaded: say why, until the next step begins, and let the
     // operator choose again.
     m_statusKey = m_exchange.Status();

@@ -129,17 +129,23 @@ TEST_F(UpgradeWindow, ChoosingAnImageDisablesChooseAndStartsTheOffers) {
 
 TEST_F(UpgradeWindow, AFileThatCannotBeReadSaysWhyAndKeepsChoose) {
   Make();
-  const QString missing = files.path() + "/missing.bin";
-  EXPECT_FALSE(dlg.LoadImageFile(missing));
-  EXPECT_EQ(Text(1021), QDir::toNativeSeparators(missing));
-  EXPECT_TRUE(dlg.Control(1008)->isEnabled());
-  EXPECT_FALSE(dlg.Control(1018)->isEnabled());
-  EXPECT_TRUE(Text(1032).contains("missing.bin")) << Text(1032).toStdString();
-  // Announcements keep coming; the reason stays until a step begins.
-  for (int i = 0; i < 5; ++i) Feed(Announcement());
-  dlg.OnTimer();
-  EXPECT_TRUE(Text(1032).contains("missing.bin"));
-  EXPECT_TRUE(sent.empty());
+  // A missing file, and an empty one (which would erase the firmware and still
+  // report success), are refused alike.
+  const QString refused[] = {files.path() + "/missing.bin", WriteFile("empty.bin", {})};
+  for (const QString& path : refused) {
+    SCOPED_TRACE(path.toStdString());
+    const QString name = path.section('/', -1);
+    EXPECT_FALSE(dlg.LoadImageFile(path));
+    EXPECT_EQ(Text(1021), QDir::toNativeSeparators(path));
+    EXPECT_TRUE(dlg.Control(1008)->isEnabled());
+    EXPECT_FALSE(dlg.Control(1018)->isEnabled());
+    EXPECT_TRUE(Text(1032).contains(name)) << Text(1032).toStdString();
+    // Announcements keep coming; the reason stays until a step begins.
+    for (int i = 0; i < 5; ++i) Feed(Announcement());
+    dlg.OnTimer();
+    EXPECT_TRUE(Text(1032).contains(name));
+    EXPECT_TRUE(sent.empty());
+  }
   // A good file afterwards is taken.
   EXPECT_TRUE(dlg.LoadImageFile(WriteFile("good.bin", {1, 2, 3})));
   EXPECT_FALSE(dlg.Control(1008)->isEnabled());
