@@ -127,17 +127,37 @@ std::string Kml(const RecordScan& scan, std::string_view name) {
 RecordScan ScanRecords(const std::uint8_t* data, std::size_t size) {
   RecordScan scan;
   scan.fileBytes = size;
-  const std::size_t whole = size / kRecordSize;
-  scan.trailingBytes = size % kRecordSize;
-  scan.records.reserve(whole);
-  for (std::size_t i = 0; i < whole; ++i) {
-    const std::uint8_t* r = data + i * kRecordSize;
-    if (std::memcmp(r, "$STP", 4) != 0 || !StatusSentenceSumOk(r)) {
-      ++scan.skipped;
+  scan.records.reserve(size / kRecordSize);
+  auto soundAt = [&](std::size_t at) {
+    return at + kRecordSize <= size && std::memcmp(data + at, "$STP", 4) == 0 &&
+           StatusSentenceSumOk(data + at);
+  };
+  // A cut-off record in the middle (a write the disk refused halfway) shifts
+  // all that follows; the scan finds the next sound record instead of losing
+  // the rest of the file. Damaged bytes between records count as at least one
+  // damaged record each 99 bytes; those after the last one that do not make a
+  // whole record are the tail.
+  std::size_t at = 0;
+  while (at < size) {
+    if (soundAt(at)) {
+      RecordBytes& kept = scan.records.emplace_back();
+      std::memcpy(kept.data(), data + at, kRecordSize);
+      at += kRecordSize;
       continue;
     }
-    RecordBytes& kept = scan.records.emplace_back();
-    std::memcpy(kept.data(), r, kRecordSize);
+    std::size_t next = at + 1;
+    while (next < size && !soundAt(next)) {
+      const void* dollar = std::memchr(data + next + 1, '$', size - next - 1);
+      next = dollar ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(dollar) - data) : size;
+    }
+    const std::size_t gap = next - at;
+    if (next < size) {
+      scan.skipped += (gap + kRecordSize - 1) / kRecordSize;
+    } else {
+      scan.skipped += gap / kRecordSize;
+      scan.trailingBytes = gap % kRecordSize;
+    }
+    at = next;
   }
   return scan;
 }

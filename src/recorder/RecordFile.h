@@ -19,12 +19,13 @@ using RecordBytes = std::array<std::uint8_t, kRecordSize>;
 
 struct RecordScan {
   std::vector<RecordBytes> records;  // the good ones, in file order
-  std::size_t skipped = 0;           // whole 99-byte slots without "$STP" or with a wrong sum
-  std::size_t trailingBytes = 0;     // bytes at the end that do not make a whole record
+  std::size_t skipped = 0;        // damaged records: each run of bad bytes between sound ones, per 99 bytes
+  std::size_t trailingBytes = 0;  // bytes after the last sound record that do not make a whole one
   std::size_t fileBytes = 0;
 };
 
-// Cuts a file's bytes into 99-byte slots and keeps those that are sound.
+// Finds the sound records ("$STP", right sum) in a file's bytes, in order,
+// picking up again after damage that shifted the rest.
 RecordScan ScanRecords(const std::uint8_t* data, std::size_t size);
 
 // Larger than any flight (some 60 hours at 50 records a second): not a record.

@@ -82,6 +82,17 @@ Bytes Recording() {
   return file;
 }
 
+Bytes Joined(std::initializer_list<Bytes> parts) {
+  Bytes all;
+  for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
+  return all;
+}
+
+Bytes Cut(Bytes bytes, std::size_t size) {
+  bytes.resize(size);
+  return bytes;
+}
+
 TEST(RecordFile, ScanSkipsDamagedRecordsAndCountsTheTail) {
   struct Case {
     const char* what;
@@ -92,6 +103,8 @@ TEST(RecordFile, ScanSkipsDamagedRecordsAndCountsTheTail) {
       {"recording", Recording(), 3, 1, 40},
       {"only a tail", Bytes(98, '$'), 0, 0, 98},
       {"99 bytes of garbage", Bytes(99, 0x55), 0, 1, 0},
+      {"two stray bytes in front", Joined({Bytes(2, '$'), Recording()}), 3, 2, 40},
+      {"a record cut off in the middle", Joined({Cut(Recording(), 99 + 40), Recording()}), 4, 2, 40},
   };
   for (const Case& c : cases) {
     RecordScan scan = ScanRecords(c.bytes.data(), c.bytes.size());
