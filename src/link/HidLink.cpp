@@ -6,6 +6,9 @@
 #include <chrono>
 #include <cstring>
 
+#include <pthread.h>
+#include <signal.h>
+
 #include "link/LinkEvents.h"
 
 using namespace apdesk;
@@ -36,8 +39,14 @@ void CHidLink::StartReader(QObject* owner) {
   m_owner = owner;
   std::lock_guard lock(m_mutex);
   if (m_reader.joinable() || m_stopping) return;
+  // The I/O threads take no signals: a Ctrl+C landing in a device read would
+  // fail it (EINTR) and stop reading for good, as if the device were gone.
+  sigset_t all, previous;
+  sigfillset(&all);
+  pthread_sigmask(SIG_SETMASK, &all, &previous);
   m_reader = std::thread([this] { ReaderLoop(); });
   m_writer = std::thread([this] { WriterLoop(); });
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
 bool CHidLink::Open(std::uint16_t vendorId, std::uint16_t productId) {
