@@ -120,11 +120,16 @@ bool CUpgradeDlg::LoadImageFile(const QString& path) {
   const std::string file = QFile::encodeName(path).toStdString();
   std::string error;
   bool loaded = m_exchange.LoadImageFile(file, &error);
-  if (loaded && m_exchange.ImageSize() == 0) {
+  if (loaded && (m_exchange.ImageSize() == 0 || m_exchange.ImageSize() >= apdesk::kUpgradeImageLimit)) {
     // An empty image would erase the controller's firmware and still end in
-    // "complete". Loading a path that names no file drops it again.
+    // "complete"; one too large is never offered, and the window would wait
+    // for ever without a word. Loading a path that names no file drops it.
+    // The path is shown above; the status line has room for the reason only.
+    error = m_exchange.ImageSize() == 0
+                ? std::string("The file is empty: it holds no firmware.")
+                : "The file is too large for the AP (" + std::to_string(m_exchange.ImageSize()) +
+                      " bytes, at most " + std::to_string(apdesk::kUpgradeImageLimit - 1) + ").";
     m_exchange.LoadImageFile(std::string(), nullptr);
-    error = "\"" + file + "\" is empty: it holds no firmware";
     loaded = false;
   }
   if (!loaded) {
@@ -135,7 +140,7 @@ bool CUpgradeDlg::LoadImageFile(const QString& path) {
     apdesk::SetControlText(m_builder.Control(kStatusLabel), m_statusText);
     return false;
   }
-  // One image per run: an image too large to offer is not replaced either.
+  // One image per run.
   if (QWidget* upgrade = m_builder.Control(kUpgradeButton)) upgrade->setEnabled(true);
   if (QWidget* choose = m_builder.Control(kChooseButton)) choose->setEnabled(false);
   return true;

@@ -113,42 +113,37 @@ TEST_F(UpgradeWindow, ChoosingAnImageDisablesChooseAndStartsTheOffers) {
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(sent[0][0], 0x30);
   EXPECT_EQ(ArgOf(sent[0]), 1000);
-
-  // Too large an image is loaded, never offered, and still uses up the choice.
-  CUpgradeDlg big;
-  big.m_language = CLanguageManager(lang.Folder(), false);
-  std::vector<Report> bigSent;
-  big.SetReplySink([&](const std::uint8_t*) { bigSent.emplace_back(); });
-  ASSERT_TRUE(big.Create(nullptr));
-  ASSERT_TRUE(big.LoadImageFile(WriteFile("big.bin", std::vector<std::uint8_t>(917504, 1))));
-  EXPECT_FALSE(big.Control(1008)->isEnabled());
-  for (int i = 0; i < 60; ++i) big.HandleReport(Announcement().data());
-  EXPECT_TRUE(big.isVisible());
-  EXPECT_TRUE(bigSent.empty());
 }
 
 TEST_F(UpgradeWindow, AFileThatCannotBeReadSaysWhyAndKeepsChoose) {
   Make();
-  // A missing file, and an empty one (which would erase the firmware and still
-  // report success), are refused alike.
-  const QString refused[] = {files.path() + "/missing.bin", WriteFile("empty.bin", {})};
-  for (const QString& path : refused) {
+  // A missing file, an empty one (which would erase the firmware and still
+  // report success) and one too large ever to be offered are refused alike.
+  const struct {
+    QString path;
+    QString reason;
+  } refused[] = {{files.path() + "/missing.bin", "missing.bin"},
+                 {WriteFile("empty.bin", {}), "empty"},
+                 {WriteFile("big.bin", std::vector<std::uint8_t>(917504, 1)), "too large"}};
+  for (const auto& [path, reason] : refused) {
     SCOPED_TRACE(path.toStdString());
-    const QString name = path.section('/', -1);
     EXPECT_FALSE(dlg.LoadImageFile(path));
     EXPECT_EQ(Text(1021), QDir::toNativeSeparators(path));
     EXPECT_TRUE(dlg.Control(1008)->isEnabled());
     EXPECT_FALSE(dlg.Control(1018)->isEnabled());
-    EXPECT_TRUE(Text(1032).contains(name)) << Text(1032).toStdString();
+    EXPECT_TRUE(Text(1032).contains(reason)) << Text(1032).toStdString();
     // Announcements keep coming; the reason stays until a step begins.
     for (int i = 0; i < 5; ++i) Feed(Announcement());
     dlg.OnTimer();
-    EXPECT_TRUE(Text(1032).contains(name));
+    EXPECT_TRUE(Text(1032).contains(reason));
     EXPECT_TRUE(sent.empty());
   }
-  // A good file afterwards is taken.
-  EXPECT_TRUE(dlg.LoadImageFile(WriteFile("good.bin", {1, 2, 3})));
+  // A good file afterwards is taken; the largest that can be offered too.
+  EXPECT_TRUE(dlg.LoadImageFile(WriteFile("good.bin", std::vector<std::uint8_t>(917503, 1))));
   EXPECT_FALSE(dlg.Control(1008)->isEnabled());
+  Feed(Announcement());
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(ArgOf(sent[0]), 917503);
 }
 
 // The tick shows the status text of the step that last began, and the
