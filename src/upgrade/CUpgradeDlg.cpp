@@ -79,6 +79,12 @@ bool CUpgradeDlg::Create(QWidget* owner) {
     apdesk::SetControlText(info, text);
   }
 
+  // "Ready" is the program's own text; a language file that gives the status
+  // label a text has its own word for it, which the ticks then keep showing.
+  const QString ready = apdesk::ControlText(m_builder.Control(kStatusLabel));
+  m_readyText = ready.isEmpty() ? QString::fromLatin1(apdesk::kUpgradeStatusReady) : ready;
+  if (std::strcmp(m_exchange.Status(), apdesk::kUpgradeStatusReady) == 0) m_statusText = m_readyText;
+
   m_timer.start(kTimerMs, this);
   hide();
   return true;
@@ -88,10 +94,9 @@ void CUpgradeDlg::UpdateStatusText() {
   const char* key = m_exchange.Status();
   if (key == m_statusKey) return;
   m_statusKey = key;
-  // "Ready" is the program's own text; every other status is a look-up,
-  // made once when its step begins.
-  m_statusText = std::strcmp(key, apdesk::kUpgradeStatusReady) == 0 ? QString::fromLatin1(key)
-                                                                    : m_language.PublicTextForDisplay(key);
+  // Every status but "Ready" is a look-up, made once when its step begins.
+  m_statusText =
+      std::strcmp(key, apdesk::kUpgradeStatusReady) == 0 ? m_readyText : m_language.PublicTextForDisplay(key);
 }
 
 void CUpgradeDlg::HandleReport(const std::uint8_t* report64) {

@@ -82,6 +82,7 @@ class CUpgradeDlg : public CKeyFilterDialog {
   apdesk::UpgradeExchange m_exchange;
   const char* m_statusKey = nullptr;  // the key m_statusText was looked up for
   QString m_statusText;
+  QString m_readyText;  // "Ready", or the language file's word for it
   QBasicTimer m_timer;
   ReplySink m_replySink;
   Action m_closeDevice;

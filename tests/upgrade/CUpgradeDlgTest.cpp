@@ -86,6 +86,11 @@ TEST_F(UpgradeWindow, CreatedHiddenWithTemplateAndLanguageTexts) {
   ASSERT_TRUE(chinese.Create(nullptr));
   EXPECT_EQ(chinese.windowTitle(), QString::fromUtf8("固件升级"));
   EXPECT_EQ(ControlText(chinese.Control(1019)), QString::fromUtf8("关闭"));
+  // The ticks keep the language file's word for "Ready"; without one, "Ready".
+  chinese.OnTimer();
+  dlg.OnTimer();
+  EXPECT_EQ(ControlText(chinese.Control(1032)), QString::fromUtf8("就绪"));
+  EXPECT_EQ(Text(1032), "Ready");
 }
 
 TEST_F(UpgradeWindow, AnnouncementFloodShowsTheWindowAndTheTickClearsTheCount) {

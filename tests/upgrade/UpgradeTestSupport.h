@@ -45,6 +45,7 @@ inline const char kChineseIni[] =
     "[upgrade]\n"
     "1033=用USB连接处于升级模式的飞控，本窗口会自动打开。选择固件文件，然后等待升级成功。\n"
     "1008=选择...\n"
+    "1032=就绪\n"
     "1019=关闭\n";
 
 // What the main window does with the link's two messages, and nothing else:
