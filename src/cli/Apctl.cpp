@@ -43,14 +43,19 @@ struct Context {
     return status;
   }
   // A wait ended without what it waited for: Ctrl+C, a device that went away,
-  // or silence, in that order.
-  int NoAnswer(const CliLink& link, const std::string& what = "no answer from the controller") {
-    if (g_interrupted.load()) return Fail(kExitInterrupted, "interrupted");
-    if (link.Lost()) return Lost();
-    return Fail(kExitNoAnswer, what + " (asked " + std::to_string(kAnswerTries) + " times in " +
-                                   std::to_string(kAnswerTries * kAnswerWaitMs / 1000) + " s)");
+  // or silence, in that order. After a write the operator must know that the
+  // controller may hold the new values, unconfirmed.
+  int NoAnswer(const CliLink& link, bool afterWrite = false) {
+    const std::string sent = afterWrite ? "; the values were sent but are not confirmed" : "";
+    if (g_interrupted.load()) return Fail(kExitInterrupted, "interrupted" + sent);
+    if (link.Lost()) return Fail(kExitNoDevice, std::string(kGone) + sent);
+    return Fail(kExitNoAnswer,
+                std::string(afterWrite ? "no answer to the read-back" : "no answer from the controller") +
+                    " (asked " + std::to_string(kAnswerTries) + " times in " +
+                    std::to_string(kAnswerTries * kAnswerWaitMs / 1000) + " s)" + sent);
   }
-  int Lost() { return Fail(kExitNoDevice, "the device is gone (unplugged, or its port closed)"); }
+  int Lost() { return Fail(kExitNoDevice, kGone); }
+  static constexpr const char* kGone = "the device is gone (unplugged, or its port closed)";
   bool Terminal() const { return hooks.outputIsTerminal.value_or(isatty(1) != 0); }
 };
 
@@ -278,7 +283,7 @@ int WriteAndConfirm(Context& c, CliLink& link, const ParameterBlock& block) {
   link.Commands().SendParameters(block);
   link.Sleep(300);  // as the window waits after a restore, before asking again
   const std::optional<ParameterView> back = link.ReadParameters();
-  if (!back) return c.NoAnswer(link, "sent, but not confirmed: no answer to the read-back");
+  if (!back) return c.NoAnswer(link, true);
   const std::vector<std::string> differences = CompareReadBack(block, back->sentence);
   if (!differences.empty()) {
     for (const std::string& d : differences) c.err << "apctl: " << d << "\n";
@@ -385,7 +390,7 @@ int CmdDefaults(Context& c) {
   link.Commands().SendRestoreDefaults();
   link.Sleep(300);
   const std::optional<ParameterView> view = link.ReadParameters();
-  if (!view) return c.NoAnswer(link, "sent, but not confirmed: no answer to the read-back");
+  if (!view) return c.NoAnswer(link, true);
   c.err << "apctl: defaults restored\n";
   return PrintParameters(c, *view);
 }

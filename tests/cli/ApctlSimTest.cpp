@@ -44,31 +44,47 @@ class QtEnvironment : public ::testing::Environment {
 const auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 // Drops the set-parameters frames on their way to the device: a controller
-// that answers but does not take what is written.
+// that answers but does not take what is written. Or, silentAfterSet, one that
+// takes them and then says nothing more (it restarted).
 class DeafToSetsBackend : public IHidBackend {
  public:
-  explicit DeafToSetsBackend(std::unique_ptr<IHidBackend> inner) : m_inner(std::move(inner)) {}
+  explicit DeafToSetsBackend(std::unique_ptr<IHidBackend> inner, bool silentAfterSet = false)
+      : m_inner(std::move(inner)), m_silentAfterSet(silentAfterSet) {}
   std::vector<HidDeviceInfo> Enumerate(std::uint16_t v, std::uint16_t p) override {
     return m_inner->Enumerate(v, p);
   }
   std::unique_ptr<IHidDevice> OpenPath(const std::string& path) override {
     class Device : public IHidDevice {
      public:
-      explicit Device(std::unique_ptr<IHidDevice> d) : m_d(std::move(d)) {}
-      int ReadReport(std::uint8_t* r, int t) override { return m_d->ReadReport(r, t); }
+      Device(std::unique_ptr<IHidDevice> d, bool silentAfterSet)
+          : m_d(std::move(d)), m_silent(silentAfterSet) {}
+      int ReadReport(std::uint8_t* r, int t) override {
+        if (m_setSeen.load() && m_silent) {
+          usleep(static_cast<useconds_t>(t) * 1000);
+          return 0;
+        }
+        return m_d->ReadReport(r, t);
+      }
       int WriteReport(const std::uint8_t* r) override {
-        for (int i = 0; i + 6 < 64; ++i)
-          if (std::memcmp(r + i, "$WIFIs", 6) == 0) return 64;
+        for (int i = 0; i + 6 < 64; ++i) {
+          if (std::memcmp(r + i, "$WIFIs", 6) == 0) {
+            m_setSeen.store(true);
+            if (!m_silent) return 64;
+          }
+        }
         return m_d->WriteReport(r);
       }
       std::unique_ptr<IHidDevice> m_d;
+      const bool m_silent;
+      std::atomic<bool> m_setSeen{false};
     };
     auto d = m_inner->OpenPath(path);
-    return d ? std::make_unique<Device>(std::move(d)) : nullptr;
+    return d ? std::make_unique<Device>(std::move(d), m_silentAfterSet) : nullptr;
   }
 
  private:
   std::unique_ptr<IHidBackend> m_inner;
+  const bool m_silentAfterSet;
 };
 
 struct Outcome {
@@ -85,7 +101,8 @@ class ApctlSim : public ::testing::Test {
       sim::SimOptions o = options_;
       o.bootloader = bootloader || o.bootloader;
       auto backend = sim::MakeSimHidBackend(o, &handle_);
-      if (deafToSets_) return std::make_unique<DeafToSetsBackend>(std::move(backend));
+      if (deafToSets_ || silentAfterSet_)
+        return std::make_unique<DeafToSetsBackend>(std::move(backend), silentAfterSet_);
       return backend;
     };
     hooks_.inputIsTerminal = false;
@@ -115,6 +132,7 @@ class ApctlSim : public ::testing::Test {
   CliHooks hooks_;
   std::shared_ptr<sim::SimHandle> handle_;
   bool deafToSets_ = false;
+  bool silentAfterSet_ = false;
   std::string dir_;
 };
 
@@ -219,6 +237,15 @@ TEST_F(ApctlSim, ControllerThatDoesNotTakeTheValuesIsAMismatch) {
   const Outcome r = Sim({"params", "set", "max_speed=8.0"});
   EXPECT_EQ(r.status, kExitMismatch) << r.err;
   EXPECT_NE(r.err.find("max_speed: the controller reports"), std::string::npos) << r.err;
+}
+
+TEST_F(ApctlSim, WriteWithoutReadBackIsNotSuccessAndSaysTheValuesWereSent) {
+  silentAfterSet_ = true;
+  const Outcome r = Sim({"params", "set", "max_speed=8.0"});
+  EXPECT_EQ(r.status, kExitNoAnswer) << r.err;
+  EXPECT_NE(r.err.find("no answer to the read-back"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("the values were sent but are not confirmed"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("confirmed by reading back"), std::string::npos) << r.err;
 }
 
 TEST_F(ApctlSim, SaveAndLoadIntoAnotherControllerGiveIdenticalSentences) {
