@@ -36,19 +36,6 @@ const char* FlightStatusName(int entry) {
   return kFlightStatus[static_cast<std::size_t>(entry)];
 }
 
-const char* StickColourName(std::uint32_t argb) {
-  switch (argb) {
-    case kStickGreen:
-      return "green";
-    case kStickRed:
-      return "red";
-    case kStickYellow:
-      return "yellow";
-    default:
-      return "other";
-  }
-}
-
 std::string JsonQuote(const std::string& text) {
   std::string out = "\"";
   for (char c : text) {

@@ -10,7 +10,6 @@ namespace apdesk::cli {
 
 // The built-in entry of the flight-status list, or nullptr without one.
 const char* FlightStatusName(int entry);
-const char* StickColourName(std::uint32_t argb);
 
 std::string TelemetryLine(const TelemetryView& view);
 std::string TelemetryJson(const TelemetryView& view);

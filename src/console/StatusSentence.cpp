@@ -150,6 +150,19 @@ InstallError ReadInstallError(const std::uint8_t* s14) {
   return {FloatAt(s14, 4), FloatAt(s14, 8)};
 }
 
+const char* StickColourName(std::uint32_t argb) {
+  switch (argb) {
+    case kStickGreen:
+      return "green";
+    case kStickRed:
+      return "red";
+    case kStickYellow:
+      return "yellow";
+    default:
+      return "other";
+  }
+}
+
 std::string FormatInstallError(std::string_view buttonText, const std::uint8_t* s14) {
   const InstallError e = ReadInstallError(s14);
   std::string text(buttonText);

@@ -19,6 +19,9 @@ inline constexpr std::uint32_t kStickGreen = 0xFF00FF00u;
 inline constexpr std::uint32_t kStickRed = 0xFFFF0000u;
 inline constexpr std::uint32_t kStickYellow = 0xFFFFFF00u;
 
+// "green", "red", "yellow" or "other": the colour's name in exported text.
+const char* StickColourName(std::uint32_t argb);
+
 // Where the stick panel keeps each channel: rudder, elevator, throttle, aileron.
 enum StickIndex : int { kRudder = 0, kElevator = 1, kThrottle = 2, kAileron = 3 };
 

@@ -14,19 +14,6 @@ namespace apdesk {
 
 namespace {
 
-const char* ColourName(std::uint32_t argb) {
-  switch (argb) {
-    case kStickGreen:
-      return "green";
-    case kStickRed:
-      return "red";
-    case kStickYellow:
-      return "yellow";
-    default:
-      return "other";
-  }
-}
-
 std::string CsvField(const std::string& text) {
   if (text.find_first_of(",\"\n") == std::string::npos) return text;
   std::string quoted = "\"";
@@ -75,7 +62,7 @@ std::string CsvRow(std::size_t index, const RecordBytes& r) {
   add(FormatText("%d", f.flightStatus));
   for (int ch : {kRudder, kAileron, kElevator, kThrottle}) {
     add(FormatText("%d", v.sticks[ch].value));
-    add(ColourName(v.sticks[ch].argb));
+    add(StickColourName(v.sticks[ch].argb));
   }
   add(FormatText("%.1lf", f.Pdop()));
   add(FormatText("%d", f.velocityX));
