@@ -9,33 +9,14 @@
 #include <optional>
 
 #include "app/TestDir.h"
+#include "common/ScopedEnv.h"
 
 namespace apdesk {
 namespace {
 
 using test::TestDir;
 
-// Sets an environment variable for one scope.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : m_name(name) {
-    if (const char* old = std::getenv(name)) m_old = old;
-    if (value)
-      ::setenv(name, value, 1);
-    else
-      ::unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (m_old)
-      ::setenv(m_name, m_old->c_str(), 1);
-    else
-      ::unsetenv(m_name);
-  }
-
- private:
-  const char* m_name;
-  std::optional<std::string> m_old;
-};
+using ::test::ScopedEnv;
 
 TEST(AppFolder, FolderOfTheExecutable) {
   const struct {

@@ -6,10 +6,14 @@
 #include <optional>
 #include <string>
 
+#include "common/ScopedEnv.h"
+
 namespace apdesk {
 namespace {
 
 const std::string kReplacement = "\xEF\xBF\xBD";
+
+using ::test::ScopedEnv;
 
 TEST(LanguageText, DecodesForDisplay) {
   const struct {
@@ -41,27 +45,6 @@ TEST(LanguageText, LongTextDecodesWhole) {
   gbk += "\xFF";  // one bad byte at the very end
   EXPECT_EQ(DecodeLanguageText(gbk, true), utf8 + kReplacement);
 }
-
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : m_name(name) {
-    if (const char* old = std::getenv(name)) m_old = old;
-    if (value)
-      ::setenv(name, value, 1);
-    else
-      ::unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (m_old)
-      ::setenv(m_name, m_old->c_str(), 1);
-    else
-      ::unsetenv(m_name);
-  }
-
- private:
-  const char* m_name;
-  std::optional<std::string> m_old;
-};
 
 TEST(LanguageText, ChineseLocaleFromTheEnvironment) {
   const struct {
