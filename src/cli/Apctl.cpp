@@ -178,11 +178,11 @@ int CmdPorts(Context& c) {
   if (auto backend = MakeHidapiBackend()) usb = backend->Enumerate(0x0483, 0x5750);
   if (c.options.json) {
     c.out << "{\"serial\":[";
-    for (std::size_t i = 0; i < serial.size(); ++i) c.out << (i ? "," : "") << JsonQuote(serial[i]);
+    for (std::size_t i = 0; i < serial.size(); ++i) c.out << (i ? "," : "") << JsonString(serial[i]);
     c.out << "],\"usb\":[";
     for (std::size_t i = 0; i < usb.size(); ++i)
-      c.out << (i ? "," : "") << "{\"path\":" << JsonQuote(usb[i].path)
-            << ",\"product\":" << JsonQuote(usb[i].product) << "}";
+      c.out << (i ? "," : "") << "{\"path\":" << JsonString(usb[i].path)
+            << ",\"product\":" << JsonString(usb[i].product) << "}";
     c.out << "]}\n";
     return kExitOk;
   }
@@ -472,10 +472,10 @@ int CmdCompassCheck(Context& c) {
   if (result == kCompassUndecided && link.Lost()) return c.Lost();
   if (c.options.json) {
     c.out << "{\"result\":"
-          << JsonQuote(result == kCompassGood    ? "good"
-                       : result == kCompassWrong ? "wrong"
-                                                 : "undecided")
-          << ",\"text\":" << JsonQuote(CompassResultText(result)) << "}\n";
+          << JsonString(result == kCompassGood    ? "good"
+                        : result == kCompassWrong ? "wrong"
+                                                  : "undecided")
+          << ",\"text\":" << JsonString(CompassResultText(result)) << "}\n";
   } else {
     c.out << "compass: " << CompassWord(result) << " (" << CompassResultText(result) << ")\n";
   }

@@ -36,22 +36,6 @@ const char* FlightStatusName(int entry) {
   return kFlightStatus[static_cast<std::size_t>(entry)];
 }
 
-std::string JsonQuote(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (u < 0x20) {
-      out += FormatText("\\u%04x", u);
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
-}
-
 std::string TelemetryLine(const TelemetryView& v) {
   const char* status = FlightStatusName(v.flightStatusEntry);
   std::string line = "lat " + v.latitudeText + " lon " + v.longitudeText + " alt " + v.altitudeText +
@@ -68,12 +52,12 @@ std::string TelemetryLine(const TelemetryView& v) {
 std::string TelemetryJson(const TelemetryView& v) {
   const char* status = FlightStatusName(v.flightStatusEntry);
   std::string out =
-      "{\"latitude\":" + JsonQuote(v.latitudeText) + ",\"longitude\":" + JsonQuote(v.longitudeText) +
-      ",\"altitude\":" + JsonQuote(v.altitudeText) + ",\"course\":" + JsonQuote(v.courseText) +
-      ",\"voltage\":" + JsonQuote(v.voltageText) + ",\"version\":" + JsonQuote(v.versionText) +
-      ",\"attitude\":" + JsonQuote(v.attitudeText) + ",\"satellites\":" + JsonQuote(v.satellitesText) +
+      "{\"latitude\":" + JsonString(v.latitudeText) + ",\"longitude\":" + JsonString(v.longitudeText) +
+      ",\"altitude\":" + JsonString(v.altitudeText) + ",\"course\":" + JsonString(v.courseText) +
+      ",\"voltage\":" + JsonString(v.voltageText) + ",\"version\":" + JsonString(v.versionText) +
+      ",\"attitude\":" + JsonString(v.attitudeText) + ",\"satellites\":" + JsonString(v.satellitesText) +
       ",\"flight_status\":" + std::to_string(v.flightStatusEntry) +
-      ",\"flight_status_text\":" + (status ? JsonQuote(status) : std::string("null"));
+      ",\"flight_status_text\":" + (status ? JsonString(status) : std::string("null"));
   for (const Channel& c : kChannels) {
     const StickChannel& s = v.sticks[static_cast<std::size_t>(c.index)];
     out += FormatText(",\"%s\":{\"value\":%d,\"colour\":\"%s\"}", c.name, s.value, StickColourName(s.argb));

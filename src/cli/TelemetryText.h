@@ -5,6 +5,7 @@
 #include <string>
 
 #include "console/StatusSentence.h"
+#include "recorder/RecordFile.h"
 
 namespace apdesk::cli {
 
@@ -15,6 +16,5 @@ std::string TelemetryLine(const TelemetryView& view);
 std::string TelemetryJson(const TelemetryView& view);
 
 // The JSON text of a string, quotes included.
-std::string JsonQuote(const std::string& text);
 
 }  // namespace apdesk::cli

@@ -5,7 +5,7 @@ add_library(apdesk_clicore STATIC
   ${CMAKE_CURRENT_LIST_DIR}/ParamNames.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TelemetryText.cpp)
 target_include_directories(apdesk_clicore PUBLIC ${PROJECT_SOURCE_DIR}/src)
-target_link_libraries(apdesk_clicore PUBLIC apdesk_protocol)
+target_link_libraries(apdesk_clicore PUBLIC apdesk_protocol apdesk_recordfile)
 set_target_properties(apdesk_clicore PROPERTIES AUTOMOC OFF)
 
 if(APDESK_WITH_QT)

@@ -24,22 +24,6 @@ std::string CsvField(const std::string& text) {
   return quoted + "\"";
 }
 
-std::string JsonString(std::string_view text) {
-  std::string out = "\"";
-  for (char c : text) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (u < 0x20) {
-      out += FormatText("\\u%04x", u);
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
-}
-
 TelemetryView View(const RecordBytes& r) {
   return DecodeStatusSentence(r.data(), AttitudeLabels{}, false);
 }
@@ -110,6 +94,22 @@ std::string Kml(const RecordScan& scan, std::string_view name) {
 }
 
 }  // namespace
+
+std::string JsonString(std::string_view text) {
+  std::string out = "\"";
+  for (char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (u < 0x20) {
+      out += FormatText("\\u%04x", u);
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
 
 RecordScan ScanRecords(const std::uint8_t* data, std::size_t size) {
   RecordScan scan;

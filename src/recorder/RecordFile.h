@@ -24,6 +24,9 @@ struct RecordScan {
   std::size_t fileBytes = 0;
 };
 
+// A JSON string literal of the text: quotes, backslashes and control bytes escaped.
+std::string JsonString(std::string_view text);
+
 // Finds the sound records ("$STP", right sum) in a file's bytes, in order,
 // picking up again after damage that shifted the rest.
 RecordScan ScanRecords(const std::uint8_t* data, std::size_t size);

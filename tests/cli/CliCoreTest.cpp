@@ -340,7 +340,7 @@ TEST(TelemetryText, CarriesTheWindowTexts) {
   EXPECT_NE(TelemetryLine(v).find("attitude L 3,D 5 status 12 (Manual Set Altitude)"), std::string::npos)
       << TelemetryLine(v);
   EXPECT_EQ(FlightStatusName(13), nullptr);
-  EXPECT_EQ(JsonQuote("a\"b\\\n"), "\"a\\\"b\\\\\\u000a\"");
+  EXPECT_EQ(JsonString("a\"b\\\n"), "\"a\\\"b\\\\\\u000a\"");
 }
 
 }  // namespace
