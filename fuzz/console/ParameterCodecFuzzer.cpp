@@ -19,21 +19,13 @@
 #include <cstdlib>
 #include <string>
 
+#include "../FuzzFile.h"
 #include "console/ParameterCodec.h"
 #include "console/SentenceParser.h"
 
 namespace {
 
 using namespace apdesk;
-
-// Says which invariant broke before stopping the run.
-#define Check(condition)                                                             \
-  do {                                                                               \
-    if (!(condition)) {                                                              \
-      std::fprintf(stderr, "invariant broken, line %d: %s\n", __LINE__, #condition); \
-      std::abort();                                                                  \
-    }                                                                                \
-  } while (0)
 
 bool InRange(const std::string& text, long long lowest, long long highest) {
   const std::optional<long long> v = ParseInteger(text);
@@ -45,23 +37,23 @@ constexpr std::size_t kOffset[20] = {7,  33, 38, 12, 4,  6,  5,  42, 27, 34,
                                      26, 24, 17, 23, 22, 32, 25, 28, 43, 9};
 
 void CheckView(const ParameterView& v) {
-  Check(!v.verticalSpeedIndex || (*v.verticalSpeedIndex >= 0 && *v.verticalSpeedIndex <= 2));
-  Check(!v.failSafeIndex || (*v.failSafeIndex >= 0 && *v.failSafeIndex <= 2));
-  Check(v.maxSpeedIndex >= 0 && v.maxSpeedIndex <= 5);
-  Check(v.userSpeedShown == (v.maxSpeedIndex == 5));
-  Check(!v.userSpeedShown || ParseUserSpeedCode(v.userSpeedText).has_value());
-  Check(v.voltAlertIndex >= 0 && v.voltAlertIndex <= 3);
-  Check(v.servoFrequencyIndex >= 0 && v.servoFrequencyIndex <= 3);
-  Check(v.aircraftTypeIndex >= 0 && v.aircraftTypeIndex <= 9);
-  Check(InRange(v.aircraftTypeCodeText, 0, 255));
-  Check(InRange(v.swayCompensationText, 0, 255));
-  Check(InRange(v.rollSensitivityText, 0, 255));
-  Check(InRange(v.pitchSensitivityText, 0, 255));
-  Check(InRange(v.cellCountText, 0, 15));
-  Check(InRange(v.gimbalRollText, -127, 128));
-  Check(InRange(v.gimbalPitchText, -127, 128));
-  Check(v.altitudeLimit % 10 == 0 && v.altitudeLimit >= 0 && v.altitudeLimit <= 2550);
-  Check(v.distanceLimit % 10 == 0 && v.distanceLimit >= 0 && v.distanceLimit <= 2550);
+  FUZZ_CHECK(!v.verticalSpeedIndex || (*v.verticalSpeedIndex >= 0 && *v.verticalSpeedIndex <= 2));
+  FUZZ_CHECK(!v.failSafeIndex || (*v.failSafeIndex >= 0 && *v.failSafeIndex <= 2));
+  FUZZ_CHECK(v.maxSpeedIndex >= 0 && v.maxSpeedIndex <= 5);
+  FUZZ_CHECK(v.userSpeedShown == (v.maxSpeedIndex == 5));
+  FUZZ_CHECK(!v.userSpeedShown || ParseUserSpeedCode(v.userSpeedText).has_value());
+  FUZZ_CHECK(v.voltAlertIndex >= 0 && v.voltAlertIndex <= 3);
+  FUZZ_CHECK(v.servoFrequencyIndex >= 0 && v.servoFrequencyIndex <= 3);
+  FUZZ_CHECK(v.aircraftTypeIndex >= 0 && v.aircraftTypeIndex <= 9);
+  FUZZ_CHECK(InRange(v.aircraftTypeCodeText, 0, 255));
+  FUZZ_CHECK(InRange(v.swayCompensationText, 0, 255));
+  FUZZ_CHECK(InRange(v.rollSensitivityText, 0, 255));
+  FUZZ_CHECK(InRange(v.pitchSensitivityText, 0, 255));
+  FUZZ_CHECK(InRange(v.cellCountText, 0, 15));
+  FUZZ_CHECK(InRange(v.gimbalRollText, -127, 128));
+  FUZZ_CHECK(InRange(v.gimbalPitchText, -127, 128));
+  FUZZ_CHECK(v.altitudeLimit % 10 == 0 && v.altitudeLimit >= 0 && v.altitudeLimit <= 2550);
+  FUZZ_CHECK(v.distanceLimit % 10 == 0 && v.distanceLimit >= 0 && v.distanceLimit <= 2550);
 }
 
 std::string* TextField(ParameterInputs& in, int which) {
@@ -126,7 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool fixSum = input.ConsumeBool();
   s[44] = fixSum ? ByteSum(s.data(), 44) : input.ConsumeIntegral<std::uint8_t>();
   const std::optional<ParameterView> view = DecodeParameterSentence(s.data());
-  Check(view.has_value() == (ByteSum(s.data(), 44) == s[44]));
+  FUZZ_CHECK(view.has_value() == (ByteSum(s.data(), 44) == s[44]));
   if (!view) return 0;
   CheckView(*view);
 
@@ -151,20 +143,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   if (firstBad) {
-    Check(std::holds_alternative<ParameterRefusal>(result));
+    FUZZ_CHECK(std::holds_alternative<ParameterRefusal>(result));
     const ParameterRefusal& r = std::get<ParameterRefusal>(result);
-    Check(r.field == *firstBad);
+    FUZZ_CHECK(r.field == *firstBad);
     if (*firstBad == ParameterField::AltitudeLimit) {
-      Check(r.kind == ParameterRefusal::Kind::AltitudeLimit);
+      FUZZ_CHECK(r.kind == ParameterRefusal::Kind::AltitudeLimit);
     } else if (*firstBad == ParameterField::DistanceLimit) {
-      Check(r.kind == ParameterRefusal::Kind::DistanceLimit);
+      FUZZ_CHECK(r.kind == ParameterRefusal::Kind::DistanceLimit);
     } else {
-      Check(r.kind == ParameterRefusal::Kind::Range);
+      FUZZ_CHECK(r.kind == ParameterRefusal::Kind::Range);
     }
-    if (!edit) Check(view->altitudeLimit > 1500 || view->distanceLimit > 1500);
+    if (!edit) FUZZ_CHECK(view->altitudeLimit > 1500 || view->distanceLimit > 1500);
     return 0;
   }
-  Check(std::holds_alternative<BuiltParameters>(result));
+  FUZZ_CHECK(std::holds_alternative<BuiltParameters>(result));
   const ParameterBlock& b = std::get<BuiltParameters>(result).block;
 
   if (!edit) {
@@ -172,19 +164,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const std::uint8_t was = s[kOffset[i]];
       switch (i) {
         case 0:  // fail-safe: a code off the list goes back as the list showed it
-          if (view->failSafeIndex || current.failSafeIndex < 0) Check(b[i] == was);
+          if (view->failSafeIndex || current.failSafeIndex < 0) FUZZ_CHECK(b[i] == was);
           break;
         case 19:  // vertical speed, likewise
-          if (view->verticalSpeedIndex || current.verticalSpeedIndex < 0) Check(b[i] == was);
+          if (view->verticalSpeedIndex || current.verticalSpeedIndex < 0) FUZZ_CHECK(b[i] == was);
           break;
         case 9:  // aircraft type: 9 and above all mean "other", sent as 10 or kept
-          Check(b[i] == was || (was >= 9 && b[i] == 10));
+          FUZZ_CHECK(b[i] == was || (was >= 9 && b[i] == 10));
           break;
         case 15:  // user-defined speed: one decimal of m/s, truncated back
-          Check(b[i] + 2 >= was && b[i] <= was + 1);
+          FUZZ_CHECK(b[i] + 2 >= was && b[i] <= was + 1);
           break;
         default:
-          Check(b[i] == was);
+          FUZZ_CHECK(b[i] == was);
       }
     }
   }
@@ -197,17 +189,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t got = b[kByteOf[which]];
     switch (which) {
       case 5:
-        if (in.maxSpeedIndex == 5) Check(got == v);
+        if (in.maxSpeedIndex == 5) FUZZ_CHECK(got == v);
         break;
       case 6:
-        Check((got & 0x0F) == v);
+        FUZZ_CHECK((got & 0x0F) == v);
         break;
       case 7:
       case 8:
-        Check(got == v / 10);
+        FUZZ_CHECK(got == v / 10);
         break;
       default:
-        Check(got == static_cast<std::uint8_t>(v & 0xFF));
+        FUZZ_CHECK(got == static_cast<std::uint8_t>(v & 0xFF));
     }
   }
 
@@ -216,18 +208,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 0; i < 20; ++i) echoed[kOffset[i]] = b[i];
   echoed[44] = ByteSum(echoed.data(), 44);
   const std::optional<ParameterView> again = DecodeParameterSentence(echoed.data());
-  Check(again.has_value());
+  FUZZ_CHECK(again.has_value());
   CheckView(*again);
   const BuildResult second = BuildParameterBlock(InputsFromView(*again, in), echoed, true);
-  Check(std::holds_alternative<BuiltParameters>(second));
+  FUZZ_CHECK(std::holds_alternative<BuiltParameters>(second));
   const ParameterBlock& b2 = std::get<BuiltParameters>(second).block;
   for (std::size_t i = 0; i < 20; ++i) {
     if (i == 9) {
-      Check(b2[i] == b[i] || (b[i] >= 9 && b2[i] == 10));
+      FUZZ_CHECK(b2[i] == b[i] || (b[i] >= 9 && b2[i] == 10));
     } else if (i == 15) {  // a typed speed with more than one decimal is shown rounded
-      Check(b2[i] + 2 >= b[i] && b2[i] <= b[i] + 1);
+      FUZZ_CHECK(b2[i] + 2 >= b[i] && b2[i] <= b[i] + 1);
     } else {
-      Check(b2[i] == b[i]);
+      FUZZ_CHECK(b2[i] == b[i]);
     }
   }
   return 0;

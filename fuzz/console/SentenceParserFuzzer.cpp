@@ -16,21 +16,13 @@
 #include <cstring>
 #include <vector>
 
+#include "../FuzzFile.h"
 #include "console/SentenceParser.h"
 
 namespace {
 
 using apdesk::SentenceParser;
 using apdesk::SentenceTag;
-
-// Says which invariant broke before stopping the run.
-#define Check(condition)                                                             \
-  do {                                                                               \
-    if (!(condition)) {                                                              \
-      std::fprintf(stderr, "invariant broken, line %d: %s\n", __LINE__, #condition); \
-      std::abort();                                                                  \
-    }                                                                                \
-  } while (0)
 
 class CheckingSink : public apdesk::SentenceSink {
  public:
@@ -41,11 +33,11 @@ class CheckingSink : public apdesk::SentenceSink {
   void OnParameterSentence(const std::uint8_t* s) override { Sentence(SentenceTag::Par, s, false); }
   void OnInstallErrorSentence(const std::uint8_t* s) override { Sentence(SentenceTag::Tbs, s, true); }
   void OnIgnoredSentence(SentenceTag tag) override {
-    Check(!apdesk::InfoOf(tag).summed);
+    FUZZ_CHECK(!apdesk::InfoOf(tag).summed);
     m_taken += apdesk::InfoOf(tag).length;
   }
   void OnBadSum(SentenceTag tag) override {
-    Check(tag == SentenceTag::Stp || tag == SentenceTag::Tbs);
+    FUZZ_CHECK(tag == SentenceTag::Stp || tag == SentenceTag::Tbs);
     m_taken += apdesk::InfoOf(tag).length;
   }
 
@@ -54,12 +46,12 @@ class CheckingSink : public apdesk::SentenceSink {
  private:
   void Sentence(SentenceTag tag, const std::uint8_t* s, bool sumMustHold) {
     const apdesk::SentenceInfo& info = apdesk::InfoOf(tag);
-    Check(std::memcmp(s, info.text.data(), info.text.size()) == 0);
-    if (sumMustHold) Check(apdesk::SumHolds(s, info.length));
+    FUZZ_CHECK(std::memcmp(s, info.text.data(), info.text.size()) == 0);
+    if (sumMustHold) FUZZ_CHECK(apdesk::SumHolds(s, info.length));
     // The sentence ends where the queue now begins.
     const std::size_t end = m_stream.size() - m_parser.Queue().Size();
-    Check(end >= info.length);
-    Check(std::memcmp(s, m_stream.data() + end - info.length, info.length) == 0);
+    FUZZ_CHECK(end >= info.length);
+    FUZZ_CHECK(std::memcmp(s, m_stream.data() + end - info.length, info.length) == 0);
     m_taken += info.length;
   }
 
@@ -89,12 +81,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       parser.ParseSentences(sink);
     }
     const apdesk::RxQueue& q = parser.Queue();
-    Check(q.Size() < apdesk::kLongestSentenceLength);
-    Check(q.Size() <= stream.size());
-    Check(q.Size() == 0 || std::memcmp(q.Data(), stream.data() + stream.size() - q.Size(), q.Size()) == 0);
+    FUZZ_CHECK(q.Size() < apdesk::kLongestSentenceLength);
+    FUZZ_CHECK(q.Size() <= stream.size());
+    FUZZ_CHECK(q.Size() == 0 ||
+               std::memcmp(q.Data(), stream.data() + stream.size() - q.Size(), q.Size()) == 0);
     const apdesk::ParserCounters& c = parser.Counters();
-    Check(c.bytesAppended == stream.size());
-    Check(c.bytesDropped + sink.Taken() + q.Size() == stream.size());
+    FUZZ_CHECK(c.bytesAppended == stream.size());
+    FUZZ_CHECK(c.bytesDropped + sink.Taken() + q.Size() == stream.size());
   }
   return 0;
 }
