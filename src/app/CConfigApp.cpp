@@ -1,6 +1,7 @@
 #include "app/CConfigApp.h"
 
 #include "app/AppFolder.h"
+#include "ui/MessageBoxes.h"
 
 namespace {
 CConfigApp* g_app = nullptr;
@@ -21,10 +22,14 @@ CConfigApp::CConfigApp(const std::string& executablePath, std::unique_ptr<apdesk
       m_commandLink(m_hidLink, &m_settings),
       m_hidLink(std::move(hidBackend)) {
   g_app = this;
+  apdesk::MessageBoxes::SetDefaultCaption(m_title);
 }
 
 CConfigApp::~CConfigApp() {
-  if (g_app == this) g_app = nullptr;
+  if (g_app == this) {
+    g_app = nullptr;
+    apdesk::MessageBoxes::SetDefaultCaption({});
+  }
 }
 
 CConfigApp* CConfigApp::Instance() {

@@ -15,9 +15,9 @@
 
 #include "app/CConfigApp.h"
 #include "app/HidBackendChoice.h"
-#include "app/MessageBoxes.h"
 #include "console/CSetApDlg.h"
 #include "sim/SimOptions.h"
+#include "ui/MessageBoxes.h"
 
 namespace {
 

@@ -5,5 +5,5 @@ add_library(apdesk_settings STATIC
   ${CMAKE_CURRENT_LIST_DIR}/SettingsStore.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CommConfig.cpp
   ${CMAKE_CURRENT_LIST_DIR}/AppFolder.cpp)
-target_include_directories(apdesk_settings PUBLIC ${PROJECT_SOURCE_DIR}/src)
+apdesk_export_headers(apdesk_settings)
 set_target_properties(apdesk_settings PROPERTIES AUTOMOC OFF)

@@ -4,8 +4,8 @@
 #include <QPixmap>
 #include <QPushButton>
 
-#include "console/Pictures.h"
-#include "link/CommandFrame.h"
+#include "protocol/CommandFrame.h"
+#include "ui/Pictures.h"
 
 CAdjustTransmitterDlg::CAdjustTransmitterDlg(QWidget* parent) : CKeyFilterDialog(parent) {
   m_hideTimer.setInterval(kHideDelayMs);

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <functional>
 
-#include "console/CKeyFilterDialog.h"
-#include "console/DialogBuilder.h"
 #include "localisation/CLanguageManager.h"
+#include "ui/CKeyFilterDialog.h"
+#include "ui/DialogBuilder.h"
 
 class CAdjustTransmitterDlg : public CKeyFilterDialog {
   Q_OBJECT

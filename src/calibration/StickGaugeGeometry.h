@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "console/StatusSentence.h"
+#include "protocol/StatusSentence.h"
 
 namespace apdesk {
 

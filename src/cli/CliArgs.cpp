@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "cli/ExitStatus.h"
-#include "console/ParameterCodec.h"
+#include "protocol/ParameterCodec.h"
 
 namespace apdesk::cli {
 

@@ -13,11 +13,11 @@
 
 #include "app/SettingsStore.h"
 #include "cli/CliArgs.h"
-#include "console/ParameterCodec.h"
-#include "console/SentenceParser.h"
 #include "link/CommandLink.h"
 #include "link/HidBackend.h"
 #include "link/HidLink.h"
+#include "protocol/ParameterCodec.h"
+#include "protocol/SentenceParser.h"
 
 namespace apdesk::cli {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "console/ParameterCodec.h"
+#include "protocol/ParameterCodec.h"
 
 namespace apdesk::cli {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "console/StatusSentence.h"
+#include "protocol/StatusSentence.h"
 #include "recorder/RecordFile.h"
 
 namespace apdesk::cli {

@@ -4,7 +4,7 @@ add_library(apdesk_clicore STATIC
   ${CMAKE_CURRENT_LIST_DIR}/CliArgs.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ParamNames.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TelemetryText.cpp)
-target_include_directories(apdesk_clicore PUBLIC ${PROJECT_SOURCE_DIR}/src)
+apdesk_export_headers(apdesk_clicore HEADERS ${CMAKE_CURRENT_LIST_DIR}/ExitStatus.h)
 target_link_libraries(apdesk_clicore PUBLIC apdesk_protocol apdesk_recordfile)
 set_target_properties(apdesk_clicore PROPERTIES AUTOMOC OFF)
 
@@ -13,6 +13,7 @@ if(APDESK_WITH_QT)
     ${CMAKE_CURRENT_LIST_DIR}/CliLink.h
     ${CMAKE_CURRENT_LIST_DIR}/CliLink.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Apctl.cpp)
+  apdesk_export_headers(apdesk_cli HEADERS ${CMAKE_CURRENT_LIST_DIR}/ExitStatus.h ${CMAKE_CURRENT_LIST_DIR}/Apctl.h)
   target_link_libraries(apdesk_cli PUBLIC apdesk_clicore apdesk_link apdesk_hidapi apdesk_sim
     apdesk_upgrade_core apdesk_compass apdesk_recordfile apdesk_recorder apdesk_settings
     Qt6::Core Qt6::SerialPort)
@@ -21,5 +22,6 @@ if(APDESK_WITH_QT)
 
   add_executable(apctl ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
   target_link_libraries(apctl PRIVATE apdesk_cli)
+  apdesk_export_headers(apctl)
   set_target_properties(apctl PROPERTIES AUTOMOC OFF)
 endif()

@@ -8,9 +8,9 @@
 #include <QThread>
 
 #include "app/CConfigApp.h"
-#include "app/MessageBoxes.h"
-#include "console/Pictures.h"
 #include "link/LinkEvents.h"
+#include "ui/MessageBoxes.h"
+#include "ui/Pictures.h"
 
 using apdesk::BoxIcon;
 using apdesk::MessageBoxes;

@@ -12,12 +12,12 @@
 
 #include "calibration/CAdjustTransmitterDlg.h"
 #include "calibration/CStickGauge.h"
-#include "console/DialogBuilder.h"
-#include "console/ParameterCodec.h"
-#include "console/SentenceParser.h"
 #include "gpscheck/CGpsCheckDlg.h"
 #include "localisation/CLanguageManager.h"
+#include "protocol/ParameterCodec.h"
+#include "protocol/SentenceParser.h"
 #include "recorder/SaveData.h"
+#include "ui/DialogBuilder.h"
 #include "upgrade/CUpgradeDlg.h"
 
 class CConfigApp;

@@ -6,9 +6,9 @@
 
 #include "app/CConfigApp.h"
 #include "app/CommConfig.h"
-#include "app/MessageBoxes.h"
 #include "console/CSetApDlg.h"
-#include "console/PortList.h"
+#include "ui/MessageBoxes.h"
+#include "ui/PortList.h"
 
 using apdesk::MessageBoxes;
 

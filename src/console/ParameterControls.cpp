@@ -8,8 +8,8 @@
 #include <variant>
 
 #include "app/CConfigApp.h"
-#include "app/MessageBoxes.h"
 #include "console/CSetApDlg.h"
+#include "ui/MessageBoxes.h"
 
 using apdesk::BoxAnswer;
 using apdesk::BoxButtons;

@@ -5,9 +5,9 @@
 #include <QLineEdit>
 
 #include "app/CConfigApp.h"
-#include "app/MessageBoxes.h"
 #include "console/CSetApDlg.h"
-#include "console/StatusSentence.h"
+#include "protocol/StatusSentence.h"
+#include "ui/MessageBoxes.h"
 
 using apdesk::MessageBoxes;
 

@@ -5,8 +5,8 @@
 #include <QPalette>
 #include <QPushButton>
 
-#include "console/StatusSentence.h"
 #include "gpscheck/CCompassDial.h"
+#include "protocol/StatusSentence.h"
 
 namespace {
 

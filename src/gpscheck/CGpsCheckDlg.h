@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <functional>
 
-#include "console/DialogBuilder.h"
 #include "gpscheck/CompassJudgement.h"
-#include "link/CommandFrame.h"
+#include "protocol/CommandFrame.h"
+#include "ui/DialogBuilder.h"
 
 class CCompassDial;
 class QKeyEvent;

@@ -2,7 +2,7 @@
 add_library(apdesk_compass STATIC
   ${CMAKE_CURRENT_LIST_DIR}/CompassJudgement.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CompassDialGeometry.cpp)
-target_include_directories(apdesk_compass PUBLIC ${PROJECT_SOURCE_DIR}/src)
+apdesk_export_headers(apdesk_compass)
 
 if(APDESK_WITH_QT)
   # The check window and its dial.
@@ -11,5 +11,6 @@ if(APDESK_WITH_QT)
     ${CMAKE_CURRENT_LIST_DIR}/CCompassDial.cpp
     ${CMAKE_CURRENT_LIST_DIR}/CGpsCheckDlg.h
     ${CMAKE_CURRENT_LIST_DIR}/CGpsCheckDlg.cpp)
-  target_link_libraries(apdesk_gpscheck PUBLIC apdesk_compass apdesk_protocol apdesk_dialogs apdesk_frames Qt6::Widgets)
+  apdesk_export_headers(apdesk_gpscheck)
+  target_link_libraries(apdesk_gpscheck PUBLIC apdesk_compass apdesk_protocol apdesk_dialogs apdesk_protocol apdesk_hidsock Qt6::Widgets)
 endif()

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "link/CommUart.h"
-#include "link/CommandFrame.h"
+#include "protocol/CommandFrame.h"
 
 class CHidLink;
 

@@ -1,7 +1,7 @@
 if(APDESK_WITH_QT)
   # Real HID devices; links hidapi only, no Qt.
   add_library(apdesk_hidapi STATIC HidapiBackend.cpp)
-  target_include_directories(apdesk_hidapi PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  apdesk_export_headers(apdesk_hidapi)
   set_target_properties(apdesk_hidapi PROPERTIES AUTOMOC OFF)
-  target_link_libraries(apdesk_hidapi PUBLIC PkgConfig::HIDAPI)
+  target_link_libraries(apdesk_hidapi PUBLIC apdesk_hidbackend PkgConfig::HIDAPI)
 endif()

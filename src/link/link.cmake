@@ -5,7 +5,7 @@ if(APDESK_WITH_QT)
     CommUart.h CommUart.cpp
     HidLink.h HidLink.cpp
     CommandLink.h CommandLink.cpp)
-  target_include_directories(apdesk_link PUBLIC ${PROJECT_SOURCE_DIR}/src)
-  target_link_libraries(apdesk_link PUBLIC apdesk_frames apdesk_hidapi apdesk_settings
+  apdesk_export_headers(apdesk_link)
+  target_link_libraries(apdesk_link PUBLIC apdesk_protocol apdesk_hidsock apdesk_hidapi apdesk_settings
     Qt6::Core Qt6::SerialPort Threads::Threads)
 endif()

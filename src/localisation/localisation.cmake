@@ -2,12 +2,13 @@
 add_library(apdesk_language STATIC
   ${CMAKE_CURRENT_LIST_DIR}/LanguageFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LanguageText.cpp)
-target_include_directories(apdesk_language PUBLIC ${PROJECT_SOURCE_DIR}/src)
+apdesk_export_headers(apdesk_language)
 set_target_properties(apdesk_language PROPERTIES AUTOMOC OFF)
 
 if(APDESK_WITH_QT)
   add_library(apdesk_localisation STATIC
     ${CMAKE_CURRENT_LIST_DIR}/CLanguageManager.h
     ${CMAKE_CURRENT_LIST_DIR}/CLanguageManager.cpp)
+  apdesk_export_headers(apdesk_localisation)
   target_link_libraries(apdesk_localisation PUBLIC apdesk_language apdesk_app Qt6::Widgets)
 endif()

@@ -8,7 +8,7 @@
 
 #include <sys/stat.h>
 
-#include "console/StatusSentence.h"
+#include "protocol/StatusSentence.h"
 
 namespace apdesk {
 

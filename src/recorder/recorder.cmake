@@ -1,12 +1,13 @@
 # The flight recorder and the tools that read its files: plain C++, no Qt.
 add_library(apdesk_recorder STATIC
   ${CMAKE_CURRENT_LIST_DIR}/SaveData.cpp)
-target_include_directories(apdesk_recorder PUBLIC ${PROJECT_SOURCE_DIR}/src)
+apdesk_export_headers(apdesk_recorder)
 target_link_libraries(apdesk_recorder PUBLIC Threads::Threads)
 set_target_properties(apdesk_recorder PROPERTIES AUTOMOC OFF)
 
 # Reading record files and exporting them; decodes through the protocol library.
 add_library(apdesk_recordfile STATIC
   ${CMAKE_CURRENT_LIST_DIR}/RecordFile.cpp)
+apdesk_export_headers(apdesk_recordfile)
 target_link_libraries(apdesk_recordfile PUBLIC apdesk_recorder apdesk_protocol)
 set_target_properties(apdesk_recordfile PROPERTIES AUTOMOC OFF)

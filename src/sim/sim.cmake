@@ -2,13 +2,14 @@
 # the Qt-less build share it. It shares no code with the tool's decoders.
 add_library(apdesk_sim STATIC
   BootLoader.cpp FrameReader.cpp SimController.cpp SimHidBackend.cpp SimWire.cpp StatusModel.cpp)
-target_include_directories(apdesk_sim PUBLIC ${PROJECT_SOURCE_DIR}/src)
+apdesk_export_headers(apdesk_sim HEADERS SimOptions.h)
 set_target_properties(apdesk_sim PROPERTIES AUTOMOC OFF)
-target_link_libraries(apdesk_sim PUBLIC Threads::Threads)
+target_link_libraries(apdesk_sim PUBLIC apdesk_hidbackend Threads::Threads)
 
 # apsim: plain POSIX, no Qt.
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   add_executable(apsim apsim.cpp ApsimTransports.cpp)
   set_target_properties(apsim PROPERTIES AUTOMOC OFF)
   target_link_libraries(apsim PRIVATE apdesk_sim util)
+  apdesk_export_headers(apsim)
 endif()

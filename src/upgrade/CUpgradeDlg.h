@@ -14,9 +14,9 @@
 #include <functional>
 #include <string>
 
-#include "console/CKeyFilterDialog.h"
-#include "console/DialogBuilder.h"
 #include "localisation/CLanguageManager.h"
+#include "ui/CKeyFilterDialog.h"
+#include "ui/DialogBuilder.h"
 #include "upgrade/UpgradeExchange.h"
 
 class CHidLink;

@@ -3,7 +3,7 @@ if(APDESK_WITH_QT)
   add_library(apdesk_upgrade STATIC
     ${CMAKE_CURRENT_LIST_DIR}/CUpgradeDlg.h
     ${CMAKE_CURRENT_LIST_DIR}/CUpgradeDlg.cpp)
-  target_include_directories(apdesk_upgrade PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  apdesk_export_headers(apdesk_upgrade)
   target_link_libraries(apdesk_upgrade PUBLIC apdesk_upgrade_core apdesk_keyfilter apdesk_dialogs
     apdesk_localisation apdesk_link Qt6::Widgets)
 endif()

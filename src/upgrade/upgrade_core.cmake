@@ -3,5 +3,5 @@
 add_library(apdesk_upgrade_core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/UpgradeExchange.cpp
   ${CMAKE_CURRENT_LIST_DIR}/UpgradeExchange.h)
-target_include_directories(apdesk_upgrade_core PUBLIC ${PROJECT_SOURCE_DIR}/src)
+apdesk_export_headers(apdesk_upgrade_core)
 set_target_properties(apdesk_upgrade_core PROPERTIES AUTOMOC OFF)

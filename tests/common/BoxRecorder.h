@@ -6,7 +6,7 @@
 #include <deque>
 #include <vector>
 
-#include "app/MessageBoxes.h"
+#include "ui/MessageBoxes.h"
 
 namespace apdesk {
 

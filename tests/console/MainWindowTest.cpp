@@ -28,10 +28,10 @@
 #include "app/CConfigApp.h"
 #include "common/BoxRecorder.h"
 #include "console/CSetApDlg.h"
-#include "console/Pictures.h"
 #include "console/ScriptedHid.h"
-#include "console/SentenceBytes.h"
+#include "protocol/SentenceBytes.h"
 #include "sim/SimHidBackend.h"
+#include "ui/Pictures.h"
 
 namespace apdesk {
 namespace {

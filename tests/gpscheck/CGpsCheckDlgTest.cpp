@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "calibration/WindowTestSupport.h"
-#include "console/SentenceParser.h"
-#include "console/StatusSentence.h"
 #include "gpscheck/CCompassDial.h"
+#include "protocol/SentenceParser.h"
+#include "protocol/StatusSentence.h"
 
 namespace apdesk {
 namespace {

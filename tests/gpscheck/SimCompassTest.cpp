@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "calibration/WindowTestSupport.h"
-#include "console/SentenceParser.h"
 #include "gpscheck/CGpsCheckDlg.h"
+#include "protocol/SentenceParser.h"
 #include "sim/SimHidBackend.h"
 
 namespace apdesk {

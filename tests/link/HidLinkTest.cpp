@@ -10,7 +10,7 @@
 
 #include "FakeHidBackend.h"
 #include "LinkTestSupport.h"
-#include "link/CommandFrame.h"
+#include "protocol/CommandFrame.h"
 
 namespace {
 

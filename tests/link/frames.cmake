@@ -1,2 +1,2 @@
-apdesk_test(test_command_frame SOURCES CommandFrameTest.cpp LIBS apdesk_frames)
-apdesk_test(test_hidsock_backend SOURCES HidSockBackendTest.cpp SocketPeer.cpp LIBS apdesk_frames)
+
+apdesk_test(test_hidsock_backend SOURCES HidSockBackendTest.cpp SocketPeer.cpp LIBS apdesk_hidsock)

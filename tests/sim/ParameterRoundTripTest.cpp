@@ -9,9 +9,9 @@
 #include <variant>
 #include <vector>
 
-#include "console/ParameterCodec.h"
-#include "console/SentenceParser.h"
-#include "link/CommandFrame.h"
+#include "protocol/CommandFrame.h"
+#include "protocol/ParameterCodec.h"
+#include "protocol/SentenceParser.h"
 #include "sim/SimController.h"
 
 namespace apdesk {

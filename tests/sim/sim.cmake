@@ -1,7 +1,7 @@
 apdesk_test(sim_controller_test SOURCES SimControllerTest.cpp LIBS apdesk_sim)
 apdesk_test(sim_bootloader_test SOURCES BootLoaderTest.cpp LIBS apdesk_sim)
 if(TARGET apsim)
-  apdesk_test(apsim_test SOURCES ApsimTest.cpp LIBS apdesk_frames)
+  apdesk_test(apsim_test SOURCES ApsimTest.cpp LIBS apdesk_protocol apdesk_hidsock)
   target_compile_definitions(apsim_test PRIVATE APSIM_PATH="$<TARGET_FILE:apsim>")
   add_dependencies(apsim_test apsim)
 endif()
@@ -21,4 +21,4 @@ if(TARGET apsim AND TARGET apdesk_hidapi)
 endif()
 
 # The tool's parameter codec against the simulator's own encoding.
-apdesk_test(parameter_round_trip_test SOURCES ParameterRoundTripTest.cpp LIBS apdesk_sim apdesk_protocol apdesk_frames)
+apdesk_test(parameter_round_trip_test SOURCES ParameterRoundTripTest.cpp LIBS apdesk_sim apdesk_protocol apdesk_protocol apdesk_hidsock)

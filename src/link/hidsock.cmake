@@ -1,0 +1,10 @@
+# Qt-free: the socket back end (a HID device played over a Unix socket),
+# shared by the tool, the simulator, the command-line program and the tests.
+add_library(apdesk_hidsock STATIC HidSockBackend.cpp)
+apdesk_export_headers(apdesk_hidsock)
+target_link_libraries(apdesk_hidsock PUBLIC apdesk_hidbackend)
+set_target_properties(apdesk_hidsock PROPERTIES AUTOMOC OFF)
+# The back-end interface every HID device implementation shares.
+add_library(apdesk_hidbackend INTERFACE)
+target_sources(apdesk_hidbackend INTERFACE ${CMAKE_CURRENT_LIST_DIR}/HidBackend.h)
+apdesk_export_headers(apdesk_hidbackend HEADERS ${CMAKE_CURRENT_LIST_DIR}/HidBackend.h)

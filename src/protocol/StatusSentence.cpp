@@ -1,0 +1,173 @@
+#include "protocol/StatusSentence.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace apdesk {
+
+namespace {
+
+float FloatAt(const std::uint8_t* s, std::size_t at) {
+  const std::uint32_t bits = static_cast<std::uint32_t>(s[at]) | static_cast<std::uint32_t>(s[at + 1]) << 8 |
+                             static_cast<std::uint32_t>(s[at + 2]) << 16 |
+                             static_cast<std::uint32_t>(s[at + 3]) << 24;
+  float value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+std::uint16_t U16At(const std::uint8_t* s, std::size_t at) {
+  return static_cast<std::uint16_t>(s[at] | s[at + 1] << 8);
+}
+
+std::uint16_t U16BigEndianAt(const std::uint8_t* s, std::size_t at) {
+  return static_cast<std::uint16_t>(s[at] << 8 | s[at + 1]);
+}
+
+std::int32_t S32At(const std::uint8_t* s, std::size_t at) {
+  const std::uint32_t bits = static_cast<std::uint32_t>(s[at]) | static_cast<std::uint32_t>(s[at + 1]) << 8 |
+                             static_cast<std::uint32_t>(s[at + 2]) << 16 |
+                             static_cast<std::uint32_t>(s[at + 3]) << 24;
+  return static_cast<std::int32_t>(bits);
+}
+
+// |d| <= 1 is centred enough.
+StickChannel CentredChannel(int position, int centre) {
+  const int d = position - centre;
+  return {d, (d >= -1 && d <= 1) ? kStickGreen : kStickRed};
+}
+
+StickChannel ThrottleChannel(int reading) {
+  int t = 200 - reading;
+  if (t == 8) t = 7;
+  if (t <= 7) return {1, kStickYellow};
+  if (t <= 10) return {t, kStickYellow};
+  if (t >= 41 && t <= 57) return {t, kStickGreen};
+  return {t, kStickRed};
+}
+
+// A direction word and the size of a signed 32-bit reading; the size is taken
+// in 64 bits so that the most negative reading has a positive size too.
+std::string Direction(std::int32_t value, const std::string& positive, const std::string& negative) {
+  const long long v = value;
+  return FormatText("%s %lld", (v >= 0 ? positive : negative).c_str(), v >= 0 ? v : -v);
+}
+
+}  // namespace
+
+std::string FormatText(const char* format, ...) {
+  char small[64];
+  va_list args;
+  va_start(args, format);
+  const int needed = std::vsnprintf(small, sizeof small, format, args);
+  va_end(args);
+  if (needed < 0) return {};
+  if (static_cast<std::size_t>(needed) < sizeof small)
+    return std::string(small, static_cast<std::size_t>(needed));
+  std::string text(static_cast<std::size_t>(needed) + 1, '\0');
+  va_start(args, format);
+  std::vsnprintf(text.data(), text.size(), format, args);
+  va_end(args);
+  text.resize(static_cast<std::size_t>(needed));
+  return text;
+}
+
+int SignedReading16(std::uint16_t v) {
+  return v > 32768 ? static_cast<int>(v) - 65536 : static_cast<int>(v);
+}
+
+StatusFields ReadStatusFields(const std::uint8_t* s) {
+  StatusFields f;
+  f.latitude = FloatAt(s, 4);
+  f.longitude = FloatAt(s, 8);
+  f.courseRadians = FloatAt(s, 20);
+  f.satellites = s[24];
+  f.year = 2000 + s[25];
+  f.month = s[26];
+  f.day = s[27];
+  f.hour = s[28];
+  f.minute = s[29];
+  f.second = s[30];
+  f.rudder = s[32];
+  f.aileron = s[33];
+  f.elevator = s[34];
+  f.throttle = s[35];
+  f.altitudeTenths = SignedReading16(U16At(s, 48));
+  f.velocityX = U16BigEndianAt(s, 50);
+  f.pdopTimes10 = s[55];
+  f.attitudeUp = S32At(s, 62);
+  f.attitudeLeft = S32At(s, 66);
+  f.voltageRaw = SignedReading16(U16At(s, 70));
+  f.flightStatus = s[75];
+  f.rudderCentre = s[80];
+  f.aileronCentre = s[81];
+  f.elevatorCentre = s[82];
+  f.captureState = s[92];
+  f.velocityY = U16BigEndianAt(s, 94);
+  f.versionRaw = U16At(s, 96);
+  return f;
+}
+
+TelemetryView DecodeStatusSentence(const std::uint8_t* s, const AttitudeLabels& labels, bool chinese) {
+  TelemetryView v;
+  const StatusFields& f = v.fields = ReadStatusFields(s);
+  v.latitudeText = FormatText("%.6lf", static_cast<double>(f.latitude));
+  v.longitudeText = FormatText("%.6lf", static_cast<double>(f.longitude));
+  v.altitudeText = FormatText("%.1lf", f.AltitudeShown());
+  v.courseText = FormatText("%.1lf", f.CourseDegrees());
+  v.voltageText = FormatText("%.3lf", f.Volts());
+  v.flightStatusEntry = f.flightStatus == 15 ? 12 : f.flightStatus;
+  v.sticks[kRudder] = CentredChannel(f.rudder, f.rudderCentre);
+  v.sticks[kAileron] = CentredChannel(f.aileron, f.aileronCentre);
+  v.sticks[kElevator] = CentredChannel(f.elevator, f.elevatorCentre);
+  v.sticks[kThrottle] = ThrottleChannel(f.throttle);
+  v.versionText = FormatText("%d", f.Version());
+  v.attitudeText = Direction(f.attitudeLeft, labels.left, labels.right) + "," +
+                   Direction(f.attitudeUp, labels.up, labels.down);
+  if (f.Captured() && chinese) v.attitudeText += " 已捕获";
+  v.satellitesText = FormatText("%d", f.satellites);
+  return v;
+}
+
+GpsView DecodeGpsFields(const std::uint8_t* s) {
+  const StatusFields f = ReadStatusFields(s);
+  GpsView g;
+  g.longitudeText = FormatText("%.6lf", static_cast<double>(f.longitude));
+  g.latitudeText = FormatText("%.6lf", static_cast<double>(f.latitude));
+  g.headingDegrees = static_cast<float>(f.CourseDegrees());
+  g.headingText = FormatText("%.1lf", static_cast<double>(g.headingDegrees));
+  g.satellitesText = FormatText("%d", f.satellites);
+  g.dateTimeText =
+      FormatText("%d-%02d-%02d %02d:%02d:%02d", f.year, f.month, f.day, f.hour, f.minute, f.second);
+  g.pdopText = FormatText("%.1lf", f.Pdop());
+  g.velocityXText = FormatText("%d cm/s", f.velocityX);
+  g.velocityYText = FormatText("%d cm/s", f.velocityY);
+  return g;
+}
+
+InstallError ReadInstallError(const std::uint8_t* s14) {
+  return {FloatAt(s14, 4), FloatAt(s14, 8)};
+}
+
+const char* StickColourName(std::uint32_t argb) {
+  switch (argb) {
+    case kStickGreen:
+      return "green";
+    case kStickRed:
+      return "red";
+    case kStickYellow:
+      return "yellow";
+    default:
+      return "other";
+  }
+}
+
+std::string FormatInstallError(std::string_view buttonText, const std::uint8_t* s14) {
+  const InstallError e = ReadInstallError(s14);
+  std::string text(buttonText);
+  text += FormatText("[%.1lf,%.1lf]", static_cast<double>(e.first), static_cast<double>(e.second));
+  return text;
+}
+
+}  // namespace apdesk

@@ -1,0 +1,9 @@
+if(APDESK_WITH_QT)
+  apdesk_test(main_window_test SOURCES MainWindowTest.cpp LIBS apdesk_console apdesk_sim)
+  if(TARGET apsim)
+    add_dependencies(main_window_test apsim)  # the serial peer of one test
+  endif()
+  apdesk_test(program_options_test SOURCES ProgramOptionsTest.cpp LIBS Qt6::Core)
+  add_dependencies(program_options_test apdesk)
+  apdesk_test(backend_choice_test SOURCES HidBackendChoiceTest.cpp LIBS apdesk_backendchoice)
+endif()

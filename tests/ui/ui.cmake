@@ -1,0 +1,7 @@
+apdesk_test(dialog_template_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/DialogTemplateTest.cpp LIBS apdesk_dialog_template)
+if(APDESK_WITH_QT)
+  apdesk_test(dialog_builder_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/DialogBuilderTest.cpp LIBS apdesk_dialogs)
+endif()
+if(APDESK_WITH_QT)
+  apdesk_test(message_boxes_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/MessageBoxesTest.cpp LIBS apdesk_messageboxes apdesk_app)
+endif()
