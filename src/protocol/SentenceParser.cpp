@@ -23,13 +23,6 @@ const std::array<SentenceInfo, kTagCount> kSentenceTable = {{
     {SentenceTag::Tbs, "$TBS", kInstallErrorSentenceLength, true},
 }};
 
-const std::array<SentenceTag, kTagCount> kTagMatchOrder = {
-    SentenceTag::Stp,  SentenceTag::Setd, SentenceTag::Din,    SentenceTag::Docap,
-    SentenceTag::Par,  SentenceTag::Mg2,  SentenceTag::Mg3,    SentenceTag::Mg1,
-    SentenceTag::Lim,  SentenceTag::Pur,  SentenceTag::Doymm,  SentenceTag::Doyma,
-    SentenceTag::Paed, SentenceTag::Quza, SentenceTag::OneMin, SentenceTag::Tbs,
-};
-
 namespace {
 
 // Bytes needed before an unknown "$" may be given up as garbage: the longest tag.
@@ -84,56 +77,98 @@ int SentenceParser::TakeSentence(std::string_view tag, std::uint8_t* dest, std::
   return CountTagMismatches(tag);
 }
 
+namespace {
+
+// The one known tag the bytes at `head` (at least `size` of them, head[0] is
+// '$') begin with, or kTagCount. No tag is a prefix of another, so at most
+// one matches, and the table order never decides between two. The byte after
+// the '$' narrows the choice to one tag or a few.
+std::size_t MatchTag(const std::uint8_t* head, std::size_t size) {
+  auto is = [&](SentenceTag tag) {
+    const std::string_view text = InfoOf(tag).text;
+    return size >= text.size() && std::memcmp(head, text.data(), text.size()) == 0;
+  };
+  auto pick = [&](SentenceTag tag) { return is(tag) ? Index(tag) : kTagCount; };
+  if (size < 2) return kTagCount;
+  switch (head[1]) {
+    case 'S':
+      return is(SentenceTag::Stp) ? Index(SentenceTag::Stp) : pick(SentenceTag::Setd);
+    case 'D':
+      if (is(SentenceTag::Din)) return Index(SentenceTag::Din);
+      if (is(SentenceTag::Docap)) return Index(SentenceTag::Docap);
+      return is(SentenceTag::Doymm) ? Index(SentenceTag::Doymm) : pick(SentenceTag::Doyma);
+    case 'P':
+      if (is(SentenceTag::Par)) return Index(SentenceTag::Par);
+      return is(SentenceTag::Paed) ? Index(SentenceTag::Paed) : pick(SentenceTag::Pur);
+    case 'Q':
+      return pick(SentenceTag::Quza);
+    case 'M':
+      if (is(SentenceTag::Mg1)) return Index(SentenceTag::Mg1);
+      return is(SentenceTag::Mg2) ? Index(SentenceTag::Mg2) : pick(SentenceTag::Mg3);
+    case 'L':
+      return pick(SentenceTag::Lim);
+    case '1':
+      return pick(SentenceTag::OneMin);
+    case 'T':
+      return pick(SentenceTag::Tbs);
+    default:
+      return kTagCount;
+  }
+}
+
+}  // namespace
+
 int SentenceParser::ParseOneSentence(SentenceSink& sink) {
   m_counters.bytesDropped += m_rxQueue.DropUntil('$');
 
   bool tookPaedOrQuza = false;
-  if (!m_rxQueue.Empty()) {
+  std::size_t size = m_rxQueue.Size();
+  std::size_t match = MatchTag(m_rxQueue.Data(), size);
+  if (match < kTagCount && size >= kSentenceTable[match].length) {
+    const SentenceInfo& info = kSentenceTable[match];
     std::uint8_t sentence[kLongestSentenceLength];
-    for (const SentenceInfo& info : kSentenceTable) {
-      if (TakeSentence(info.text, sentence, info.length) != 0) continue;
-      const std::size_t i = Index(info.tag);
-      ++m_counters.sentences[i];
-      const bool good = !info.summed || SumHolds(sentence, info.length);
-      if (!good) ++m_counters.badSums[i];
-      switch (info.tag) {
-        case SentenceTag::Stp:
-          if (good) {
-            sink.OnStatusSentence(sentence);
-          } else {
-            sink.OnBadSum(info.tag);
-          }
-          return 1;
-        case SentenceTag::Tbs:
-          if (good) {
-            sink.OnInstallErrorSentence(sentence);
-          } else {
-            sink.OnBadSum(info.tag);
-          }
-          return 1;
-        case SentenceTag::Par:
-          sink.OnParameterSentence(sentence);
-          return 1;
-        case SentenceTag::Paed:
-        case SentenceTag::Quza:
-          sink.OnIgnoredSentence(info.tag);
-          tookPaedOrQuza = true;
-          break;
-        default:
-          sink.OnIgnoredSentence(info.tag);
-          return 1;
-      }
-      break;
+    m_rxQueue.Take(sentence, info.length);
+    ++m_counters.sentences[match];
+    const bool good = !info.summed || SumHolds(sentence, info.length);
+    if (!good) ++m_counters.badSums[match];
+    sink.OnSentence(info.tag, sentence, info.length, good);
+    switch (info.tag) {
+      case SentenceTag::Stp:
+        if (good) {
+          sink.OnStatusSentence(sentence);
+        } else {
+          sink.OnBadSum(info.tag);
+        }
+        return 1;
+      case SentenceTag::Tbs:
+        if (good) {
+          sink.OnInstallErrorSentence(sentence);
+        } else {
+          sink.OnBadSum(info.tag);
+        }
+        return 1;
+      case SentenceTag::Par:
+        sink.OnParameterSentence(sentence);
+        return 1;
+      case SentenceTag::Paed:
+      case SentenceTag::Quza:
+        sink.OnIgnoredSentence(info.tag);
+        tookPaedOrQuza = true;
+        size = m_rxQueue.Size();
+        match = MatchTag(m_rxQueue.Data(), size);
+        break;
+      default:
+        sink.OnIgnoredSentence(info.tag);
+        return 1;
     }
   }
 
   // After "$PAED"/"$QUZA" bytes were taken, so the caller must come back even
   // where an unmatched step would wait: a complete sentence may be next.
   const int waitResult = tookPaedOrQuza ? 1 : 0;
-  if (m_rxQueue.Size() < kLongestTag) return waitResult;
-  for (SentenceTag tag : kTagMatchOrder) {
-    if (BeginsWith(InfoOf(tag).text)) return waitResult;
-  }
+  if (size < kLongestTag) return waitResult;
+  // Six bytes hold every tag whole: a match here is the start of a sentence.
+  if (match < kTagCount) return waitResult;
   m_rxQueue.Drop(1);
   ++m_counters.bytesDropped;
   return 1;

@@ -62,10 +62,6 @@ struct SentenceInfo {
 // Indexed by SentenceTag: the order in which complete sentences are taken.
 extern const std::array<SentenceInfo, kTagCount> kSentenceTable;
 
-// The order in which the head of the queue is compared with the tags when no
-// sentence could be taken (only the result "some tag matches" matters).
-extern const std::array<SentenceTag, kTagCount> kTagMatchOrder;
-
 inline const SentenceInfo& InfoOf(SentenceTag tag) {
   return kSentenceTable[static_cast<std::size_t>(tag)];
 }
@@ -95,6 +91,16 @@ class SentenceSink {
 
   // A "$TBS" sentence, kInstallErrorSentenceLength bytes, whose sum holds.
   virtual void OnInstallErrorSentence(const std::uint8_t* sentence) { (void)sentence; }
+
+  // Every sentence taken out, before the call for its kind below, with
+  // whether its sum holds (always true for unsummed tags): the link
+  // inspector's view of the stream.
+  virtual void OnSentence(SentenceTag tag, const std::uint8_t* sentence, std::size_t length, bool good) {
+    (void)tag;
+    (void)sentence;
+    (void)length;
+    (void)good;
+  }
 
   // Any other known sentence, taken out and ignored (statistics only).
   virtual void OnIgnoredSentence(SentenceTag tag) { (void)tag; }
@@ -128,7 +134,7 @@ class SentenceParser {
   // One step; returns 1 when it took or dropped bytes (call again), 0 when the
   // queue needs more bytes:
   //  1. drop bytes up to the first "$";
-  //  2. take the first known sentence (table order) that the queue holds in
+  //  2. take the known sentence the queue begins with, when it holds it in
   //     full and hand it to the sink ("$STP"/"$TBS" only with a right sum;
   //     a wrong sum drops the whole fixed length);
   //  3. fewer than 6 bytes queued: 0;
