@@ -117,7 +117,6 @@ RunResult RunUpgrade(std::size_t imageSize, int pacingMs) {
   dlg.SetQuitRequester([] {});
   if (!dlg.Create(nullptr) || !dlg.LoadImageFile(path)) return result;
   apdesk::upgradetest::MainWindowStandIn owner(link, dlg);
-  link.StartReader(&owner);
 
   const auto start = Clock::now();
   if (!link.Open(0x0483, 0x5750)) return result;

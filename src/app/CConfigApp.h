@@ -13,6 +13,7 @@
 
 #include "app/SettingsStore.h"
 #include "link/CommandLink.h"
+#include "link/ControllerLink.h"
 #include "link/HidBackend.h"
 #include "link/HidLink.h"
 
@@ -70,10 +71,12 @@ class CConfigApp {
   apdesk::SettingsStore m_settings;
 
  public:
-  // The transports, constructed with the application object after the
-  // settings they read, destroyed with it, the HID link first.
-  CCommandLink m_commandLink;  // holds the serial port m_uart
+  // The transports, constructed with the application object, the HID link
+  // before the command link that sends through it, and the one receive path
+  // over both.
   CHidLink m_hidLink;
+  CCommandLink m_commandLink;  // holds the serial port m_uart
+  apdesk::ControllerLink m_link;
 };
 
 // The executable's file name without its extension ("apdesk" for

@@ -76,4 +76,8 @@ LineSettings DecodeLineSettings(const std::array<std::uint8_t, kCommConfigSize>&
   return s;
 }
 
+LineSettings LineSettingsFromStored(const std::optional<std::vector<std::uint8_t>>& stored) {
+  return DecodeLineSettings(OverlayCommConfig(stored));
+}
+
 }  // namespace apdesk

@@ -39,4 +39,8 @@ struct LineSettings {
 // The fields as stored; nothing is checked or corrected here.
 LineSettings DecodeLineSettings(const std::array<std::uint8_t, kCommConfigSize>& record);
 
+// The line settings a port opens with: the stored "COMCONF" record laid over
+// the defaults (nullopt: the defaults alone).
+LineSettings LineSettingsFromStored(const std::optional<std::vector<std::uint8_t>>& stored);
+
 }  // namespace apdesk

@@ -25,7 +25,7 @@ struct StartupChoice {
 };
 
 // Applies --simulate and --connect VALUE (empty when not given), where VALUE
-// is usb, sim, hidsock:PATH or serial:PORT. --simulate makes the simulated
+// is one of the --connect forms of link/ConnectTarget.h. --simulate makes the simulated
 // controller the USB device and connects to it unless --connect says
 // otherwise. False with a message for anything else.
 bool ParseStartupChoice(bool simulate, std::string_view connect, StartupChoice* out, std::string* error);

@@ -164,8 +164,9 @@ int main(int argc, char** argv) {
   }
 
   CConfigApp config(QCoreApplication::applicationFilePath().toStdString(), std::move(backend));
-  config.m_commandLink.m_uart.SetFailureHandler([](const std::string& text) {
-    apdesk::MessageBoxes::Show(nullptr, QString::fromStdString(text), apdesk::BoxIcon::Error);
+  QObject::connect(&config.m_link, &apdesk::ControllerLink::LinkLost, [](bool serial, const QString& text) {
+    if (!serial) return;
+    apdesk::MessageBoxes::Show(nullptr, text, apdesk::BoxIcon::Error);
     QCoreApplication::exit(0);
   });
   config.m_hidLink.SetNotifier(

@@ -4,7 +4,7 @@ if(APDESK_WITH_QT)
   add_library(apdesk_backendchoice STATIC ${CMAKE_CURRENT_LIST_DIR}/HidBackendChoice.cpp)
   apdesk_export_headers(apdesk_backendchoice)
   set_target_properties(apdesk_backendchoice PROPERTIES AUTOMOC OFF)
-  target_link_libraries(apdesk_backendchoice PUBLIC apdesk_protocol apdesk_hidsock apdesk_sim apdesk_hidapi)
+  target_link_libraries(apdesk_backendchoice PUBLIC apdesk_connect)
 
   add_executable(apdesk ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
   target_link_libraries(apdesk PRIVATE apdesk_console apdesk_backendchoice Qt6::Widgets)

@@ -175,7 +175,7 @@ int CmdPorts(Context& c) {
     serial.push_back(line);
   }
   std::vector<HidDeviceInfo> usb;
-  if (auto backend = MakeHidapiBackend()) usb = backend->Enumerate(0x0483, 0x5750);
+  if (auto backend = MakeHidapiBackend()) usb = backend->Enumerate(kControllerVendorId, kControllerProductId);
   if (c.options.json) {
     c.out << "{\"serial\":[";
     for (std::size_t i = 0; i < serial.size(); ++i) c.out << (i ? "," : "") << JsonString(serial[i]);

@@ -67,34 +67,6 @@ const char* HelpText() {
          "exit status:\n";
 }
 
-std::optional<ConnectSpec> ParseConnect(const std::string& text) {
-  ConnectSpec target;
-  auto after = [&text](const char* prefix) -> std::optional<std::string> {
-    const std::string p = prefix;
-    if (text.compare(0, p.size(), p) != 0) return std::nullopt;
-    return text.substr(p.size());
-  };
-  if (text == "usb") {
-    target.kind = ConnectSpec::Kind::Usb;
-  } else if (text == "sim") {
-    target.kind = ConnectSpec::Kind::Sim;
-  } else if (auto p = after("usb:")) {
-    target.kind = ConnectSpec::Kind::UsbPath;
-    target.path = *p;
-  } else if (auto p = after("serial:")) {
-    target.kind = ConnectSpec::Kind::Serial;
-    target.path = *p;
-  } else if (auto p = after("hidsock:")) {
-    target.kind = ConnectSpec::Kind::HidSock;
-    target.path = *p;
-  } else {
-    return std::nullopt;
-  }
-  if (target.kind != ConnectSpec::Kind::Usb && target.kind != ConnectSpec::Kind::Sim && target.path.empty())
-    return std::nullopt;
-  return target;
-}
-
 bool ParseGlobalOptions(const std::vector<std::string>& args, CliOptions* options, std::string* error) {
   std::size_t i = 0;
   for (; i < args.size(); ++i) {
@@ -114,7 +86,7 @@ bool ParseGlobalOptions(const std::vector<std::string>& args, CliOptions* option
       } else {
         value = a.substr(10);
       }
-      const std::optional<ConnectSpec> target = ParseConnect(value);
+      const std::optional<ConnectSpec> target = ParseConnectTarget(value);
       if (!target) {
         *error = "unknown connection \"" + value + "\": use usb, usb:PATH, serial:PORT, hidsock:PATH or sim";
         return false;

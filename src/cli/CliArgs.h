@@ -6,16 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "link/ConnectTarget.h"
+
 namespace apdesk::cli {
 
-struct ConnectSpec {
-  enum class Kind { Usb, UsbPath, Serial, HidSock, Sim };
-  Kind kind = Kind::Usb;
-  std::string path;  // for usb:PATH, serial:PORT, hidsock:PATH
-};
-
-// "usb", "usb:PATH", "serial:PORT", "hidsock:PATH" or "sim".
-std::optional<ConnectSpec> ParseConnect(const std::string& text);
+using ConnectSpec = ConnectTarget;
 
 struct CliOptions {
   ConnectSpec connect;

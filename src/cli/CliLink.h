@@ -1,9 +1,7 @@
 #pragma once
-// apctl's side of the link: the owner of the transports' completion messages
-// (as the main window is for the windows), the receive queue and sentence
-// parser behind them, and waiting with a time limit while Qt's loop runs.
-
-#include <QObject>
+// apctl's side of the link: the two transports with the one receive path
+// over them (ControllerLink, as in the windows), its signals turned into the
+// command's callbacks, and waiting with a time limit while Qt's loop runs.
 
 #include <atomic>
 #include <functional>
@@ -11,13 +9,12 @@
 #include <optional>
 #include <string>
 
-#include "app/SettingsStore.h"
 #include "cli/CliArgs.h"
 #include "link/CommandLink.h"
+#include "link/ControllerLink.h"
 #include "link/HidBackend.h"
 #include "link/HidLink.h"
 #include "protocol/ParameterCodec.h"
-#include "protocol/SentenceParser.h"
 
 namespace apdesk::cli {
 
@@ -25,13 +22,11 @@ namespace apdesk::cli {
 extern std::atomic<bool> g_interrupted;
 void InstallInterruptHandler();
 
-class CliLink : public QObject, public SentenceSink {
-  Q_OBJECT
-
+class CliLink {
  public:
   // simBackend is used for --connect sim (and replaced by tests).
   CliLink();
-  ~CliLink() override;
+  ~CliLink();
 
   // Opens the connection; false with a message for the user.
   bool Open(const ConnectSpec& target, std::unique_ptr<IHidBackend> simBackend, std::string* error);
@@ -65,24 +60,12 @@ class CliLink : public QObject, public SentenceSink {
   // three times in about three seconds.
   std::optional<ParameterView> ReadParameters();
 
-  void OnUartReceived();
-  void OnUartSent();
-  void OnHidReceived();
-  void OnHidSent();
-
-  void OnStatusSentence(const std::uint8_t* sentence) override;
-  void OnParameterSentence(const std::uint8_t* sentence) override;
-  void OnInstallErrorSentence(const std::uint8_t* sentence) override;
-
- protected:
-  bool event(QEvent* event) override;
+  ControllerLink& Link() { return m_link; }
 
  private:
-  std::string m_iniPath;  // a private settings file naming the serial port
-  std::unique_ptr<SettingsStore> m_settings;
   CHidLink m_hid;
   CCommandLink m_commands;
-  SentenceParser m_parser;
+  ControllerLink m_link;
   bool Wait(const std::function<bool()>& done, int timeoutMs, bool stopOnInterrupt);
 
   std::string m_hidFailure;

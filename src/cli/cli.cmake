@@ -5,7 +5,7 @@ add_library(apdesk_clicore STATIC
   ${CMAKE_CURRENT_LIST_DIR}/ParamNames.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TelemetryText.cpp)
 apdesk_export_headers(apdesk_clicore HEADERS ${CMAKE_CURRENT_LIST_DIR}/ExitStatus.h)
-target_link_libraries(apdesk_clicore PUBLIC apdesk_protocol apdesk_recordfile)
+target_link_libraries(apdesk_clicore PUBLIC apdesk_protocol apdesk_recordfile apdesk_connect_target)
 set_target_properties(apdesk_clicore PROPERTIES AUTOMOC OFF)
 
 if(APDESK_WITH_QT)
@@ -14,7 +14,7 @@ if(APDESK_WITH_QT)
     ${CMAKE_CURRENT_LIST_DIR}/CliLink.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Apctl.cpp)
   apdesk_export_headers(apdesk_cli HEADERS ${CMAKE_CURRENT_LIST_DIR}/ExitStatus.h ${CMAKE_CURRENT_LIST_DIR}/Apctl.h)
-  target_link_libraries(apdesk_cli PUBLIC apdesk_clicore apdesk_link apdesk_hidapi apdesk_sim
+  target_link_libraries(apdesk_cli PUBLIC apdesk_clicore apdesk_link apdesk_connect apdesk_sim
     apdesk_upgrade_core apdesk_compass apdesk_recordfile apdesk_recorder apdesk_settings
     Qt6::Core Qt6::SerialPort)
   # The simulator's headers use "emit" as a name, which Qt's keyword macro would eat.

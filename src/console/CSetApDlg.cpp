@@ -8,7 +8,6 @@
 #include <QThread>
 
 #include "app/CConfigApp.h"
-#include "link/LinkEvents.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Pictures.h"
 
@@ -24,10 +23,8 @@ constexpr int kInstallErrorCommand = 254;
 }  // namespace
 
 CSetApDlg::CSetApDlg(CConfigApp& app, QWidget* parent) : QDialog(parent), m_app(app) {
-  // Both transports report to this window from now on; their threads only post.
-  m_app.m_commandLink.m_uart.Init(this);
-  m_app.m_hidLink.StartReader(this);
   OnInitDialog();
+  ConnectLink();
 }
 
 CSetApDlg::~CSetApDlg() {
@@ -166,10 +163,6 @@ void CSetApDlg::SetEditText(int id, const std::string& utf8) {
     // Unchanged text costs nothing at 50 sentences a second.
     if (e->text() != text) e->setText(text);
   }
-}
-
-bool CSetApDlg::event(QEvent* event) {
-  return apdesk::DispatchLinkEvent(*this, event) || QDialog::event(event);
 }
 
 void CSetApDlg::paintEvent(QPaintEvent* event) {

@@ -1,7 +1,7 @@
 // The main window "Set AP": parameter fields with Get/Send/Default, the live
-// status fields, the stick panel and the connection commands. It owns every
-// object of the connection and the display; the transports belong to the
-// application object and reach it only through the four link events.
+// status fields, the stick panel and the connection commands. It owns the
+// display and its windows; the transports and the receive path belong to the
+// application object, whose ControllerLink tells it what arrived.
 #pragma once
 
 #include <QDialog>
@@ -13,6 +13,7 @@
 #include "calibration/CAdjustTransmitterDlg.h"
 #include "calibration/CStickGauge.h"
 #include "gpscheck/CGpsCheckDlg.h"
+#include "link/HidBackend.h"
 #include "localisation/CLanguageManager.h"
 #include "protocol/ParameterCodec.h"
 #include "protocol/SentenceParser.h"
@@ -29,8 +30,8 @@ class CSetApDlg : public QDialog {
 
  public:
   static constexpr int kTemplateId = 151;
-  static constexpr std::uint16_t kVendorId = 0x0483;
-  static constexpr std::uint16_t kProductId = 0x5750;
+  static constexpr std::uint16_t kVendorId = apdesk::kControllerVendorId;
+  static constexpr std::uint16_t kProductId = apdesk::kControllerProductId;
   static constexpr int kDefaultPauseMs = 300;  // between "$HFMR" and asking again
 
   explicit CSetApDlg(CConfigApp& app, QWidget* parent = nullptr);
@@ -50,12 +51,6 @@ class CSetApDlg : public QDialog {
   // Open COM on a port given by name or path, listing it first if the port
   // list does not hold it (a pseudo-terminal, a port plugged in later).
   void OpenComPort(const QString& port);
-
-  // Link events.
-  void OnUartReceived();
-  void OnUartSent();
-  void OnHidReceived();
-  void OnHidSent();
 
   // Parameters.
   void OnGetParams();
@@ -83,20 +78,18 @@ class CSetApDlg : public QDialog {
   // settings).
   bool m_paramsValid = false;
   int ShownAircraftBitmap() const { return m_shownBitmap; }
-  const apdesk::SentenceParser& Parser() const { return m_parser; }
+  const apdesk::SentenceParser& Parser() const;
 
  protected:
-  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;  // OnPaint
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  class Sentences;
-  friend class Sentences;
-
   void OnInitDialog();
   void ApplyLanguage();
   void ConnectControls();
+  // What arrives through the application's receive path.
+  void ConnectLink();
   void ShowStatus(const std::uint8_t* sentence99);
   void ShowInstallError(const std::uint8_t* sentence14);
   void ShowRefusal(const apdesk::ParameterRefusal& refusal);
@@ -123,7 +116,6 @@ class CSetApDlg : public QDialog {
 
  private:
   bool m_recorderStarted = false;
-  apdesk::SentenceParser m_parser;  // holds the receive queue
   int m_shownBitmap = 0;
   std::map<int, QPixmap> m_pictures;
 };

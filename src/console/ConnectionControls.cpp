@@ -47,11 +47,16 @@ void CSetApDlg::OnOpenCom() {
   const int index = list->currentIndex();
   if (index < 0 || index >= m_portNames.size()) return;
 
-  m_app.WriteSettingString("Settings1", "COMPORT", m_portNames[index].toStdString());
+  // The choice is remembered, but the port opened is the one chosen, whatever
+  // the settings file can hold.
+  const std::string port = m_portNames[index].toStdString();
+  m_app.WriteSettingString("Settings1", "COMPORT", port);
   const auto config = apdesk::DefaultCommConfig();
   m_app.WriteSettingBinary("Settings1", "COMCONF", config.data(), config.size());
+  const apdesk::LineSettings line =
+      apdesk::LineSettingsFromStored(m_app.GetSettingBinary("Settings1", "COMCONF"));
 
-  if (m_app.m_commandLink.m_uart.Open()) {
+  if (m_app.m_commandLink.m_uart.Open(port, line)) {
     MessageBoxes::Show(this, Text("LID_COM_HINT1"));
     m_app.m_commandLink.SendGetParameters();
   } else {
@@ -63,6 +68,7 @@ void CSetApDlg::OnOpenUsb() {
   // Until the open has succeeded, inbound reports are not offered to the
   // upgrade window.
   m_usbOpening = 1;
+  m_app.m_link.SetUsbOpening(true);
   m_app.m_commandLink.m_uart.Close();
   ForgetParameters();
   if (m_app.m_hidLink.Open(kVendorId, kProductId)) {
@@ -70,6 +76,7 @@ void CSetApDlg::OnOpenUsb() {
     MessageBoxes::Show(this, Text("LID_USB_HINT1"));
     m_app.m_commandLink.SendGetParameters();
     m_usbOpening = 0;
+    m_app.m_link.SetUsbOpening(false);
   } else {
     MessageBoxes::Show(this, Text("LID_USB_HINT2"));
   }

@@ -1,6 +1,6 @@
-// Bytes from both transports into the one receive queue, and what each
-// sentence does to the window: "$STP" is recorded and shown, "$PAR" fills the
-// parameter fields, "$TBS" is shown in a box.
+// What each sentence from the receive path does to the window: "$STP" is
+// recorded and shown, "$PAR" fills the parameter fields, "$TBS" is shown in a
+// box, and every USB report is offered to the upgrade window.
 #include <QComboBox>
 #include <QLineEdit>
 
@@ -11,47 +11,20 @@
 
 using apdesk::MessageBoxes;
 
-class CSetApDlg::Sentences : public apdesk::SentenceSink {
- public:
-  explicit Sentences(CSetApDlg& window) : m_window(window) {}
-  void OnStatusSentence(const std::uint8_t* s) override { m_window.ShowStatus(s); }
-  void OnParameterSentence(const std::uint8_t* s) override { m_window.DecodeParameterSentence(s); }
-  void OnInstallErrorSentence(const std::uint8_t* s) override { m_window.ShowInstallError(s); }
-
- private:
-  CSetApDlg& m_window;
-};
-
-void CSetApDlg::OnUartReceived() {
-  CCommUart& uart = m_app.m_commandLink.m_uart;
-  uart.CompleteRead();
-  if (uart.m_rxFill > uart.m_rxConsumed) {
-    m_parser.Append(uart.m_rxBuffer + uart.m_rxConsumed, uart.m_rxFill - uart.m_rxConsumed);
-  }
-  uart.m_rxConsumed = 0;
-  uart.m_rxFill = 0;
-  uart.ArmRead();
-  Sentences sink(*this);
-  m_parser.ParseSentences(sink);
+void CSetApDlg::ConnectLink() {
+  apdesk::ControllerLink& link = m_app.m_link;
+  connect(&link, &apdesk::ControllerLink::StatusSentence, this,
+          [this](const std::uint8_t* s) { ShowStatus(s); });
+  connect(&link, &apdesk::ControllerLink::ParameterSentence, this,
+          [this](const std::uint8_t* s) { DecodeParameterSentence(s); });
+  connect(&link, &apdesk::ControllerLink::InstallErrorSentence, this,
+          [this](const std::uint8_t* s) { ShowInstallError(s); });
+  connect(&link, &apdesk::ControllerLink::UsbReport, this,
+          [this](const std::uint8_t* report) { m_upgradeDlg.HandleReport(report); });
 }
 
-void CSetApDlg::OnUartSent() {
-  m_app.m_commandLink.m_uart.CompleteWrite();
-}
-
-void CSetApDlg::OnHidReceived() {
-  std::uint8_t report[apdesk::kHidReportSize];
-  m_app.m_hidLink.TakeReport(report);
-  // While Open USB runs (its box included), reports are not the upgrade's.
-  if (!m_usbOpening) m_upgradeDlg.HandleReport(report);
-  m_parser.Append(report, sizeof report);
-  Sentences sink(*this);
-  m_parser.ParseSentences(sink);
-}
-
-void CSetApDlg::OnHidSent() {
-  m_app.m_hidLink.SetReady(true);
-  m_app.m_hidLink.Flush();
+const apdesk::SentenceParser& CSetApDlg::Parser() const {
+  return m_app.m_link.Parser();
 }
 
 void CSetApDlg::ShowStatus(const std::uint8_t* s) {

@@ -8,7 +8,6 @@
 #include <thread>
 
 #include "app/CommConfig.h"
-#include "app/SettingsStore.h"
 #include "link/LinkEvents.h"
 
 using namespace apdesk;
@@ -57,10 +56,8 @@ bool CCommUart::Init(QObject* owner) {
   return true;
 }
 
-bool CCommUart::Open() {
+bool CCommUart::Open(const std::string& name, const LineSettings& line) {
   Close();
-  const std::string name =
-      m_settings != nullptr ? m_settings->GetSettingString("Settings1", "COMPORT", "COM1") : "COM1";
   auto* port = new QSerialPort(this);
   // A full path (/dev/pts/4) is taken as it is, a bare name (ttyUSB0, COM3)
   // is looked for where the system keeps its ports.
@@ -71,7 +68,7 @@ bool CCommUart::Open() {
   }
   m_port = port;
   ++m_generation;
-  ApplyLineSettings();
+  ApplyLineSettings(line);
   // Errors of the settings above (a pseudo-terminal has no modem lines) are
   // not failures of the line.
   m_port->clearError();
@@ -94,10 +91,8 @@ bool CCommUart::Open() {
   return true;
 }
 
-void CCommUart::ApplyLineSettings() {
-  std::optional<std::vector<std::uint8_t>> stored;
-  if (m_settings != nullptr) stored = m_settings->GetSettingBinary("Settings1", "COMCONF");
-  const UartLineSetup setup = UartLineSetupFor(DecodeLineSettings(OverlayCommConfig(stored)));
+void CCommUart::ApplyLineSettings(const LineSettings& line) {
+  const UartLineSetup setup = UartLineSetupFor(line);
 
   // The 4096-byte input queue of the line; the output side is bounded by
   // our own transmit buffer.

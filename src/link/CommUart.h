@@ -20,7 +20,6 @@
 #include "app/CommConfig.h"
 
 namespace apdesk {
-class SettingsStore;
 
 // The stored line settings as the port takes them; a field left empty holds
 // a value the port has no setting for and is not applied.
@@ -54,17 +53,16 @@ class CCommUart : public QObject {
   CCommUart(const CCommUart&) = delete;
   CCommUart& operator=(const CCommUart&) = delete;
 
-  // Where Open finds "COMPORT" and "COMCONF"; without one it opens COM1
-  // with the default line settings.
-  void SetSettings(apdesk::SettingsStore* settings) { m_settings = settings; }
   // Called once per failed port with one of the two failure texts; the
   // application shows it and ends the program.
   void SetFailureHandler(FailureHandler handler) { m_failureHandler = std::move(handler); }
 
   // Attaches the owner of WM_UART_RECEIVED / WM_UART_SENT.
   bool Init(QObject* owner);
-  // Closes any open port, opens and configures the stored one, arms a read.
-  bool Open();
+  // Closes any open port, opens `portName` (a full path such as /dev/pts/4
+  // as it is, a bare name such as ttyUSB0 where the system keeps its ports)
+  // with these line settings, and arms a read.
+  bool Open(const std::string& portName, const apdesk::LineSettings& line);
   bool Close();
   bool IsOpen() const { return m_port != nullptr; }
 
@@ -96,10 +94,9 @@ class CCommUart : public QObject {
   void PostWrite();
   bool StartWrite();
   void ReportFailure(const char* text);
-  void ApplyLineSettings();
+  void ApplyLineSettings(const apdesk::LineSettings& line);
 
   QPointer<QObject> m_owner;
-  apdesk::SettingsStore* m_settings = nullptr;
   FailureHandler m_failureHandler;
   QSerialPort* m_port = nullptr;
 

@@ -4,9 +4,7 @@
 
 using namespace apdesk;
 
-CCommandLink::CCommandLink(CHidLink& hidLink, SettingsStore* settings) : m_hidLink(hidLink) {
-  m_uart.SetSettings(settings);
-}
+CCommandLink::CCommandLink(CHidLink& hidLink) : m_hidLink(hidLink) {}
 
 CCommandLink::~CCommandLink() = default;
 

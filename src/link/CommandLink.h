@@ -13,9 +13,9 @@ class CHidLink;
 
 class CCommandLink {
  public:
-  // The HID link belongs to the application object beside this one; it may
-  // still be under construction here, it is only used when sending.
-  explicit CCommandLink(CHidLink& hidLink, apdesk::SettingsStore* settings = nullptr);
+  // The HID link belongs to the application object beside this one and is
+  // constructed before it.
+  explicit CCommandLink(CHidLink& hidLink);
   virtual ~CCommandLink();
   CCommandLink(const CCommandLink&) = delete;
   CCommandLink& operator=(const CCommandLink&) = delete;

@@ -11,6 +11,10 @@
 
 namespace apdesk {
 
+// The controller's USB ids.
+inline constexpr std::uint16_t kControllerVendorId = 0x0483;
+inline constexpr std::uint16_t kControllerProductId = 0x5750;
+
 // Reports carry no report id on the wire; these are the 64 report bytes.
 inline constexpr std::size_t kHidReportSize = 64;
 

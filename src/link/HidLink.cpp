@@ -178,6 +178,7 @@ void CHidLink::ReaderLoop() {
       // A device that failed stays failed: stop reading rather than turn
       // every retry into a message.
       m_readFailed = true;
+      QCoreApplication::postEvent(this, new LinkCompletionEvent(WM_HID_LOST, generation));
       continue;
     }
     std::memcpy(m_rxBuffer.data() + 1, report, kHidReportSize);
@@ -210,7 +211,7 @@ void CHidLink::WriterLoop() {
 }
 
 bool CHidLink::event(QEvent* event) {
-  if (event->type() != WM_HID_RECEIVED && event->type() != WM_HID_SENT) {
+  if (event->type() != WM_HID_RECEIVED && event->type() != WM_HID_SENT && event->type() != WM_HID_LOST) {
     return QObject::event(event);
   }
   const auto* completion = dynamic_cast<const LinkCompletionEvent*>(event);

@@ -26,8 +26,8 @@
 namespace apdesk {
 
 inline constexpr const char* kHidSockPrefix = "hidsock:";
-inline constexpr std::uint16_t kHidSockVendorId = 0x0483;
-inline constexpr std::uint16_t kHidSockProductId = 0x5750;
+inline constexpr std::uint16_t kHidSockVendorId = kControllerVendorId;
+inline constexpr std::uint16_t kHidSockProductId = kControllerProductId;
 
 std::unique_ptr<IHidBackend> MakeHidSockBackend(const std::string& socketPath);
 

@@ -13,6 +13,8 @@ inline constexpr QEvent::Type WM_UART_RECEIVED = static_cast<QEvent::Type>(0x500
 inline constexpr QEvent::Type WM_UART_SENT = static_cast<QEvent::Type>(0x501);
 inline constexpr QEvent::Type WM_HID_RECEIVED = static_cast<QEvent::Type>(0x600);
 inline constexpr QEvent::Type WM_HID_SENT = static_cast<QEvent::Type>(0x601);
+// The open HID device failed a read: it is gone (unplugged, its peer ended).
+inline constexpr QEvent::Type WM_HID_LOST = static_cast<QEvent::Type>(0x602);
 
 inline bool IsLinkEvent(const QEvent* event) {
   const int type = event->type();

@@ -8,3 +8,8 @@ set_target_properties(apdesk_hidsock PROPERTIES AUTOMOC OFF)
 add_library(apdesk_hidbackend INTERFACE)
 target_sources(apdesk_hidbackend INTERFACE ${CMAKE_CURRENT_LIST_DIR}/HidBackend.h)
 apdesk_export_headers(apdesk_hidbackend HEADERS ${CMAKE_CURRENT_LIST_DIR}/HidBackend.h)
+# The one --connect grammar (plain C++: apctl's argument parser uses it).
+add_library(apdesk_connect_target STATIC ConnectTarget.cpp)
+apdesk_export_headers(apdesk_connect_target)
+target_link_libraries(apdesk_connect_target PUBLIC apdesk_hidsock)
+set_target_properties(apdesk_connect_target PROPERTIES AUTOMOC OFF)

@@ -4,7 +4,8 @@ if(APDESK_WITH_QT)
     LinkEvents.h
     CommUart.h CommUart.cpp
     HidLink.h HidLink.cpp
-    CommandLink.h CommandLink.cpp)
+    CommandLink.h CommandLink.cpp
+    ControllerLink.h ControllerLink.cpp)
   apdesk_export_headers(apdesk_link)
   target_link_libraries(apdesk_link PUBLIC apdesk_protocol apdesk_hidsock apdesk_hidapi apdesk_settings
     Qt6::Core Qt6::SerialPort Threads::Threads)

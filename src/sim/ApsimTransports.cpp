@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "link/HidBackend.h"
 #include "sim/SimController.h"
 
 namespace apdesk::sim {
@@ -244,8 +245,8 @@ int ServeUhid(const ServeOptions& options, const volatile std::sig_atomic_t* sto
   ev.u.create2.rd_size = sizeof(kReportDescriptor);
   std::memcpy(ev.u.create2.rd_data, kReportDescriptor, sizeof(kReportDescriptor));
   ev.u.create2.bus = BUS_USB;
-  ev.u.create2.vendor = 0x0483;
-  ev.u.create2.product = 0x5750;
+  ev.u.create2.vendor = apdesk::kControllerVendorId;
+  ev.u.create2.product = apdesk::kControllerProductId;
   ev.u.create2.version = 0x0200;
   if (!UhidWrite(fd, ev)) {
     std::fprintf(stderr, "apsim: cannot create the uhid device: %s\n", std::strerror(errno));

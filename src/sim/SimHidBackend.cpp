@@ -12,8 +12,8 @@ std::int64_t SteadyMs() {
       .count();
 }
 
-constexpr std::uint16_t kVendorId = 0x0483;
-constexpr std::uint16_t kProductId = 0x5750;
+constexpr std::uint16_t kVendorId = kControllerVendorId;
+constexpr std::uint16_t kProductId = kControllerProductId;
 
 class SimDevice final : public IHidDevice {
  public:

@@ -39,7 +39,6 @@ class CommUartTest : public ::testing::Test {
     folder = dir;
     settings = std::make_unique<apdesk::SettingsStore>(folder + "/MPCFG.ini");
     ASSERT_TRUE(settings->WriteSettingString("Settings1", "COMPORT", pty.SlavePath()));
-    uart.SetSettings(settings.get());
     uart.SetFailureHandler([this](const std::string& text) { failures.push_back(text); });
     uart.Init(&owner);
     // What the main window does with the two messages.
@@ -51,6 +50,13 @@ class CommUartTest : public ::testing::Test {
       pendingAfterRead.push_back(uart.m_readsPending);
     };
     owner.onUartSent = [this] { uart.CompleteWrite(); };
+  }
+
+  // Opens the port the settings file names with its stored line settings,
+  // as Open COM does.
+  bool OpenStored() {
+    return uart.Open(settings->GetSettingString("Settings1", "COMPORT", "COM1"),
+                     apdesk::LineSettingsFromStored(settings->GetSettingBinary("Settings1", "COMCONF")));
   }
 
   void TearDown() override {
@@ -103,7 +109,7 @@ TEST_F(CommUartTest, OpensThePortWithTheStoredLineSettings) {
   for (const Case& c : cases) {
     settings->WriteSettingString("Settings1", "COMCONF", "");
     if (c.store) StoreRecord(c.record, c.storedBytes);
-    ASSERT_TRUE(uart.Open()) << c.name;
+    ASSERT_TRUE(OpenStored()) << c.name;
     termios t{};
     ASSERT_TRUE(pty.SlaveTermios(t)) << c.name;
     EXPECT_EQ(cfgetospeed(&t), c.speed) << c.name;
@@ -176,7 +182,7 @@ TEST(UartLineSetup, StoredFieldsBecomePortSettings) {
 TEST_F(CommUartTest, APortThatIsNotThereStaysClosedAndWritesAreDropped) {
   for (const char* name : {"/dev/apdesk-no-such-tty", "COM1", "ttyNOPE9"}) {
     settings->WriteSettingString("Settings1", "COMPORT", name);
-    EXPECT_FALSE(uart.Open()) << name;
+    EXPECT_FALSE(OpenStored()) << name;
     EXPECT_FALSE(uart.IsOpen()) << name;
     const std::uint8_t frame[30] = {'$'};
     uart.Write(frame, sizeof(frame));
@@ -185,7 +191,7 @@ TEST_F(CommUartTest, APortThatIsNotThereStaysClosedAndWritesAreDropped) {
 }
 
 TEST_F(CommUartTest, ReadsCollectWhatArrivesWithOneReadOutstanding) {
-  ASSERT_TRUE(uart.Open());
+  ASSERT_TRUE(OpenStored());
   const std::vector<std::uint8_t> sentence = Pattern(99, 1);
   ASSERT_TRUE(pty.WriteMaster(sentence.data(), sentence.size()));
   ASSERT_TRUE(PumpUntil([&] { return received.size() >= sentence.size(); }));
@@ -197,7 +203,7 @@ TEST_F(CommUartTest, ReadsCollectWhatArrivesWithOneReadOutstanding) {
 }
 
 TEST_F(CommUartTest, WritesWhileOneIsInFlightAreCoalescedAndOversizedOnesDropped) {
-  ASSERT_TRUE(uart.Open());
+  ASSERT_TRUE(OpenStored());
   const std::vector<std::uint8_t> a = Pattern(30, 2), b = Pattern(30, 3), big = Pattern(4070, 4);
   std::vector<std::pair<std::uint32_t, std::uint32_t>> afterComplete;  // (m_txSent, m_txFill)
   std::vector<std::vector<std::uint8_t>> frontAfterComplete;
@@ -230,7 +236,7 @@ TEST_F(CommUartTest, WritesWhileOneIsInFlightAreCoalescedAndOversizedOnesDropped
 TEST_F(CommUartTest, PartialWritesAreContinuedAndAMegabyteArrivesInOrder) {
   constexpr std::size_t kTotal = 1 << 20;
   const std::vector<std::uint8_t> data = Pattern(kTotal, 5);
-  ASSERT_TRUE(uart.Open());
+  ASSERT_TRUE(OpenStored());
   std::size_t handed = 0;
   bool partial = false;
   auto writeMore = [&] {
@@ -264,7 +270,7 @@ TEST_F(CommUartTest, PartialWritesAreContinuedAndAMegabyteArrivesInOrder) {
 TEST_F(CommUartTest, AMegabyteStreamedInArrivesInOrder) {
   constexpr std::size_t kTotal = 1 << 20;
   const std::vector<std::uint8_t> data = Pattern(kTotal, 6);
-  ASSERT_TRUE(uart.Open());
+  ASSERT_TRUE(OpenStored());
   received.reserve(kTotal);
   std::atomic<bool> wrote{false};
   std::thread farEnd([&] { wrote = pty.WriteMaster(data.data(), data.size()); });
@@ -278,7 +284,7 @@ TEST_F(CommUartTest, AMegabyteStreamedInArrivesInOrder) {
 }
 
 TEST_F(CommUartTest, CloseWithAReadOutstandingGivesOneReceiveMessageAndNoFailure) {
-  ASSERT_TRUE(uart.Open());
+  ASSERT_TRUE(OpenStored());
   ASSERT_EQ(uart.m_readsPending, 1);
   uart.Close();
   PumpFor(300);
@@ -288,8 +294,8 @@ TEST_F(CommUartTest, CloseWithAReadOutstandingGivesOneReceiveMessageAndNoFailure
   EXPECT_EQ(uart.m_readsPending, 1) << "the read re-armed on the closed port stays pending";
 
   // Opening again while open: the first port's cancelled read is not the new one's.
-  ASSERT_TRUE(uart.Open());
-  ASSERT_TRUE(uart.Open());
+  ASSERT_TRUE(OpenStored());
+  ASSERT_TRUE(OpenStored());
   PumpFor(200);
   EXPECT_EQ(owner.Count(0x500), 1);
   EXPECT_EQ(uart.m_readsPending, 1);
@@ -301,7 +307,7 @@ TEST_F(CommUartTest, CloseWithAReadOutstandingGivesOneReceiveMessageAndNoFailure
 }
 
 TEST_F(CommUartTest, TheFarEndVanishingIsReportedOnce) {
-  ASSERT_TRUE(uart.Open());
+  ASSERT_TRUE(OpenStored());
   pty.CloseMaster();
   ASSERT_TRUE(PumpUntil([&] { return !failures.empty(); }, 3000));
   const std::uint8_t frame[30] = {'$'};

@@ -31,7 +31,7 @@ class CommandLinkTest : public ::testing::Test {
     script = std::make_shared<linktest::FakeHidScript>();
     script->devices = {{"fake:0", 0x0483, 0x5750, ""}};
     hid = std::make_unique<CHidLink>(linktest::MakeFakeHidBackend(script));
-    commands = std::make_unique<CCommandLink>(*hid, settings.get());
+    commands = std::make_unique<CCommandLink>(*hid);
     commands->m_uart.Init(&owner);
     owner.onUartSent = [this] { commands->m_uart.CompleteWrite(); };
     owner.onHidSent = [this] {
@@ -58,7 +58,7 @@ class CommandLinkTest : public ::testing::Test {
 };
 
 TEST_F(CommandLinkTest, EveryOperationSendsItsFrameToBothTransports) {
-  ASSERT_TRUE(commands->m_uart.Open());
+  ASSERT_TRUE(commands->m_uart.Open(pty.SlavePath(), apdesk::LineSettingsFromStored(std::nullopt)));
   ASSERT_TRUE(hid->Open(0x0483, 0x5750));
   std::array<std::uint8_t, apdesk::kParameterBlockSize> block;
   for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<std::uint8_t>(0xF0 + i);
@@ -98,7 +98,7 @@ TEST_F(CommandLinkTest, WithNothingOpenAFrameIsDroppedAfterTheFiftyMillisecondPa
   EXPECT_EQ(pty.ReadMaster(1, 50).size(), 0u);
 
   // The serial port alone: the frame goes out on the line.
-  ASSERT_TRUE(commands->m_uart.Open());
+  ASSERT_TRUE(commands->m_uart.Open(pty.SlavePath(), apdesk::LineSettingsFromStored(std::nullopt)));
   commands->SendGetParameters();
   const CommandFrame f = apdesk::BuildGetParametersFrame();
   ASSERT_TRUE(PumpUntil([&] { return pty.Waiting() >= 30; }));

@@ -43,7 +43,6 @@ class Rig {
     dlg->SetQuitRequester([this] { ++quits; });
     created = dlg->Create(nullptr);
     owner = std::make_unique<upgradetest::MainWindowStandIn>(*link, *dlg);
-    link->StartReader(owner.get());
     opened = link->Open(0x0483, 0x5750);
   }
   ~Rig() {

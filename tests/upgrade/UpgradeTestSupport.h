@@ -1,7 +1,7 @@
 #pragma once
-// Shared by the upgrade window tests and benchmarks: the language texts, a
-// stand-in for the main window's side of the HID hand-over, report helpers
-// and event pumping.
+// Shared by the upgrade window tests and benchmarks: the language texts, the
+// upgrade window wired to the receive path as in the main window, report
+// helpers and event pumping.
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -14,8 +14,9 @@
 #include <random>
 #include <vector>
 
+#include "link/CommUart.h"
+#include "link/ControllerLink.h"
 #include "link/HidLink.h"
-#include "link/LinkEvents.h"
 #include "upgrade/CUpgradeDlg.h"
 
 namespace apdesk::upgradetest {
@@ -48,34 +49,24 @@ inline const char kChineseIni[] =
     "1032=就绪\n"
     "1019=关闭\n";
 
-// What the main window does with the link's two messages, and nothing else:
-// take the report, re-arm, hand it to the upgrade window unless opening.
-class MainWindowStandIn : public QObject {
+// The upgrade window on the one receive path, wired as the main window wires
+// it: every USB report the link hands out goes to the window.
+class MainWindowStandIn {
  public:
-  MainWindowStandIn(CHidLink& link, CUpgradeDlg& dlg) : m_link(link), m_dlg(dlg) {}
-
-  void OnHidReceived() {
-    std::uint8_t report[64];
-    m_link.TakeReport(report);
-    ++received;
-    if (!usbOpening) m_dlg.HandleReport(report);
-    if (afterReport) afterReport(report);
-  }
-  void OnHidSent() {
-    m_link.SetReady(true);
-    m_link.Flush();
+  MainWindowStandIn(CHidLink& link, CUpgradeDlg& dlg) : m_link(m_uart, link) {
+    QObject::connect(&m_link, &ControllerLink::UsbReport, [this, &dlg](const std::uint8_t* report) {
+      ++received;
+      dlg.HandleReport(report);
+      if (afterReport) afterReport(report);
+    });
   }
 
-  bool usbOpening = false;
   std::uint64_t received = 0;
   std::function<void(const std::uint8_t*)> afterReport;
 
- protected:
-  bool event(QEvent* e) override { return DispatchLinkEvent(*this, e) || QObject::event(e); }
-
  private:
-  CHidLink& m_link;
-  CUpgradeDlg& m_dlg;
+  CCommUart m_uart;  // unused: the upgrade runs over USB
+  ControllerLink m_link;
 };
 
 // Runs the event loop until cond holds or timeoutMs passes; tells whether it
