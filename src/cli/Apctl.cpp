@@ -253,10 +253,7 @@ int CmdMonitor(Context& c) {
   }
   link.onStatus = nullptr;
   if (recorder) {
-    while (recorder->m_threadFinished.load() == 0) {
-      recorder->StopThread();
-      usleep(10 * 1000);
-    }
+    recorder->Stop();
     const std::uint64_t written = recorder->RecordsWritten();
     if (written < handedToRecorder) {
       const int status = c.Fail(

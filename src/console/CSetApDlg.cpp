@@ -28,13 +28,8 @@ CSetApDlg::CSetApDlg(CConfigApp& app, QWidget* parent) : QDialog(parent), m_app(
 }
 
 CSetApDlg::~CSetApDlg() {
-  // The worker ends after its last pass; wait for it in 50 ms steps.
-  if (m_recorderStarted) {
-    while (m_recorder.m_threadFinished.load() == 0) {
-      m_recorder.StopThread();
-      QThread::msleep(50);
-    }
-  }
+  // The worker ends after its last pass, which writes every record queued.
+  if (m_recorderStarted) m_recorder.Stop();
 }
 
 void CSetApDlg::OnInitDialog() {

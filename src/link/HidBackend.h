@@ -39,6 +39,11 @@ class IHidDevice {
 
   // Writes one 64-byte output report. Returns 64 on success, -1 on failure.
   virtual int WriteReport(const std::uint8_t* report) = 0;
+
+  // Called from another thread when the device is being closed: a ReadReport
+  // waiting now, or called later, returns 0 at once, so closing never waits
+  // for a read's time-out. A device that cannot be woken ignores it.
+  virtual void CancelRead() {}
 };
 
 class IHidBackend {

@@ -88,7 +88,9 @@ void CHidLink::Close() {
     m_readArmed = false;
     m_writeJobs.clear();
   }
-  // The device goes when the last I/O call using it has returned; usually here.
+  // A read waiting on it returns now; the device goes when the last I/O call
+  // using it has returned, usually here.
+  closing->CancelRead();
   closing.reset();
 }
 

@@ -1,6 +1,7 @@
 #include "link/HidSockBackend.h"
 
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -36,14 +37,24 @@ int ConnectTo(const std::string& path) {
 
 class HidSockDevice final : public IHidDevice {
  public:
-  explicit HidSockDevice(int fd) : m_fd(fd) {}
-  ~HidSockDevice() override { ::close(m_fd); }
+  explicit HidSockDevice(int fd) : m_fd(fd), m_cancelFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+  ~HidSockDevice() override {
+    ::close(m_fd);
+    if (m_cancelFd >= 0) ::close(m_cancelFd);
+  }
+
+  void CancelRead() override {
+    if (m_cancelFd < 0) return;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(m_cancelFd, &one, sizeof one);
+  }
 
   int ReadReport(std::uint8_t* report, int timeoutMs) override {
     if (m_failed.load()) return -1;
-    pollfd p{m_fd, POLLIN, 0};
-    const int ready = ::poll(&p, 1, timeoutMs);
+    pollfd p[2] = {{m_fd, POLLIN, 0}, {m_cancelFd, POLLIN, 0}};
+    const int ready = ::poll(p, m_cancelFd >= 0 ? 2 : 1, timeoutMs);
     if (ready == 0 || (ready < 0 && errno == EINTR)) return 0;
+    if (ready > 0 && p[1].revents != 0) return 0;  // closing: the link asked us to stop waiting
     if (ready < 0) return Fail();
     std::uint8_t packet[kHidReportSize];
     // MSG_TRUNC makes recv tell the packet's real length, so an oversized
@@ -78,6 +89,7 @@ class HidSockDevice final : public IHidDevice {
   }
 
   const int m_fd;
+  const int m_cancelFd;  // readable once CancelRead was called
   std::atomic<bool> m_failed{false};
 };
 

@@ -1,5 +1,6 @@
 #include "recorder/SaveData.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -11,14 +12,11 @@
 
 namespace apdesk {
 
-std::atomic<int> g_saveThreadRun{0};
-
 namespace {
 
 // A pass that could not reach the file waits this long before the next try,
 // so a read-only or full disk does not cost a core.
 constexpr auto kRetryPause = std::chrono::milliseconds(100);
-constexpr auto kIdlePause = std::chrono::milliseconds(1);
 // Written data reaches the disk within about this long, so a power cut costs
 // at most about a second of records.
 constexpr auto kSyncAfter = std::chrono::milliseconds(500);
@@ -81,13 +79,7 @@ CSaveData::CSaveData(const std::tm& startLocalTime, std::string baseDir)
 }
 
 CSaveData::~CSaveData() {
-  if (m_threadHandle.joinable()) {
-    while (m_threadFinished.load() == 0) {
-      StopThread();
-      std::this_thread::sleep_for(kIdlePause);
-    }
-    m_threadHandle.join();
-  }
+  Stop();
   // Whatever is still queued (the disk refused it to the end) is freed with the lists.
 }
 
@@ -108,13 +100,27 @@ std::string CSaveData::RecordFilePath() const {
 
 bool CSaveData::StartThread() {
   if (m_threadHandle.joinable()) return false;
+  {
+    std::lock_guard<std::mutex> lock(m_queueLock);
+    m_stopRequested = false;
+  }
   m_threadHandle = std::thread([this] { WorkerMain(); });
   m_threadId = m_threadHandle.get_id();
   return true;
 }
 
 void CSaveData::StopThread() {
-  g_saveThreadRun.store(0);
+  {
+    std::lock_guard<std::mutex> lock(m_queueLock);
+    m_stopRequested = true;
+  }
+  m_wake.notify_all();
+}
+
+void CSaveData::Stop() {
+  if (!m_threadHandle.joinable()) return;
+  StopThread();
+  m_threadHandle.join();
 }
 
 void CSaveData::AddRecord(std::uint8_t* record99) {
@@ -123,8 +129,11 @@ void CSaveData::AddRecord(std::uint8_t* record99) {
 
 void CSaveData::AddRecord(Record record99) {
   if (!record99) return;
-  std::lock_guard<std::mutex> lock(m_queueLock);
-  m_pendingRecords.push_back(std::move(record99));
+  {
+    std::lock_guard<std::mutex> lock(m_queueLock);
+    m_pendingRecords.push_back(std::move(record99));
+  }
+  m_wake.notify_one();
 }
 
 int CSaveData::FlushRecords() {
@@ -200,16 +209,27 @@ void CSaveData::SyncNow() {
 }
 
 void CSaveData::WorkerMain() {
-  g_saveThreadRun.store(1);
-  while (g_saveThreadRun.load() != 0) {
+  for (;;) {
     bool failed = false;
-    const int n = FlushPass(&failed);
+    FlushPass(&failed);
+    if (m_dirty && std::chrono::steady_clock::now() - m_dirtySince >= kSyncAfter) SyncNow();
+    // Asleep until a record or the stop request comes; awake only for the
+    // sync that is due, or for the next try at a disk that refused.
+    std::unique_lock<std::mutex> lock(m_queueLock);
+    auto ready = [this] { return m_stopRequested || !m_pendingRecords.empty(); };
     if (failed) {
-      std::this_thread::sleep_for(kRetryPause);
-    } else if (n == 0) {
-      if (m_dirty && std::chrono::steady_clock::now() - m_dirtySince >= kSyncAfter) SyncNow();
-      std::this_thread::sleep_for(kIdlePause);
+      m_wake.wait_for(lock, kRetryPause, [this] { return m_stopRequested; });
+    } else if (m_dirty) {
+      // A sync the disk refused is tried again after the retry pause.
+      const auto now = std::chrono::steady_clock::now();
+      const auto due =
+          std::max(m_dirtySince + kSyncAfter,
+                   now + (now - m_dirtySince >= kSyncAfter ? kRetryPause : std::chrono::milliseconds(0)));
+      m_wake.wait_until(lock, due, ready);
+    } else {
+      m_wake.wait(lock, ready);
     }
+    if (m_stopRequested) break;
   }
   // The last pass: what was handed in before the stop request is written now.
   // If the disk still refuses it, a few more tries, then it is given up.

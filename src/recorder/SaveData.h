@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
@@ -18,10 +19,6 @@
 namespace apdesk {
 
 inline constexpr std::size_t kRecordSize = 99;
-
-// Tells the worker to go on. The worker sets it to 1 when it starts, so a
-// stop request made before that is overridden; teardown repeats StopThread.
-extern std::atomic<int> g_saveThreadRun;
 
 class CSaveData {
  public:
@@ -39,6 +36,8 @@ class CSaveData {
   bool StartThread();
   // Asks the worker to end after one last pass that writes what is queued.
   void StopThread();
+  // StopThread, then waits until the worker has ended (nothing when none runs).
+  void Stop();
 
   // Takes ownership of a new[]-allocated buffer of kRecordSize bytes. Only a
   // list append under the lock; never touches the disk. nullptr is ignored.
@@ -79,8 +78,10 @@ class CSaveData {
   std::string m_baseDir;
   std::string m_recordFileName;
 
-  mutable std::mutex m_queueLock;  // guards m_pendingRecords and the name copy
+  mutable std::mutex m_queueLock;  // guards m_pendingRecords, m_stopRequested and the name copy
+  std::condition_variable m_wake;  // a record came, or the stop request
   std::vector<Record> m_pendingRecords;
+  bool m_stopRequested = false;
   std::deque<Record> m_writeRecords;  // the worker's alone while it runs
 
   std::thread m_threadHandle;

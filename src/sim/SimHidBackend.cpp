@@ -1,6 +1,7 @@
 #include "sim/SimHidBackend.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 
 namespace apdesk::sim {
@@ -18,11 +19,18 @@ constexpr std::uint16_t kProductId = kControllerProductId;
 class SimDevice final : public IHidDevice {
  public:
   explicit SimDevice(std::shared_ptr<SimHandle> handle) : m_handle(std::move(handle)) {}
-  int ReadReport(std::uint8_t* report, int timeoutMs) override { return m_handle->Read(report, timeoutMs); }
+  int ReadReport(std::uint8_t* report, int timeoutMs) override {
+    return m_handle->Read(report, timeoutMs, &m_cancelled);
+  }
   int WriteReport(const std::uint8_t* report) override { return m_handle->Write(report); }
+  void CancelRead() override {
+    m_cancelled.store(true);
+    m_handle->Wake();
+  }
 
  private:
   std::shared_ptr<SimHandle> m_handle;
+  std::atomic<bool> m_cancelled{false};
 };
 
 class SimBackend final : public IHidBackend {
@@ -103,10 +111,11 @@ bool SimHandle::Vanished() {
   return m_controller.Vanished();
 }
 
-int SimHandle::Read(std::uint8_t* report, int timeoutMs) {
+int SimHandle::Read(std::uint8_t* report, int timeoutMs, const std::atomic<bool>* cancelled) {
   std::unique_lock<std::mutex> lock(m_mutex);
   const std::int64_t deadline = NowMs() + std::max(0, timeoutMs);
   for (;;) {
+    if (cancelled != nullptr && cancelled->load()) return 0;
     const std::int64_t now = NowMs();
     m_controller.Advance(now);
     if (m_controller.Vanished()) return -1;

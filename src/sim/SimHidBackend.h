@@ -3,6 +3,7 @@
 // 0483:5750, that produces its reports on demand in ReadReport by the real
 // steady clock. One reader and one writer may use it at once.
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -35,7 +36,9 @@ class SimHandle {
 
   // For the device: milliseconds since the handle was made.
   std::int64_t NowMs() const;
-  int Read(std::uint8_t* report, int timeoutMs);
+  // Ends early, with 0, once *cancelled is set and Wake has been called.
+  int Read(std::uint8_t* report, int timeoutMs, const std::atomic<bool>* cancelled = nullptr);
+  void Wake() { m_wake.notify_all(); }
   int Write(const std::uint8_t* report);
 
  private:

@@ -68,10 +68,8 @@ void Add(CSaveData& rec, std::uint32_t seq) {
 
 // Ends the worker the way the main window's teardown does.
 void StopAndWait(CSaveData& rec) {
-  while (rec.m_threadFinished.load() == 0) {
-    rec.StopThread();
-    usleep(50 * 1000);
-  }
+  rec.Stop();
+  EXPECT_EQ(rec.m_threadFinished.load(), 1);
 }
 
 class SaveDataTest : public ::testing::Test {
