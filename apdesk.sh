@@ -56,7 +56,13 @@ case "$cmd" in
     "$ROOT/scripts/install-deps.sh"
     # A folder of its own without tests and benchmarks: CPack builds the whole
     # folder before it installs, and the package needs only the programs.
-    configure_build build-package -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAPDESK_TESTS=OFF -DAPDESK_BENCH=OFF
+    # Debian's hardening flags, as its own packages are built with (read on
+    # the folder's first configure).
+    export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+    CFLAGS="$(dpkg-buildflags --get CFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
+      CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
+      LDFLAGS="$(dpkg-buildflags --get LDFLAGS)" \
+      configure_build build-package -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAPDESK_TESTS=OFF -DAPDESK_BENCH=OFF
     rm -rf "$ROOT/build-package/deb"
     (cd "$ROOT/build-package" && cpack -B "$ROOT/build-package/deb")
     rm -f "$ROOT"/apdesk_*.deb  # one package here, so ./apdesk_*.deb names it

@@ -45,7 +45,7 @@ grep -q 'udevadm control --reload-rules' "$control/postinst" || fail "postinst d
 sh -n "$control/postinst" || fail "postinst is not valid sh"
 
 echo "== lintian"
-lint=$(lintian --fail-on error --no-tag-display-limit "$deb" 2>&1)
+lint=$(lintian --fail-on error --tag-display-limit 0 "$deb" 2>&1)
 rc=$?
 echo "${lint:-(no tags)}"
 [ $rc -eq 0 ] || fail "lintian reports errors (exit $rc)"
