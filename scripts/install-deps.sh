@@ -11,7 +11,7 @@ PACKAGES=(
   libbenchmark-dev
   clang libclang-rt-14-dev clang-format
   fonts-wqy-microhei
-  dpkg-dev fakeroot librsvg2-bin desktop-file-utils appstream lintian
+  dpkg-dev librsvg2-bin desktop-file-utils appstream lintian man-db
 )
 
 missing=()
