@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # apdesk.sh run   install what is missing, build, start on the simulated controller
 # apdesk.sh test  install what is missing, build normal and sanitizer builds, run every test
+# apdesk.sh package  install what is missing, build the programs, make apdesk_VERSION_ARCH.deb here
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$(pwd)
@@ -51,8 +52,25 @@ case "$cmd" in
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
     run_ctest build-fuzz -j 1
     ;;
+  package)
+    "$ROOT/scripts/install-deps.sh"
+    # A folder of its own without tests and benchmarks: CPack builds the whole
+    # folder before it installs, and the package needs only the programs.
+    # Debian's hardening flags, as its own packages are built with (read on
+    # the folder's first configure).
+    export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+    CFLAGS="$(dpkg-buildflags --get CFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
+      CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
+      LDFLAGS="$(dpkg-buildflags --get LDFLAGS)" \
+      configure_build build-package -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAPDESK_TESTS=OFF -DAPDESK_BENCH=OFF
+    rm -rf "$ROOT/build-package/deb"
+    (cd "$ROOT/build-package" && cpack -B "$ROOT/build-package/deb")
+    rm -f "$ROOT"/apdesk_*.deb  # one package here, so ./apdesk_*.deb names it
+    cp "$ROOT"/build-package/deb/apdesk_*.deb "$ROOT/"
+    ls "$ROOT"/apdesk_*.deb
+    ;;
   *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|package" >&2
     exit 2
     ;;
 esac

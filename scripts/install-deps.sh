@@ -11,6 +11,7 @@ PACKAGES=(
   libbenchmark-dev
   clang libclang-rt-14-dev clang-format
   fonts-wqy-microhei
+  dpkg-dev librsvg2-bin desktop-file-utils appstream lintian man-db
 )
 
 missing=()

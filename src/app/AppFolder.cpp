@@ -19,6 +19,11 @@ bool IsWritableFolder(const std::string& folder) {
   return ::access(p.c_str(), W_OK | X_OK) == 0;
 }
 
+bool IsFolder(const std::string& folder) {
+  struct stat st {};
+  return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 // mkdir -p; true when the folder exists afterwards.
 bool MakeFolders(const std::string& folder) {
   for (std::size_t i = 1; i <= folder.size(); ++i) {
@@ -36,6 +41,14 @@ std::string AppFolderFromExecutablePath(std::string_view exePath) {
   const std::size_t slash = exePath.rfind('/');
   if (slash == std::string_view::npos) return "./";
   return std::string(exePath.substr(0, slash + 1));
+}
+
+std::string LanguageFolderFor(const std::string& appFolder) {
+  const std::string beside = appFolder + "Language/";
+  if (IsFolder(beside)) return beside;
+  const std::string installed = appFolder + "../share/apdesk/Language/";
+  if (IsFolder(installed)) return installed;
+  return beside;
 }
 
 std::string UserConfigFolder() {

@@ -16,6 +16,12 @@ std::string AppFolderFromExecutablePath(std::string_view exePath);
 // which is created when missing.
 std::string ResolveSettingsPath(const std::string& appFolder);
 
+// The folder of the language files, with its trailing '/': "Language/" in
+// appFolder when it is there (build tree, portable folder), else the
+// installed "../share/apdesk/Language/" beside appFolder's bin/. When neither
+// exists the first is kept, so that a message names where the files belong.
+std::string LanguageFolderFor(const std::string& appFolder);
+
 // The folder used when the application folder is not writable, with a
 // trailing '/'; created here. Empty when no home folder can be found.
 std::string UserConfigFolder();

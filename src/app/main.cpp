@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTimer>
@@ -16,6 +17,7 @@
 #include "app/CConfigApp.h"
 #include "app/HidBackendChoice.h"
 #include "console/CSetApDlg.h"
+#include "localisation/CLanguageManager.h"
 #include "sim/SimOptions.h"
 #include "ui/MessageBoxes.h"
 
@@ -120,8 +122,16 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
 
   QCommandLineParser options;
+  // --help names the language file the windows will read, so a user (and the
+  // installation check) can see whether an installed program found its texts.
+  const CLanguageManager language;
+  const QString languageFile =
+      QFileInfo(QString::fromStdString(language.LanguageFolder() + language.m_fileName)).canonicalFilePath();
   options.setApplicationDescription(
-      "Configures and monitors the flight controller (USB HID 0483:5750 or a serial port).");
+      "Configures and monitors the flight controller (USB HID 0483:5750 or a serial port).\n" +
+      (languageFile.isEmpty() ? QString("Language file: none found in %1 (the windows show no texts)")
+                                    .arg(QString::fromStdString(language.LanguageFolder()))
+                              : "Language file: " + languageFile));
   options.addHelpOption();
   QCommandLineOption simulate("simulate",
                               "Play the controller in this process as the USB device and connect to it.");

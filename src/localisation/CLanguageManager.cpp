@@ -47,12 +47,12 @@ bool FileExists(const std::string& path) {
 
 }  // namespace
 
-CLanguageManager::CLanguageManager() : m_languageFolder(CurrentAppFolder() + "Language/") {
+CLanguageManager::CLanguageManager() : m_languageFolder(apdesk::LanguageFolderFor(CurrentAppFolder())) {
   ChooseFile(ProcessLocaleIsChinese());
 }
 
 CLanguageManager::CLanguageManager(std::string appFolder, bool chineseLocale)
-    : m_languageFolder(std::move(appFolder) + "Language/") {
+    : m_languageFolder(apdesk::LanguageFolderFor(appFolder)) {
   ChooseFile(chineseLocale);
 }
 

@@ -57,5 +57,5 @@ class CLanguageManager {
   void ChooseFile(bool chineseLocale);
   bool IsChineseFile() const { return m_fileName == "Chinese.ini"; }
 
-  std::string m_languageFolder;  // application folder + "Language/"
+  std::string m_languageFolder;  // apdesk::LanguageFolderFor(application folder)
 };

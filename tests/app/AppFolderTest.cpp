@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "app/TestDir.h"
 #include "common/ScopedEnv.h"
@@ -31,6 +33,35 @@ TEST(AppFolder, FolderOfTheExecutable) {
       {"/odd/path/", "/odd/path/"},
   };
   for (const auto& c : cases) EXPECT_EQ(AppFolderFromExecutablePath(c.exe), c.folder) << c.exe;
+}
+
+TEST(AppFolder, LanguageFilesBesideTheExecutableElseInstalled) {
+  // Each case is a prefix holding bin/ (the application folder) and whatever
+  // the names in `make` create under it; "=file" makes a plain file.
+  const struct {
+    std::vector<const char*> make;
+    const char* expected;  // relative to bin/
+  } cases[] = {
+      {{"bin/Language/"}, "Language/"},
+      {{"share/apdesk/Language/"}, "../share/apdesk/Language/"},
+      {{"bin/Language/", "share/apdesk/Language/"}, "Language/"},  // a portable folder wins
+      {{}, "Language/"},                                           // neither: where they belong
+      {{"bin/Language=file", "share/apdesk/Language/"}, "../share/apdesk/Language/"},
+      {{"share/apdesk/Language=file"}, "Language/"},
+  };
+  for (const auto& c : cases) {
+    TestDir prefix;
+    std::filesystem::create_directories(prefix.File("bin"));
+    for (std::string m : c.make) {
+      const std::size_t eq = m.find("=file");
+      if (eq != std::string::npos)
+        prefix.Write(m.substr(0, eq), "x");
+      else
+        std::filesystem::create_directories(prefix.File(m));
+    }
+    const std::string bin = prefix.Folder() + "bin/";
+    EXPECT_EQ(LanguageFolderFor(bin), bin + c.expected) << (c.make.empty() ? "" : c.make.back());
+  }
 }
 
 TEST(AppFolder, WritableFolderKeepsTheFileBesideTheExecutable) {

@@ -179,6 +179,25 @@ TEST(CLanguageManager, DefaultConstructionUsesTheApplicationFolder) {
   EXPECT_EQ(m.GetPublicText("LID_MAIN_CAPTION"), "From the app folder");
 }
 
+// An installed program: bin/apdesk, its texts in share/apdesk/Language/.
+TEST(CLanguageManager, InstalledProgramFindsTheSharedFolder) {
+  apdesk::test::TestApp();
+  TestDir prefix;
+  prefix.Write("share/apdesk/Language/Default.ini", "[public]\nLID_MAIN_CAPTION=Installed\n");
+  prefix.Write("share/apdesk/Language/Chinese.ini", "[public]\nLID_MAIN_CAPTION=Installed zh\n");
+  prefix.Write("bin/apdesk", "");
+  CConfigApp app(prefix.File("bin/apdesk"));
+  CLanguageManager m;
+  EXPECT_EQ(m.LanguageFolder(), prefix.Folder() + "bin/../share/apdesk/Language/");
+  m.LoadPublicTexts();
+  EXPECT_EQ(m.GetPublicText("LID_MAIN_CAPTION"), "Installed");
+  // The Chinese file is looked for in the same folder.
+  CLanguageManager zh(prefix.Folder() + "bin/", true);
+  EXPECT_EQ(zh.m_fileName, "Chinese.ini");
+  zh.LoadPublicTexts();
+  EXPECT_EQ(zh.GetPublicText("LID_MAIN_CAPTION"), "Installed zh");
+}
+
 TEST(CLanguageManager, DefaultConstructionFollowsTheProcessLocale) {
   apdesk::test::TestApp();
   TestDir dir;
