@@ -64,6 +64,7 @@ void CSetApDlg::OnInitDialog() {
   if (QComboBox* c = Combo(1218)) c->setCurrentIndex(mode >= 0 && mode < c->count() ? mode : -1);
   m_stickPanel.m_stickMode = mode;
 
+  BuildMenus();
   FillPortList();
   ConnectControls();
   UpdateAircraftPicture();

@@ -19,6 +19,7 @@
 #include "protocol/SentenceParser.h"
 #include "recorder/SaveData.h"
 #include "ui/DialogBuilder.h"
+#include "ui/WindowChrome.h"
 #include "upgrade/CUpgradeDlg.h"
 
 class CConfigApp;
@@ -66,6 +67,14 @@ class CSetApDlg : public QDialog {
   void OnMaxSpeedChanged();
   void OnGpsCheck();
   void OnCaptureInstallError();
+  // Tools > Upgrade firmware: the upgrade window, which otherwise shows
+  // itself when a boot loader announces itself.
+  void ShowUpgradeWindow();
+
+  // The menu bar's two menus and the status line under the controls.
+  QMenu* FileMenu() const { return m_fileMenu; }
+  QMenu* ToolsMenu() const { return m_toolsMenu; }
+  QStatusBar* StatusLine() const { return m_chrome.statusLine; }
 
   // State the other parts of the window read.
   int m_distanceLimit = 0;
@@ -87,6 +96,7 @@ class CSetApDlg : public QDialog {
  private:
   void OnInitDialog();
   void ApplyLanguage();
+  void BuildMenus();
   void ConnectControls();
   // What arrives through the application's receive path.
   void ConnectLink();
@@ -117,5 +127,8 @@ class CSetApDlg : public QDialog {
  private:
   bool m_recorderStarted = false;
   int m_shownBitmap = 0;
+  apdesk::WindowChrome m_chrome;
+  QMenu* m_fileMenu = nullptr;
+  QMenu* m_toolsMenu = nullptr;
   std::map<int, QPixmap> m_pictures;
 };

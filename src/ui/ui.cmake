@@ -7,7 +7,8 @@ set_target_properties(apdesk_dialog_template PROPERTIES AUTOMOC OFF)
 apdesk_export_headers(apdesk_dialog_template)
 
 if(APDESK_WITH_QT)
-  add_library(apdesk_dialogs STATIC ${CMAKE_CURRENT_LIST_DIR}/DialogBuilder.cpp ${CMAKE_CURRENT_LIST_DIR}/DialogBuilder.h)
+  add_library(apdesk_dialogs STATIC ${CMAKE_CURRENT_LIST_DIR}/DialogBuilder.cpp ${CMAKE_CURRENT_LIST_DIR}/DialogBuilder.h
+    ${CMAKE_CURRENT_LIST_DIR}/WindowChrome.cpp ${CMAKE_CURRENT_LIST_DIR}/WindowChrome.h)
   target_link_libraries(apdesk_dialogs PUBLIC apdesk_dialog_template Qt6::Widgets)
   apdesk_export_headers(apdesk_dialogs)
   # Every template in resources/templates is embedded, whoever adds it.
