@@ -6,14 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "link/HidBackend.h"
+#include "link/HidBackendFactory.h"
 
 namespace apdesk {
-
-namespace sim {
-class SimHandle;
-struct SimOptions;
-}  // namespace sim
 
 struct StartupChoice {
   enum class Connect { None, Usb, Serial };
