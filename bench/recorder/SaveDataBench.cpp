@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -93,6 +94,36 @@ void BM_WorkerWrites(benchmark::State& state) {
   std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_WorkerWrites)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+double CpuMs(clockid_t clock) {
+  timespec t{};
+  clock_gettime(clock, &t);
+  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+// What the worker costs between records at 10 Hz telemetry: the process's
+// processor time less the feeding thread's own, per second of wall time.
+void BM_WorkerCpuAt10Hz(benchmark::State& state) {
+  const std::string dir = BenchDir();
+  const auto s = Sentence();
+  double workerMs = 0, wallMs = 0;
+  for (auto _ : state) {
+    CSaveData rec(Start(), dir);
+    rec.StartThread();
+    usleep(20 * 1000);  // let the worker settle
+    const double process0 = CpuMs(CLOCK_PROCESS_CPUTIME_ID), self0 = CpuMs(CLOCK_THREAD_CPUTIME_ID);
+    const double wall0 = CpuMs(CLOCK_MONOTONIC);
+    for (int i = 0; i < 20; ++i) {
+      apdesk::RecordStatusSentence(rec, s.data());
+      usleep(100 * 1000);
+    }
+    workerMs += (CpuMs(CLOCK_PROCESS_CPUTIME_ID) - process0) - (CpuMs(CLOCK_THREAD_CPUTIME_ID) - self0);
+    wallMs += CpuMs(CLOCK_MONOTONIC) - wall0;
+  }
+  state.counters["worker_cpu_%"] = 100.0 * workerMs / wallMs;
+  std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_WorkerCpuAt10Hz)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
