@@ -75,7 +75,11 @@ std::string UserConfigFolder() {
 }
 
 std::string ResolveSettingsPath(const std::string& appFolder) {
-  if (IsWritableFolder(appFolder)) return appFolder + kSettingsFile;
+  // An installed program (its language files under ../share, none beside it)
+  // keeps its settings in the user's folder even when it could write its own
+  // folder, as root can write /usr/bin.
+  const bool installed = LanguageFolderFor(appFolder) != appFolder + "Language/";
+  if (!installed && IsWritableFolder(appFolder)) return appFolder + kSettingsFile;
   const std::string folder = UserConfigFolder();
   // Nowhere to write: keep the application folder, whose file may still be read.
   if (folder.empty()) return appFolder + kSettingsFile;

@@ -10,10 +10,11 @@ namespace apdesk {
 // Up to and including the last '/', or "./" when the path has none.
 std::string AppFolderFromExecutablePath(std::string_view exePath);
 
-// appFolder + "MPCFG.ini" when appFolder is a writable folder. An installed
-// program's folder is not, and a file there could never be written, so then
-// the file lives in $XDG_CONFIG_HOME/apdesk/ (default ~/.config/apdesk/),
-// which is created when missing.
+// appFolder + "MPCFG.ini" when appFolder is a writable folder (a build tree,
+// a portable folder). An installed program's folder is not, or must not be
+// written (root can write /usr/bin), so for an installed layout (language
+// files under ../share/apdesk) or an unwritable folder the file lives in
+// $XDG_CONFIG_HOME/apdesk/ (default ~/.config/apdesk/), created when missing.
 std::string ResolveSettingsPath(const std::string& appFolder);
 
 // The folder of the language files, with its trailing '/': "Language/" in

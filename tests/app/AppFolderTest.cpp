@@ -71,6 +71,17 @@ TEST(AppFolder, WritableFolderKeepsTheFileBesideTheExecutable) {
   EXPECT_FALSE(std::filesystem::exists(app.Folder() + "xdg"));
 }
 
+TEST(AppFolder, InstalledLayoutUsesTheUserConfigFolderEvenWhenWritable) {
+  TestDir prefix;
+  std::filesystem::create_directories(prefix.File("bin"));
+  std::filesystem::create_directories(prefix.File("share/apdesk/Language"));
+  ScopedEnv xdg("XDG_CONFIG_HOME", (prefix.Folder() + "xdg").c_str());
+  EXPECT_EQ(ResolveSettingsPath(prefix.Folder() + "bin/"), prefix.Folder() + "xdg/apdesk/MPCFG.ini");
+  // A portable copy with its own Language folder keeps the file beside it.
+  std::filesystem::create_directories(prefix.File("bin/Language"));
+  EXPECT_EQ(ResolveSettingsPath(prefix.Folder() + "bin/"), prefix.Folder() + "bin/MPCFG.ini");
+}
+
 TEST(AppFolder, UnwritableFolderUsesTheUserConfigFolder) {
   TestDir home;
   // A folder that does not exist cannot be written, whoever runs the test.
