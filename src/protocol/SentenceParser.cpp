@@ -71,6 +71,7 @@ bool SentenceParser::BeginsWith(std::string_view tag) const {
 int SentenceParser::TakeSentence(std::string_view tag, std::uint8_t* dest, std::size_t length) {
   if (m_rxQueue.Size() < length) return 1;
   if (BeginsWith(tag)) {
+    m_waitingFor = 0;
     m_rxQueue.Take(dest, length);
     return 0;
   }
@@ -119,6 +120,10 @@ std::size_t MatchTag(const std::uint8_t* head, std::size_t size) {
 }  // namespace
 
 int SentenceParser::ParseOneSentence(SentenceSink& sink) {
+  // Still waiting for the rest of the same sentence: only bytes were added
+  // behind it, so the answer is the same (the serial path asks once a byte).
+  if (m_rxQueue.Size() < m_waitingFor) return 0;
+  m_waitingFor = 0;
   m_counters.bytesDropped += m_rxQueue.DropUntil('$');
 
   bool tookPaedOrQuza = false;
@@ -165,10 +170,17 @@ int SentenceParser::ParseOneSentence(SentenceSink& sink) {
 
   // After "$PAED"/"$QUZA" bytes were taken, so the caller must come back even
   // where an unmatched step would wait: a complete sentence may be next.
-  const int waitResult = tookPaedOrQuza ? 1 : 0;
-  if (size < kLongestTag) return waitResult;
-  // Six bytes hold every tag whole: a match here is the start of a sentence.
-  if (match < kTagCount) return waitResult;
+  if (tookPaedOrQuza) {
+    if (size < kLongestTag || match < kTagCount) return 1;
+  } else if (size < kLongestTag) {
+    // A partial tag may complete a five-byte sentence with the next byte.
+    m_waitingFor = match < kTagCount ? kSentenceTable[match].length : size + 1;
+    return 0;
+  } else if (match < kTagCount) {
+    // Six bytes hold every tag whole: a match here is the start of a sentence.
+    m_waitingFor = kSentenceTable[match].length;
+    return 0;
+  }
   m_rxQueue.Drop(1);
   ++m_counters.bytesDropped;
   return 1;

@@ -165,6 +165,9 @@ class SentenceParser {
 
   RxQueue m_rxQueue;
   ParserCounters m_counters;
+  // Queue size below which the last step's "need more bytes" still holds
+  // (0: none known); only appends happen until then.
+  std::size_t m_waitingFor = 0;
 };
 
 }  // namespace apdesk

@@ -229,6 +229,16 @@ TEST(SentenceParser, AnyCuttingGivesTheSameSentences) {
       }
       // A last "$1MIN"/"$DOCAP"... is taken at once; the garbage after it goes too.
       EXPECT_EQ(sink.log, s.log);
+      // The shortest sentence at the very end, fed a byte at a time, comes out
+      // with its last byte, not with a byte that never follows.
+      if (chunk == 1) {
+        for (char c : std::string_view("$1MIN")) {
+          const auto b = static_cast<std::uint8_t>(c);
+          p.Append(&b, 1);
+          p.ParseSentences(sink);
+        }
+        EXPECT_EQ(sink.log, s.log + (s.log.empty() ? "" : " ") + "IGN:$1MIN");
+      }
       for (const Bytes& sentence : sink.sentences) {
         if (sentence.size() != kParameterSentenceLength) {
           unsigned sum = 0;
