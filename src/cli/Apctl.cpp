@@ -25,6 +25,7 @@
 #include "protocol/StatusSentence.h"
 #include "recorder/RecordFile.h"
 #include "recorder/SaveData.h"
+#include "recorder/WholeFile.h"
 #include "sim/SimHidBackend.h"
 #include "upgrade/UpgradeExchange.h"
 
@@ -61,29 +62,14 @@ struct Context {
 
 namespace {
 
-// Writes the whole text or nothing: into a file beside the target, then renamed.
-bool WriteFileWhole(const std::string& path, const std::string& text, std::string* error) {
-  const std::string temp = path + ".part";
-  {
-    std::ofstream f(temp, std::ios::binary | std::ios::trunc);
-    if (!f) {
-      *error = "cannot write " + path;
-      return false;
-    }
-    f << text;
-    f.flush();
-    if (!f) {
-      *error = "cannot write " + path + " (disk full?)";
-      std::remove(temp.c_str());
-      return false;
-    }
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    *error = "cannot write " + path;
-    return false;
-  }
-  return true;
+// Flushes out and tells whether everything written so far reached it; errno
+// then says why not.
+bool OutputWritten(std::ostream& out) {
+  errno = 0;
+  out.flush();
+  if (out) return true;
+  if (errno == 0) errno = EIO;
+  return false;
 }
 
 // A parameter file is under a kilobyte; anything this large is another file.
@@ -334,7 +320,7 @@ int CmdParamsSave(Context& c) {
   const std::optional<ParameterView> view = link.ReadParameters();
   if (!view) return c.NoAnswer(link);
   std::string error;
-  if (!WriteFileWhole(path, FormatParameterFile(*view), &error)) return c.Fail(kExitFileError, error);
+  if (!WriteWholeFile(path, FormatParameterFile(*view), &error)) return c.Fail(kExitFileError, error);
   c.err << "apctl: parameters saved to " << path << "\n";
   return kExitOk;
 }
@@ -622,6 +608,16 @@ int CmdUpgrade(Context& c) {
 
 // ---- record ----
 
+// A file without one sound record is no flight record: exporting it would
+// make an empty track that looks like a flight.
+bool HoldsRecords(const RecordScan& scan, const std::string& path, std::string* error) {
+  if (!scan.records.empty()) return true;
+  *error = scan.fileBytes == 0 ? path + " is empty: it holds no flight records"
+                               : path + " is not a flight record: none of its " +
+                                     std::to_string(scan.fileBytes) + " bytes make a sound record";
+  return false;
+}
+
 int CmdRecord(Context& c) {
   if (c.args.empty()) return c.Fail(kExitUsage, "record needs info or export");
   const std::string sub = c.args.front();
@@ -630,7 +626,8 @@ int CmdRecord(Context& c) {
   if (sub == "info") {
     if (c.args.size() != 1) return c.Fail(kExitUsage, "record info needs one FILE");
     RecordScan scan;
-    if (!ReadRecordFile(c.args.front(), &scan, &error)) return c.Fail(kExitFileError, error);
+    if (!ReadRecordFile(c.args.front(), &scan, &error) || !HoldsRecords(scan, c.args.front(), &error))
+      return c.Fail(kExitFileError, error);
     const RecordInfo info = SummariseRecords(scan);
     c.out << (c.options.json ? RecordInfoJson(info, c.args.front()) + "\n"
                              : FormatRecordInfo(info, c.args.front()));
@@ -651,14 +648,18 @@ int CmdRecord(Context& c) {
         in.st_dev == out.st_dev && in.st_ino == out.st_ino)
       return c.Fail(kExitUsage, "-o " + *output + " is the flight record itself; it is left as it is");
     RecordScan scan;
-    if (!ReadRecordFile(c.args.front(), &scan, &error)) return c.Fail(kExitFileError, error);
+    if (!ReadRecordFile(c.args.front(), &scan, &error) || !HoldsRecords(scan, c.args.front(), &error))
+      return c.Fail(kExitFileError, error);
     std::string name = c.args.front();
     if (const auto slash = name.rfind('/'); slash != std::string::npos) name = name.substr(slash + 1);
     const std::string text = ExportRecords(scan, *f, name);
     if (output) {
-      if (!WriteFileWhole(*output, text, &error)) return c.Fail(kExitFileError, error);
+      if (!WriteWholeFile(*output, text, &error)) return c.Fail(kExitFileError, error);
     } else {
       c.out << text;
+      if (!OutputWritten(c.out)) {
+        return c.Fail(kExitFileError, "cannot write the export to the output: " + FileErrorReason(errno));
+      }
     }
     c.err << "apctl: " << scan.records.size() << " records exported";
     if (scan.skipped > 0) c.err << ", " << scan.skipped << " damaged records skipped";
@@ -671,8 +672,10 @@ int CmdRecord(Context& c) {
 
 }  // namespace
 
-int RunApctl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-             const CliHooks& hooks) {
+namespace {
+
+int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+               const CliHooks& hooks, bool* readerMayLeave) {
   g_interrupted.store(false);
   Context c{{}, {}, out, err, hooks};
   std::string error;
@@ -687,7 +690,10 @@ int RunApctl(const std::vector<std::string>& args, std::ostream& out, std::ostre
   const std::string command = c.options.command.front();
   c.args.assign(c.options.command.begin() + 1, c.options.command.end());
   if (command == "ports") return CmdPorts(c);
-  if (command == "monitor") return CmdMonitor(c);
+  if (command == "monitor") {
+    *readerMayLeave = true;  // `apctl monitor | head` ends monitor as Ctrl+C does
+    return CmdMonitor(c);
+  }
   if (command == "params") return CmdParams(c);
   if (command == "defaults") return CmdDefaults(c);
   if (command == "calibrate") return CmdCalibrate(c);
@@ -700,6 +706,22 @@ int RunApctl(const std::vector<std::string>& args, std::ostream& out, std::ostre
     return kExitOk;
   }
   return c.Fail(kExitUsage, "unknown command \"" + command + "\" (apctl --help lists them)");
+}
+
+}  // namespace
+
+int RunApctl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+             const CliHooks& hooks) {
+  bool readerMayLeave = false;
+  const int status = RunCommand(args, out, err, hooks, &readerMayLeave);
+  // The result that did not reach its reader (a full disk, a closed pipe) is
+  // a failure, whatever the command made of it.
+  if (!OutputWritten(out) && !readerMayLeave) {
+    if (status != kExitOk) return status;
+    err << "apctl: cannot write the output: " << FileErrorReason(errno) << "\n";
+    return kExitFileError;
+  }
+  return status;
 }
 
 }  // namespace apdesk::cli
