@@ -573,9 +573,14 @@ TEST_F(ApctlSim, ResultsReachWhatTheNameNamesAndAFailedOutputFails) {
   ASSERT_EQ(Sim({"monitor", "--count", "3", "--record"}).status, kExitOk);
   fs::current_path(old);
   const std::string rec = fs::directory_iterator(dir_ + "/Hj")->path().string();
+  const std::string second = dir_ + "/20261208062259-2.hj";  // a second session of that second
+  fs::copy_file(rec, second);
+  Outcome r = Apctl({"record", "info", second});
+  EXPECT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_NE(r.out.find("records: 3\n"), std::string::npos) << r.out;
   std::ofstream(dir_ + "/target.csv") << "old";
   fs::create_symlink("target.csv", dir_ + "/link.csv");
-  Outcome r = Apctl({"record", "export", rec, "--format", "csv", "-o", dir_ + "/link.csv"});
+  r = Apctl({"record", "export", rec, "--format", "csv", "-o", dir_ + "/link.csv"});
   ASSERT_EQ(r.status, kExitOk) << r.err;
   EXPECT_TRUE(fs::is_symlink(dir_ + "/link.csv"));
   EXPECT_GT(fs::file_size(dir_ + "/target.csv"), 3u);
