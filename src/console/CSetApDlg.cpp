@@ -38,6 +38,8 @@ CSetApDlg::~CSetApDlg() {
       QThread::msleep(50);
     }
   }
+  const std::string lost = apdesk::RecorderNotices::LossText(m_recorder, m_language.m_isChinese != 0);
+  if (!lost.empty()) MessageBoxes::Show(nullptr, QString::fromStdString(lost), BoxIcon::Warning);
 }
 
 void CSetApDlg::OnInitDialog() {
@@ -254,7 +256,7 @@ void CSetApDlg::OnCaptureInstallError() {
 
 void CSetApDlg::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-    // Enter presses the focused button; elsewhere it is the dialog's OK.
+    // Enter presses the focused button; elsewhere it checks and takes the limit fields.
     if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
       button->click();
     } else {
@@ -263,7 +265,13 @@ void CSetApDlg::keyPressEvent(QKeyEvent* event) {
     event->accept();
     return;
   }
-  QDialog::keyPressEvent(event);  // Escape ends the window as Cancel
+  // Escape must not end the window and drop unsent edits: only the close box
+  // and Quit do.
+  if (event->key() == Qt::Key_Escape) {
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 void CSetApDlg::OnOk() {
@@ -285,5 +293,6 @@ void CSetApDlg::OnOk() {
     }
     *b.member = int(*value);
   }
-  accept();
+  // The values are taken; the window stays open (Enter in a field must not
+  // end the program).
 }

@@ -16,6 +16,7 @@
 #include "localisation/CLanguageManager.h"
 #include "protocol/ParameterCodec.h"
 #include "protocol/SentenceParser.h"
+#include "recorder/RecorderNotices.h"
 #include "recorder/SaveData.h"
 #include "ui/DialogBuilder.h"
 #include "upgrade/CUpgradeDlg.h"
@@ -101,7 +102,8 @@ class CSetApDlg : public QDialog {
   void ShowInstallError(const std::uint8_t* sentence14);
   void ShowRefusal(const apdesk::ParameterRefusal& refusal);
   apdesk::ParameterInputs ReadParameterInputs() const;
-  // The OK path of Enter: both limit fields must hold integers.
+  // Enter outside a button: both limit fields must hold integers, which are
+  // taken; the window stays open.
   void OnOk();
   void ForgetParameters() { m_paramsValid = false; }
   QString Text(const char* key) const;
@@ -123,6 +125,7 @@ class CSetApDlg : public QDialog {
 
  private:
   bool m_recorderStarted = false;
+  apdesk::RecorderNotices m_recorderNotices;
   apdesk::SentenceParser m_parser;  // holds the receive queue
   int m_shownBitmap = 0;
   std::map<int, QPixmap> m_pictures;
