@@ -164,14 +164,16 @@ int main(int argc, char** argv) {
   }
 
   CConfigApp config(QCoreApplication::applicationFilePath().toStdString(), std::move(backend));
-  config.m_commandLink.m_uart.SetFailureHandler([](const std::string& text) {
-    apdesk::MessageBoxes::Show(nullptr, QString::fromStdString(text), apdesk::BoxIcon::Error);
+  CSetApDlg window(config);
+  // The links' failure texts in the window's language (built-in Chinese when
+  // the language file has none).
+  config.m_commandLink.m_uart.SetFailureHandler([&window](const std::string& text) {
+    apdesk::MessageBoxes::Show(nullptr, window.m_language.LinkFailureText(text), apdesk::BoxIcon::Error);
     QCoreApplication::exit(0);
   });
-  config.m_hidLink.SetNotifier(
-      [](const std::string& text) { apdesk::MessageBoxes::Show(nullptr, QString::fromStdString(text)); });
-
-  CSetApDlg window(config);
+  config.m_hidLink.SetNotifier([&window](const std::string& text) {
+    apdesk::MessageBoxes::Show(nullptr, window.m_language.LinkFailureText(text));
+  });
   // The buttons of the message boxes and the file dialog are the toolkit's
   // own; in a Chinese window they would otherwise read OK, Yes and No.
   QTranslator toolkitTexts;

@@ -9,6 +9,7 @@
 
 #include "app/CConfigApp.h"
 #include "link/LinkEvents.h"
+#include "localisation/LanguageFile.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Pictures.h"
 
@@ -84,15 +85,19 @@ QString CSetApDlg::Text(const char* key) const {
 }
 
 void CSetApDlg::ApplyLanguage() {
-  if (m_language.LoadPublicTexts() == 0) {
+  if (m_language.LoadPublicTexts() == 0 || m_language.m_publicTexts.empty()) {
     // Every caption, list entry and message of the windows comes from this
-    // file: without it they would all be empty, boxes included.
-    const QString path = QString::fromStdString(m_language.LanguageFolder() + m_language.m_fileName);
-    MessageBoxes::Show(nullptr,
-                       QStringLiteral("The language file %1 could not be read, so the windows' texts and "
-                                      "messages are missing. Install apdesk again with its Language folder.")
-                           .arg(path),
-                       BoxIcon::Warning);
+    // file: without it (missing, empty, damaged) they would all be empty,
+    // boxes included.
+    const std::string file = m_language.LanguageFolder() + m_language.m_fileName;
+    std::string why = apdesk::LanguageFileProblem(file);
+    if (why.empty()) why = "it holds no texts";
+    MessageBoxes::Show(
+        nullptr,
+        QStringLiteral("The language file %1 could not be used (%2), so the windows' texts and "
+                       "messages are missing. Install apdesk again with its Language folder.")
+            .arg(QString::fromStdString(file), QString::fromStdString(why)),
+        BoxIcon::Warning);
   }
   m_language.LoadWindowTexts("parameter");
   m_language.ApplyToWindow(this);

@@ -522,6 +522,24 @@ TEST_F(MainWindowTest, ButtonsOfTheRightGroupAndTheGpsCheck) {
   EXPECT_EQ(w.m_gpsCheckDlg.m_checkActive, 0);
 }
 
+// A language file that is empty or holds no texts warns as a missing one does.
+TEST_F(MainWindowTest, AnEmptyOrTextlessLanguageFileWarnsOnce) {
+  for (const char* content : {"", "\x01\x02 not a language file"}) {
+    QFile file(m_dir.filePath("Language/Default.ini"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+    file.close();
+    BoxRecorder boxes;
+    auto app = MakeApp(nullptr);
+    CSetApDlg w(*app);
+    ASSERT_EQ(boxes.Texts().size(), 1u) << content;
+    EXPECT_TRUE(boxes.Texts()[0].contains("Language/Default.ini could not be used"))
+        << boxes.Texts()[0].toStdString();
+    EXPECT_TRUE(boxes.Texts()[0].contains(*content ? "it holds no texts" : "it is empty"))
+        << boxes.Texts()[0].toStdString();
+  }
+}
+
 // Neither Enter nor Escape ends the main window (unsent edits would be lost);
 // Enter still checks the limit fields. The close box ends it.
 TEST_F(MainWindowTest, EnterNeedsIntegerLimitsAndNeitherKeyEndsTheWindow) {
