@@ -147,7 +147,8 @@ int main(int argc, char** argv) {
   apdesk::sim::SimOptions simOptions;
   bool rateOk = false;
   simOptions.rateHz = options.value(simRate).toDouble(&rateOk);
-  if (!rateOk || simOptions.rateHz <= 0 || simOptions.rateHz > 1000) {
+  // Written so that NaN fails it too: NaN compares false with everything.
+  if (!rateOk || !(simOptions.rateHz > 0 && simOptions.rateHz <= 1000)) {
     std::fprintf(stderr, "apdesk: --sim-rate takes a number of sentences per second above 0, at most 1000\n");
     return 2;
   }

@@ -3,6 +3,7 @@
 #include <QSerialPortInfo>
 #include <QTimer>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -208,7 +209,8 @@ int CmdMonitor(Context& c) {
     if (recorder && !warnedRecorder && recorder->WriteFailing()) {
       // Said at once, so a long session is not wasted; the records wait in
       // memory in case the disk recovers.
-      c.err << "apctl: cannot write " << recorder->RecordFilePath() << "; records are kept until it can be\n";
+      c.err << "apctl: cannot write " << recorder->RecordFilePath() << ": "
+            << FileErrorReason(recorder->LastWriteError()) << "; records are kept until it can be\n";
       warnedRecorder = true;
     }
     const TelemetryView view = DecodeStatusSentence(s, AttitudeLabels{}, false);
@@ -247,7 +249,8 @@ int CmdMonitor(Context& c) {
     if (written < handedToRecorder) {
       const int status = c.Fail(
           kExitFileError, "only " + std::to_string(written) + " of " + std::to_string(handedToRecorder) +
-                              " records could be written to " + recorder->RecordFilePath());
+                              " records could be written to " + recorder->RecordFilePath() + ": " +
+                              FileErrorReason(recorder->LastWriteError()));
       if (result == kExitOk) result = status;
     } else {
       c.err << "apctl: recorded to " << recorder->RecordFilePath() << " (" << written << " records)\n";
@@ -264,8 +267,20 @@ int PrintParameters(Context& c, const ParameterView& view) {
   return kExitOk;
 }
 
-// Writes the block, reads back and compares.
-int WriteAndConfirm(Context& c, CliLink& link, const ParameterBlock& block) {
+// The number a value text holds, when it is one.
+std::optional<double> NumberIn(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  char* end = nullptr;
+  const double v = std::strtod(text.c_str(), &end);
+  if (end == text.c_str() || *end != '\0' || !std::isfinite(v)) return std::nullopt;
+  return v;
+}
+
+// Writes the block, reads back and compares. `edits` (from the command line)
+// are checked against what was confirmed, so a value the controller keeps in
+// coarser steps is not passed off as written as given.
+int WriteAndConfirm(Context& c, CliLink& link, const ParameterBlock& block,
+                    const std::vector<NamedValue>& edits = {}) {
   link.Commands().SendParameters(block);
   link.Sleep(300);  // as the window waits after a restore, before asking again
   const std::optional<ParameterView> back = link.ReadParameters();
@@ -276,6 +291,17 @@ int WriteAndConfirm(Context& c, CliLink& link, const ParameterBlock& block) {
     return c.Fail(kExitMismatch, "the controller did not take the values written");
   }
   PrintParameters(c, *back);
+  const std::vector<NamedValue> confirmed = NamedParameters(*back);
+  for (const NamedValue& edit : edits) {
+    for (const NamedValue& held : confirmed) {
+      if (held.name != edit.name) continue;
+      const std::optional<double> asked = NumberIn(edit.value), got = NumberIn(held.value);
+      if (asked && got && *asked != *got) {
+        c.err << "apctl: " << edit.name << "=" << edit.value
+              << " was rounded to the controller's step: " << held.value << "\n";
+      }
+    }
+  }
   c.err << "apctl: written and confirmed by reading back\n";
   return kExitOk;
 }
@@ -297,6 +323,11 @@ int CmdParamsSet(Context& c) {
     NamedValue v;
     std::string error;
     if (!ParseAssignment(a, &v, &error)) return c.Fail(kExitBadValue, error + "; nothing was sent");
+    for (const NamedValue& earlier : edits) {
+      if (earlier.name == v.name)
+        return c.Fail(kExitUsage, v.name + " is given twice (" + earlier.value + " and " + v.value +
+                                      "); nothing was sent");
+    }
     edits.push_back(v);
   }
   int status = 0;
@@ -308,7 +339,7 @@ int CmdParamsSet(Context& c) {
   std::string error;
   if (!BlockWithEdits(current->sentence, edits, &block, &error))
     return c.Fail(kExitBadValue, error + "; nothing was sent");
-  return WriteAndConfirm(c, link, block);
+  return WriteAndConfirm(c, link, block, edits);
 }
 
 int CmdParamsSave(Context& c) {

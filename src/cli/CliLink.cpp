@@ -1,5 +1,7 @@
 #include "cli/CliLink.h"
 
+#include "cli/PortProblem.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -103,7 +105,8 @@ bool CliLink::Open(const ConnectSpec& target, std::unique_ptr<IHidBackend> simBa
     m_commands.m_uart.SetFailureHandler([this](const std::string&) { m_serialFailed = true; });
     m_commands.m_uart.Init(this);
     if (!m_commands.m_uart.Open()) {
-      *error = "cannot open the serial port " + target.path;
+      const std::string why = SerialPortProblem(target.path);
+      *error = "cannot open the serial port " + target.path + (why.empty() ? "" : ": " + why);
       return false;
     }
     return true;

@@ -199,6 +199,9 @@ TEST_F(ApctlSim, ParamsSetWritesReadsBackAndConfirms) {
   EXPECT_NE(r.out.find("max_speed=5.0\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("altitude_limit=1230\n"), std::string::npos) << r.out;
   EXPECT_NE(r.err.find("confirmed"), std::string::npos);
+  EXPECT_NE(r.err.find("altitude_limit=1234 was rounded to the controller's step: 1230"), std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.err.find("max_speed=5 was rounded"), std::string::npos) << r.err;
   const auto p = handle_->Parameters();
   EXPECT_EQ(p[32], 125);
   EXPECT_EQ(p[25], 123);
@@ -211,19 +214,21 @@ TEST_F(ApctlSim, BadValuesAreNamedAndNothingIsSent) {
   struct Case {
     std::vector<std::string> edits;
     const char* message;
+    int status = kExitBadValue;
   } cases[] = {
       {{"altitude_limit=1501"}, "altitude_limit: \"1501\" is not a number from 0 to 1500"},
       {{"max_speed=11"}, "max_speed: \"11\" is not a number from 0 to 10.2"},
       {{"servo_frequency=100"}, "servo_frequency: \"100\" is not 50, 250, 333 or 400"},
       {{"cell_count=3", "speed=4"}, "unknown parameter \"speed\""},
       {{"gimbal_roll_sensitivity"}, "is not NAME=VALUE"},
+      {{"cell_count=3", "cell_count=4"}, "cell_count is given twice (3 and 4)", kExitUsage},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = {"params", "set"};
     args.insert(args.end(), c.edits.begin(), c.edits.end());
     handle_.reset();
     const Outcome r = Sim(args);
-    EXPECT_EQ(r.status, kExitBadValue) << c.message;
+    EXPECT_EQ(r.status, c.status) << c.message;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("nothing was sent"), std::string::npos) << r.err;
     if (handle_) {
@@ -533,6 +538,7 @@ TEST_F(ApctlSim, MonitorRecordThatCannotWriteFails) {
   fs::current_path(old);
   EXPECT_EQ(r.status, kExitFileError) << r.err;
   EXPECT_NE(r.err.find("only 0 of 4 records could be written to Hj/"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(": a part of the path is not a folder"), std::string::npos) << r.err;
 }
 
 TEST_F(ApctlSim, RecordToolsWorkWithoutADevice) {
