@@ -24,6 +24,9 @@ CConfigApp::CConfigApp(const std::string& executablePath, std::unique_ptr<apdesk
       m_link(m_commandLink.m_uart, m_hidLink) {
   g_app = this;
   apdesk::MessageBoxes::SetDefaultCaption(m_title);
+  m_settings.SetProblemReporter([](const std::string& text) {
+    apdesk::MessageBoxes::Show(nullptr, QString::fromStdString(text), apdesk::BoxIcon::Warning);
+  });
 }
 
 CConfigApp::~CConfigApp() {

@@ -21,8 +21,10 @@ class IniFile {
   IniFile() = default;
   explicit IniFile(std::string text) : m_text(std::move(text)) {}
 
-  // Missing leaves `out` empty, which is how a first write starts.
-  static LoadResult Load(const std::string& path, IniFile& out);
+  // Missing leaves `out` empty, which is how a first write starts. For
+  // Unreadable, *why (when given) says why ("it is a folder", ...). A named
+  // pipe or device is refused without being opened.
+  static LoadResult Load(const std::string& path, IniFile& out, std::string* why = nullptr);
 
   std::optional<std::string> Get(std::string_view section, std::string_view key) const;
 

@@ -24,9 +24,19 @@ std::optional<int> ParseSettingInt(std::string_view text) {
   return static_cast<int>(v);
 }
 
+void SettingsStore::Report(const std::string& why) const {
+  if (m_reported || !m_reporter) return;
+  m_reported = true;
+  m_reporter("The settings file " + m_path + " cannot be used (" + why +
+             "): the settings are not read from it, and changes are not saved.");
+}
+
 std::optional<std::string> SettingsStore::Read(std::string_view section, std::string_view key) const {
   IniFile ini;
-  if (IniFile::Load(m_path, ini) != IniFile::LoadResult::Ok) return std::nullopt;
+  std::string why;
+  const IniFile::LoadResult loaded = IniFile::Load(m_path, ini, &why);
+  if (loaded == IniFile::LoadResult::Unreadable) Report(why);
+  if (loaded != IniFile::LoadResult::Ok) return std::nullopt;
   return ini.Get(section, key);
 }
 
@@ -40,7 +50,11 @@ bool SettingsStore::WriteSettingString(std::string_view section, std::string_vie
                                        std::string_view value) {
   IniFile ini;
   // A file we could not read is left alone rather than replaced by one key.
-  if (IniFile::Load(m_path, ini) == IniFile::LoadResult::Unreadable) return false;
+  std::string why;
+  if (IniFile::Load(m_path, ini, &why) == IniFile::LoadResult::Unreadable) {
+    Report(why);
+    return false;
+  }
   if (!ini.Set(section, key, value)) return false;
   return ini.Save(m_path);
 }

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,6 +19,12 @@ class SettingsStore {
   explicit SettingsStore(std::string iniPath) : m_path(std::move(iniPath)) {}
 
   const std::string& Path() const { return m_path; }
+
+  // Called once, the first time the file turns out to be unusable (a folder,
+  // a pipe, over the size limit, unreadable), with a sentence saying so;
+  // the defaults stand in for its values and nothing is written to it.
+  using ProblemReporter = std::function<void(const std::string& text)>;
+  void SetProblemReporter(ProblemReporter reporter) { m_reporter = std::move(reporter); }
 
   std::string GetSettingString(std::string_view section, std::string_view key,
                                std::string_view def = {}) const;
@@ -37,7 +44,11 @@ class SettingsStore {
  private:
   std::optional<std::string> Read(std::string_view section, std::string_view key) const;
 
+  void Report(const std::string& why) const;
+
   std::string m_path;
+  ProblemReporter m_reporter;
+  mutable bool m_reported = false;
 };
 
 // Exposed for the tests: the integer rule of GetSettingInt on one value.

@@ -157,7 +157,8 @@ int main(int argc, char** argv) {
   apdesk::sim::SimOptions simOptions;
   bool rateOk = false;
   simOptions.rateHz = options.value(simRate).toDouble(&rateOk);
-  if (!rateOk || simOptions.rateHz <= 0 || simOptions.rateHz > 1000) {
+  // Written so that NaN fails it too: NaN compares false with everything.
+  if (!rateOk || !(simOptions.rateHz > 0 && simOptions.rateHz <= 1000)) {
     std::fprintf(stderr, "apdesk: --sim-rate takes a number of sentences per second above 0, at most 1000\n");
     return 2;
   }
@@ -174,15 +175,19 @@ int main(int argc, char** argv) {
   }
 
   CConfigApp config(QCoreApplication::applicationFilePath().toStdString(), std::move(backend));
-  QObject::connect(&config.m_link, &apdesk::ControllerLink::LinkLost, [](bool serial, const QString& text) {
-    if (!serial) return;
-    apdesk::MessageBoxes::Show(nullptr, text, apdesk::BoxIcon::Error);
-    QCoreApplication::exit(0);
-  });
-  config.m_hidLink.SetNotifier(
-      [](const std::string& text) { apdesk::MessageBoxes::Show(nullptr, QString::fromStdString(text)); });
-
   CSetApDlg window(config);
+  // The links' failure texts in the window's language (built-in Chinese when
+  // the language file has none).
+  QObject::connect(
+      &config.m_link, &apdesk::ControllerLink::LinkLost, [&window](bool serial, const QString& text) {
+        if (!serial) return;
+        apdesk::MessageBoxes::Show(nullptr, window.m_language.LinkFailureText(text.toStdString()),
+                                   apdesk::BoxIcon::Error);
+        QCoreApplication::exit(0);
+      });
+  config.m_hidLink.SetNotifier([&window](const std::string& text) {
+    apdesk::MessageBoxes::Show(nullptr, window.m_language.LinkFailureText(text));
+  });
   // The buttons of the message boxes and the file dialog are the toolkit's
   // own; in a Chinese window they would otherwise read OK, Yes and No.
   QTranslator toolkitTexts;

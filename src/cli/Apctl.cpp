@@ -3,6 +3,7 @@
 #include <QSerialPortInfo>
 #include <QTimer>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -25,6 +26,7 @@
 #include "protocol/StatusSentence.h"
 #include "recorder/RecordFile.h"
 #include "recorder/SaveData.h"
+#include "recorder/WholeFile.h"
 #include "sim/SimHidBackend.h"
 #include "upgrade/UpgradeExchange.h"
 
@@ -61,29 +63,14 @@ struct Context {
 
 namespace {
 
-// Writes the whole text or nothing: into a file beside the target, then renamed.
-bool WriteFileWhole(const std::string& path, const std::string& text, std::string* error) {
-  const std::string temp = path + ".part";
-  {
-    std::ofstream f(temp, std::ios::binary | std::ios::trunc);
-    if (!f) {
-      *error = "cannot write " + path;
-      return false;
-    }
-    f << text;
-    f.flush();
-    if (!f) {
-      *error = "cannot write " + path + " (disk full?)";
-      std::remove(temp.c_str());
-      return false;
-    }
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    *error = "cannot write " + path;
-    return false;
-  }
-  return true;
+// Flushes out and tells whether everything written so far reached it; errno
+// then says why not.
+bool OutputWritten(std::ostream& out) {
+  errno = 0;
+  out.flush();
+  if (out) return true;
+  if (errno == 0) errno = EIO;
+  return false;
 }
 
 // A parameter file is under a kilobyte; anything this large is another file.
@@ -222,7 +209,8 @@ int CmdMonitor(Context& c) {
     if (recorder && !warnedRecorder && recorder->WriteFailing()) {
       // Said at once, so a long session is not wasted; the records wait in
       // memory in case the disk recovers.
-      c.err << "apctl: cannot write " << recorder->RecordFilePath() << "; records are kept until it can be\n";
+      c.err << "apctl: cannot write " << recorder->RecordFilePath() << ": "
+            << FileErrorReason(recorder->LastWriteError()) << "; records are kept until it can be\n";
       warnedRecorder = true;
     }
     const TelemetryView view = DecodeStatusSentence(s, AttitudeLabels{}, false);
@@ -258,7 +246,8 @@ int CmdMonitor(Context& c) {
     if (written < handedToRecorder) {
       const int status = c.Fail(
           kExitFileError, "only " + std::to_string(written) + " of " + std::to_string(handedToRecorder) +
-                              " records could be written to " + recorder->RecordFilePath());
+                              " records could be written to " + recorder->RecordFilePath() + ": " +
+                              FileErrorReason(recorder->LastWriteError()));
       if (result == kExitOk) result = status;
     } else {
       c.err << "apctl: recorded to " << recorder->RecordFilePath() << " (" << written << " records)\n";
@@ -275,8 +264,20 @@ int PrintParameters(Context& c, const ParameterView& view) {
   return kExitOk;
 }
 
-// Writes the block, reads back and compares.
-int WriteAndConfirm(Context& c, CliLink& link, const ParameterBlock& block) {
+// The number a value text holds, when it is one.
+std::optional<double> NumberIn(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  char* end = nullptr;
+  const double v = std::strtod(text.c_str(), &end);
+  if (end == text.c_str() || *end != '\0' || !std::isfinite(v)) return std::nullopt;
+  return v;
+}
+
+// Writes the block, reads back and compares. `edits` (from the command line)
+// are checked against what was confirmed, so a value the controller keeps in
+// coarser steps is not passed off as written as given.
+int WriteAndConfirm(Context& c, CliLink& link, const ParameterBlock& block,
+                    const std::vector<NamedValue>& edits = {}) {
   link.Commands().SendParameters(block);
   link.Sleep(300);  // as the window waits after a restore, before asking again
   const std::optional<ParameterView> back = link.ReadParameters();
@@ -287,6 +288,17 @@ int WriteAndConfirm(Context& c, CliLink& link, const ParameterBlock& block) {
     return c.Fail(kExitMismatch, "the controller did not take the values written");
   }
   PrintParameters(c, *back);
+  const std::vector<NamedValue> confirmed = NamedParameters(*back);
+  for (const NamedValue& edit : edits) {
+    for (const NamedValue& held : confirmed) {
+      if (held.name != edit.name) continue;
+      const std::optional<double> asked = NumberIn(edit.value), got = NumberIn(held.value);
+      if (asked && got && *asked != *got) {
+        c.err << "apctl: " << edit.name << "=" << edit.value
+              << " was rounded to the controller's step: " << held.value << "\n";
+      }
+    }
+  }
   c.err << "apctl: written and confirmed by reading back\n";
   return kExitOk;
 }
@@ -308,6 +320,11 @@ int CmdParamsSet(Context& c) {
     NamedValue v;
     std::string error;
     if (!ParseAssignment(a, &v, &error)) return c.Fail(kExitBadValue, error + "; nothing was sent");
+    for (const NamedValue& earlier : edits) {
+      if (earlier.name == v.name)
+        return c.Fail(kExitUsage, v.name + " is given twice (" + earlier.value + " and " + v.value +
+                                      "); nothing was sent");
+    }
     edits.push_back(v);
   }
   int status = 0;
@@ -319,7 +336,7 @@ int CmdParamsSet(Context& c) {
   std::string error;
   if (!BlockWithEdits(current->sentence, edits, &block, &error))
     return c.Fail(kExitBadValue, error + "; nothing was sent");
-  return WriteAndConfirm(c, link, block);
+  return WriteAndConfirm(c, link, block, edits);
 }
 
 int CmdParamsSave(Context& c) {
@@ -331,7 +348,7 @@ int CmdParamsSave(Context& c) {
   const std::optional<ParameterView> view = link.ReadParameters();
   if (!view) return c.NoAnswer(link);
   std::string error;
-  if (!WriteFileWhole(path, FormatParameterFile(*view), &error)) return c.Fail(kExitFileError, error);
+  if (!WriteWholeFile(path, FormatParameterFile(*view), &error)) return c.Fail(kExitFileError, error);
   c.err << "apctl: parameters saved to " << path << "\n";
   return kExitOk;
 }
@@ -619,6 +636,16 @@ int CmdUpgrade(Context& c) {
 
 // ---- record ----
 
+// A file without one sound record is no flight record: exporting it would
+// make an empty track that looks like a flight.
+bool HoldsRecords(const RecordScan& scan, const std::string& path, std::string* error) {
+  if (!scan.records.empty()) return true;
+  *error = scan.fileBytes == 0 ? path + " is empty: it holds no flight records"
+                               : path + " is not a flight record: none of its " +
+                                     std::to_string(scan.fileBytes) + " bytes make a sound record";
+  return false;
+}
+
 int CmdRecord(Context& c) {
   if (c.args.empty()) return c.Fail(kExitUsage, "record needs info or export");
   const std::string sub = c.args.front();
@@ -627,7 +654,8 @@ int CmdRecord(Context& c) {
   if (sub == "info") {
     if (c.args.size() != 1) return c.Fail(kExitUsage, "record info needs one FILE");
     RecordScan scan;
-    if (!ReadRecordFile(c.args.front(), &scan, &error)) return c.Fail(kExitFileError, error);
+    if (!ReadRecordFile(c.args.front(), &scan, &error) || !HoldsRecords(scan, c.args.front(), &error))
+      return c.Fail(kExitFileError, error);
     const RecordInfo info = SummariseRecords(scan);
     c.out << (c.options.json ? RecordInfoJson(info, c.args.front()) + "\n"
                              : FormatRecordInfo(info, c.args.front()));
@@ -648,14 +676,18 @@ int CmdRecord(Context& c) {
         in.st_dev == out.st_dev && in.st_ino == out.st_ino)
       return c.Fail(kExitUsage, "-o " + *output + " is the flight record itself; it is left as it is");
     RecordScan scan;
-    if (!ReadRecordFile(c.args.front(), &scan, &error)) return c.Fail(kExitFileError, error);
+    if (!ReadRecordFile(c.args.front(), &scan, &error) || !HoldsRecords(scan, c.args.front(), &error))
+      return c.Fail(kExitFileError, error);
     std::string name = c.args.front();
     if (const auto slash = name.rfind('/'); slash != std::string::npos) name = name.substr(slash + 1);
     const std::string text = ExportRecords(scan, *f, name);
     if (output) {
-      if (!WriteFileWhole(*output, text, &error)) return c.Fail(kExitFileError, error);
+      if (!WriteWholeFile(*output, text, &error)) return c.Fail(kExitFileError, error);
     } else {
       c.out << text;
+      if (!OutputWritten(c.out)) {
+        return c.Fail(kExitFileError, "cannot write the export to the output: " + FileErrorReason(errno));
+      }
     }
     c.err << "apctl: " << scan.records.size() << " records exported";
     if (scan.skipped > 0) c.err << ", " << scan.skipped << " damaged records skipped";
@@ -668,8 +700,10 @@ int CmdRecord(Context& c) {
 
 }  // namespace
 
-int RunApctl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-             const CliHooks& hooks) {
+namespace {
+
+int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+               const CliHooks& hooks, bool* readerMayLeave) {
   g_interrupted.store(false);
   Context c{{}, {}, out, err, hooks};
   std::string error;
@@ -684,7 +718,10 @@ int RunApctl(const std::vector<std::string>& args, std::ostream& out, std::ostre
   const std::string command = c.options.command.front();
   c.args.assign(c.options.command.begin() + 1, c.options.command.end());
   if (command == "ports") return CmdPorts(c);
-  if (command == "monitor") return CmdMonitor(c);
+  if (command == "monitor") {
+    *readerMayLeave = true;  // `apctl monitor | head` ends monitor as Ctrl+C does
+    return CmdMonitor(c);
+  }
   if (command == "params") return CmdParams(c);
   if (command == "defaults") return CmdDefaults(c);
   if (command == "calibrate") return CmdCalibrate(c);
@@ -697,6 +734,22 @@ int RunApctl(const std::vector<std::string>& args, std::ostream& out, std::ostre
     return kExitOk;
   }
   return c.Fail(kExitUsage, "unknown command \"" + command + "\" (apctl --help lists them)");
+}
+
+}  // namespace
+
+int RunApctl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+             const CliHooks& hooks) {
+  bool readerMayLeave = false;
+  const int status = RunCommand(args, out, err, hooks, &readerMayLeave);
+  // The result that did not reach its reader (a full disk, a closed pipe) is
+  // a failure, whatever the command made of it.
+  if (!OutputWritten(out) && !readerMayLeave) {
+    if (status != kExitOk) return status;
+    err << "apctl: cannot write the output: " << FileErrorReason(errno) << "\n";
+    return kExitFileError;
+  }
+  return status;
 }
 
 }  // namespace apdesk::cli

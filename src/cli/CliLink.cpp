@@ -1,5 +1,7 @@
 #include "cli/CliLink.h"
 
+#include "cli/PortProblem.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -70,7 +72,8 @@ bool CliLink::Open(const ConnectSpec& target, std::unique_ptr<IHidBackend> simBa
   m_serialFailed = false;
   if (target.kind == ConnectSpec::Kind::Serial) {
     if (!m_commands.m_uart.Open(target.path, LineSettingsFromStored(std::nullopt))) {
-      *error = "cannot open the serial port " + target.path;
+      const std::string why = SerialPortProblem(target.path);
+      *error = "cannot open the serial port " + target.path + (why.empty() ? "" : ": " + why);
       return false;
     }
     return true;

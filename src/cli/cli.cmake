@@ -3,6 +3,7 @@
 add_library(apdesk_clicore STATIC
   ${CMAKE_CURRENT_LIST_DIR}/CliArgs.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ParamNames.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/PortProblem.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TelemetryText.cpp)
 apdesk_export_headers(apdesk_clicore HEADERS ${CMAKE_CURRENT_LIST_DIR}/ExitStatus.h)
 target_link_libraries(apdesk_clicore PUBLIC apdesk_protocol apdesk_recordfile apdesk_connect_target)

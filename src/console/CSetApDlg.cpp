@@ -8,6 +8,7 @@
 #include <QThread>
 
 #include "app/CConfigApp.h"
+#include "localisation/LanguageFile.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Pictures.h"
 
@@ -30,6 +31,8 @@ CSetApDlg::CSetApDlg(CConfigApp& app, QWidget* parent) : QDialog(parent), m_app(
 CSetApDlg::~CSetApDlg() {
   // The worker ends after its last pass, which writes every record queued.
   if (m_recorderStarted) m_recorder.Stop();
+  const std::string lost = apdesk::RecorderNotices::LossText(m_recorder, m_language.m_isChinese != 0);
+  if (!lost.empty()) MessageBoxes::Show(nullptr, QString::fromStdString(lost), BoxIcon::Warning);
 }
 
 void CSetApDlg::OnInitDialog() {
@@ -75,15 +78,19 @@ QString CSetApDlg::Text(const char* key) const {
 }
 
 void CSetApDlg::ApplyLanguage() {
-  if (m_language.LoadPublicTexts() == 0) {
+  if (m_language.LoadPublicTexts() == 0 || m_language.m_publicTexts.empty()) {
     // Every caption, list entry and message of the windows comes from this
-    // file: without it they would all be empty, boxes included.
-    const QString path = QString::fromStdString(m_language.LanguageFolder() + m_language.m_fileName);
-    MessageBoxes::Show(nullptr,
-                       QStringLiteral("The language file %1 could not be read, so the windows' texts and "
-                                      "messages are missing. Install apdesk again with its Language folder.")
-                           .arg(path),
-                       BoxIcon::Warning);
+    // file: without it (missing, empty, damaged) they would all be empty,
+    // boxes included.
+    const std::string file = m_language.LanguageFolder() + m_language.m_fileName;
+    std::string why = apdesk::LanguageFileProblem(file);
+    if (why.empty()) why = "it holds no texts";
+    MessageBoxes::Show(
+        nullptr,
+        QStringLiteral("The language file %1 could not be used (%2), so the windows' texts and "
+                       "messages are missing. Install apdesk again with its Language folder.")
+            .arg(QString::fromStdString(file), QString::fromStdString(why)),
+        BoxIcon::Warning);
   }
   m_language.LoadWindowTexts("parameter");
   m_language.ApplyToWindow(this);
@@ -243,7 +250,7 @@ void CSetApDlg::OnCaptureInstallError() {
 
 void CSetApDlg::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-    // Enter presses the focused button; elsewhere it is the dialog's OK.
+    // Enter presses the focused button; elsewhere it checks and takes the limit fields.
     if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
       button->click();
     } else {
@@ -252,7 +259,13 @@ void CSetApDlg::keyPressEvent(QKeyEvent* event) {
     event->accept();
     return;
   }
-  QDialog::keyPressEvent(event);  // Escape ends the window as Cancel
+  // Escape must not end the window and drop unsent edits: only the close box
+  // and Quit do.
+  if (event->key() == Qt::Key_Escape) {
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 void CSetApDlg::OnOk() {
@@ -274,5 +287,6 @@ void CSetApDlg::OnOk() {
     }
     *b.member = int(*value);
   }
-  accept();
+  // The values are taken; the window stays open (Enter in a field must not
+  // end the program).
 }

@@ -17,6 +17,7 @@
 #include "localisation/CLanguageManager.h"
 #include "protocol/ParameterCodec.h"
 #include "protocol/SentenceParser.h"
+#include "recorder/RecorderNotices.h"
 #include "recorder/SaveData.h"
 #include "ui/DialogBuilder.h"
 #include "ui/WindowChrome.h"
@@ -104,7 +105,8 @@ class CSetApDlg : public QDialog {
   void ShowInstallError(const std::uint8_t* sentence14);
   void ShowRefusal(const apdesk::ParameterRefusal& refusal);
   apdesk::ParameterInputs ReadParameterInputs() const;
-  // The OK path of Enter: both limit fields must hold integers.
+  // Enter outside a button: both limit fields must hold integers, which are
+  // taken; the window stays open.
   void OnOk();
   void ForgetParameters() { m_paramsValid = false; }
   QString Text(const char* key) const;
@@ -126,6 +128,7 @@ class CSetApDlg : public QDialog {
 
  private:
   bool m_recorderStarted = false;
+  apdesk::RecorderNotices m_recorderNotices;
   int m_shownBitmap = 0;
   apdesk::WindowChrome m_chrome;
   QMenu* m_fileMenu = nullptr;

@@ -3,6 +3,7 @@
 // box, and every USB report is offered to the upgrade window.
 #include <QComboBox>
 #include <QLineEdit>
+#include <QTimer>
 
 #include "app/CConfigApp.h"
 #include "console/CSetApDlg.h"
@@ -29,6 +30,14 @@ const apdesk::SentenceParser& CSetApDlg::Parser() const {
 
 void CSetApDlg::ShowStatus(const std::uint8_t* s) {
   apdesk::RecordStatusSentence(m_recorder, s);
+  const std::string notice = m_recorderNotices.Poll(m_recorder, m_language.m_isChinese != 0);
+  if (!notice.empty()) {
+    // Shown after this sentence is handled: a box's own event loop must not
+    // run inside the receive path.
+    QTimer::singleShot(0, this, [this, text = QString::fromStdString(notice)] {
+      MessageBoxes::Show(this, text, apdesk::BoxIcon::Warning);
+    });
+  }
   if (m_gpsCheckDlg.m_checkActive) m_gpsCheckDlg.ShowGpsRecord(s);
 
   apdesk::AttitudeLabels labels;

@@ -17,6 +17,8 @@
 
 #include "app/AppFolder.h"
 #include "app/CConfigApp.h"
+#include "link/CommUart.h"
+#include "link/HidLink.h"
 #include "localisation/LanguageFile.h"
 #include "localisation/LanguageText.h"
 
@@ -154,4 +156,22 @@ QString CLanguageManager::PublicTextForDisplay(std::string_view key) const {
 QString CLanguageManager::TextForDisplay(std::string_view bytes) const {
   const std::string utf8 = apdesk::DecodeLanguageText(bytes, IsChineseFile());
   return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+QString CLanguageManager::LinkFailureText(const std::string& builtInUtf8) const {
+  static constexpr struct {
+    const char* builtIn;
+    const char* key;
+  } kFailures[] = {
+      {apdesk::kHidOutOfMemoryText, "LID_PUB_HID_NOMEMORY"},
+      {apdesk::kHidOpenFailedText, "LID_PUB_HID_OPENFAILED"},
+      {apdesk::kUartReadFailedText, "LID_PUB_UART_READFAILED"},
+      {apdesk::kUartWriteFailedText, "LID_PUB_UART_WRITEFAILED"},
+  };
+  for (const auto& f : kFailures) {
+    if (builtInUtf8 != f.builtIn) continue;
+    const QString text = PublicTextForDisplay(f.key);
+    if (!text.isEmpty()) return text;
+  }
+  return QString::fromStdString(builtInUtf8);
 }

@@ -44,6 +44,11 @@ class CLanguageManager {
   // Bytes of this manager's file (or built from its texts) decoded for display.
   QString TextForDisplay(std::string_view bytes) const;
 
+  // One of the links' built-in failure texts ("内存不足!", "读访问打开设备失败!",
+  // the two serial-port failures) in this manager's language: the file's text
+  // under the failure's key, or the built-in text when the file has none.
+  QString LinkFailureText(const std::string& builtInUtf8) const;
+
   const std::string& LanguageFolder() const { return m_languageFolder; }
 
   // Fields read directly by the owning windows.

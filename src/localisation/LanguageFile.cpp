@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 
 namespace apdesk {
 namespace {
@@ -111,7 +112,11 @@ void ScanLanguageSection(std::string_view text, std::string_view section, bool g
 }
 
 bool ReadLanguageSection(const std::string& path, std::string_view section, bool gbk, LanguageSection& out) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Looked at before opening: opening a named pipe waits for a writer, and
+  // the program would hang before its window appears.
+  struct stat before {};
+  if (::stat(path.c_str(), &before) != 0 || !S_ISREG(before.st_mode)) return false;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
@@ -132,6 +137,28 @@ bool ReadLanguageSection(const std::string& path, std::string_view section, bool
   ::close(fd);
   ScanLanguageSection(text, section, gbk && !IsValidUtf8(text), out);
   return true;
+}
+
+std::string LanguageFileProblem(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    return errno == ENOENT ? "it does not exist" : std::string("it cannot be read: ") + std::strerror(errno);
+  }
+  if (S_ISDIR(st.st_mode)) return "it is a folder";
+  if (!S_ISREG(st.st_mode)) return "it is not a regular file";
+  if (static_cast<std::size_t>(st.st_size) > kMaxLanguageFile) return "it is too large to be a language file";
+  if (st.st_size == 0) return "it is empty";
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return std::string("it cannot be read: ") + std::strerror(errno);
+  char byte;
+  ssize_t got;
+  do {
+    got = ::read(fd, &byte, 1);
+  } while (got < 0 && errno == EINTR);
+  const int err = errno;
+  ::close(fd);
+  if (got < 0) return std::string("it cannot be read: ") + std::strerror(err);
+  return {};
 }
 
 int ControlIdFromKey(std::string_view key) {

@@ -26,6 +26,11 @@ void ScanLanguageSection(std::string_view text, std::string_view section, bool g
 // read; GBK scanning applies when `gbk` is set and the file is not UTF-8.
 bool ReadLanguageSection(const std::string& path, std::string_view section, bool gbk, LanguageSection& out);
 
+// Why the file cannot serve as a language file ("it does not exist", "it is
+// not a regular file", "it is empty", ...); empty when it can be read. A
+// named pipe or device is judged without being opened.
+std::string LanguageFileProblem(const std::string& path);
+
 // Trims white space (space, tab, CR, LF, VT, FF) at both ends.
 std::string_view TrimLanguageLine(std::string_view line, bool gbk);
 

@@ -93,9 +93,58 @@ std::string Kml(const RecordScan& scan, std::string_view name) {
   return out + "        </coordinates>\n      </LineString>\n    </Placemark>\n  </Document>\n</kml>\n";
 }
 
+// The text as valid UTF-8: each byte that does not start a well-formed
+// sequence (a file name in another encoding, stray bytes) becomes U+FFFD, so
+// JSON and XML made of it stay valid.
+std::string WellFormedUtf8(std::string_view text) {
+  static constexpr char kReplacement[] = "\xEF\xBF\xBD";
+  std::string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    std::size_t n = 0;
+    unsigned lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+      ++i;
+      continue;
+    }
+    if (c >= 0xC2 && c <= 0xDF) {
+      n = 1;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      n = 2;
+      if (c == 0xE0) lo = 0xA0;
+      if (c == 0xED) hi = 0x9F;  // no surrogates
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      n = 3;
+      if (c == 0xF0) lo = 0x90;
+      if (c == 0xF4) hi = 0x8F;
+    }
+    bool ok = n > 0;
+    for (std::size_t k = 1; ok && k <= n; ++k) {
+      if (i + k >= text.size()) {
+        ok = false;
+        break;
+      }
+      const auto d = static_cast<unsigned char>(text[i + k]);
+      ok = k == 1 ? (d >= lo && d <= hi) : (d >= 0x80 && d <= 0xBF);
+    }
+    if (ok) {
+      out.append(text.substr(i, n + 1));
+      i += n + 1;
+    } else {
+      out += kReplacement;
+      ++i;
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
-std::string JsonString(std::string_view text) {
+std::string JsonString(std::string_view raw) {
+  const std::string text = WellFormedUtf8(raw);
   std::string out = "\"";
   for (char c : text) {
     const unsigned char u = static_cast<unsigned char>(c);
@@ -323,9 +372,15 @@ std::string ExportRecords(const RecordScan& scan, ExportFormat format, std::stri
   return {};
 }
 
-std::string XmlEscape(std::string_view text) {
+std::string XmlEscape(std::string_view raw) {
+  const std::string text = WellFormedUtf8(raw);
   std::string out;
   for (char c : text) {
+    // XML 1.0 has no way to write other control characters, even escaped.
+    if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+      out += "\xEF\xBF\xBD";
+      continue;
+    }
     switch (c) {
       case '&':
         out += "&amp;";

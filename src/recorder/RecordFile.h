@@ -24,7 +24,8 @@ struct RecordScan {
   std::size_t fileBytes = 0;
 };
 
-// A JSON string literal of the text: quotes, backslashes and control bytes escaped.
+// A JSON string literal of the text: quotes, backslashes and control bytes
+// escaped, bytes that are not UTF-8 replaced by U+FFFD.
 std::string JsonString(std::string_view text);
 
 // Finds the sound records ("$STP", right sum) in a file's bytes, in order,
@@ -78,7 +79,8 @@ std::optional<ExportFormat> ParseExportFormat(std::string_view name);
 // GPX 1.1 and KML: the records with a GPS fix, as a track named trackName.
 std::string ExportRecords(const RecordScan& scan, ExportFormat format, std::string_view trackName);
 
-// Escapes &, <, >, " and ' for XML text and attributes.
+// Escapes &, <, >, " and ' for XML text and attributes; bytes that are not
+// UTF-8 and control characters XML cannot hold become U+FFFD.
 std::string XmlEscape(std::string_view text);
 
 }  // namespace apdesk

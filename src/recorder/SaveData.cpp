@@ -17,6 +17,8 @@ namespace {
 // A pass that could not reach the file waits this long before the next try,
 // so a read-only or full disk does not cost a core.
 constexpr auto kRetryPause = std::chrono::milliseconds(100);
+// Sessions started within one second that each get a file of their own.
+constexpr int kMaxSameSecondSessions = 999;
 // Written data reaches the disk within about this long, so a power cut costs
 // at most about a second of records.
 constexpr auto kSyncAfter = std::chrono::milliseconds(500);
@@ -38,9 +40,11 @@ bool AppendWhole(int fd, const std::uint8_t* buf, std::size_t size) {
     ssize_t n = write(fd, buf + done, size - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
+      const int err = n < 0 ? errno : ENOSPC;
       if (done > 0 && ftruncate(fd, start) != 0) {
         // The partial record stays; nothing more can be done about it here.
       }
+      errno = err;
       return false;
     }
     done += static_cast<std::size_t>(n);
@@ -74,7 +78,9 @@ bool RecordStatusSentence(CSaveData& recorder, const std::uint8_t* sentence99) {
 CSaveData::CSaveData() : CSaveData(LocalTimeNow(), std::string()) {}
 
 CSaveData::CSaveData(const std::tm& startLocalTime, std::string baseDir)
-    : m_baseDir(std::move(baseDir)), m_recordFileName(RecordFileNameFor(startLocalTime)) {
+    : m_baseDir(std::move(baseDir)),
+      m_startTime(startLocalTime),
+      m_recordFileName(RecordFileNameFor(startLocalTime)) {
   m_pendingRecords.reserve(256);
 }
 
@@ -89,6 +95,11 @@ std::string CSaveData::RecordFolder() const {
   return m_baseDir + "/Hj";
 }
 
+std::string CSaveData::RecordFileName() const {
+  std::lock_guard<std::mutex> lock(m_queueLock);
+  return m_recordFileName;
+}
+
 std::string CSaveData::RecordFilePath() const {
   std::string name;
   {
@@ -96,6 +107,11 @@ std::string CSaveData::RecordFilePath() const {
     name = m_recordFileName;
   }
   return RecordFolder() + "/" + name;
+}
+
+std::uint64_t CSaveData::RecordsWaiting() const {
+  std::lock_guard<std::mutex> lock(m_queueLock);
+  return m_pendingRecords.size() + m_writeQueueSize.load();
 }
 
 bool CSaveData::StartThread() {
@@ -152,6 +168,7 @@ int CSaveData::FlushPass(bool* failed) {
     taken.swap(m_pendingRecords);
   }
   for (Record& r : taken) m_writeRecords.push_back(std::move(r));
+  m_writeQueueSize.store(m_writeRecords.size());
   const int n = static_cast<int>(m_writeRecords.size());
   if (n == 0) return 0;
 
@@ -161,9 +178,14 @@ int CSaveData::FlushPass(bool* failed) {
     // A failure shows up at the open below.
     mkdir(folder.c_str(), 0777);
   }
-  const std::string path = folder + "/" + name;
-  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  int fd = -1;
+  if (!m_claimed) {
+    fd = ClaimFile(folder, &name);
+  } else {
+    fd = open((folder + "/" + name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  }
   if (fd < 0) {
+    m_lastWriteError.store(errno);
     *failed = true;
     m_writeFailing.store(true);
     return n;
@@ -186,10 +208,35 @@ int CSaveData::FlushPass(bool* failed) {
   return n;
 }
 
+int CSaveData::ClaimFile(const std::string& folder, std::string* name) {
+  // Another session that started in the same second (a second program, a
+  // restart) has its own file: this one takes the first free "-N" name.
+  const std::string base = RecordFileNameFor(m_startTime);
+  const std::string stem = base.substr(0, base.size() - 3);
+  for (int n = 1; n <= kMaxSameSecondSessions; ++n) {
+    const std::string candidate = n == 1 ? base : stem + "-" + std::to_string(n) + ".hj";
+    const int fd = open((folder + "/" + candidate).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      std::lock_guard<std::mutex> lock(m_queueLock);
+      m_recordFileName = candidate;
+      m_claimed = true;
+      *name = candidate;
+      return fd;
+    }
+    if (errno != EEXIST) return -1;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
 bool CSaveData::WriteQueued(int fd) {
   while (!m_writeRecords.empty()) {
-    if (!AppendWhole(fd, m_writeRecords.front().get(), kRecordSize)) return false;
+    if (!AppendWhole(fd, m_writeRecords.front().get(), kRecordSize)) {
+      m_lastWriteError.store(errno != 0 ? errno : EIO);
+      return false;
+    }
     m_writeRecords.pop_front();
+    m_writeQueueSize.store(m_writeRecords.size());
     m_recordsWritten.fetch_add(1);
     if (!m_dirty) {
       m_dirty = true;
@@ -243,6 +290,10 @@ void CSaveData::WorkerMain() {
     }
   }
   SyncNow();
+  {
+    std::lock_guard<std::mutex> lock(m_queueLock);
+    m_recordsLost.store(m_writeRecords.size() + m_pendingRecords.size());
+  }
   m_threadFinished.store(1);
 }
 

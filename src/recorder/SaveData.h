@@ -1,6 +1,7 @@
 #pragma once
 // The flight recorder: every valid "$STP" sentence, byte for byte, appended to
-// one file per run, "Hj/<local start time>.hj", by a worker thread so that the
+// one file per run, "Hj/<local start time>.hj" ("<local start time>-2.hj" and
+// on when another run took that name), by a worker thread so that the
 // user-interface thread never waits for the disk.
 
 #include <atomic>
@@ -52,7 +53,7 @@ class CSaveData {
   // Writes the file's data to the disk if anything written is not synced yet.
   void SyncNow();
 
-  const std::string& RecordFileName() const { return m_recordFileName; }
+  std::string RecordFileName() const;
   // "Hj/<name>", prefixed with the base directory when one was given.
   std::string RecordFilePath() const;
   std::string RecordFolder() const;
@@ -62,6 +63,12 @@ class CSaveData {
   std::uint64_t RecordsWritten() const { return m_recordsWritten.load(); }
   // True while the worker's last pass could not write what was queued.
   bool WriteFailing() const { return m_writeFailing.load(); }
+  // errno of the last failed write or open (0: none yet).
+  int LastWriteError() const { return m_lastWriteError.load(); }
+  // Records handed in and not yet in the file.
+  std::uint64_t RecordsWaiting() const;
+  // Records the worker gave up on when it ended (the disk refused them to the end).
+  std::uint64_t RecordsLost() const { return m_recordsLost.load(); }
 
   // 0 from construction; 1 once the worker has ended (its last step).
   std::atomic<int> m_threadFinished{0};
@@ -73,10 +80,17 @@ class CSaveData {
   int FlushPass(bool* failed);
   // Appends m_writeRecords to the open file; false when one could not be written.
   bool WriteQueued(int fd);
+  // Creates this session's file, under the first name not yet on disk, and
+  // returns it open (or -1 with errno).
+  int ClaimFile(const std::string& folder, std::string* name);
   void WorkerMain();
 
   std::string m_baseDir;
+  std::tm m_startTime{};
+  // The start time's name, or "<start time>-N.hj" when that was taken; fixed
+  // once this session's file exists (m_claimed, worker-only).
   std::string m_recordFileName;
+  bool m_claimed = false;
 
   mutable std::mutex m_queueLock;  // guards m_pendingRecords, m_stopRequested and the name copy
   std::condition_variable m_wake;  // a record came, or the stop request
@@ -89,6 +103,9 @@ class CSaveData {
 
   std::atomic<std::uint64_t> m_recordsWritten{0};
   std::atomic<bool> m_writeFailing{false};
+  std::atomic<int> m_lastWriteError{0};
+  std::atomic<std::uint64_t> m_writeQueueSize{0};  // m_writeRecords.size(), for other threads
+  std::atomic<std::uint64_t> m_recordsLost{0};
 
   // Worker-only: whether written data waits for fdatasync, and since when.
   bool m_dirty = false;

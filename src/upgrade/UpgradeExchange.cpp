@@ -218,6 +218,8 @@ UpgradeResult UpgradeExchange::HandleReport(const std::uint8_t* report) {
     case kUpgradeVerifyStart:
       m_state = UpgradeState::VerifyStarted;
       m_verifyIndex = 0;
+      m_extraRequests = 0;
+      m_lateCopies = 0;
       m_verifyFailed = false;
       reply[0] = kUpgradeReadBack;
       reply[1] = 0;
@@ -261,6 +263,18 @@ void UpgradeExchange::HandleReadBack(const std::uint8_t* report, std::uint8_t* r
       return;
     }
     ++m_verifyIndex;
+    // Each extra request for this block draws one more copy of its read-back.
+    m_lateCopies = m_extraRequests;
+    m_extraRequests = 0;
+  } else if (n == m_verifyIndex - 1 && m_lateCopies > 0) {
+    // The answer to an extra request, already verified: asking again for each
+    // would keep two requests in flight and double every later block.
+    --m_lateCopies;
+    return;
+  } else {
+    // Stale, repeated or the wrong block: the request may have been lost, so
+    // ask once more. Its answer costs one exchange, then the pace is back.
+    ++m_extraRequests;
   }
   reply[0] = kUpgradeReadBack;
   reply[1] = 0;

@@ -134,6 +134,10 @@ class UpgradeExchange {
   std::int32_t m_progressMaximum = 100;
   const char* m_status = "Ready";
   std::int32_t m_verifyIndex = 0;
+  // Requests for the block m_verifyIndex beyond the first, and, once it has
+  // been read back, the copies of its read-back still to come.
+  std::int32_t m_extraRequests = 0;
+  std::int32_t m_lateCopies = 0;
   std::int32_t m_imageSize = 0;
   std::unique_ptr<std::uint8_t[]> m_image;  // m_imageSize + kUpgradeImageTail bytes
 };

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <climits>
+#include <future>
+#include <vector>
 
 #include "app/CommConfig.h"
 #include "app/IniFile.h"
@@ -120,6 +125,39 @@ TEST(SettingsStore, FailedWritesChangeNothing) {
   SettingsStore bigStore(dir.File("big.ini"));
   EXPECT_FALSE(bigStore.WriteSettingInt("HANDMODE", "HandValue", 1));
   EXPECT_EQ(dir.Read("big.ini").size(), big.size());
+}
+
+// A settings file that is not one (a folder, a named pipe, too large): read
+// at once as defaults without opening a pipe, never written, said once.
+TEST(SettingsStore, AnUnusableFileIsRefusedAtOnceAndReportedOnce) {
+  TestDir dir;
+  ASSERT_EQ(::mkdir(dir.File("folder.ini").c_str(), 0755), 0);
+  ASSERT_EQ(::mkfifo(dir.File("pipe.ini").c_str(), 0600), 0);
+  dir.Write("big.ini", std::string(IniFile::kMaxFileSize + 1, 'q'));
+  const struct {
+    const char* name;
+    const char* reason;
+  } cases[] = {{"folder.ini", "it is a folder"},
+               {"pipe.ini", "it is not a regular file"},
+               {"big.ini", "it is larger than 16 MB"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SettingsStore store(dir.File(c.name));
+    std::vector<std::string> reports;
+    store.SetProblemReporter([&](const std::string& text) { reports.push_back(text); });
+    auto read =
+        std::async(std::launch::async, [&] { return store.GetSettingString("Settings1", "COMPORT", "x"); });
+    if (read.wait_for(std::chrono::seconds(3)) != std::future_status::ready) {
+      ADD_FAILURE() << "reading the settings blocks";
+      ::close(::open(dir.File(c.name).c_str(), O_WRONLY | O_NONBLOCK));  // frees the blocked reader
+    }
+    EXPECT_EQ(read.get(), "x");
+    EXPECT_EQ(store.GetSettingInt("HANDMODE", "HandValue", 4), 4);
+    EXPECT_FALSE(store.WriteSettingString("Settings1", "COMPORT", "ttyUSB1"));
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find(dir.File(c.name)), std::string::npos) << reports[0];
+    EXPECT_NE(reports[0].find(c.reason), std::string::npos) << reports[0];
+  }
 }
 
 }  // namespace

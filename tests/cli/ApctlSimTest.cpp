@@ -199,6 +199,9 @@ TEST_F(ApctlSim, ParamsSetWritesReadsBackAndConfirms) {
   EXPECT_NE(r.out.find("max_speed=5.0\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("altitude_limit=1230\n"), std::string::npos) << r.out;
   EXPECT_NE(r.err.find("confirmed"), std::string::npos);
+  EXPECT_NE(r.err.find("altitude_limit=1234 was rounded to the controller's step: 1230"), std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.err.find("max_speed=5 was rounded"), std::string::npos) << r.err;
   const auto p = handle_->Parameters();
   EXPECT_EQ(p[32], 125);
   EXPECT_EQ(p[25], 123);
@@ -211,19 +214,21 @@ TEST_F(ApctlSim, BadValuesAreNamedAndNothingIsSent) {
   struct Case {
     std::vector<std::string> edits;
     const char* message;
+    int status = kExitBadValue;
   } cases[] = {
       {{"altitude_limit=1501"}, "altitude_limit: \"1501\" is not a number from 0 to 1500"},
       {{"max_speed=11"}, "max_speed: \"11\" is not a number from 0 to 10.2"},
       {{"servo_frequency=100"}, "servo_frequency: \"100\" is not 50, 250, 333 or 400"},
       {{"cell_count=3", "speed=4"}, "unknown parameter \"speed\""},
       {{"gimbal_roll_sensitivity"}, "is not NAME=VALUE"},
+      {{"cell_count=3", "cell_count=4"}, "cell_count is given twice (3 and 4)", kExitUsage},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = {"params", "set"};
     args.insert(args.end(), c.edits.begin(), c.edits.end());
     handle_.reset();
     const Outcome r = Sim(args);
-    EXPECT_EQ(r.status, kExitBadValue) << c.message;
+    EXPECT_EQ(r.status, c.status) << c.message;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("nothing was sent"), std::string::npos) << r.err;
     if (handle_) {
@@ -533,6 +538,7 @@ TEST_F(ApctlSim, MonitorRecordThatCannotWriteFails) {
   fs::current_path(old);
   EXPECT_EQ(r.status, kExitFileError) << r.err;
   EXPECT_NE(r.err.find("only 0 of 4 records could be written to Hj/"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(": a part of the path is not a folder"), std::string::npos) << r.err;
 }
 
 TEST_F(ApctlSim, RecordToolsWorkWithoutADevice) {
@@ -541,13 +547,13 @@ TEST_F(ApctlSim, RecordToolsWorkWithoutADevice) {
     std::ofstream f(rec, std::ios::binary);
     f << std::string(120, 'x');  // one damaged record and 21 trailing bytes
   }
+  // Not one sound record: no flight record, and no empty track made of it.
   Outcome r = Apctl({"record", "info", rec});
-  ASSERT_EQ(r.status, kExitOk) << r.err;
-  EXPECT_NE(r.out.find("records: 0\nskipped records: 1\ntrailing bytes: 21\n"), std::string::npos) << r.out;
+  EXPECT_EQ(r.status, kExitFileError) << r.err;
+  EXPECT_NE(r.err.find("is not a flight record"), std::string::npos) << r.err;
   r = Apctl({"record", "export", rec, "--format", "gpx", "-o", dir_ + "/r.gpx"});
-  ASSERT_EQ(r.status, kExitOk) << r.err;
-  EXPECT_TRUE(fs::exists(dir_ + "/r.gpx"));
-  EXPECT_NE(r.err.find("1 damaged records skipped, 21 trailing bytes ignored"), std::string::npos) << r.err;
+  EXPECT_EQ(r.status, kExitFileError) << r.err;
+  EXPECT_FALSE(fs::exists(dir_ + "/r.gpx"));
   EXPECT_EQ(Apctl({"record", "export", rec, "--format", "shp"}).status, kExitUsage);
   EXPECT_EQ(Apctl({"record", "export", rec}).status, kExitUsage);
   EXPECT_EQ(Apctl({"record", "info", dir_ + "/none.hj"}).status, kExitFileError);
@@ -563,6 +569,45 @@ TEST_F(ApctlSim, RecordToolsWorkWithoutADevice) {
   }
   EXPECT_EQ(Apctl({"record", "export", rec, "--format", "csv", "-o", "/nonexistent/x.csv"}).status,
             kExitFileError);
+}
+
+// Results go where the name leads, whatever it is, and a result that could
+// not be written is a failure with its status.
+TEST_F(ApctlSim, ResultsReachWhatTheNameNamesAndAFailedOutputFails) {
+  const fs::path old = fs::current_path();
+  fs::current_path(dir_);
+  ASSERT_EQ(Sim({"monitor", "--count", "3", "--record"}).status, kExitOk);
+  fs::current_path(old);
+  const std::string rec = fs::directory_iterator(dir_ + "/Hj")->path().string();
+  const std::string second = dir_ + "/20261208062259-2.hj";  // a second session of that second
+  fs::copy_file(rec, second);
+  Outcome r = Apctl({"record", "info", second});
+  EXPECT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_NE(r.out.find("records: 3\n"), std::string::npos) << r.out;
+  std::ofstream(dir_ + "/target.csv") << "old";
+  fs::create_symlink("target.csv", dir_ + "/link.csv");
+  r = Apctl({"record", "export", rec, "--format", "csv", "-o", dir_ + "/link.csv"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_TRUE(fs::is_symlink(dir_ + "/link.csv"));
+  EXPECT_GT(fs::file_size(dir_ + "/target.csv"), 3u);
+  const std::string longName = dir_ + "/" + std::string(251, 'p') + ".ini";
+  r = Sim({"params", "save", longName});
+  EXPECT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_TRUE(fs::exists(longName));
+  r = Sim({"params", "save", dir_});
+  EXPECT_EQ(r.status, kExitFileError);
+  EXPECT_NE(r.err.find("it is a folder"), std::string::npos) << r.err;
+
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"record", "export", rec, "--format", "kml"},
+        std::vector<std::string>{"record", "info", rec}}) {
+    SCOPED_TRACE(args[1]);
+    std::ofstream full("/dev/full");
+    std::ostringstream err;
+    EXPECT_EQ(RunApctl(args, full, err, hooks_), kExitFileError);
+    EXPECT_NE(err.str().find("the disk is full"), std::string::npos) << err.str();
+    EXPECT_EQ(err.str().find("exported"), std::string::npos) << err.str();
+  }
 }
 
 // apsim on a pseudo-terminal: the serial path end to end.

@@ -522,7 +522,27 @@ TEST_F(MainWindowTest, ButtonsOfTheRightGroupAndTheGpsCheck) {
   EXPECT_EQ(w.m_gpsCheckDlg.m_checkActive, 0);
 }
 
-TEST_F(MainWindowTest, EnterNeedsIntegerLimitsAndEscapeCancels) {
+// A language file that is empty or holds no texts warns as a missing one does.
+TEST_F(MainWindowTest, AnEmptyOrTextlessLanguageFileWarnsOnce) {
+  for (const char* content : {"", "\x01\x02 not a language file"}) {
+    QFile file(m_dir.filePath("Language/Default.ini"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+    file.close();
+    BoxRecorder boxes;
+    auto app = MakeApp(nullptr);
+    CSetApDlg w(*app);
+    ASSERT_EQ(boxes.Texts().size(), 1u) << content;
+    EXPECT_TRUE(boxes.Texts()[0].contains("Language/Default.ini could not be used"))
+        << boxes.Texts()[0].toStdString();
+    EXPECT_TRUE(boxes.Texts()[0].contains(*content ? "it holds no texts" : "it is empty"))
+        << boxes.Texts()[0].toStdString();
+  }
+}
+
+// Neither Enter nor Escape ends the main window (unsent edits would be lost);
+// Enter still checks the limit fields. The close box ends it.
+TEST_F(MainWindowTest, EnterNeedsIntegerLimitsAndNeitherKeyEndsTheWindow) {
   BoxRecorder boxes;
   auto app = MakeApp(nullptr);
   CSetApDlg w(*app);
@@ -533,22 +553,56 @@ TEST_F(MainWindowTest, EnterNeedsIntegerLimitsAndEscapeCancels) {
   QApplication::sendEvent(w.Control(1150), &enter);
   ASSERT_EQ(boxes.Texts().size(), 1u);
   EXPECT_EQ(boxes.Texts()[0], QString::fromUtf8("请键入一个整数。"));
-  EXPECT_TRUE(w.isVisible());
   EXPECT_EQ(w.focusWidget(), w.Control(1150));
 
   Type(w, 1150, "100");
   Type(w, 1151, "200");
-  QApplication::sendEvent(w.Control(1150), &enter);
-  EXPECT_EQ(w.result(), QDialog::Accepted);
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QKeyEvent keypadEnter(QEvent::KeyPress, Qt::Key_Enter, Qt::KeypadModifier);
+  for (QKeyEvent* key : {&enter, &keypadEnter, &escape}) {
+    QApplication::sendEvent(w.Control(1150), key);
+    QApplication::sendEvent(w.Control(1156), key);
+    EXPECT_TRUE(w.isVisible()) << key->key();
+  }
   EXPECT_EQ(w.m_altitudeLimit, 100);
   EXPECT_EQ(w.m_distanceLimit, 200);
+  EXPECT_EQ(boxes.Texts().size(), 1u);
+  EXPECT_TRUE(w.close());
+  EXPECT_FALSE(w.isVisible());
+}
 
-  CSetApDlg second(*app);
-  second.show();
-  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-  QApplication::sendEvent(second.Control(1156), &escape);
-  EXPECT_FALSE(second.isVisible());
-  EXPECT_EQ(second.result(), QDialog::Rejected);
+// A disk that refuses the flight record: said once, with the records that
+// wait, and at the end how many were lost.
+TEST_F(MainWindowTest, RecordsTheDiskRefusesAreToldOnceThenCountedAsLost) {
+  BoxRecorder boxes;
+  QFile blocker(m_dir.filePath("Hj"));  // a file where the folder would go
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  auto app = MakeScriptedApp();
+  auto recorderBoxes = [&] {
+    std::vector<QString> texts;
+    for (const QString& t : boxes.Texts()) {
+      if (t.contains("flight records", Qt::CaseInsensitive)) texts.push_back(t);
+    }
+    return texts;
+  };
+  {
+    CSetApDlg w(*app);
+    w.show();
+    Click(w, 1019);
+    for (int i = 0; i < 5; ++i) m_hid->Push(test::Status());
+    ASSERT_TRUE(WaitFor([&] { return recorderBoxes().size() == 1; }));
+    for (int i = 0; i < 5; ++i) m_hid->Push(test::Status());
+    ASSERT_TRUE(WaitFor([&] { return w.m_recorder.RecordsWaiting() == 10; }));
+    Pump(200);
+    ASSERT_EQ(recorderBoxes().size(), 1u);
+    EXPECT_TRUE(recorderBoxes()[0].startsWith("Flight records are not being written to Hj/"))
+        << recorderBoxes()[0].toStdString();
+    EXPECT_TRUE(recorderBoxes()[0].contains("records are waiting")) << recorderBoxes()[0].toStdString();
+  }
+  ASSERT_EQ(recorderBoxes().size(), 2u);
+  EXPECT_TRUE(recorderBoxes()[1].startsWith("10 flight records could not be written"))
+      << recorderBoxes()[1].toStdString();
 }
 
 // A pseudo-terminal plays the serial port: the slave is the port, the test

@@ -49,6 +49,8 @@ TEST(ProgramOptions, HelpAndRefusedOptions) {
       {{"--simulate", "--connect", "hidsock:/tmp/x"}, "give one"},
       {{"--simulate", "--sim-rate", "fast"}, "--sim-rate"},
       {{"--simulate", "--sim-rate", "0"}, "--sim-rate"},
+      {{"--simulate", "--sim-rate", "nan"}, "--sim-rate"},
+      {{"--simulate", "--sim-rate", "inf"}, "--sim-rate"},
   };
   for (const Case& c : cases) {
     const Outcome r = RunApdesk(c.args);

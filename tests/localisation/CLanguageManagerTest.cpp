@@ -252,3 +252,30 @@ TEST(CLanguageManager, ShippedChineseTextRenders) {
 }
 
 }  // namespace
+
+// The links' failure texts come from the language file; without its key, the
+// built-in Chinese text stands.
+TEST(CLanguageManager, LinkFailureTextsComeFromTheFileWithTheBuiltInChineseAsFallback) {
+  apdesk::test::TestApp();
+  TestDir with, without;
+  with.Write("Language/Default.ini",
+             "[public]\nLID_PUB_HID_OPENFAILED=The USB device could not be opened!\n"
+             "LID_PUB_UART_WRITEFAILED=Writing to the serial port failed!\n");
+  without.Write("Language/Default.ini", "[public]\nLID_MAIN_CAPTION=Set AP\n");
+  CLanguageManager english(with.Folder(), false), bare(without.Folder(), false);
+  english.LoadPublicTexts();
+  bare.LoadPublicTexts();
+  const struct {
+    const char* builtIn;
+    QString fromFile;
+  } cases[] = {
+      {"读访问打开设备失败!", "The USB device could not be opened!"},
+      {"串口写操作失败！请重新运行程序！", "Writing to the serial port failed!"},
+      {"串口读操作失败！请重新运行程序！", QString::fromUtf8("串口读操作失败！请重新运行程序！")},
+      {"内存不足!", QString::fromUtf8("内存不足!")},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(english.LinkFailureText(c.builtIn), c.fromFile) << c.builtIn;
+    EXPECT_EQ(bare.LinkFailureText(c.builtIn), QString::fromUtf8(c.builtIn)) << c.builtIn;
+  }
+}

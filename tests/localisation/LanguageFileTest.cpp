@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <climits>
 #include <string>
 #include <utility>
@@ -213,6 +214,30 @@ TEST(LanguageFile, RandomTextScans) {
       EXPECT_EQ(gbk.values, single.values) << text;
     }
   }
+}
+
+// Files that cannot serve say why; a named pipe is judged without being
+// opened, so reading it neither blocks nor yields texts.
+TEST(LanguageFile, UnusableFilesSayWhyAndAPipeIsNeverOpened) {
+  test::TestDir dir;
+  dir.Write("empty.ini", "");
+  dir.Write("good.ini", "[public]\nA=b\n");
+  ASSERT_EQ(::mkfifo(dir.File("pipe.ini").c_str(), 0600), 0);
+  ASSERT_EQ(::mkdir(dir.File("folder.ini").c_str(), 0755), 0);
+  const std::pair<const char*, const char*> cases[] = {
+      {"good.ini", ""},
+      {"empty.ini", "it is empty"},
+      {"none.ini", "it does not exist"},
+      {"pipe.ini", "it is not a regular file"},
+      {"folder.ini", "it is a folder"},
+  };
+  for (const auto& [name, problem] : cases) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(LanguageFileProblem(dir.File(name)), problem);
+  }
+  LanguageSection out;
+  EXPECT_FALSE(ReadLanguageSection(dir.File("pipe.ini"), "public", false, out));  // would block if opened
+  EXPECT_TRUE(out.keys.empty());
 }
 
 }  // namespace

@@ -294,6 +294,29 @@ TEST(RecordFile, ReadingAMissingFileSaysSo) {
   unlink(path);
 }
 
+// Names from the disk may hold any bytes: the JSON and XML made of them stay
+// well-formed (bytes that are not UTF-8 and unwritable controls become U+FFFD).
+TEST(RecordFile, JsonAndXmlTextsStayWellFormedForAnyBytes) {
+  const std::string r = "\xEF\xBF\xBD";  // U+FFFD
+  const struct {
+    std::string raw, json, xml;
+  } cases[] = {
+      {"飞行 <1>.hj", "\"飞行 <1>.hj\"", "飞行 &lt;1&gt;.hj"},
+      {"a\xFF"
+       "b",
+       "\"a" + r + "b\"", "a" + r + "b"},
+      {"cut\xE4\xB8", "\"cut" + r + r + "\"", "cut" + r + r},
+      {"over\xC0\xAF", "\"over" + r + r + "\"", "over" + r + r},
+      {"sur\xED\xA0\x80", "\"sur" + r + r + r + "\"", "sur" + r + r + r},
+      {"ctl\x01\x1B\t", "\"ctl\\u0001\\u001b\\u0009\"", "ctl" + r + r + "\t"},
+      {"\xF0\x9F\x9B\xA9", "\"\xF0\x9F\x9B\xA9\"", "\xF0\x9F\x9B\xA9"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(JsonString(c.raw), c.json) << c.raw;
+    EXPECT_EQ(XmlEscape(c.raw), c.xml) << c.raw;
+  }
+}
+
 TEST(RecordFile, ExportFormatNames) {
   EXPECT_EQ(ParseExportFormat("csv"), ExportFormat::Csv);
   EXPECT_EQ(ParseExportFormat("gpx"), ExportFormat::Gpx);

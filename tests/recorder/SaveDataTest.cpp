@@ -127,18 +127,56 @@ TEST_F(SaveDataTest, ThreeSentencesGive297BytesInArrivalOrderAndBadSumsAreNotWri
   ExpectSequence(path, 10, 3);
 }
 
-TEST_F(SaveDataTest, FileOfTheSameNameIsAppendedTo) {
+// Sessions that start within one second (a second program, a restart) each
+// write a file of their own; none appends to another's.
+TEST_F(SaveDataTest, EverySessionOfTheSameSecondHasItsOwnFile) {
   {
     CSaveData first(start_, dir_);
     Add(first, 1);
     Add(first, 2);
     EXPECT_EQ(first.FlushRecords(), 2);
   }
-  CSaveData second(start_, dir_);
+  CSaveData second(start_, dir_), third(start_, dir_);
   ASSERT_TRUE(second.StartThread());
-  Add(second, 3);
+  for (std::uint32_t i = 3; i < 6; ++i) {
+    Add(third, 100 + i);
+    EXPECT_EQ(third.FlushRecords(), 1);
+    Add(second, i);
+  }
   StopAndWait(second);
-  ExpectSequence(second.RecordFilePath(), 1, 3);
+  const std::string hj = dir_ + "/Hj/20140305093007";
+  ExpectSequence(hj + ".hj", 1, 2);
+  EXPECT_EQ(third.RecordFilePath(), hj + "-2.hj");
+  ExpectSequence(hj + "-2.hj", 103, 3);
+  EXPECT_EQ(second.RecordFilePath(), hj + "-3.hj");
+  ExpectSequence(hj + "-3.hj", 3, 3);
+}
+
+// A full disk: the records wait and are counted, the reason is kept, and
+// what the disk still refuses at the end is counted as lost.
+TEST_F(SaveDataTest, RefusedRecordsAreCountedAsWaitingThenAsLost) {
+  CSaveData rec(start_, dir_);
+  for (std::uint32_t i = 0; i < 3; ++i) Add(rec, i);
+  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  rlimit none = old;
+  none.rlim_cur = 0;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &none), 0);
+  EXPECT_EQ(rec.FlushRecords(), 3);
+  const bool failing = rec.WriteFailing();
+  const std::uint64_t waiting = rec.RecordsWaiting();
+  const int reason = rec.LastWriteError();
+  ASSERT_TRUE(rec.StartThread());
+  Add(rec, 3);
+  StopAndWait(rec);  // the last passes give up
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &old), 0);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_TRUE(failing);
+  EXPECT_EQ(waiting, 3u);
+  EXPECT_EQ(reason, EFBIG);
+  EXPECT_EQ(rec.RecordsWritten(), 0u);
+  EXPECT_EQ(rec.RecordsLost(), 4u);
 }
 
 TEST_F(SaveDataTest, StopWithRecordsStillQueuedWritesThemAll) {
@@ -230,8 +268,9 @@ TEST_F(SaveDataTest, ReadOnlyFolderThatBecomesWritableLosesNothing) {
 
 TEST_F(SaveDataTest, FileHeldByAnotherProcessIsWrittenOnceReleasedInOrder) {
   CSaveData rec(start_, dir_);
+  Add(rec, 0);  // the session's file exists before the other process takes it
+  ASSERT_EQ(rec.FlushRecords(), 1);
   const std::string path = rec.RecordFilePath();
-  fs::create_directory(dir_ + "/Hj");
   int locked[2], release[2];
   ASSERT_EQ(pipe(locked), 0);
   ASSERT_EQ(pipe(release), 0);
@@ -248,9 +287,9 @@ TEST_F(SaveDataTest, FileHeldByAnotherProcessIsWrittenOnceReleasedInOrder) {
   ASSERT_EQ(read(locked[0], &c, 1), 1);
   ASSERT_EQ(c, 'L');
   ASSERT_TRUE(rec.StartThread());
-  for (std::uint32_t i = 0; i < 5; ++i) Add(rec, i);
+  for (std::uint32_t i = 1; i < 5; ++i) Add(rec, i);
   usleep(300 * 1000);
-  EXPECT_EQ(fs::file_size(path), 0u) << "written while another process held the file";
+  EXPECT_EQ(fs::file_size(path), kRecordSize) << "written while another process held the file";
   for (std::uint32_t i = 5; i < 9; ++i) Add(rec, i);
   ASSERT_EQ(write(release[1], "g", 1), 1);
   int status = 0;

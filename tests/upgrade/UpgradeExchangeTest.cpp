@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -268,6 +269,67 @@ TEST(UpgradeExchange, ReadBackOfAnotherBlockIsAskedAgain) {
     EXPECT_EQ(Arg(r.replies[0]), 1);
     EXPECT_EQ(ex.VerifyIndex(), 1);
     EXPECT_STREQ(ex.Status(), "LID_PUB_UPGRADE_VERIFY");
+  }
+}
+
+// A device that answers read-back requests one at a time, in the order they
+// came, with one fault at block `at`; returns how many requests the tool sent
+// until the verification succeeded (-1: it never did).
+enum class ReadBackFault { None, Duplicate, DeviceRepeat, WrongBlock, RequestLost };
+
+int RequestsToVerify(const std::vector<std::uint8_t>& image, ReadBackFault fault, std::int32_t at) {
+  UpgradeExchange ex;
+  EXPECT_TRUE(ex.LoadImage(image));
+  std::deque<std::int32_t> asked;
+  int requests = 0;
+  bool faulted = false;
+  auto take = [&](const UpgradeResult& r) {
+    for (std::size_t i = 0; i < r.replyCount; ++i) {
+      if (r.replies[i][0] != 0x51) continue;
+      ++requests;
+      const std::int32_t n = Arg(r.replies[i]);
+      if (fault == ReadBackFault::RequestLost && n == at && !faulted) {
+        faulted = true;  // lost; the device, hearing nothing, repeats its last read-back
+        const UpgradeResult again = ex.HandleReport(Device(0x51, at - 1, BlockOf(image, at - 1)).data());
+        if (again.succeeded) return true;
+        for (std::size_t j = 0; j < again.replyCount; ++j) asked.push_back(Arg(again.replies[j]));
+        continue;
+      }
+      asked.push_back(n);
+    }
+    return r.succeeded;
+  };
+  if (take(ex.HandleReport(Device(0x50).data()))) return requests;
+  while (!asked.empty() && requests < 10000) {
+    const std::int32_t n = asked.front();
+    asked.pop_front();
+    std::vector<UpgradeReport> out = {Device(0x51, n, BlockOf(image, n))};
+    if (n == at && !faulted && fault != ReadBackFault::None && fault != ReadBackFault::RequestLost) {
+      faulted = true;
+      if (fault == ReadBackFault::Duplicate) out.push_back(out[0]);
+      if (fault == ReadBackFault::DeviceRepeat)
+        out.insert(out.begin(), Device(0x51, n - 1, BlockOf(image, n - 1)));
+      if (fault == ReadBackFault::WrongBlock) out[0] = Device(0x51, n + 1, BlockOf(image, n + 1));
+    }
+    for (const UpgradeReport& r : out) {
+      if (take(ex.HandleReport(r.data()))) return requests;
+    }
+  }
+  return -1;
+}
+
+TEST(UpgradeExchange, AReadBackOtherThanTheOneAskedForCostsAtMostOneRequest) {
+  const std::vector<std::uint8_t> image = Pattern(56 * 40);
+  const int clean = RequestsToVerify(image, ReadBackFault::None, 0);
+  ASSERT_EQ(clean, 42);  // blocks 0 to 41: success needs the first block wholly past the image
+  for (ReadBackFault fault : {ReadBackFault::Duplicate, ReadBackFault::DeviceRepeat,
+                              ReadBackFault::WrongBlock, ReadBackFault::RequestLost}) {
+    for (std::int32_t at : {1, 20, 40}) {
+      SCOPED_TRACE(testing::Message() << "fault " << static_cast<int>(fault) << " at block " << at);
+      const int requests = RequestsToVerify(image, fault, at);
+      EXPECT_GE(requests, clean);
+      EXPECT_LE(requests, clean + 1);
+    }
   }
 }
 

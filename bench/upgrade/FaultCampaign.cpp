@@ -1,0 +1,185 @@
+#include "FaultCampaign.h"
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+#include "sim/SimController.h"
+#include "upgrade/UpgradeExchange.h"
+
+namespace apdesk::campaign {
+namespace {
+
+constexpr std::int64_t kTickMs = 100;
+
+std::vector<std::uint8_t> Image(const RunSpec& spec) {
+  std::mt19937 rng(spec.imageSeed);
+  std::vector<std::uint8_t> image(static_cast<std::size_t>(spec.imageSize));
+  for (auto& b : image) b = static_cast<std::uint8_t>(rng());
+  return image;
+}
+
+// Counts the reports in one direction and applies a report fault to the one
+// at the chosen index: what to deliver, zero to two copies.
+class Wire {
+ public:
+  Wire(Fault fault, std::uint64_t at) : m_fault(fault), m_at(at) {}
+  int Pass(std::uint8_t* report) {
+    if (m_count++ != m_at) return 1;
+    switch (m_fault) {
+      case Fault::Drop:
+        return 0;
+      case Fault::Corrupt:
+        report[7 + m_at % 50] ^= 0x5A;
+        return 1;
+      case Fault::Duplicate:
+        return 2;
+      default:
+        return 1;
+    }
+  }
+  std::uint64_t Count() const { return m_count; }
+
+ private:
+  Fault m_fault;
+  std::uint64_t m_at;
+  std::uint64_t m_count = 0;
+};
+
+bool IsReportFault(Fault f) {
+  return f == Fault::Drop || f == Fault::Corrupt || f == Fault::Duplicate;
+}
+
+}  // namespace
+
+const char* FaultName(Fault fault) {
+  switch (fault) {
+    case Fault::None:
+      return "none";
+    case Fault::Drop:
+      return "drop";
+    case Fault::Corrupt:
+      return "corrupt";
+    case Fault::Duplicate:
+      return "duplicate";
+    case Fault::CorruptReadBack:
+      return "corrupt-read-back";
+    case Fault::WrongReadBack:
+      return "wrong-read-back";
+    case Fault::DropBlockRequest:
+      return "drop-block-request";
+    case Fault::Stall:
+      return "stall";
+    case Fault::Vanish:
+      return "vanish";
+  }
+  return "?";
+}
+
+const char* OutcomeName(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::Succeeded:
+      return "succeeded";
+    case Outcome::VerifyFailed:
+      return "verify-failed";
+    case Outcome::DeviceGone:
+      return "device-gone";
+    case Outcome::NoEnd:
+      return "no-end";
+  }
+  return "?";
+}
+
+RunResult RunUpgrade(const RunSpec& spec, std::int64_t limitMs) {
+  const std::vector<std::uint8_t> image = Image(spec);
+  const std::int32_t blocks = spec.imageSize / kUpgradeBlockSize + 1;
+  const auto block = static_cast<int>(std::clamp(spec.moment, 0.0, 1.0) * (blocks - 1));
+
+  sim::SimOptions options;
+  options.bootloader = true;
+  options.faults.garbage = false;
+  RunResult clean;
+  if (spec.fault != Fault::None) {
+    // The clean run places the moment: which report, or what time.
+    RunSpec plain = spec;
+    plain.fault = Fault::None;
+    clean = RunUpgrade(plain, limitMs);
+  }
+  const auto timeAt = static_cast<std::int64_t>(spec.moment * static_cast<double>(clean.endMs));
+  switch (spec.fault) {
+    case Fault::CorruptReadBack:
+      options.faults.corruptReadBackBlock = block;
+      break;
+    case Fault::WrongReadBack:
+      options.faults.wrongReadBackBlock = block;
+      break;
+    case Fault::DropBlockRequest:
+      options.faults.dropBlockRequest = block;
+      break;
+    case Fault::Stall:
+      options.faults.stallAtMs = timeAt;
+      options.faults.stallForMs = spec.stallMs;
+      break;
+    case Fault::Vanish:
+      options.faults.vanishAtMs = timeAt;
+      break;
+    default:
+      break;
+  }
+  const std::uint64_t cleanReports = spec.towardDevice ? clean.toolReports : clean.deviceReports;
+  const auto reportAt = static_cast<std::uint64_t>(spec.moment * static_cast<double>(cleanReports));
+  Wire fromDevice(spec.towardDevice || !IsReportFault(spec.fault) ? Fault::None : spec.fault, reportAt);
+  Wire toDevice(spec.towardDevice && IsReportFault(spec.fault) ? spec.fault : Fault::None, reportAt);
+
+  sim::SimController device(options, 0);
+  UpgradeExchange exchange;
+  exchange.LoadImage(image);
+  RunResult result;
+  std::int64_t now = 0;
+  std::int64_t nextTick = kTickMs;
+  auto ended = [&] {
+    if (result.outcome == Outcome::Succeeded) return exchange.FinishAcknowledged() || device.Vanished();
+    return result.outcome != Outcome::NoEnd;
+  };
+  while (now <= limitMs && !ended()) {
+    device.Advance(now);
+    std::uint8_t report[kUpgradeReportSize];
+    while (!ended() && device.TakeReport(report)) {
+      const int copies = fromDevice.Pass(report);
+      for (int c = 0; c < copies; ++c) {
+        const UpgradeResult r = exchange.HandleReport(report);
+        if (r.succeeded && result.outcome == Outcome::NoEnd) {
+          result.outcome = Outcome::Succeeded;
+          result.endMs = now;
+          result.falseSuccess = device.ReceivedImage() != image;
+        }
+        for (std::size_t i = 0; i < r.replyCount; ++i) {
+          UpgradeReport reply = r.replies[i];
+          const int out = toDevice.Pass(reply.data());
+          for (int k = 0; k < out; ++k) device.Write(reply.data(), reply.size(), now);
+        }
+      }
+      device.Advance(now);
+    }
+    if (result.outcome == Outcome::NoEnd && exchange.Status() == std::string(kUpgradeStatusVerifyError)) {
+      result.outcome = Outcome::VerifyFailed;
+      result.endMs = now;
+    }
+    // An unplugged device fails the link's next read: the tool learns of it.
+    if (result.outcome == Outcome::NoEnd && device.Vanished()) {
+      result.outcome = Outcome::DeviceGone;
+      result.endMs = now;
+    }
+    if (now >= nextTick) {
+      exchange.Tick();
+      nextTick += kTickMs;
+    }
+    now = std::max(now + 1, std::min(device.NextDueMs(), nextTick));
+  }
+  result.finishAcknowledged = exchange.FinishAcknowledged();
+  result.deviceReports = fromDevice.Count();
+  result.toolReports = toDevice.Count();
+  return result;
+}
+
+}  // namespace apdesk::campaign
