@@ -182,6 +182,12 @@ TEST(LanguageKeys, EncodingsOfTheFiles) {
   out.resize(out.size() - outLeft);
   EXPECT_NE(out.find("LID_TRANSMITTER_CAPTION=\xE9\x81\xA5\xE6\x8E\xA7\xE5\x99\xA8\xE6\xA0\xA1\xE5\x87\x86"),
             std::string::npos);  // 遥控器校准
+  // Both end their lines with CR LF, as the platform's own editors write them.
+  for (const std::string* file : {&english, &chinese}) {
+    for (std::size_t i = 0; i < file->size(); ++i) {
+      if ((*file)[i] == '\n') ASSERT_TRUE(i > 0 && (*file)[i - 1] == '\r') << "a bare LF at byte " << i;
+    }
+  }
 }
 
 }  // namespace
