@@ -185,7 +185,9 @@ TEST(LanguageKeys, EncodingsOfTheFiles) {
   // Both end their lines with CR LF, as the platform's own editors write them.
   for (const std::string* file : {&english, &chinese}) {
     for (std::size_t i = 0; i < file->size(); ++i) {
-      if ((*file)[i] == '\n') ASSERT_TRUE(i > 0 && (*file)[i - 1] == '\r') << "a bare LF at byte " << i;
+      if ((*file)[i] == '\n') {
+        ASSERT_TRUE(i > 0 && (*file)[i - 1] == '\r') << "a bare LF at byte " << i;
+      }
     }
   }
 }
