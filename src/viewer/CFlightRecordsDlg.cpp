@@ -51,7 +51,7 @@ const std::vector<PlotRow>& PlotRows() {
 }
 
 constexpr int kTrackBins = 8;
-constexpr std::size_t kTrackPoints = 20000;  // drawn at most, whatever the flight's length
+constexpr std::size_t kTrackPoints = 8000;  // drawn at most, whatever the flight's length
 const QColor kStartColour(0, 150, 0);
 const QColor kEndColour(200, 0, 0);
 
@@ -385,7 +385,8 @@ void CFlightRecordsDlg::RefreshSeries() {
   std::size_t last = static_cast<std::size_t>(std::upper_bound(t.begin(), t.end(), range.upper) - t.begin());
   first = first > 0 ? first - 1 : 0;  // one beyond each edge, so lines reach the border
   last = std::min(t.size(), last + 1);
-  const std::size_t buckets = static_cast<std::size_t>(std::max(100, m_rects.front()->width()));
+  // A min and a max per bucket: about one point per pixel column.
+  const std::size_t buckets = static_cast<std::size_t>(std::max(100, m_rects.front()->width() / 2));
   std::vector<double> keys, values;
   for (Series& s : m_series) {
     s.pyramid.Points(m_flight.Column(s.id), t, first, last, buckets, &keys, &values);
@@ -419,6 +420,7 @@ void CFlightRecordsDlg::RebuildTrack() {
   const QCPRange colourRange(lo, hi > lo ? hi : lo + 1);
   QCPColorGradient gradient(QCPColorGradient::gpJet);
   std::vector<QVector<QCPCurveData>> bins(kTrackBins);
+  std::vector<std::size_t> binEnds(kTrackBins, n);  // the record each bin's line ends at
   const std::size_t step = std::max<std::size_t>(1, m_flight.summary.fixes / kTrackPoints);
   const double nan = std::numeric_limits<double>::quiet_NaN();
   std::size_t prev = n, since = 0;
@@ -432,11 +434,16 @@ void CFlightRecordsDlg::RebuildTrack() {
     if (prev != n && !gap) {
       const double share = (colour[i] - colourRange.lower) / colourRange.size();
       const int bin = std::clamp(static_cast<int>(share * kTrackBins), 0, kTrackBins - 1);
+      // A bin's line goes on while its segments follow one another; else it
+      // breaks (NaN) and starts again.
       QVector<QCPCurveData>& b = bins[static_cast<std::size_t>(bin)];
-      const double t = static_cast<double>(b.size());
-      b.append(QCPCurveData(t, m_flight.east[prev], m_flight.north[prev]));
-      b.append(QCPCurveData(t + 1, m_flight.east[i], m_flight.north[i]));
-      b.append(QCPCurveData(t + 2, nan, nan));
+      std::size_t& end = binEnds[static_cast<std::size_t>(bin)];
+      if (end != prev) {
+        if (!b.isEmpty()) b.append(QCPCurveData(b.size(), nan, nan));
+        b.append(QCPCurveData(b.size(), m_flight.east[prev], m_flight.north[prev]));
+      }
+      b.append(QCPCurveData(b.size(), m_flight.east[i], m_flight.north[i]));
+      end = i;
     }
     prev = i;
     gap = false;
@@ -446,7 +453,9 @@ void CFlightRecordsDlg::RebuildTrack() {
     auto* curve = new QCPCurve(m_track->xAxis, m_track->yAxis);
     const QRgb rgb =
         gradient.color(colourRange.lower + (b + 0.5) * colourRange.size() / kTrackBins, colourRange);
-    curve->setPen(QPen(QColor::fromRgba(rgb), 2));
+    QPen pen(QColor::fromRgba(rgb), 2);
+    pen.setCosmetic(true);  // the same width at any zoom, and Qt's quicker path
+    curve->setPen(pen);
     curve->setAntialiased(false);
     curve->data()->set(bins[static_cast<std::size_t>(b)], true);
     m_trackCurves.push_back(curve);
