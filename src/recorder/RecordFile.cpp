@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -28,35 +29,43 @@ std::string ErrnoText(const std::string& path) {
   return path + ": " + std::strerror(errno);
 }
 
-// Text built in blocks that the caller hands to a stream (Flush) every
-// kOutBlock or so, or kept whole when there is no stream.
+// Text built in a buffer that the caller hands to a stream (Flush) every
+// kOutBlock or so, or kept whole when there is no stream. Plain memcpy into
+// room made ahead: appending to a std::string piece by piece cost a third of
+// an export's time.
 class TextOut {
  public:
-  explicit TextOut(std::ostream* os) : m_os(os) { m_text.reserve(os ? kOutBlock + 1024 : 4096); }
+  explicit TextOut(std::ostream* os) : m_os(os), m_buf(os ? kOutBlock + 8192 : 8192) {}
 
-  void Put(std::string_view s) { m_text.append(s); }
-  void Put(char c) { m_text.push_back(c); }
+  void Put(std::string_view s) {
+    Room(s.size());
+    std::memcpy(m_buf.data() + m_used, s.data(), s.size());
+    m_used += s.size();
+  }
+  void Put(char c) {
+    Room(1);
+    m_buf[m_used++] = c;
+  }
   void Int(long long v) {
-    char buf[24];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v);
-    m_text.append(buf, r.ptr);
+    Room(24);
+    m_used = static_cast<std::size_t>(std::to_chars(At(), End(), v).ptr - m_buf.data());
   }
   // As printf "%.<precision>f" would, in the C locale.
   void Fixed(double v, int precision) {
-    char buf[400];  // the longest double in fixed notation
-    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, precision);
-    m_text.append(buf, r.ptr);
+    Room(400);  // the longest double in fixed notation
+    m_used = static_cast<std::size_t>(std::to_chars(At(), End(), v, std::chars_format::fixed, precision).ptr -
+                                      m_buf.data());
   }
   // A number in tenths with one decimal ("%.1f" of tenths / 10), without the
   // detour through a double.
   void Tenths(long long tenths) {
     if (tenths < 0) {
-      m_text.push_back('-');
+      Put('-');
       tenths = -tenths;
     }
     Int(tenths / 10);
-    m_text.push_back('.');
-    m_text.push_back(static_cast<char>('0' + tenths % 10));
+    Put('.');
+    Put(static_cast<char>('0' + tenths % 10));
   }
   // JSON has no NaN or infinity: those are null.
   void JsonFixed(double v, int precision) {
@@ -65,17 +74,31 @@ class TextOut {
     else
       Put("null");
   }
+  std::size_t Used() const { return m_used; }
+  // Hands the text so far to the stream; false once the stream has failed.
   bool Flush() {
-    if (!m_os) return true;
-    m_os->write(m_text.data(), static_cast<std::streamsize>(m_text.size()));
-    m_text.clear();
-    return static_cast<bool>(*m_os);
+    if (m_os && m_used > 0) {
+      m_os->write(m_buf.data(), static_cast<std::streamsize>(m_used));
+      m_used = 0;
+      if (!*m_os) m_failed = true;
+    }
+    return !m_failed;
   }
-  std::string& Text() { return m_text; }
+  std::string Take() { return std::string(m_buf.data(), m_used); }
 
  private:
+  char* At() { return m_buf.data() + m_used; }
+  char* End() { return m_buf.data() + m_buf.size(); }
+  void Room(std::size_t n) {
+    if (m_buf.size() - m_used >= n) return;
+    Flush();
+    if (m_buf.size() - m_used < n) m_buf.resize(std::max(m_buf.size() * 2, m_used + n));
+  }
+
   std::ostream* m_os;
-  std::string m_text;
+  std::vector<char> m_buf;
+  std::size_t m_used = 0;
+  bool m_failed = false;
 };
 
 std::string CsvField(std::string_view text) {
@@ -705,7 +728,7 @@ std::string ExportRecords(const RecordScan& scan, ExportFormat format, std::stri
   };
   std::size_t exported = 0;
   WriteExport(pass, format, sourceName, out, &exported);
-  return std::move(out.Text());
+  return out.Take();
 }
 
 bool ExportRecordFile(const std::string& path, ExportFormat format, std::string_view sourceName,
@@ -721,7 +744,7 @@ bool ExportRecordFile(const std::string& path, ExportFormat format, std::string_
     firstPass = false;
     while (const std::uint8_t* r = reader.Next()) {
       visit(r);
-      if (out.Text().size() >= kOutBlock && !out.Flush()) {
+      if (out.Used() >= kOutBlock && !out.Flush()) {
         outFailed = true;
         return false;
       }
