@@ -4,6 +4,8 @@
 // Targets: drawn within 1.5 s for 1,000,000 records; every frame under 16 ms.
 //
 //   flight_viewer_bench FILE.hj [FRAMES]     (make one with make_record_file)
+//   flight_viewer_bench FILE.hj --screenshot OUT.png [CURSOR_RECORD]
+//                                            the window with the file shown, its folder listed
 //
 // Runs offscreen unless QT_QPA_PLATFORM says otherwise.
 
@@ -11,11 +13,13 @@
 #include <sys/resource.h>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <string>
 #include <vector>
 
 #include "viewer/CFlightRecordsDlg.h"
@@ -64,6 +68,20 @@ int main(int argc, char** argv) {
   if (argc < 2) {
     std::fprintf(stderr, "usage: flight_viewer_bench FILE.hj [FRAMES]\n");
     return 2;
+  }
+  if (argc > 3 && std::string(argv[2]) == "--screenshot") {
+    CFlightRecordsDlg dlg(nullptr);
+    dlg.resize(1300, 820);
+    dlg.show();
+    const QFileInfo file(QString::fromLocal8Bit(argv[1]));
+    dlg.ShowFolder(file.absolutePath());
+    QElapsedTimer wait;
+    wait.start();
+    while (wait.elapsed() < 1500) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    dlg.ShowFile(file.absoluteFilePath());
+    if (argc > 4) dlg.SetCursorIndex(static_cast<std::size_t>(std::atoll(argv[4])));
+    QApplication::processEvents();
+    return dlg.grab().save(QString::fromLocal8Bit(argv[3])) ? 0 : 1;
   }
   const int frames = argc > 2 ? std::max(10, std::atoi(argv[2])) : 200;
   CFlightRecordsDlg dlg(nullptr);

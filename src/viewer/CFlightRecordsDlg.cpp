@@ -101,6 +101,7 @@ CFlightRecordsDlg::CFlightRecordsDlg(QWidget* parent) : QDialog(parent) {
                             Text(1013, "Records"), Text(1014, "Distance"), Text(1015, "Highest Altitude"),
                             Text(1016, "Lowest Voltage")});
   m_files->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  m_files->header()->setStretchLastSection(false);
 
   m_plots = new QCustomPlot(this);
   m_plots->setObjectName(QStringLiteral("flightPlots"));
@@ -251,7 +252,8 @@ void CFlightRecordsDlg::BuildPlots() {
       QCPScatterStyle(QCPScatterStyle::ssCircle, QPen(Qt::black, 2.5), Qt::yellow, 12));
   for (int i = 0; i < 2; ++i) {
     auto* label = new QCPItemText(m_track);
-    label->setPositionAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    // Start above right of its point, end below left: apart when a flight ends where it began.
+    label->setPositionAlignment(i == 0 ? Qt::AlignLeft | Qt::AlignBottom : Qt::AlignRight | Qt::AlignTop);
     label->setColor(i == 0 ? kStartColour : kEndColour);
     label->setText(i == 0 ? Text(1024, "Start") : Text(1025, "End"));
     label->setVisible(false);
