@@ -9,7 +9,7 @@ PACKAGES=(
   libqcustomplot-dev
   libhidapi-dev
   libgtest-dev libgmock-dev
-  libbenchmark-dev
+  libbenchmark-dev time
   clang libclang-rt-14-dev clang-format
   fonts-wqy-microhei
 )

@@ -8,7 +8,15 @@
 //
 // Driven from any timer: call NextDue(now) with a steady clock in
 // milliseconds; NextDueMs() says when to call again. The file is read as it
-// plays, one second of records ahead, so memory does not grow with it.
+// plays, one second of records ahead, so memory does not grow with it. With
+// a single-shot QTimer and a QElapsedTimer `clock`:
+//
+//   void Tick() {
+//     due.clear();
+//     pacer.NextDue(clock.elapsed(), &due);
+//     for (const RecordBytes& r : due) Receive(r);  // as if the device had sent it
+//     if (const auto next = pacer.NextDueMs()) timer.start(std::max<qint64>(0, *next - clock.elapsed()));
+//   }
 
 #include <cstddef>
 #include <cstdint>
