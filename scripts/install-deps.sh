@@ -6,9 +6,10 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-serialport-dev qt6-translations-l10n libgl-dev
+  libqcustomplot-dev
   libhidapi-dev
   libgtest-dev libgmock-dev
-  libbenchmark-dev
+  libbenchmark-dev time
   clang libclang-rt-14-dev clang-format
   fonts-wqy-microhei
   dpkg-dev librsvg2-bin desktop-file-utils appstream lintian man-db

@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (info.records != scan.records.size()) std::abort();
   (void)apdesk::FormatRecordInfo(info, "f.hj");
   (void)apdesk::RecordInfoJson(info, "f.hj");
-  for (auto f : {apdesk::ExportFormat::Csv, apdesk::ExportFormat::Gpx, apdesk::ExportFormat::Kml})
+  for (auto f : {apdesk::ExportFormat::Csv, apdesk::ExportFormat::Jsonl, apdesk::ExportFormat::Gpx,
+                 apdesk::ExportFormat::Kml})
     (void)apdesk::ExportRecords(scan, f, "f<&>");
   return 0;
 }

@@ -73,6 +73,15 @@ std::string FormatText(const char* format, ...) {
   return text;
 }
 
+std::array<StickChannel, 4> StickChannels(const StatusFields& f) {
+  std::array<StickChannel, 4> sticks{};
+  sticks[kRudder] = CentredChannel(f.rudder, f.rudderCentre);
+  sticks[kAileron] = CentredChannel(f.aileron, f.aileronCentre);
+  sticks[kElevator] = CentredChannel(f.elevator, f.elevatorCentre);
+  sticks[kThrottle] = ThrottleChannel(f.throttle);
+  return sticks;
+}
+
 int SignedReading16(std::uint16_t v) {
   return v > 32768 ? static_cast<int>(v) - 65536 : static_cast<int>(v);
 }
@@ -118,10 +127,7 @@ TelemetryView DecodeStatusSentence(const std::uint8_t* s, const AttitudeLabels& 
   v.courseText = FormatText("%.1lf", f.CourseDegrees());
   v.voltageText = FormatText("%.3lf", f.Volts());
   v.flightStatusEntry = f.flightStatus == 15 ? 12 : f.flightStatus;
-  v.sticks[kRudder] = CentredChannel(f.rudder, f.rudderCentre);
-  v.sticks[kAileron] = CentredChannel(f.aileron, f.aileronCentre);
-  v.sticks[kElevator] = CentredChannel(f.elevator, f.elevatorCentre);
-  v.sticks[kThrottle] = ThrottleChannel(f.throttle);
+  v.sticks = StickChannels(f);
   v.versionText = FormatText("%d", f.Version());
   v.attitudeText = Direction(f.attitudeLeft, labels.left, labels.right) + "," +
                    Direction(f.attitudeUp, labels.up, labels.down);

@@ -100,6 +100,9 @@ struct GpsView {
   float headingDegrees = 0;    // radians x 180 / 3.14159265, as a float (the dial)
 };
 
+// The stick panel's four channels (value and colour, indexed by StickIndex).
+std::array<StickChannel, 4> StickChannels(const StatusFields& fields);
+
 // The 16-bit signed reading: v above 32768 is v - 65536; 32768 stays +32768.
 int SignedReading16(std::uint16_t v);
 

@@ -1,12 +1,18 @@
 #include "recorder/RecordFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-
-#include <sys/stat.h>
+#include <functional>
+#include <ostream>
 
 #include "protocol/StatusSentence.h"
 
@@ -14,8 +20,89 @@ namespace apdesk {
 
 namespace {
 
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\n") == std::string::npos) return text;
+// Large enough that a read is few system calls per megabyte, small enough
+// that memory does not depend on the file.
+constexpr std::size_t kReadBlock = std::size_t{1} << 20;
+constexpr std::size_t kOutBlock = std::size_t{1} << 18;
+
+std::string ErrnoText(const std::string& path) {
+  return path + ": " + std::strerror(errno);
+}
+
+// Text built in a buffer that the caller hands to a stream (Flush) every
+// kOutBlock or so, or kept whole when there is no stream. Plain memcpy into
+// room made ahead: appending to a std::string piece by piece cost a third of
+// an export's time.
+class TextOut {
+ public:
+  explicit TextOut(std::ostream* os) : m_os(os), m_buf(os ? kOutBlock + 8192 : 8192) {}
+
+  void Put(std::string_view s) {
+    Room(s.size());
+    std::memcpy(m_buf.data() + m_used, s.data(), s.size());
+    m_used += s.size();
+  }
+  void Put(char c) {
+    Room(1);
+    m_buf[m_used++] = c;
+  }
+  void Int(long long v) {
+    Room(24);
+    m_used = static_cast<std::size_t>(std::to_chars(At(), End(), v).ptr - m_buf.data());
+  }
+  // As printf "%.<precision>f" would, in the C locale.
+  void Fixed(double v, int precision) {
+    Room(400);  // the longest double in fixed notation
+    m_used = static_cast<std::size_t>(std::to_chars(At(), End(), v, std::chars_format::fixed, precision).ptr -
+                                      m_buf.data());
+  }
+  // A number in tenths with one decimal ("%.1f" of tenths / 10), without the
+  // detour through a double.
+  void Tenths(long long tenths) {
+    if (tenths < 0) {
+      Put('-');
+      tenths = -tenths;
+    }
+    Int(tenths / 10);
+    Put('.');
+    Put(static_cast<char>('0' + tenths % 10));
+  }
+  // JSON has no NaN or infinity: those are null.
+  void JsonFixed(double v, int precision) {
+    if (std::isfinite(v))
+      Fixed(v, precision);
+    else
+      Put("null");
+  }
+  std::size_t Used() const { return m_used; }
+  // Hands the text so far to the stream; false once the stream has failed.
+  bool Flush() {
+    if (m_os && m_used > 0) {
+      m_os->write(m_buf.data(), static_cast<std::streamsize>(m_used));
+      m_used = 0;
+      if (!*m_os) m_failed = true;
+    }
+    return !m_failed;
+  }
+  std::string Take() { return std::string(m_buf.data(), m_used); }
+
+ private:
+  char* At() { return m_buf.data() + m_used; }
+  char* End() { return m_buf.data() + m_buf.size(); }
+  void Room(std::size_t n) {
+    if (m_buf.size() - m_used >= n) return;
+    Flush();
+    if (m_buf.size() - m_used < n) m_buf.resize(std::max(m_buf.size() * 2, m_used + n));
+  }
+
+  std::ostream* m_os;
+  std::vector<char> m_buf;
+  std::size_t m_used = 0;
+  bool m_failed = false;
+};
+
+std::string CsvField(std::string_view text) {
+  if (text.find_first_of(",\"\n\r") == std::string_view::npos) return std::string(text);
   std::string quoted = "\"";
   for (char c : text) {
     if (c == '"') quoted += '"';
@@ -24,74 +111,317 @@ std::string CsvField(const std::string& text) {
   return quoted + "\"";
 }
 
-TelemetryView View(const RecordBytes& r) {
-  return DecodeStatusSentence(r.data(), AttitudeLabels{}, false);
-}
-
-std::string CsvRow(std::size_t index, const RecordBytes& r) {
-  const TelemetryView v = View(r);
-  const StatusFields& f = v.fields;
-  const std::optional<long long> utc = RecordUtcSeconds(r.data());
-  std::string row = FormatText("%zu", index);
-  auto add = [&row](const std::string& field) { row += "," + CsvField(field); };
-  add(utc ? FormatUtc(*utc) : std::string());
-  add(v.latitudeText);
-  add(v.longitudeText);
-  add(v.altitudeText);
-  add(v.courseText);
-  add(v.voltageText);
-  add(v.versionText);
-  add(v.attitudeText);
-  add(v.satellitesText);
-  add(FormatText("%d", f.flightStatus));
-  for (int ch : {kRudder, kAileron, kElevator, kThrottle}) {
-    add(FormatText("%d", v.sticks[ch].value));
-    add(StickColourName(v.sticks[ch].argb));
+// The record's UTC time as text, worked out again only when the second changes.
+class UtcText {
+ public:
+  // Empty when the record has no valid date and time.
+  std::string_view Of(const std::uint8_t* record) {
+    if (!m_valid || std::memcmp(m_bytes, record + 25, sizeof m_bytes) != 0) {
+      std::memcpy(m_bytes, record + 25, sizeof m_bytes);
+      m_valid = true;
+      m_seconds = RecordUtcSeconds(record);
+      m_text = m_seconds ? FormatUtc(*m_seconds) : std::string();
+    }
+    return m_text;
   }
-  add(FormatText("%.1lf", f.Pdop()));
-  add(FormatText("%d", f.velocityX));
-  add(FormatText("%d", f.velocityY));
-  add(f.Captured() ? "1" : "0");
-  add(HasGpsFix(r.data()) ? "1" : "0");
-  return row + "\n";
+  std::optional<long long> Seconds() const { return m_seconds; }
+
+ private:
+  std::uint8_t m_bytes[6] = {};
+  bool m_valid = false;
+  std::optional<long long> m_seconds;
+  std::string m_text;
+};
+
+// "L 3" / "R 3": a direction word and the size of a signed reading, taken in
+// 64 bits so that the most negative reading has a positive size too.
+void Direction(TextOut& out, std::int32_t value, char positive, char negative) {
+  const long long v = value;
+  out.Put(v >= 0 ? positive : negative);
+  out.Put(' ');
+  out.Int(v >= 0 ? v : -v);
 }
 
-constexpr const char* kCsvHeader =
-    "record,utc_time,latitude,longitude,altitude,course,voltage,version,attitude,satellites,"
-    "flight_status,rudder,rudder_colour,aileron,aileron_colour,elevator,elevator_colour,"
-    "throttle,throttle_colour,pdop,velocity_x_cm_s,velocity_y_cm_s,install_error_captured,gps_fix\n";
+constexpr std::string_view kColumns[] = {
+    "file",     "record",          "utc_time", "latitude",        "longitude",       "altitude",
+    "course",   "voltage",         "version",  "attitude",        "satellites",      "flight_status",
+    "rudder",   "rudder_colour",   "aileron",  "aileron_colour",  "elevator",        "elevator_colour",
+    "throttle", "throttle_colour", "pdop",     "velocity_x_cm_s", "velocity_y_cm_s", "install_error_captured",
+    "gps_fix"};
 
-std::string Gpx(const RecordScan& scan, std::string_view name) {
-  std::string out =
+// One CSV or JSON Lines row per record, with the fields as the main window
+// shows them (and apctl monitor prints them).
+class RowWriter {
+ public:
+  RowWriter(TextOut& out, bool json, std::string_view sourceName) : m_out(out), m_json(json) {
+    m_prefix = json ? "{\"file\":" + JsonString(sourceName) + ",\"record\":" : CsvField(sourceName) + ",";
+    if (!json) {
+      for (std::size_t i = 0; i < std::size(kColumns); ++i) {
+        if (i > 0) m_out.Put(',');
+        m_out.Put(kColumns[i]);
+      }
+      m_out.Put('\n');
+    }
+  }
+
+  void Row(const std::uint8_t* r) {
+    const StatusFields f = ReadStatusFields(r);
+    const std::array<StickChannel, 4> sticks = StickChannels(f);
+    const std::string_view utc = m_utc.Of(r);
+    TextOut& o = m_out;
+    o.Put(m_prefix);
+    o.Int(static_cast<long long>(++m_index));
+    Key(2);
+    if (m_json) {
+      if (utc.empty()) {
+        o.Put("null");
+      } else {
+        o.Put('"');
+        o.Put(utc);
+        o.Put('"');
+      }
+    } else {
+      o.Put(utc);
+    }
+    Key(3);
+    Number(f.latitude, 6);
+    Key(4);
+    Number(f.longitude, 6);
+    Key(5);
+    o.Tenths(f.altitudeTenths);
+    Key(6);
+    Number(f.CourseDegrees(), 1);
+    Key(7);
+    o.Fixed(f.Volts(), 3);
+    Key(8);
+    o.Int(f.Version());
+    Key(9);
+    o.Put('"');
+    Direction(o, f.attitudeLeft, 'L', 'R');
+    o.Put(',');
+    Direction(o, f.attitudeUp, 'U', 'D');
+    o.Put('"');
+    Key(10);
+    o.Int(f.satellites);
+    Key(11);
+    o.Int(f.flightStatus);
+    int column = 12;
+    for (int ch : {kRudder, kAileron, kElevator, kThrottle}) {
+      Key(column++);
+      o.Int(sticks[static_cast<std::size_t>(ch)].value);
+      Key(column++);
+      if (m_json) o.Put('"');
+      o.Put(StickColourName(sticks[static_cast<std::size_t>(ch)].argb));
+      if (m_json) o.Put('"');
+    }
+    Key(20);
+    o.Tenths(f.pdopTimes10);
+    Key(21);
+    o.Int(f.velocityX);
+    Key(22);
+    o.Int(f.velocityY);
+    Key(23);
+    o.Put(f.Captured() ? '1' : '0');
+    Key(24);
+    o.Put(HasGpsFix(f) ? '1' : '0');
+    o.Put(m_json ? "}\n" : "\n");
+  }
+
+ private:
+  void Key(std::size_t column) {
+    if (m_json) {
+      m_out.Put(",\"");
+      m_out.Put(kColumns[column]);
+      m_out.Put("\":");
+    } else {
+      m_out.Put(',');
+    }
+  }
+  void Number(double v, int precision) {
+    if (m_json)
+      m_out.JsonFixed(v, precision);
+    else
+      m_out.Fixed(v, precision);
+  }
+
+  TextOut& m_out;
+  bool m_json;
+  std::string m_prefix;
+  std::size_t m_index = 0;
+  UtcText m_utc;
+};
+
+// One pass over the records: calls the visitor with each sound one. False
+// when the records could not be read to the end.
+using RecordPass = std::function<bool(const std::function<void(const std::uint8_t*)>&)>;
+
+void PointText(TextOut& out, const StatusFields& f, char separator) {
+  out.Fixed(f.longitude, 6);
+  out.Put(separator);
+  out.Fixed(f.latitude, 6);
+  out.Put(separator);
+  out.Tenths(f.altitudeTenths);
+}
+
+bool WriteGpx(const RecordPass& pass, std::string_view name, TextOut& out, std::size_t* exported) {
+  out.Put(
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<gpx version=\"1.1\" creator=\"apdesk\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
-      "  <trk>\n    <name>" +
-      XmlEscape(name) + "</name>\n    <trkseg>\n";
-  for (const RecordBytes& r : scan.records) {
-    if (!HasGpsFix(r.data())) continue;
-    const TelemetryView v = View(r);
-    out += "      <trkpt lat=\"" + v.latitudeText + "\" lon=\"" + v.longitudeText + "\"><ele>" +
-           v.altitudeText + "</ele>";
-    if (const auto utc = RecordUtcSeconds(r.data())) out += "<time>" + FormatUtc(*utc) + "</time>";
-    out += "</trkpt>\n";
-  }
-  return out + "    </trkseg>\n  </trk>\n</gpx>\n";
+      "  <trk>\n    <name>");
+  out.Put(XmlEscape(name));
+  out.Put("</name>\n    <trkseg>\n");
+  UtcText utc;
+  const bool read = pass([&](const std::uint8_t* r) {
+    const StatusFields f = ReadStatusFields(r);
+    if (!HasGpsFix(f)) return;
+    ++*exported;
+    out.Put("      <trkpt lat=\"");
+    out.Fixed(f.latitude, 6);
+    out.Put("\" lon=\"");
+    out.Fixed(f.longitude, 6);
+    out.Put("\"><ele>");
+    out.Tenths(f.altitudeTenths);
+    out.Put("</ele>");
+    const std::string_view time = utc.Of(r);
+    if (!time.empty()) {
+      out.Put("<time>");
+      out.Put(time);
+      out.Put("</time>");
+    }
+    out.Put("</trkpt>\n");
+  });
+  out.Put("    </trkseg>\n  </trk>\n</gpx>\n");
+  return read;
 }
 
-std::string Kml(const RecordScan& scan, std::string_view name) {
-  std::string out =
+// KML's gx:Track lists every time first and then every position, so the
+// records are read twice rather than held. Fixes without a valid time cannot
+// be in the track; they follow as a plain line so no position is lost.
+bool WriteKml(const RecordPass& pass, std::string_view name, TextOut& out, std::size_t* exported) {
+  const std::string escaped = XmlEscape(name);
+  out.Put(
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n"
-      "  <Document>\n    <name>" +
-      XmlEscape(name) + "</name>\n    <Placemark>\n      <name>" + XmlEscape(name) +
-      "</name>\n      <LineString>\n        <altitudeMode>absolute</altitudeMode>\n        <coordinates>\n";
-  for (const RecordBytes& r : scan.records) {
-    if (!HasGpsFix(r.data())) continue;
-    const TelemetryView v = View(r);
-    out += "          " + v.longitudeText + "," + v.latitudeText + "," + v.altitudeText + "\n";
+      "<kml xmlns=\"http://www.opengis.net/kml/2.2\" xmlns:gx=\"http://www.google.com/kml/ext/2.2\">\n"
+      "  <Document>\n    <name>");
+  out.Put(escaped);
+  out.Put("</name>\n    <Placemark>\n      <name>");
+  out.Put(escaped);
+  out.Put("</name>\n      <gx:Track>\n        <altitudeMode>absolute</altitudeMode>\n");
+  UtcText utc;
+  std::size_t untimed = 0;
+  bool read = pass([&](const std::uint8_t* r) {
+    if (!HasGpsFix(r)) return;
+    const std::string_view time = utc.Of(r);
+    if (time.empty()) {
+      ++untimed;
+      return;
+    }
+    ++*exported;
+    out.Put("        <when>");
+    out.Put(time);
+    out.Put("</when>\n");
+  });
+  if (read) {
+    read = pass([&](const std::uint8_t* r) {
+      const StatusFields f = ReadStatusFields(r);
+      if (!HasGpsFix(f) || utc.Of(r).empty()) return;
+      out.Put("        <gx:coord>");
+      PointText(out, f, ' ');
+      out.Put("</gx:coord>\n");
+    });
   }
-  return out + "        </coordinates>\n      </LineString>\n    </Placemark>\n  </Document>\n</kml>\n";
+  out.Put("      </gx:Track>\n    </Placemark>\n");
+  if (read && untimed > 0) {
+    out.Put("    <Placemark>\n      <name>");
+    out.Put(escaped);
+    out.Put(
+        " (no GPS time)</name>\n      <LineString>\n        <altitudeMode>absolute</altitudeMode>\n"
+        "        <coordinates>\n");
+    read = pass([&](const std::uint8_t* r) {
+      const StatusFields f = ReadStatusFields(r);
+      if (!HasGpsFix(f) || !utc.Of(r).empty()) return;
+      ++*exported;
+      out.Put("          ");
+      PointText(out, f, ',');
+      out.Put('\n');
+    });
+    out.Put("        </coordinates>\n      </LineString>\n    </Placemark>\n");
+  }
+  out.Put("  </Document>\n</kml>\n");
+  return read;
 }
+
+bool WriteExport(const RecordPass& pass, ExportFormat format, std::string_view name, TextOut& out,
+                 std::size_t* exported) {
+  switch (format) {
+    case ExportFormat::Csv:
+    case ExportFormat::Jsonl: {
+      RowWriter rows(out, format == ExportFormat::Jsonl, name);
+      return pass([&](const std::uint8_t* r) {
+        ++*exported;
+        rows.Row(r);
+      });
+    }
+    case ExportFormat::Gpx:
+      return WriteGpx(pass, name, out, exported);
+    case ExportFormat::Kml:
+      return WriteKml(pass, name, out, exported);
+  }
+  return false;
+}
+
+// The summary kept as numbers; the few texts are made at the end.
+class Summariser {
+ public:
+  void Add(const std::uint8_t* r) {
+    const StatusFields f = ReadStatusFields(r);
+    ++m_info.records;
+    m_utc.Of(r);
+    if (const auto utc = m_utc.Seconds()) {
+      if (!m_info.firstUtc) m_info.firstUtc = utc;
+      m_info.lastUtc = utc;
+    }
+    if (HasGpsFix(f)) {
+      if (m_info.fixes++ == 0) m_first = f;
+      m_last = f;
+    }
+    if (m_info.records == 1 || f.altitudeTenths > m_highestTenths) m_highestTenths = f.altitudeTenths;
+    if (m_info.records == 1 || f.voltageRaw < m_lowestRaw) m_lowestRaw = f.voltageRaw;
+    if (m_info.records == 1 || f.voltageRaw > m_highestRaw) m_highestRaw = f.voltageRaw;
+  }
+
+  RecordInfo Finish(std::size_t skipped, std::size_t trailingBytes, std::size_t fileBytes) {
+    RecordInfo info = m_info;
+    info.skipped = skipped;
+    info.trailingBytes = trailingBytes;
+    info.fileBytes = fileBytes;
+    if (info.fixes > 0) {
+      info.firstLatitude = FormatText("%.6lf", static_cast<double>(m_first.latitude));
+      info.firstLongitude = FormatText("%.6lf", static_cast<double>(m_first.longitude));
+      info.lastLatitude = FormatText("%.6lf", static_cast<double>(m_last.latitude));
+      info.lastLongitude = FormatText("%.6lf", static_cast<double>(m_last.longitude));
+    }
+    if (info.records > 0) {
+      StatusFields f;
+      f.altitudeTenths = m_highestTenths;
+      info.highestAltitude = f.AltitudeShown();
+      info.highestAltitudeText = FormatText("%.1lf", f.AltitudeShown());
+      f.voltageRaw = m_lowestRaw;
+      info.lowestVolts = f.Volts();
+      info.lowestVoltsText = FormatText("%.3lf", f.Volts());
+      f.voltageRaw = m_highestRaw;
+      info.highestVolts = f.Volts();
+      info.highestVoltsText = FormatText("%.3lf", f.Volts());
+    }
+    return info;
+  }
+
+ private:
+  RecordInfo m_info;
+  UtcText m_utc;
+  StatusFields m_first, m_last;
+  int m_highestTenths = 0, m_lowestRaw = 0, m_highestRaw = 0;
+};
 
 // The text as valid UTF-8: each byte that does not start a well-formed
 // sequence (a file name in another encoding, stray bytes) becomes U+FFFD, so
@@ -143,6 +473,123 @@ std::string WellFormedUtf8(std::string_view text) {
 
 }  // namespace
 
+// ---- RecordReader ----
+
+RecordReader::RecordReader() = default;
+
+RecordReader::~RecordReader() {
+  Close();
+}
+
+void RecordReader::Close() {
+  if (m_fd >= 0) ::close(m_fd);
+  m_fd = -1;
+  m_data = nullptr;
+  m_offset = m_pos = m_end = 0;
+  m_eof = true;
+  m_readFailed = m_inGap = false;
+  m_gapStart = m_records = m_skipped = m_trailingBytes = 0;
+}
+
+bool RecordReader::Open(const std::string& path, std::string* error) {
+  Close();
+  // Looked at before opening: opening a pipe would wait for its writer.
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) {
+    *error = ErrnoText(path);
+    return false;
+  }
+  if (S_ISDIR(info.st_mode)) {
+    *error = path + ": a directory, not a record file";
+    return false;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    *error = path + ": not a regular file";
+    return false;
+  }
+  m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (m_fd < 0) {
+    *error = ErrnoText(path);
+    return false;
+  }
+  ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  m_storage.resize(kReadBlock + kRecordSize);
+  m_data = m_storage.data();
+  m_eof = false;
+  return true;
+}
+
+void RecordReader::OpenBytes(const std::uint8_t* data, std::size_t size) {
+  Close();
+  m_data = data;
+  m_end = size;
+  m_eof = true;
+}
+
+// Makes at least `wanted` bytes available from m_pos unless the file ends first.
+bool RecordReader::Fill(std::size_t wanted) {
+  if (m_end - m_pos >= wanted || m_eof) return m_end - m_pos >= wanted;
+  std::memmove(m_storage.data(), m_storage.data() + m_pos, m_end - m_pos);
+  m_offset += m_pos;
+  m_end -= m_pos;
+  m_pos = 0;
+  while (m_end - m_pos < wanted && !m_eof) {
+    const ssize_t n = ::read(m_fd, m_storage.data() + m_end, m_storage.size() - m_end);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      m_readFailed = true;
+      m_eof = true;
+    } else if (n == 0) {
+      m_eof = true;
+    } else {
+      m_end += static_cast<std::size_t>(n);
+    }
+  }
+  return m_end - m_pos >= wanted;
+}
+
+bool RecordReader::SoundAt(std::size_t at) const {
+  return m_end - at >= kRecordSize && std::memcmp(m_data + at, "$STP", 4) == 0 &&
+         StatusSentenceSumOk(m_data + at);
+}
+
+const std::uint8_t* RecordReader::Next() {
+  for (;;) {
+    Fill(kRecordSize);
+    if (m_readFailed) return nullptr;
+    if (m_pos == m_end) {
+      if (m_inGap) {
+        const std::size_t gap = m_offset + m_end - m_gapStart;
+        m_skipped += gap / kRecordSize;
+        m_trailingBytes = gap % kRecordSize;
+        m_inGap = false;
+      }
+      return nullptr;
+    }
+    if (SoundAt(m_pos)) {
+      if (m_inGap) {
+        m_skipped += (m_offset + m_pos - m_gapStart + kRecordSize - 1) / kRecordSize;
+        m_inGap = false;
+      }
+      const std::uint8_t* record = m_data + m_pos;
+      m_pos += kRecordSize;
+      ++m_records;
+      return record;
+    }
+    if (!m_inGap) {
+      m_inGap = true;
+      m_gapStart = m_offset + m_pos;
+    }
+    // On to the next '$' in the buffer; whether a record starts there is
+    // decided once 99 bytes from it are in.
+    const void* dollar =
+        m_pos + 1 < m_end ? std::memchr(m_data + m_pos + 1, '$', m_end - m_pos - 1) : nullptr;
+    m_pos = dollar ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(dollar) - m_data) : m_end;
+  }
+}
+
+// ---- whole scans, summaries and exports ----
+
 std::string JsonString(std::string_view raw) {
   const std::string text = WellFormedUtf8(raw);
   std::string out = "\"";
@@ -164,82 +611,52 @@ RecordScan ScanRecords(const std::uint8_t* data, std::size_t size) {
   RecordScan scan;
   scan.fileBytes = size;
   scan.records.reserve(size / kRecordSize);
-  auto soundAt = [&](std::size_t at) {
-    return at + kRecordSize <= size && std::memcmp(data + at, "$STP", 4) == 0 &&
-           StatusSentenceSumOk(data + at);
-  };
-  // A cut-off record in the middle (a write the disk refused halfway) shifts
-  // all that follows; the scan finds the next sound record instead of losing
-  // the rest of the file. Damaged bytes between records count as at least one
-  // damaged record each 99 bytes; those after the last one that do not make a
-  // whole record are the tail.
-  std::size_t at = 0;
-  while (at < size) {
-    if (soundAt(at)) {
-      RecordBytes& kept = scan.records.emplace_back();
-      std::memcpy(kept.data(), data + at, kRecordSize);
-      at += kRecordSize;
-      continue;
-    }
-    std::size_t next = at + 1;
-    while (next < size && !soundAt(next)) {
-      const void* dollar = std::memchr(data + next + 1, '$', size - next - 1);
-      next = dollar ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(dollar) - data) : size;
-    }
-    const std::size_t gap = next - at;
-    if (next < size) {
-      scan.skipped += (gap + kRecordSize - 1) / kRecordSize;
-    } else {
-      scan.skipped += gap / kRecordSize;
-      scan.trailingBytes = gap % kRecordSize;
-    }
-    at = next;
-  }
+  RecordReader reader;
+  reader.OpenBytes(data, size);
+  while (const std::uint8_t* r = reader.Next())
+    std::memcpy(scan.records.emplace_back().data(), r, kRecordSize);
+  scan.skipped = reader.Skipped();
+  scan.trailingBytes = reader.TrailingBytes();
   return scan;
 }
 
 bool ReadRecordFile(const std::string& path, RecordScan* scan, std::string* error) {
-  // Looked at before opening: opening a pipe would wait for its writer, and a
-  // device such as /dev/zero never ends.
   struct stat info {};
-  if (stat(path.c_str(), &info) != 0) {
-    *error = path + ": " + std::strerror(errno);
-    return false;
-  }
-  if (!S_ISREG(info.st_mode)) {
-    *error = path + ": not a regular file";
-    return false;
-  }
-  if (static_cast<std::uintmax_t>(info.st_size) > kMaxRecordFileBytes) {
+  if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+      static_cast<std::uintmax_t>(info.st_size) > kMaxRecordFileBytes) {
     *error = path + ": too large for a flight record (" + std::to_string(info.st_size) + " bytes)";
     return false;
   }
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) {
-    *error = path + ": " + std::strerror(errno);
-    return false;
+  RecordReader reader;
+  if (!reader.Open(path, error)) return false;
+  RecordScan s;
+  while (const std::uint8_t* r = reader.Next()) {
+    if (s.records.size() * kRecordSize >= kMaxRecordFileBytes) {
+      *error = path + ": too large for a flight record (grew while being read)";
+      return false;
+    }
+    std::memcpy(s.records.emplace_back().data(), r, kRecordSize);
   }
-  std::vector<std::uint8_t> bytes;
-  std::uint8_t buf[1 << 16];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0 && bytes.size() <= kMaxRecordFileBytes)
-    bytes.insert(bytes.end(), buf, buf + n);
-  const bool failed = std::ferror(f) != 0;
-  std::fclose(f);
-  if (failed) {
+  if (reader.ReadFailed()) {
     *error = path + ": read error";
     return false;
   }
-  *scan = ScanRecords(bytes.data(), bytes.size());
+  s.skipped = reader.Skipped();
+  s.trailingBytes = reader.TrailingBytes();
+  s.fileBytes = reader.BytesRead();
+  *scan = std::move(s);
   return true;
 }
 
-bool HasGpsFix(const std::uint8_t* record) {
-  const StatusFields f = ReadStatusFields(record);
+bool HasGpsFix(const StatusFields& f) {
   if (f.satellites < 3) return false;
   if (!std::isfinite(f.latitude) || !std::isfinite(f.longitude)) return false;
   if (std::fabs(f.latitude) > 90.0f || std::fabs(f.longitude) > 180.0f) return false;
   return !(f.latitude == 0.0f && f.longitude == 0.0f);
+}
+
+bool HasGpsFix(const std::uint8_t* record) {
+  return HasGpsFix(ReadStatusFields(record));
 }
 
 std::optional<long long> RecordUtcSeconds(const std::uint8_t* record) {
@@ -268,40 +685,43 @@ std::string FormatUtc(long long seconds) {
 }
 
 RecordInfo SummariseRecords(const RecordScan& scan) {
-  RecordInfo info;
-  info.records = scan.records.size();
-  info.skipped = scan.skipped;
-  info.trailingBytes = scan.trailingBytes;
-  info.fileBytes = scan.fileBytes;
-  for (const RecordBytes& r : scan.records) {
-    const TelemetryView v = View(r);
-    const StatusFields& f = v.fields;
-    if (const auto utc = RecordUtcSeconds(r.data())) {
-      if (!info.firstUtc) info.firstUtc = utc;
-      info.lastUtc = utc;
-    }
-    if (HasGpsFix(r.data())) {
-      if (info.fixes++ == 0) {
-        info.firstLatitude = v.latitudeText;
-        info.firstLongitude = v.longitudeText;
-      }
-      info.lastLatitude = v.latitudeText;
-      info.lastLongitude = v.longitudeText;
-    }
-    if (!info.highestAltitude || f.AltitudeShown() > *info.highestAltitude) {
-      info.highestAltitude = f.AltitudeShown();
-      info.highestAltitudeText = v.altitudeText;
-    }
-    if (!info.lowestVolts || f.Volts() < *info.lowestVolts) {
-      info.lowestVolts = f.Volts();
-      info.lowestVoltsText = v.voltageText;
-    }
-    if (!info.highestVolts || f.Volts() > *info.highestVolts) {
-      info.highestVolts = f.Volts();
-      info.highestVoltsText = v.voltageText;
-    }
+  Summariser s;
+  for (const RecordBytes& r : scan.records) s.Add(r.data());
+  return s.Finish(scan.skipped, scan.trailingBytes, scan.fileBytes);
+}
+
+// A file without one sound record is no flight record: a summary or an
+// export of it would look like an empty flight.
+static bool NoFlightRecord(const std::string& path, std::size_t bytes, std::string* error) {
+  *error = bytes == 0 ? path + " is empty: it holds no flight records"
+                      : path + " is not a flight record: none of its " + std::to_string(bytes) +
+                            " bytes make a sound record";
+  return false;
+}
+
+bool SummariseRecordFile(const std::string& path, RecordInfo* info, std::string* error) {
+  RecordReader reader;
+  if (!reader.Open(path, error)) return false;
+  Summariser s;
+  while (const std::uint8_t* r = reader.Next()) s.Add(r);
+  if (reader.ReadFailed()) {
+    *error = path + ": read error";
+    return false;
   }
-  return info;
+  if (reader.Records() == 0) return NoFlightRecord(path, reader.BytesRead(), error);
+  *info = s.Finish(reader.Skipped(), reader.TrailingBytes(), reader.BytesRead());
+  return true;
+}
+
+bool HoldsFlightRecord(const std::string& path, std::string* error) {
+  RecordReader reader;
+  if (!reader.Open(path, error)) return false;
+  if (reader.Next() != nullptr) return true;
+  if (reader.ReadFailed()) {
+    *error = path + ": read error";
+    return false;
+  }
+  return NoFlightRecord(path, reader.BytesRead(), error);
 }
 
 std::string FormatRecordInfo(const RecordInfo& info, std::string_view fileName) {
@@ -351,25 +771,70 @@ std::string RecordInfoJson(const RecordInfo& info, std::string_view fileName) {
 }
 
 std::optional<ExportFormat> ParseExportFormat(std::string_view name) {
-  if (name == "csv") return ExportFormat::Csv;
-  if (name == "gpx") return ExportFormat::Gpx;
-  if (name == "kml") return ExportFormat::Kml;
+  for (ExportFormat f : {ExportFormat::Csv, ExportFormat::Jsonl, ExportFormat::Gpx, ExportFormat::Kml})
+    if (name == ExportFormatName(f)) return f;
   return std::nullopt;
 }
 
-std::string ExportRecords(const RecordScan& scan, ExportFormat format, std::string_view trackName) {
+const char* ExportFormatName(ExportFormat format) {
   switch (format) {
-    case ExportFormat::Csv: {
-      std::string out = kCsvHeader;
-      for (std::size_t i = 0; i < scan.records.size(); ++i) out += CsvRow(i + 1, scan.records[i]);
-      return out;
-    }
+    case ExportFormat::Csv:
+      return "csv";
+    case ExportFormat::Jsonl:
+      return "jsonl";
     case ExportFormat::Gpx:
-      return Gpx(scan, trackName);
+      return "gpx";
     case ExportFormat::Kml:
-      return Kml(scan, trackName);
+      return "kml";
   }
-  return {};
+  return "";
+}
+
+std::string ExportRecords(const RecordScan& scan, ExportFormat format, std::string_view sourceName) {
+  TextOut out(nullptr);
+  const RecordPass pass = [&scan](const std::function<void(const std::uint8_t*)>& visit) {
+    for (const RecordBytes& r : scan.records) visit(r.data());
+    return true;
+  };
+  std::size_t exported = 0;
+  WriteExport(pass, format, sourceName, out, &exported);
+  return out.Take();
+}
+
+bool ExportRecordFile(const std::string& path, ExportFormat format, std::string_view sourceName,
+                      std::ostream& os, ExportCounts* counts, std::string* error) {
+  RecordReader reader;
+  if (!reader.Open(path, error)) return false;
+  TextOut out(&os);
+  bool outFailed = false;
+  bool firstPass = true;
+  const RecordPass pass = [&](const std::function<void(const std::uint8_t*)>& visit) {
+    // KML reads the file again for each part of the track.
+    if (!firstPass && !reader.Open(path, error)) return false;
+    firstPass = false;
+    while (const std::uint8_t* r = reader.Next()) {
+      visit(r);
+      if (out.Used() >= kOutBlock && !out.Flush()) {
+        outFailed = true;
+        return false;
+      }
+    }
+    if (reader.ReadFailed()) {
+      *error = path + ": read error";
+      return false;
+    }
+    return true;
+  };
+  *counts = {};
+  const bool read = WriteExport(pass, format, sourceName, out, &counts->exported);
+  counts->records = reader.Records();
+  counts->skipped = reader.Skipped();
+  counts->trailingBytes = reader.TrailingBytes();
+  if (outFailed || !out.Flush()) {
+    *error = "cannot write the export of " + path + " (disk full?)";
+    return false;
+  }
+  return read;
 }
 
 std::string XmlEscape(std::string_view raw) {

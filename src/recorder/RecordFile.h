@@ -1,16 +1,21 @@
 #pragma once
 // Reading flight-record files (".hj": 99-byte "$STP" records back to back)
-// and what the record tools make of them: a summary and CSV, GPX and KML.
-// A damaged record or a cut-off tail is skipped and counted, never fatal.
+// and what the record tools make of them: a summary and CSV, JSON Lines, GPX
+// and KML. A damaged record or a cut-off tail is skipped and counted, never
+// fatal. Files are read in one streaming pass with a fixed buffer, so memory
+// stays the same whatever a file's size, and numbers are formatted only for
+// the fields that are printed.
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "protocol/StatusSentence.h"
 #include "recorder/SaveData.h"
 
 namespace apdesk {
@@ -24,6 +29,51 @@ struct RecordScan {
   std::size_t fileBytes = 0;
 };
 
+// Hands out a record file's sound records ("$STP", right sum) in order,
+// picking up again after damage that shifted the rest, through a buffer of
+// fixed size. Damaged bytes between sound records count as at least one
+// damaged record each 99 bytes; those after the last one that do not make a
+// whole record are the tail.
+class RecordReader {
+ public:
+  RecordReader();
+  ~RecordReader();
+  RecordReader(const RecordReader&) = delete;
+  RecordReader& operator=(const RecordReader&) = delete;
+
+  // False, with a message naming the file, when it cannot be opened or is no
+  // regular file (a pipe would wait for its writer, /dev/zero never ends).
+  bool Open(const std::string& path, std::string* error);
+  // Reads bytes already in memory; they must outlive the reader.
+  void OpenBytes(const std::uint8_t* data, std::size_t size);
+
+  // The next sound record (kRecordSize bytes, valid until the next call), or
+  // nullptr at the end of the file or on a read error (ReadFailed).
+  const std::uint8_t* Next();
+
+  bool ReadFailed() const { return m_readFailed; }
+  std::size_t Records() const { return m_records; }
+  std::size_t Skipped() const { return m_skipped; }
+  std::size_t TrailingBytes() const { return m_trailingBytes; }
+  std::size_t BytesRead() const { return m_offset + m_end; }
+
+ private:
+  bool Fill(std::size_t wanted);
+  bool SoundAt(std::size_t at) const;
+  void Close();
+
+  int m_fd = -1;
+  std::vector<std::uint8_t> m_storage;  // the buffer of a file
+  const std::uint8_t* m_data = nullptr;
+  std::size_t m_offset = 0;  // file offset of m_data[0]
+  std::size_t m_pos = 0, m_end = 0;
+  bool m_eof = true;
+  bool m_readFailed = false;
+  bool m_inGap = false;
+  std::size_t m_gapStart = 0;  // file offset where the damage began
+  std::size_t m_records = 0, m_skipped = 0, m_trailingBytes = 0;
+};
+
 // A JSON string literal of the text: quotes, backslashes and control bytes
 // escaped, bytes that are not UTF-8 replaced by U+FFFD.
 std::string JsonString(std::string_view text);
@@ -35,13 +85,15 @@ RecordScan ScanRecords(const std::uint8_t* data, std::size_t size);
 // Larger than any flight (some 60 hours at 50 records a second): not a record.
 inline constexpr std::size_t kMaxRecordFileBytes = std::size_t{1} << 30;
 
-// Reads and scans a file. False, with a message naming the file, when it
+// Reads and scans a whole file into memory (for small files and tests; the
+// tools stream instead). False, with a message naming the file, when it
 // cannot be read, is no regular file or is larger than kMaxRecordFileBytes.
 bool ReadRecordFile(const std::string& path, RecordScan* scan, std::string* error);
 
 // A record has a GPS fix when at least 3 satellites are used and it carries a
 // finite position on the globe other than 0,0 (what receivers report without one).
 bool HasGpsFix(const std::uint8_t* record);
+bool HasGpsFix(const StatusFields& fields);
 
 // The record's GPS date and time as seconds since 1970 (UTC); nothing when
 // the six bytes do not make a valid date and time.
@@ -66,18 +118,43 @@ struct RecordInfo {
 };
 
 RecordInfo SummariseRecords(const RecordScan& scan);
+// The same in one streaming pass over a file; false, with the reason, when it
+// cannot be opened or read.
+// True when the file holds at least one sound record; otherwise false with
+// "PATH is empty..." or "PATH is not a flight record...".
+bool HoldsFlightRecord(const std::string& path, std::string* error);
+
+bool SummariseRecordFile(const std::string& path, RecordInfo* info, std::string* error);
 
 // The summary for a person, one "name: value" line each.
 std::string FormatRecordInfo(const RecordInfo& info, std::string_view fileName);
 // The same as one JSON object (no trailing newline).
 std::string RecordInfoJson(const RecordInfo& info, std::string_view fileName);
 
-enum class ExportFormat { Csv, Gpx, Kml };
+enum class ExportFormat { Csv, Jsonl, Gpx, Kml };
 std::optional<ExportFormat> ParseExportFormat(std::string_view name);
+// "csv", "jsonl", "gpx", "kml": also the extension of an exported file.
+const char* ExportFormatName(ExportFormat format);
 
-// The whole export as text. CSV: a header and one row per good record.
-// GPX 1.1 and KML: the records with a GPS fix, as a track named trackName.
-std::string ExportRecords(const RecordScan& scan, ExportFormat format, std::string_view trackName);
+// CSV: a header and one row per good record; JSON Lines: one object per good
+// record with the same names. Each row begins with `sourceName`, the record
+// file it came from, so the exports of many files form one data set.
+// GPX 1.1 and KML: the records with a GPS fix, as a track named sourceName,
+// each point with its time (KML: a gx:Track of the fixes with a valid time).
+std::string ExportRecords(const RecordScan& scan, ExportFormat format, std::string_view sourceName);
+
+struct ExportCounts {
+  std::size_t records = 0;   // sound records read
+  std::size_t exported = 0;  // rows or track points written
+  std::size_t skipped = 0;
+  std::size_t trailingBytes = 0;
+};
+
+// Streams the export of a file to `out`. False, with the reason, when the
+// file cannot be opened or read (what was written so far stays written) or
+// `out` fails.
+bool ExportRecordFile(const std::string& path, ExportFormat format, std::string_view sourceName,
+                      std::ostream& out, ExportCounts* counts, std::string* error);
 
 // Escapes &, <, >, " and ' for XML text and attributes; bytes that are not
 // UTF-8 and control characters XML cannot hold become U+FFFD.

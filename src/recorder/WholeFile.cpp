@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <ostream>
+#include <streambuf>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -62,9 +64,59 @@ bool FollowLinks(std::string path, std::string* target, int* err) {
   return false;
 }
 
+// An output stream over a file descriptor that remembers the first failed
+// write and its errno.
+class FdStreamBuf : public std::streambuf {
+ public:
+  explicit FdStreamBuf(int fd) : m_fd(fd) { setp(m_buffer, m_buffer + sizeof m_buffer); }
+  int Error() const { return m_err; }
+
+ protected:
+  int_type overflow(int_type ch) override {
+    if (!Drain()) return traits_type::eof();
+    if (!traits_type::eq_int_type(ch, traits_type::eof())) {
+      *pptr() = traits_type::to_char_type(ch);
+      pbump(1);
+    }
+    return traits_type::not_eof(ch);
+  }
+  int sync() override { return Drain() ? 0 : -1; }
+
+ private:
+  bool Drain() {
+    if (m_err != 0) return false;
+    const std::size_t n = static_cast<std::size_t>(pptr() - pbase());
+    if (n > 0 && !WriteAll(m_fd, std::string_view(pbase(), n))) {
+      m_err = errno != 0 ? errno : EIO;
+      return false;
+    }
+    setp(m_buffer, m_buffer + sizeof m_buffer);
+    return true;
+  }
+
+  int m_fd;
+  int m_err = 0;
+  char m_buffer[64 * 1024];
+};
+
+// Runs the producer into fd; false with the reason of the first failure.
+bool Produce(int fd, const std::string& shown, const FileProducer& produce, std::string* error) {
+  FdStreamBuf buffer(fd);
+  std::ostream out(&buffer);
+  std::string why;
+  const bool produced = produce(out, &why);
+  out.flush();
+  if (!produced) {
+    if (error != nullptr) *error = why.empty() ? "cannot write " + shown : why;
+    return false;
+  }
+  if (buffer.Error() != 0 || !out) return Fail(error, shown, buffer.Error() != 0 ? buffer.Error() : EIO);
+  return true;
+}
+
 // Devices and pipes are written in place. A pipe without a reader would
 // block the open, so it is refused instead.
-bool WriteThrough(const std::string& shown, const std::string& path, std::string_view text,
+bool WriteThrough(const std::string& shown, const std::string& path, const FileProducer& produce,
                   std::string* error) {
   const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
@@ -76,10 +128,9 @@ bool WriteThrough(const std::string& shown, const std::string& path, std::string
   }
   const int flags = fcntl(fd, F_GETFL);
   if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  const bool ok = WriteAll(fd, text);
-  const int err = errno;
+  const bool ok = Produce(fd, shown, produce, error);
   if (close(fd) != 0 && ok && errno != EINTR) return Fail(error, shown, errno);
-  return ok || Fail(error, shown, err);
+  return ok;
 }
 
 }  // namespace
@@ -112,6 +163,16 @@ std::string FileErrorReason(int err) {
 }
 
 bool WriteWholeFile(const std::string& path, std::string_view text, std::string* error) {
+  return WriteFileStreamed(
+      path,
+      [text](std::ostream& out, std::string*) {
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        return true;
+      },
+      error);
+}
+
+bool WriteFileStreamed(const std::string& path, const FileProducer& produce, std::string* error) {
   if (path.empty()) return Fail(error, "\"\"", ENOENT);
   std::string target;
   int err = 0;
@@ -119,7 +180,7 @@ bool WriteWholeFile(const std::string& path, std::string_view text, std::string*
   struct stat info {};
   const bool exists = stat(target.c_str(), &info) == 0;
   if (exists && S_ISDIR(info.st_mode)) return Fail(error, path, EISDIR);
-  if (exists && !S_ISREG(info.st_mode)) return WriteThrough(path, target, text, error);
+  if (exists && !S_ISREG(info.st_mode)) return WriteThrough(path, target, produce, error);
 
   // A short temporary name, so a target name near the length limit still
   // works; created as a new file is (the umask applies), then given the old
@@ -133,21 +194,14 @@ bool WriteWholeFile(const std::string& path, std::string_view text, std::string*
     if (fd < 0 && errno != EEXIST) break;
   }
   if (fd < 0) return Fail(error, path, errno);
-  bool ok = (!exists || fchmod(fd, info.st_mode & 07777) == 0) && WriteAll(fd, text) && fsync(fd) == 0;
-  err = errno;
-  if (close(fd) != 0 && ok) {
-    ok = false;
-    err = errno;
-  }
-  if (ok && rename(temp.c_str(), target.c_str()) != 0) {
-    ok = false;
-    err = errno;
-  }
-  if (!ok) {
-    unlink(temp.c_str());
-    return Fail(error, path, err);
-  }
-  return true;
+  bool ok = !exists || fchmod(fd, info.st_mode & 07777) == 0;
+  if (!ok) Fail(error, path, errno);
+  ok = ok && Produce(fd, path, produce, error);
+  if (ok && fsync(fd) != 0) ok = Fail(error, path, errno);
+  if (close(fd) != 0 && ok) ok = Fail(error, path, errno);
+  if (ok && rename(temp.c_str(), target.c_str()) != 0) ok = Fail(error, path, errno);
+  if (!ok) unlink(temp.c_str());
+  return ok;
 }
 
 }  // namespace apdesk

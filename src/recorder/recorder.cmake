@@ -13,3 +13,10 @@ add_library(apdesk_recordfile STATIC
 apdesk_export_headers(apdesk_recordfile)
 target_link_libraries(apdesk_recordfile PUBLIC apdesk_recorder apdesk_protocol)
 set_target_properties(apdesk_recordfile PROPERTIES AUTOMOC OFF)
+
+# Replay pacing: a record file's records at their original pace.
+add_library(apdesk_replay STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/ReplayPacer.cpp)
+apdesk_export_headers(apdesk_replay)
+target_link_libraries(apdesk_replay PUBLIC apdesk_recordfile)
+set_target_properties(apdesk_replay PROPERTIES AUTOMOC OFF)

@@ -152,15 +152,19 @@ void SimController::AppendIgnored(std::vector<std::uint8_t>& burst, std::size_t 
   for (std::size_t i = k.tag.size(); i < k.length; ++i) burst.push_back(RandomNonDollar(m_rng));
 }
 
-void SimController::EmitTick(std::int64_t tickMs) {
+void SimController::EmitTick(std::int64_t tickMs, const StatusSource::Sentence* recorded) {
   std::vector<std::uint8_t> burst;
   burst.reserve(4 * kReportSize);
   if (m_options.faults.garbage && m_rng.Chance(kGarbageShare)) {
     const int n = m_rng.Range(1, 8);
     for (int i = 0; i < n; ++i) burst.push_back(RandomNonDollar(m_rng));
   }
-  const StatusSentence stp = EncodeStatus(m_model.Next(tickMs - m_startMs, m_rng));
-  burst.insert(burst.end(), stp.begin(), stp.end());
+  if (recorded != nullptr) {
+    burst.insert(burst.end(), recorded->begin(), recorded->end());
+  } else {
+    const StatusSentence stp = EncodeStatus(m_model.Next(tickMs - m_startMs, m_rng));
+    burst.insert(burst.end(), stp.begin(), stp.end());
+  }
   ++m_counters.statusSent;
 
   // The other sentences the flight software sends, each at its own pace.
@@ -250,6 +254,15 @@ void SimController::Advance(std::int64_t nowMs) {
                    [this](const Report& r) { Emit(r.data(), r.size()); });
     return;
   }
+  if (m_options.statusSource != nullptr) {
+    m_replayed.clear();
+    m_options.statusSource->TakeDue(nowMs, &m_replayed);
+    for (const StatusSource::Sentence& sentence : m_replayed) {
+      EmitTick(nowMs, &sentence);
+      ++m_tick;
+    }
+    return;
+  }
   if (m_options.rateHz <= 0) return;
   const double period = 1000.0 / m_options.rateHz;
   auto tickTime = [&](std::uint64_t k) {
@@ -294,6 +307,8 @@ std::int64_t SimController::NextDueMs() const {
   if (m_options.bootloader) {
     const std::int64_t b = m_boot.NextDueMs(BacklogReports());
     if (b != INT64_MAX) due = std::min(due, b + m_startMs);
+  } else if (m_options.statusSource != nullptr) {
+    due = std::min(due, m_options.statusSource->NextDueMs());
   } else if (m_options.rateHz > 0) {
     const double period = 1000.0 / m_options.rateHz;
     due = std::min(due, m_tickBaseMs + static_cast<std::int64_t>(std::llround(

@@ -72,7 +72,8 @@ class SimController {
   void CheckTime(std::int64_t nowMs);
   void Process(const std::uint8_t* data, std::size_t size, std::int64_t nowMs);
   void HandleFrame(const CommandFrame& frame, std::int64_t nowMs);
-  void EmitTick(std::int64_t tickMs);
+  // One telemetry burst; `recorded` replaces the model's "$STP" in a replay.
+  void EmitTick(std::int64_t tickMs, const StatusSource::Sentence* recorded = nullptr);
   void Emit(const std::uint8_t* data, std::size_t size);  // through the faults
   void Push(const std::uint8_t* data, std::size_t size);
   std::size_t BacklogReports() const { return m_out.size() / kReportSize; }
@@ -90,6 +91,7 @@ class SimController {
   std::vector<std::uint8_t> m_heldInput;  // written during a stall
 
   std::deque<std::uint8_t> m_out;
+  std::vector<StatusSource::Sentence> m_replayed;
   std::uint64_t m_tick = 0;
   std::int64_t m_tickBaseMs = 0;
   std::uint64_t m_tickBaseIndex = 0;

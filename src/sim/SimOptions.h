@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "sim/StatusSource.h"
+
 namespace apdesk::sim {
 
 // Faults injected into what the controller sends. Shares are 0.0 to 1.0 and
@@ -45,6 +47,10 @@ struct SimOptions {
   int eraseStepMs = 20;   // time per erase step
 
   SimFaults faults;
+
+  // When set, the telemetry comes from here (a replay) instead of the model
+  // at rateHz. Not owned; it must outlive the controller.
+  StatusSource* statusSource = nullptr;
 };
 
 struct SimCounters {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "recorder/ReplayPacer.h"
 #include "sim/ApsimTransports.h"
 
 namespace {
@@ -32,6 +33,9 @@ const char kUsage[] =
     "  --bootloader            play the boot loader's side of a firmware upgrade\n"
     "  --image-out FILE        write the received image there when the upgrade completes\n"
     "  --rate HZ               telemetry sentences a second (default 10)\n"
+    "  --replay FILE           send a flight record's telemetry at its recorded pace instead\n"
+    "                          (from when apsim is ready); silent once played out\n"
+    "  --speed X               replay speed, 0.1 to 10 (default 1)\n"
     "  --reversed-compass      the compass check turns counter-clockwise\n"
     "  --seed N                seed of the simulated values and faults (default 1)\n"
     "  --pacing MS             gap between boot-loader reports (default 1; 0: none)\n"
@@ -68,6 +72,37 @@ bool ParseInt(const char* s, long long lo, long long hi, long long& out) {
   return true;
 }
 
+// The recorded flight as the flight software's telemetry.
+class ReplaySource : public apdesk::sim::StatusSource {
+ public:
+  explicit ReplaySource(apdesk::ReplayPacer* pacer) : m_pacer(pacer) {}
+
+  void TakeDue(std::int64_t nowMs, std::vector<Sentence>* due) override {
+    if (!m_started) {
+      m_pacer->Start(nowMs);
+      m_started = true;
+    }
+    m_pacer->NextDue(nowMs, due);
+    if (m_pacer->Finished() && !m_told) {
+      m_told = true;
+      std::fprintf(stderr, "apsim: replay played out: %zu records", m_pacer->Played());
+      if (m_pacer->Skipped() > 0) std::fprintf(stderr, ", %zu damaged records skipped", m_pacer->Skipped());
+      if (m_pacer->ReadFailed()) std::fprintf(stderr, ", stopped by a read error");
+      std::fprintf(stderr, "\n");
+    }
+  }
+  std::int64_t NextDueMs() const override {
+    if (!m_started) return 0;  // due at once: the first call starts the clock
+    if (m_pacer->Finished()) return m_told ? INT64_MAX : 0;
+    return m_pacer->NextDueMs().value_or(INT64_MAX);
+  }
+
+ private:
+  apdesk::ReplayPacer* m_pacer;
+  bool m_started = false;
+  bool m_told = false;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -76,6 +111,8 @@ int main(int argc, char** argv) {
   std::string socketPath;
   ServeOptions o;
   auto& f = o.sim.faults;
+  std::string replayPath;
+  double replaySpeed = 1.0;
 
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -110,6 +147,14 @@ int main(int argc, char** argv) {
       if (!ParseDouble(value, 0.1, 1000, d)) return bad("a rate from 0.1 to 1000 Hz");
       o.sim.rateHz = d;
       ++i;
+    } else if (a == "--replay") {
+      if (value == nullptr || *value == '\0') return bad("a flight record file");
+      replayPath = argv[++i];
+    } else if (a == "--speed") {
+      if (!ParseDouble(value, apdesk::ReplayPacer::kMinSpeed, apdesk::ReplayPacer::kMaxSpeed, d))
+        return bad("a speed from 0.1 to 10");
+      replaySpeed = d;
+      ++i;
     } else if (a == "--drop" || a == "--corrupt" || a == "--duplicate") {
       if (!ParseDouble(value, 0, 1, d)) return bad("a share from 0 to 1");
       (a == "--drop" ? f.dropShare : a == "--corrupt" ? f.corruptShare : f.duplicateShare) = d;
@@ -142,6 +187,22 @@ int main(int argc, char** argv) {
   if (mode == Mode::kNone) {
     std::fputs("apsim: choose --serial, --hidsock PATH or --uhid (see --help)\n", stderr);
     return 2;
+  }
+
+  apdesk::ReplayPacer pacer;
+  ReplaySource replay(&pacer);
+  if (!replayPath.empty()) {
+    if (o.sim.bootloader) {
+      std::fputs("apsim: --replay plays the flight software, not the boot loader\n", stderr);
+      return 2;
+    }
+    std::string error;
+    if (!pacer.Open(replayPath, &error)) {
+      std::fprintf(stderr, "apsim: %s\n", error.c_str());
+      return 2;
+    }
+    pacer.SetSpeed(replaySpeed, 0);
+    o.sim.statusSource = &replay;
   }
 
   // The signals stay blocked except while waiting, so none is missed between

@@ -2,7 +2,7 @@
 # the Qt-less build share it. It shares no code with the tool's decoders.
 add_library(apdesk_sim STATIC
   BootLoader.cpp FrameReader.cpp SimController.cpp SimHidBackend.cpp SimWire.cpp StatusModel.cpp)
-apdesk_export_headers(apdesk_sim HEADERS SimOptions.h)
+apdesk_export_headers(apdesk_sim HEADERS SimOptions.h StatusSource.h)
 set_target_properties(apdesk_sim PROPERTIES AUTOMOC OFF)
 target_link_libraries(apdesk_sim PUBLIC apdesk_hidbackend Threads::Threads)
 
@@ -10,6 +10,6 @@ target_link_libraries(apdesk_sim PUBLIC apdesk_hidbackend Threads::Threads)
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   add_executable(apsim apsim.cpp ApsimTransports.cpp)
   set_target_properties(apsim PROPERTIES AUTOMOC OFF)
-  target_link_libraries(apsim PRIVATE apdesk_sim util)
+  target_link_libraries(apsim PRIVATE apdesk_sim apdesk_replay util)
   apdesk_export_headers(apsim)
 endif()

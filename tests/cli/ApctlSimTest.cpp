@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include <sys/stat.h>
@@ -21,6 +22,7 @@
 #include "cli/Apctl.h"
 #include "cli/CliLink.h"
 #include "cli/ExitStatus.h"
+#include "protocol/SentenceBytes.h"
 #include "sim/SimHidBackend.h"
 
 namespace apdesk::cli {
@@ -143,10 +145,10 @@ int Lines(const std::string& text) {
 TEST_F(ApctlSim, HelpListsEveryCommandAndExitStatus) {
   const Outcome r = Apctl({"--help"});
   EXPECT_EQ(r.status, kExitOk);
-  for (const char* part :
-       {"ports", "monitor [--count N] [--record]", "params set NAME=VALUE", "defaults [--yes]", "calibrate",
-        "install-error", "compass-check [--seconds N]", "upgrade FILE.bin",
-        "record export FILE --format csv|gpx|kml", " 10  upgrade: verify error", " 11  upgrade: no boot"})
+  for (const char* part : {"ports", "monitor [--count N] [--record]", "params set NAME=VALUE",
+                           "defaults [--yes]", "calibrate", "install-error", "compass-check [--seconds N]",
+                           "upgrade FILE.bin", "record export FILE --format csv|jsonl|gpx|kml",
+                           "--out-dir OUT", " 10  upgrade: verify error", " 11  upgrade: no boot"})
     EXPECT_NE(r.out.find(part), std::string::npos) << part;
   EXPECT_EQ(Apctl({}).status, kExitUsage);
   EXPECT_EQ(Apctl({"fly"}).status, kExitUsage);
@@ -608,6 +610,72 @@ TEST_F(ApctlSim, ResultsReachWhatTheNameNamesAndAFailedOutputFails) {
     EXPECT_NE(err.str().find("the disk is full"), std::string::npos) << err.str();
     EXPECT_EQ(err.str().find("exported"), std::string::npos) << err.str();
   }
+}
+
+// A fleet's records: directories and files in, one export each out, each row
+// naming its record file; what cannot be exported is said and the rest is done.
+TEST_F(ApctlSim, RecordExportOfManyFilesMakesOneDataSet) {
+  auto write = [](const std::string& path, int records) {
+    std::ofstream f(path, std::ios::binary);
+    for (int i = 0; i < records; ++i) {
+      test::Bytes s = test::Status();
+      s[24] = static_cast<std::uint8_t>(i);  // satellites
+      test::PutSum(s);
+      f.write(reinterpret_cast<const char*>(s.data()), static_cast<std::streamsize>(s.size()));
+    }
+  };
+  fs::create_directories(dir_ + "/a/sub");
+  write(dir_ + "/a/1.hj", 3);
+  write(dir_ + "/a/2.hj", 2);
+  write(dir_ + "/a/sub/3.hj", 9);  // not looked into: only the directory's own files
+  std::ofstream(dir_ + "/a/notes.txt") << "not a record file";
+  write(dir_ + "/b.hj", 1);
+  const std::string out = dir_ + "/out";
+  Outcome r = Apctl({"record", "export", dir_ + "/a", dir_ + "/b.hj", "--format", "csv", "--out-dir", out});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  std::set<std::string> names;
+  for (const auto& e : fs::directory_iterator(out)) names.insert(e.path().filename().string());
+  EXPECT_EQ(names, (std::set<std::string>{"1.csv", "2.csv", "b.csv"}));
+  std::ifstream csv(out + "/2.csv");
+  std::string header, row;
+  std::getline(csv, header);
+  EXPECT_EQ(header.rfind("file,record,utc_time,", 0), 0u) << header;
+  int rows = 0;
+  while (std::getline(csv, row)) {
+    EXPECT_EQ(row.rfind(dir_ + "/a/2.hj," + std::to_string(++rows) + ",", 0), 0u) << row;
+  }
+  EXPECT_EQ(rows, 2);
+  EXPECT_NE(r.err.find(dir_ + "/a/1.hj: 3 of 3 records exported to " + out + "/1.csv"), std::string::npos)
+      << r.err;
+
+  // Two files of one name would export to one file: the second is refused,
+  // the first kept; a missing file and an empty directory are named.
+  write(dir_ + "/a/sub/1.hj", 4);
+  fs::create_directories(dir_ + "/empty");
+  r = Apctl({"record", "export", dir_ + "/b.hj", dir_ + "/a/sub/3.hj", dir_ + "/none.hj", dir_ + "/empty",
+             dir_ + "/a/1.hj", dir_ + "/a/sub/1.hj", "--format", "jsonl", "--out-dir", out});
+  EXPECT_EQ(r.status, kExitFileError);
+  EXPECT_NE(r.err.find(dir_ + "/empty: no record files (*.hj) in this directory"), std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find(dir_ + "/none.hj: No such file or directory"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("3 of 5 record files exported"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(dir_ + "/a/sub/1.hj: not exported, " + out +
+                       "/1.jsonl already holds the export of another file of that name"),
+            std::string::npos)
+      << r.err;
+  EXPECT_TRUE(fs::exists(out + "/3.jsonl"));
+  std::ifstream first(out + "/1.jsonl");
+  EXPECT_EQ(std::count(std::istreambuf_iterator<char>(first), std::istreambuf_iterator<char>(), '\n'), 3)
+      << "1.jsonl holds the first 1.hj";
+  EXPECT_FALSE(fs::exists(out + "/none.jsonl"));
+  for (const auto& e : fs::directory_iterator(out))
+    EXPECT_NE(e.path().extension(), ".part") << "a failed export leaves no half file";
+
+  EXPECT_EQ(Apctl({"record", "export", dir_ + "/a", "--format", "csv"}).status, kExitUsage)
+      << "a directory needs --out-dir";
+  EXPECT_EQ(
+      Apctl({"record", "export", dir_ + "/b.hj", "--format", "csv", "-o", "x", "--out-dir", out}).status,
+      kExitUsage);
 }
 
 // apsim on a pseudo-terminal: the serial path end to end.

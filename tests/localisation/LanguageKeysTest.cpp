@@ -138,7 +138,7 @@ TEST(LanguageKeys, EveryKeyTheCodeAsksForIsInBothFiles) {
 
 TEST(LanguageKeys, BothFilesHoldTheSameKeysWithTexts) {
   const std::string english = LanguageFile("Default.ini"), chinese = LanguageFile("Chinese.ini");
-  for (const char* section : {"public", "parameter", "flyhint", "upgrade"}) {
+  for (const char* section : {"public", "parameter", "flyhint", "upgrade", "flightrecords"}) {
     const LanguageSection e = Section(english, section, false), c = Section(chinese, section, true);
     EXPECT_FALSE(e.keys.empty()) << section;
     EXPECT_EQ(Keys(e), Keys(c)) << section;

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <sstream>
 #include <vector>
 
 #include <unistd.h>
@@ -151,23 +153,46 @@ TEST(RecordFile, InfoWithoutFixOrDate) {
   EXPECT_NE(empty.find("\"highest_altitude\":null"), std::string::npos) << empty;
 }
 
-TEST(RecordFile, CsvHasAHeaderAndOneRowPerGoodRecord) {
+TEST(RecordFile, CsvAndJsonLinesHaveOneRowPerGoodRecordNamingItsFile) {
   const Bytes file = Recording();
-  const std::string csv = ExportRecords(ScanRecords(file.data(), file.size()), ExportFormat::Csv, "t");
+  const RecordScan scan = ScanRecords(file.data(), file.size());
+  const std::string csv = ExportRecords(scan, ExportFormat::Csv, "a,b.hj");
   const std::string header =
-      "record,utc_time,latitude,longitude,altitude,course,voltage,version,attitude,satellites,"
+      "file,record,utc_time,latitude,longitude,altitude,course,voltage,version,attitude,satellites,"
       "flight_status,rudder,rudder_colour,aileron,aileron_colour,elevator,elevator_colour,"
       "throttle,throttle_colour,pdop,velocity_x_cm_s,velocity_y_cm_s,install_error_captured,gps_fix\n";
-  EXPECT_EQ(csv, header +
-                     "1,2014-03-05T09:30:07Z,22.515625,113.281250,123.4,0.0,10.000,112345,\"L 3,D 5\",8,0,"
-                     "1,green,0,green,0,green,50,green,0.0,0,0,0,1\n"
-                     "2,2014-03-05T09:30:08Z,22.500000,113.250000,-100.0,0.0,11.099,112345,\"L 3,D 5\",9,0,"
-                     "3,red,0,green,0,green,50,green,0.0,0,0,0,1\n"
-                     "3,2014-03-05T09:31:07Z,0.000000,0.000000,150.0,0.0,10.498,112345,\"L 0,U 0\",0,0,"
-                     "0,green,0,green,0,green,1,yellow,0.0,0,0,0,0\n");
+  EXPECT_EQ(csv,
+            header +
+                "\"a,b.hj\",1,2014-03-05T09:30:07Z,22.515625,113.281250,123.4,0.0,10.000,112345,\"L 3,D "
+                "5\",8,0,1,green,0,green,0,green,50,green,0.0,0,0,0,1\n"
+                "\"a,b.hj\",2,2014-03-05T09:30:08Z,22.500000,113.250000,-100.0,0.0,11.099,112345,\"L 3,D "
+                "5\",9,0,3,red,0,green,0,green,50,green,0.0,0,0,0,1\n"
+                "\"a,b.hj\",3,2014-03-05T09:31:07Z,0.000000,0.000000,150.0,0.0,10.498,112345,\"L 0,U "
+                "0\",0,0,0,green,0,green,0,green,1,yellow,0.0,0,0,0,0\n");
+  const std::string jsonl = ExportRecords(scan, ExportFormat::Jsonl, "t\".hj");
+  EXPECT_EQ(
+      jsonl.substr(0, jsonl.find('\n') + 1),
+      "{\"file\":\"t\\\".hj\",\"record\":1,\"utc_time\":\"2014-03-05T09:30:07Z\",\"latitude\":22.515625,"
+      "\"longitude\":113.281250,\"altitude\":123.4,\"course\":0.0,\"voltage\":10.000,\"version\":112345,"
+      "\"attitude\":\"L 3,D 5\",\"satellites\":8,\"flight_status\":0,\"rudder\":1,\"rudder_colour\":"
+      "\"green\",\"aileron\":0,\"aileron_colour\":\"green\",\"elevator\":0,\"elevator_colour\":\"green\","
+      "\"throttle\":50,\"throttle_colour\":\"green\",\"pdop\":0.0,\"velocity_x_cm_s\":0,"
+      "\"velocity_y_cm_s\":0,\"install_error_captured\":0,\"gps_fix\":1}\n");
+  EXPECT_EQ(std::count(jsonl.begin(), jsonl.end(), '\n'), 3);
 }
 
-TEST(RecordFile, GpxAndKmlCarryTheRecordsWithAFix) {
+TEST(RecordFile, JsonLinesWritesNullForWhatJsonCannotHold) {
+  Fields f;
+  f.lat = __builtin_nanf("");
+  f.lon = __builtin_inff();
+  f.mo = 13;  // no time
+  const Bytes r = Record(f);
+  const std::string jsonl = ExportRecords(ScanRecords(r.data(), r.size()), ExportFormat::Jsonl, "x");
+  EXPECT_NE(jsonl.find("\"utc_time\":null,\"latitude\":null,\"longitude\":null,"), std::string::npos)
+      << jsonl;
+}
+
+TEST(RecordFile, GpxAndKmlCarryTheRecordsWithAFixAndTheirTime) {
   const Bytes file = Recording();
   const RecordScan scan = ScanRecords(file.data(), file.size());
   EXPECT_EQ(ExportRecords(scan, ExportFormat::Gpx, "a<b"),
@@ -180,12 +205,28 @@ TEST(RecordFile, GpxAndKmlCarryTheRecordsWithAFix) {
             "lon=\"113.250000\"><ele>-100.0</ele><time>2014-03-05T09:30:08Z</time></trkpt>\n"
             "    </trkseg>\n  </trk>\n</gpx>\n");
   const std::string kml = ExportRecords(scan, ExportFormat::Kml, "t");
-  EXPECT_NE(
-      kml.find("<coordinates>\n          113.281250,22.515625,123.4\n          113.250000,22.500000,-100.0\n"
-               "        </coordinates>"),
-      std::string::npos)
+  EXPECT_NE(kml.find("<gx:Track>\n        <altitudeMode>absolute</altitudeMode>\n"
+                     "        <when>2014-03-05T09:30:07Z</when>\n        <when>2014-03-05T09:30:08Z</when>\n"
+                     "        <gx:coord>113.281250 22.515625 123.4</gx:coord>\n"
+                     "        <gx:coord>113.250000 22.500000 -100.0</gx:coord>\n      </gx:Track>"),
+            std::string::npos)
       << kml;
-  EXPECT_NE(kml.find("<LineString>"), std::string::npos);
+  EXPECT_EQ(kml.find("<LineString>"), std::string::npos) << "every fix has a time";
+
+  // A fix without a valid time cannot be in the timed track: it is kept as a line.
+  Fields untimed;
+  untimed.lat = 1.5f;
+  untimed.lon = 2.5f;
+  untimed.sats = 7;
+  untimed.hh = 24;
+  const Bytes more = Joined({file, Record(untimed)});
+  const std::string both = ExportRecords(ScanRecords(more.data(), more.size()), ExportFormat::Kml, "t");
+  EXPECT_NE(both.find("<name>t (no GPS time)</name>\n      <LineString>\n        <altitudeMode>absolute"
+                      "</altitudeMode>\n        <coordinates>\n          2.500000,1.500000,0.0\n"),
+            std::string::npos)
+      << both;
+  EXPECT_EQ(std::count(both.begin(), both.end(), '<') - std::count(kml.begin(), kml.end(), '<'), 10)
+      << "the timed track is as before; one more placemark with one line";
 }
 
 TEST(RecordFile, GpsFixAndDateRules) {
@@ -317,10 +358,114 @@ TEST(RecordFile, JsonAndXmlTextsStayWellFormedForAnyBytes) {
   }
 }
 
+// A file of some megabytes with damage of every kind, some of it across the
+// reader's block boundaries, written to a temporary file.
+class LargeRecordFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Fields f;
+    f.lat = 22.5f;
+    f.lon = 113.25f;
+    f.sats = 8;
+    std::size_t records = 0;
+    while (bytes_.size() < 3 * (std::size_t{1} << 20) + 5000) {
+      f.altitude = static_cast<std::uint16_t>(records % 3000);
+      f.voltage = static_cast<std::uint16_t>(2000 + records % 300);
+      f.ss = static_cast<int>(records / 10 % 60);
+      f.mi = static_cast<int>(records / 600 % 60);
+      f.sats = records % 500 < 20 ? 2 : 8;  // now and then no fix
+      const Bytes r = Record(f, records % 997 != 5);
+      // Cut-off records and stray bytes, placed so some straddle each megabyte.
+      const std::size_t mb = std::size_t{1} << 20;
+      const std::size_t toBoundary = mb - bytes_.size() % mb;
+      if (records % 1201 == 7 || (toBoundary < 99 && toBoundary > 3 && records % 2 == 0)) {
+        bytes_.insert(bytes_.end(), r.begin(), r.begin() + 37);
+      } else if (records % 1703 == 11) {
+        bytes_.insert(bytes_.end(), {'$', 'S', 'T'});
+      }
+      bytes_.insert(bytes_.end(), r.begin(), r.end());
+      ++records;
+    }
+    bytes_.insert(bytes_.end(), {'$', 'S', 'T', 'P', 1, 2});
+    char path[] = "/tmp/apdesk-rf-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, bytes_.data(), bytes_.size()), static_cast<ssize_t>(bytes_.size()));
+    close(fd);
+    path_ = path;
+  }
+  void TearDown() override { unlink(path_.c_str()); }
+
+  Bytes bytes_;
+  std::string path_;
+};
+
+TEST_F(LargeRecordFile, StreamingReadsWhatAWholeScanFinds) {
+  const RecordScan whole = ScanRecords(bytes_.data(), bytes_.size());
+  ASSERT_GT(whole.records.size(), 30000u);
+  ASSERT_GT(whole.skipped, 40u);
+  EXPECT_EQ(whole.trailingBytes, 6u);
+  RecordReader reader;
+  std::string error;
+  ASSERT_TRUE(reader.Open(path_, &error)) << error;
+  std::size_t i = 0;
+  while (const std::uint8_t* r = reader.Next()) {
+    ASSERT_LT(i, whole.records.size());
+    ASSERT_EQ(std::memcmp(r, whole.records[i].data(), kRecordSize), 0) << "record " << i;
+    ++i;
+  }
+  EXPECT_FALSE(reader.ReadFailed());
+  EXPECT_EQ(i, whole.records.size());
+  EXPECT_EQ(reader.Records(), whole.records.size());
+  EXPECT_EQ(reader.Skipped(), whole.skipped);
+  EXPECT_EQ(reader.TrailingBytes(), whole.trailingBytes);
+  EXPECT_EQ(reader.BytesRead(), bytes_.size());
+}
+
+TEST_F(LargeRecordFile, StreamedSummaryAndExportsEqualTheWholeOnes) {
+  const RecordScan whole = ScanRecords(bytes_.data(), bytes_.size());
+  RecordInfo info;
+  std::string error;
+  ASSERT_TRUE(SummariseRecordFile(path_, &info, &error)) << error;
+  EXPECT_EQ(RecordInfoJson(info, "f"), RecordInfoJson(SummariseRecords(whole), "f"));
+  for (ExportFormat format : {ExportFormat::Csv, ExportFormat::Jsonl, ExportFormat::Gpx, ExportFormat::Kml}) {
+    std::ostringstream out;
+    ExportCounts counts;
+    ASSERT_TRUE(ExportRecordFile(path_, format, "f.hj", out, &counts, &error)) << error;
+    const std::string expected = ExportRecords(whole, format, "f.hj");
+    EXPECT_TRUE(out.str() == expected)
+        << ExportFormatName(format) << ": " << out.str().size() << " bytes, expected " << expected.size();
+    EXPECT_EQ(counts.records, whole.records.size());
+    EXPECT_EQ(counts.skipped, whole.skipped);
+    const bool rows = format == ExportFormat::Csv || format == ExportFormat::Jsonl;
+    EXPECT_EQ(counts.exported, rows ? whole.records.size() : info.fixes) << ExportFormatName(format);
+  }
+}
+
+TEST(RecordFile, WhatIsNoRecordFileIsRefusedWithTheReason) {
+  std::string error;
+  RecordReader reader;
+  EXPECT_FALSE(reader.Open("/tmp", &error));
+  EXPECT_EQ(error, "/tmp: a directory, not a record file");
+  EXPECT_FALSE(reader.Open("/dev/null", &error));
+  EXPECT_EQ(error, "/dev/null: not a regular file");
+  EXPECT_FALSE(reader.Open("/nonexistent/x.hj", &error));
+  EXPECT_EQ(error, "/nonexistent/x.hj: No such file or directory");
+  RecordInfo info;
+  EXPECT_FALSE(SummariseRecordFile("/tmp", &info, &error));
+  std::ostringstream out;
+  ExportCounts counts;
+  EXPECT_FALSE(ExportRecordFile("/nonexistent/x.hj", ExportFormat::Csv, "x", out, &counts, &error));
+  EXPECT_TRUE(out.str().empty()) << "nothing is written for a file that cannot be read";
+}
+
 TEST(RecordFile, ExportFormatNames) {
   EXPECT_EQ(ParseExportFormat("csv"), ExportFormat::Csv);
   EXPECT_EQ(ParseExportFormat("gpx"), ExportFormat::Gpx);
   EXPECT_EQ(ParseExportFormat("kml"), ExportFormat::Kml);
+  EXPECT_EQ(ParseExportFormat("jsonl"), ExportFormat::Jsonl);
+  for (ExportFormat f : {ExportFormat::Csv, ExportFormat::Jsonl, ExportFormat::Gpx, ExportFormat::Kml})
+    EXPECT_EQ(ParseExportFormat(ExportFormatName(f)), f);
   EXPECT_EQ(ParseExportFormat("CSV"), std::nullopt);
   EXPECT_EQ(ParseExportFormat(""), std::nullopt);
 }

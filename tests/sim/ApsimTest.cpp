@@ -3,9 +3,11 @@
 #include <sys/un.h>
 #include <termios.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -99,6 +101,11 @@ TEST(Apsim, OptionsAreChecked) {
       {{"--hidsock"}, 2},
       {{"--serial", "--seed", "-1"}, 2},
       {{"--serial", "--frobnicate"}, 2},
+      {{"--serial", "--replay", "/nonexistent/f.hj"}, 2},
+      {{"--serial", "--replay", "/tmp"}, 2},
+      {{"--serial", "--replay"}, 2},
+      {{"--serial", "--replay", "/dev/null", "--speed", "20"}, 2},
+      {{"--serial", "--speed", "0.05"}, 2},
   };
   for (const Case& k : cases) {
     std::vector<std::string> argv{kApsim};
@@ -133,6 +140,54 @@ TEST(Apsim, SerialServesTelemetryAndAnswersOnThePrintedPath) {
   EXPECT_GE(GoodCount(d, "$STP"), 25u);
   EXPECT_EQ(GoodCount(d, "$PAR"), 1u);
   EXPECT_EQ(sim.Stop(), 0);
+}
+
+// A record file played back: what comes out is the file's records, in order,
+// with none left out, among the other sentences of the flight software.
+TEST(Apsim, SerialReplaysARecordFileInOrder) {
+  char name[] = "/tmp/apsim-replay-XXXXXX";
+  const int file = ::mkstemp(name);
+  ASSERT_GE(file, 0);
+  std::vector<std::vector<std::uint8_t>> records;
+  for (int i = 0; i < 200; ++i) {  // ten a second, numbered in the altitude field
+    std::vector<std::uint8_t> r(99, 0);
+    std::memcpy(r.data(), "$STP", 4);
+    r[25] = 24, r[26] = 5, r[27] = 1, r[28] = 8, r[29] = static_cast<std::uint8_t>(i / 600);
+    r[30] = static_cast<std::uint8_t>(i / 10 % 60);
+    r[48] = static_cast<std::uint8_t>(i), r[49] = static_cast<std::uint8_t>(i >> 8);
+    unsigned sum = 0;
+    for (int k = 0; k < 98; ++k) sum += r[static_cast<std::size_t>(k)];
+    r[98] = static_cast<std::uint8_t>(sum);
+    ASSERT_EQ(::write(file, r.data(), r.size()), 99);
+    records.push_back(r);
+  }
+  ::close(file);
+  ChildProcess sim({kApsim, "--serial", "--replay", name, "--speed", "2", "--no-garbage"});
+  ASSERT_TRUE(sim.Started());
+  const std::string path = sim.ReadLine(5000);
+  ASSERT_EQ(path.rfind("/dev/pts/", 0), 0u) << path;
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  termios t{};
+  ::tcgetattr(fd, &t);
+  ::cfmakeraw(&t);
+  ::tcsetattr(fd, TCSANOW, &t);
+  const Decoded d = Decode(ReadFor(fd, 1500));
+  ::close(fd);
+  std::vector<std::vector<std::uint8_t>> got;
+  for (const Sentence& s : d.sentences)
+    if (s.tag == "$STP") got.push_back(s.bytes);
+  ASSERT_GE(got.size(), 10u);
+  // Some may have gone before the port was opened; from the first one seen, every one follows in order.
+  const auto first = std::find(records.begin(), records.end(), got.front());
+  ASSERT_NE(first, records.end());
+  for (std::size_t i = 0; i < got.size(); ++i) {
+    ASSERT_LT(static_cast<std::size_t>(first - records.begin()) + i, records.size());
+    EXPECT_EQ(got[i], *(first + static_cast<std::ptrdiff_t>(i))) << "sentence " << i;
+  }
+  EXPECT_LT(got.size(), 100u) << "played at its pace, not all at once";
+  EXPECT_EQ(sim.Stop(), 0);
+  ::unlink(name);
 }
 
 TEST(Apsim, HidSockServesOneClientAfterAnother) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <set>
 
@@ -398,4 +399,43 @@ TEST(SimInput, ArbitraryBytesNeitherCrashNorConfuse) {
       EXPECT_FALSE(h.Sent("$PAR", mark).empty());
     }
   }
+}
+
+// A replay's sentences go out as they fall due, unchanged, and the
+// controller's next due time follows the source.
+TEST(SimController, SendsTheSentencesOfAStatusSourceWhenDue) {
+  struct Source : apdesk::sim::StatusSource {
+    std::vector<std::pair<std::int64_t, Sentence>> plan;
+    std::size_t next = 0;
+    void TakeDue(std::int64_t nowMs, std::vector<Sentence>* due) override {
+      while (next < plan.size() && plan[next].first <= nowMs) due->push_back(plan[next++].second);
+    }
+    std::int64_t NextDueMs() const override { return next < plan.size() ? plan[next].first : INT64_MAX; }
+  } source;
+  for (int i = 0; i < 3; ++i) {
+    Source::Sentence s{};
+    std::memcpy(s.data(), "$STP", 4);
+    s[48] = static_cast<std::uint8_t>(7 + i);
+    unsigned sum = 0;
+    for (int k = 0; k < 98; ++k) sum += s[static_cast<std::size_t>(k)];
+    s[98] = static_cast<std::uint8_t>(sum);
+    source.plan.push_back({i == 2 ? 250 : 100, s});  // two at 100 ms, one at 250 ms
+  }
+  SimOptions o;
+  o.reports = false;
+  o.faults.garbage = false;
+  o.statusSource = &source;
+  Harness h(o);
+  EXPECT_EQ(h.c.NextDueMs(), 100);
+  h.RunUntil(90);
+  EXPECT_TRUE(h.Sent("$STP").empty());
+  h.RunUntil(100);
+  ASSERT_EQ(h.Sent("$STP").size(), 2u);
+  EXPECT_EQ(h.c.NextDueMs(), 250);
+  h.RunUntil(1000);
+  const std::vector<Sentence> sent = h.Sent("$STP");
+  ASSERT_EQ(sent.size(), 3u) << "nothing of the model's own";
+  for (std::size_t i = 0; i < 3; ++i)
+    EXPECT_TRUE(std::equal(sent[i].bytes.begin(), sent[i].bytes.end(), source.plan[i].second.begin())) << i;
+  EXPECT_EQ(h.c.NextDueMs(), INT64_MAX);
 }

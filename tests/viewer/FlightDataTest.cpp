@@ -1,0 +1,181 @@
+// The viewer's numbers: times spread within their second, columns and track
+// from a record file (with gaps where there is no fix), the summary, and the
+// min/max thinning that keeps every peak.
+
+#include "viewer/FlightData.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <random>
+
+#include "viewer/FlightRecordBytes.h"
+
+namespace apdesk {
+namespace {
+
+constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
+
+TEST(FlightData, SpreadWithinSeconds) {
+  struct Case {
+    const char* what;
+    std::vector<double> in, out;
+    bool hasTime;
+  } cases[] = {
+      {"none", {}, {}, false},
+      {"no time at all: ten a second", {kNan, kNan, kNan}, {0, 0.1, 0.2}, false},
+      {"evenly within each second", {5, 5, 6, 6, 6, 7}, {5, 5.5, 6, 6 + 1 / 3.0, 6 + 2 / 3.0, 7}, true},
+      {"unknown ones join the second before, or the first known",
+       {kNan, 5, kNan, 6, kNan},
+       {5, 5 + 1 / 3.0, 5 + 2 / 3.0, 6, 6.5},
+       true},
+      {"a clock that steps back starts a run of its own", {6, 6, 5, 5}, {6, 6.5, 5, 5.5}, true},
+  };
+  for (Case& c : cases) {
+    EXPECT_EQ(SpreadWithinSeconds(c.in), c.hasTime) << c.what;
+    ASSERT_EQ(c.in.size(), c.out.size()) << c.what;
+    for (std::size_t i = 0; i < c.in.size(); ++i)
+      EXPECT_NEAR(c.in[i], c.out[i], 1e-9) << c.what << " at " << i;
+  }
+}
+
+class FlightFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char name[] = "/tmp/apdesk-flight-XXXXXX";
+    const int fd = mkstemp(name);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    path_ = name;
+  }
+  void TearDown() override { unlink(path_.c_str()); }
+  std::string path_;
+};
+
+TEST_F(FlightFile, ColumnsTrackAndSummary) {
+  using test::FlightPoint;
+  test::Bytes file;
+  // Second 0: three records going 100 m north; second 1: two without a fix,
+  // then one 100 m further east; a damaged record and a cut-off tail.
+  test::Append(file, test::FlightRecord({0, 0, true, 0, 100, 2458}));
+  test::Append(file, test::FlightRecord({50, 0, true, 0, 200, 2400}));
+  test::Append(file, test::FlightRecord({100, 0, true, 0, 1500, 2300}));
+  test::Bytes damaged = test::FlightRecord({0, 0, true, 1, 30000, 100});
+  damaged[60] ^= 0x40;
+  test::Append(file, damaged);
+  test::Append(file, test::FlightRecord({0, 0, false, 1, 300, 2350}));
+  test::Append(file, test::FlightRecord({0, 0, false, 1, 400, 2360}));
+  test::Append(file, test::FlightRecord({100, 100, true, 1, -50, 2370}));
+  const test::Bytes tail = test::FlightRecord({});
+  file.insert(file.end(), tail.begin(), tail.begin() + 30);
+  test::WriteFile(path_, file);
+
+  FlightData d;
+  std::string error;
+  ASSERT_TRUE(LoadFlightFile(path_, &d, &error)) << error;
+  ASSERT_EQ(d.Size(), 6u);
+  EXPECT_TRUE(d.hasUtc);
+  const double t0 = 1714550400;  // 2024-05-01 08:00:00 UTC
+  const double times[] = {t0, t0 + 1 / 3.0, t0 + 2 / 3.0, t0 + 1, t0 + 1 + 1 / 3.0, t0 + 1 + 2 / 3.0};
+  for (std::size_t i = 0; i < 6; ++i) EXPECT_NEAR(d.times[i], times[i], 1e-6) << i;
+  const float altitude[] = {10.0f, 20.0f, 150.0f, 30.0f, 40.0f, -5.0f};
+  for (std::size_t i = 0; i < 6; ++i)
+    EXPECT_FLOAT_EQ(d.Column(PlotQuantityId::kAltitude)[i], altitude[i]) << i;
+  EXPECT_FLOAT_EQ(d.Column(PlotQuantityId::kSatellites)[3], 0.0f);
+  // The track: metres from the first fix, and gaps (not 0,0) without a fix.
+  EXPECT_NEAR(d.north[1], 50, 0.2);
+  EXPECT_NEAR(d.north[2], 100, 0.2);
+  EXPECT_TRUE(std::isnan(d.east[3]) && std::isnan(d.north[3]));
+  EXPECT_TRUE(std::isnan(d.east[4]) && std::isnan(d.north[4]));
+  EXPECT_NEAR(d.east[5], 100, 1.0);  // a float longitude resolves about 0.8 m here
+  EXPECT_NEAR(d.originLatitude, 22.5, 1e-5);
+
+  const FlightSummary& s = d.summary;
+  EXPECT_EQ(s.records, 6u);
+  EXPECT_EQ(s.skipped, 1u);
+  EXPECT_EQ(s.trailingBytes, 30u);
+  EXPECT_EQ(s.fixes, 4u);
+  EXPECT_NEAR(s.distanceMetres, 200, 1.5);  // 50 + 50 north, then 100 east
+  EXPECT_EQ(s.startUtc, 1714550400);
+  EXPECT_EQ(s.endUtc, 1714550401);
+  EXPECT_DOUBLE_EQ(*s.highestAltitude, 150.0);
+  EXPECT_DOUBLE_EQ(*s.lowestVolts, 2300 * 20 / 4096.0);
+  EXPECT_EQ(d.IndexAt(t0 + 0.4), 1u);
+  EXPECT_EQ(d.IndexAt(t0 - 100), 0u);
+  EXPECT_EQ(d.IndexAt(t0 + 100), 5u);
+
+  FlightSummary listed;
+  ASSERT_TRUE(SummariseFlightFile(path_, &listed, &error)) << error;
+  EXPECT_EQ(listed.records, s.records);
+  EXPECT_EQ(listed.skipped, s.skipped);
+  EXPECT_DOUBLE_EQ(listed.distanceMetres, s.distanceMetres);
+  EXPECT_EQ(listed.fileBytes, file.size());
+}
+
+TEST_F(FlightFile, WhatCannotBeShownSaysWhy) {
+  FlightData d;
+  std::string error;
+  EXPECT_FALSE(LoadFlightFile("/tmp", &d, &error));
+  EXPECT_EQ(error, "/tmp: a directory, not a record file");
+  EXPECT_FALSE(LoadFlightFile("/nonexistent.hj", &d, &error));
+  // Not a record file at all: nothing shown as data, all of it counted as damage.
+  test::WriteFile(path_, test::Bytes(1000, 'x'));
+  ASSERT_TRUE(LoadFlightFile(path_, &d, &error)) << error;
+  EXPECT_EQ(d.Size(), 0u);
+  EXPECT_EQ(d.summary.skipped, 10u);
+  EXPECT_EQ(d.summary.trailingBytes, 10u);
+  EXPECT_EQ(d.IndexAt(0), 0u);
+}
+
+TEST(FlightData, PyramidKeepsEveryPeakWithFewPoints) {
+  std::mt19937 gen(7);
+  std::normal_distribution<float> noise(0, 1);
+  std::vector<float> values(100003);
+  std::vector<double> times(values.size());
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    values[i] = noise(gen);
+    times[i] = static_cast<double>(i) * 0.02;
+  }
+  values[77777] = 50;  // one spike
+  MinMaxPyramid pyramid;
+  pyramid.Build(values);
+  std::vector<double> keys, points;
+  struct Range {
+    std::size_t first, last, buckets;
+  } ranges[] = {{0, values.size(), 1000},
+                {8 * 1000, 8 * 9000, 500},
+                {77000, 79000, 2000},
+                {123, 99999, 700},
+                {5, 20, 10}};
+  for (const Range& r : ranges) {
+    pyramid.Points(values, times, r.first, r.last, r.buckets, &keys, &points);
+    ASSERT_EQ(keys.size(), points.size());
+    const std::size_t count = r.last - r.first;
+    if (count <= 2 * r.buckets) {
+      EXPECT_EQ(points.size(), count) << "few enough: the values themselves";
+    } else {
+      EXPECT_LE(points.size(), 2 * r.buckets + 2) << r.first << ".." << r.last;
+    }
+    EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end()));
+    float lo = values[r.first], hi = values[r.first];
+    for (std::size_t i = r.first; i < r.last; ++i) lo = std::min(lo, values[i]), hi = std::max(hi, values[i]);
+    // Buckets are whole: at an edge inside one, its values beyond the edge count too.
+    const float top = *std::max_element(points.begin(), points.end());
+    const float bottom = *std::min_element(points.begin(), points.end());
+    if (r.first % 8 == 0 && (r.last % 8 == 0 || r.last == values.size())) {
+      EXPECT_FLOAT_EQ(top, hi) << r.first << ".." << r.last;
+      EXPECT_FLOAT_EQ(bottom, lo) << r.first << ".." << r.last;
+    } else {
+      EXPECT_GE(top, hi) << r.first << ".." << r.last;
+      EXPECT_LE(bottom, lo) << r.first << ".." << r.last;
+    }
+    EXPECT_GE(keys.front(), times[r.first]);
+    EXPECT_LE(keys.back(), times[r.last - 1]);
+  }
+}
+
+}  // namespace
+}  // namespace apdesk

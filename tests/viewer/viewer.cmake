@@ -1,0 +1,11 @@
+apdesk_test(flightdata_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/FlightDataTest.cpp
+  LIBS apdesk_flightdata)
+set_target_properties(flightdata_test PROPERTIES AUTOMOC OFF)
+
+if(APDESK_WITH_QT)
+  find_package(Qt6 REQUIRED COMPONENTS Test)
+  apdesk_test(flight_records_window_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/CFlightRecordsDlgTest.cpp
+    LIBS apdesk_viewer Qt6::Test)
+endif()
