@@ -56,6 +56,36 @@ class TextOut {
     m_used = static_cast<std::size_t>(std::to_chars(At(), End(), v, std::chars_format::fixed, precision).ptr -
                                       m_buf.data());
   }
+  // "%.6f" of a float (latitude, longitude) as printf gives it: the float's
+  // exact value rounded to nearest, ties to even. Done in integers for the
+  // usual range; to_chars takes the rest (tiny, huge, not finite).
+  void Float6(float v) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    const int biased = static_cast<int>(bits >> 23 & 0xFF);
+    const int shift = 150 - biased;  // v = mantissa / 2^shift
+    if (biased == 0 || biased == 0xFF || shift <= 0 || shift > 40) {
+      Fixed(v, 6);
+      return;
+    }
+    const std::uint64_t scaled = (std::uint64_t{bits & 0x7FFFFF} | 0x800000) * 1000000;  // < 2^44
+    std::uint64_t q = scaled >> shift;
+    const std::uint64_t rest = scaled & ((std::uint64_t{1} << shift) - 1),
+                        half = std::uint64_t{1} << (shift - 1);
+    if (rest > half || (rest == half && (q & 1) != 0)) ++q;
+    if (bits >> 31) Put('-');
+    Decimals(q, 1000000, 6);
+  }
+  // "%.3f" of raw * 20 / 4096 (the voltage), exactly, in integers.
+  void Volts3(int raw) {
+    const std::uint64_t scaled =
+        static_cast<std::uint64_t>(raw < 0 ? -static_cast<long long>(raw) : raw) * 5000;
+    std::uint64_t q = scaled / 1024;
+    const std::uint64_t rest = scaled % 1024;
+    if (rest > 512 || (rest == 512 && (q & 1) != 0)) ++q;
+    if (raw < 0) Put('-');
+    Decimals(q, 1000, 3);
+  }
   // A number in tenths with one decimal ("%.1f" of tenths / 10), without the
   // detour through a double.
   void Tenths(long long tenths) {
@@ -87,6 +117,18 @@ class TextOut {
   std::string Take() { return std::string(m_buf.data(), m_used); }
 
  private:
+  // q / unit, a point and `digits` digits of q % unit.
+  void Decimals(std::uint64_t q, std::uint64_t unit, int digits) {
+    Int(static_cast<long long>(q / unit));
+    Room(static_cast<std::size_t>(digits) + 1);
+    m_buf[m_used++] = '.';
+    std::uint64_t f = q % unit;
+    for (int i = digits - 1; i >= 0; --i) {
+      m_buf[m_used + static_cast<std::size_t>(i)] = static_cast<char>('0' + f % 10);
+      f /= 10;
+    }
+    m_used += static_cast<std::size_t>(digits);
+  }
   char* At() { return m_buf.data() + m_used; }
   char* End() { return m_buf.data() + m_buf.size(); }
   void Room(std::size_t n) {
@@ -184,15 +226,15 @@ class RowWriter {
       o.Put(utc);
     }
     Key(3);
-    Number(f.latitude, 6);
+    Coordinate(f.latitude);
     Key(4);
-    Number(f.longitude, 6);
+    Coordinate(f.longitude);
     Key(5);
     o.Tenths(f.altitudeTenths);
     Key(6);
     Number(f.CourseDegrees(), 1);
     Key(7);
-    o.Fixed(f.Volts(), 3);
+    o.Volts3(f.voltageRaw);
     Key(8);
     o.Int(f.Version());
     Key(9);
@@ -237,6 +279,12 @@ class RowWriter {
       m_out.Put(',');
     }
   }
+  void Coordinate(float v) {
+    if (m_json && !std::isfinite(v))
+      m_out.Put("null");
+    else
+      m_out.Float6(v);
+  }
   void Number(double v, int precision) {
     if (m_json)
       m_out.JsonFixed(v, precision);
@@ -256,9 +304,9 @@ class RowWriter {
 using RecordPass = std::function<bool(const std::function<void(const std::uint8_t*)>&)>;
 
 void PointText(TextOut& out, const StatusFields& f, char separator) {
-  out.Fixed(f.longitude, 6);
+  out.Float6(f.longitude);
   out.Put(separator);
-  out.Fixed(f.latitude, 6);
+  out.Float6(f.latitude);
   out.Put(separator);
   out.Tenths(f.altitudeTenths);
 }
@@ -276,9 +324,9 @@ bool WriteGpx(const RecordPass& pass, std::string_view name, TextOut& out, std::
     if (!HasGpsFix(f)) return;
     ++*exported;
     out.Put("      <trkpt lat=\"");
-    out.Fixed(f.latitude, 6);
+    out.Float6(f.latitude);
     out.Put("\" lon=\"");
-    out.Fixed(f.longitude, 6);
+    out.Float6(f.longitude);
     out.Put("\"><ele>");
     out.Tenths(f.altitudeTenths);
     out.Put("</ele>");
@@ -321,10 +369,15 @@ bool WriteKml(const RecordPass& pass, std::string_view name, TextOut& out, std::
     out.Put(time);
     out.Put("</when>\n");
   });
+  // A file still being recorded may have grown since: the track takes as
+  // many positions as it has times.
+  const std::size_t timed = *exported;
+  std::size_t coords = 0, lines = 0;
   if (read) {
     read = pass([&](const std::uint8_t* r) {
       const StatusFields f = ReadStatusFields(r);
-      if (!HasGpsFix(f) || utc.Of(r).empty()) return;
+      if (coords == timed || !HasGpsFix(f) || utc.Of(r).empty()) return;
+      ++coords;
       out.Put("        <gx:coord>");
       PointText(out, f, ' ');
       out.Put("</gx:coord>\n");
@@ -339,7 +392,8 @@ bool WriteKml(const RecordPass& pass, std::string_view name, TextOut& out, std::
         "        <coordinates>\n");
     read = pass([&](const std::uint8_t* r) {
       const StatusFields f = ReadStatusFields(r);
-      if (!HasGpsFix(f) || !utc.Of(r).empty()) return;
+      if (lines == untimed || !HasGpsFix(f) || !utc.Of(r).empty()) return;
+      ++lines;
       ++*exported;
       out.Put("          ");
       PointText(out, f, ',');

@@ -359,6 +359,7 @@ void CFlightRecordsDlg::ShowFile(const QString& path) {
   m_status->setText(status);
   m_cursor = 0;
   RebuildTrack();
+  RefreshSeries();
   ResetZoom();
   SetCursorIndex(0);
 }
@@ -380,7 +381,14 @@ void CFlightRecordsDlg::OnTimeRangeChanged() {
 // Each series gets the points of the visible time range only, thinned to
 // about two per pixel column: drawing then costs the same at any zoom.
 void CFlightRecordsDlg::RefreshSeries() {
-  if (m_flight.Size() == 0 || m_rects.empty()) return;
+  if (m_flight.Size() == 0) {
+    // Nothing of the file shown before stays on screen under this one's name.
+    for (Series& s : m_series) s.graph->data()->clear();
+    for (QCPItemStraightLine* line : m_cursorLines) line->setVisible(false);
+    m_trackCursor->data()->clear();
+    m_cursorLabel->clear();
+    return;
+  }
   const QCPRange range = m_rects.front()->axis(QCPAxis::atBottom)->range();
   const auto& t = m_flight.times;
   std::size_t first = static_cast<std::size_t>(std::lower_bound(t.begin(), t.end(), range.lower) - t.begin());

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <sstream>
 #include <vector>
 
@@ -190,6 +192,57 @@ TEST(RecordFile, JsonLinesWritesNullForWhatJsonCannotHold) {
   const std::string jsonl = ExportRecords(ScanRecords(r.data(), r.size()), ExportFormat::Jsonl, "x");
   EXPECT_NE(jsonl.find("\"utc_time\":null,\"latitude\":null,\"longitude\":null,"), std::string::npos)
       << jsonl;
+}
+
+// The exports format coordinates and voltage without printf; they must say
+// exactly what printf says, ties and all.
+TEST(RecordFile, NumbersAreWhatPrintfWouldWrite) {
+  std::mt19937 gen(11);
+  std::vector<float> coordinates = {0.0f,         -0.0f, 22.515625f, -113.28125f, 0.0078125f,  -0.0078125f,
+                                    179.9999995f, 1e-7f, -1e-30f,    3e38f,       16777216.0f, 1e10f};
+  for (int n = -2000; n <= 2000; ++n) coordinates.push_back(static_cast<float>(n) / 128.0f);  // exact ties
+  std::uniform_real_distribution<float> globe(-180.0f, 180.0f);
+  for (int i = 0; i < 40000; ++i) coordinates.push_back(globe(gen));
+  for (int i = 0; i < 20000; ++i) {
+    const std::uint32_t bits = gen();
+    float v;
+    std::memcpy(&v, &bits, sizeof v);
+    if (std::isfinite(v)) coordinates.push_back(v);
+  }
+  Bytes file;
+  std::vector<int> volts;
+  for (std::size_t i = 0; i < std::max<std::size_t>(coordinates.size(), 65536); ++i) {
+    Fields f;
+    f.lat = coordinates[i % coordinates.size()];
+    f.lon = coordinates[(i * 7 + 3) % coordinates.size()];
+    f.voltage = static_cast<std::uint16_t>(i);
+    volts.push_back(SignedReading16(static_cast<std::uint16_t>(i)));
+    const Bytes r = Record(f);
+    file.insert(file.end(), r.begin(), r.end());
+  }
+  const RecordScan scan = ScanRecords(file.data(), file.size());
+  const std::string csv = ExportRecords(scan, ExportFormat::Csv, "f");
+  std::istringstream lines(csv);
+  std::string line;
+  std::getline(lines, line);  // the header
+  std::size_t row = 0, mismatches = 0;
+  char expected[400];
+  while (std::getline(lines, line)) {
+    std::vector<std::string> fields;
+    std::istringstream cells(line);
+    for (std::string cell; fields.size() < 8 && std::getline(cells, cell, ',');) fields.push_back(cell);
+    ASSERT_EQ(fields.size(), 8u) << line;
+    const StatusFields f = ReadStatusFields(scan.records[row].data());
+    std::snprintf(expected, sizeof expected, "%.6f", static_cast<double>(f.latitude));
+    if (fields[3] != expected && mismatches++ < 5) ADD_FAILURE() << fields[3] << " != " << expected;
+    std::snprintf(expected, sizeof expected, "%.6f", static_cast<double>(f.longitude));
+    if (fields[4] != expected && mismatches++ < 5) ADD_FAILURE() << fields[4] << " != " << expected;
+    std::snprintf(expected, sizeof expected, "%.3f", f.Volts());
+    if (fields[7] != expected && mismatches++ < 5) ADD_FAILURE() << fields[7] << " != " << expected;
+    ++row;
+  }
+  EXPECT_EQ(row, scan.records.size());
+  EXPECT_EQ(mismatches, 0u);
 }
 
 TEST(RecordFile, GpxAndKmlCarryTheRecordsWithAFixAndTheirTime) {

@@ -164,6 +164,14 @@ TEST_F(FlightRecordsWindow, AFileItCannotShowLeavesTheShownOneAndSaysWhy) {
       << dlg.StatusText().toStdString();
   EXPECT_NE(dlg.StatusText().indexOf(QStringLiteral("No GPS fix")), -1);
   dlg.SetCursorIndex(10);  // nothing to point at: no crash
+  auto* plots = dlg.findChild<QCustomPlot*>(QStringLiteral("flightPlots"));
+  auto* track = dlg.findChild<QCustomPlot*>(QStringLiteral("flightTrack"));
+  for (int g = 0; g < plots->graphCount(); ++g)
+    EXPECT_EQ(plots->graph(g)->dataCount(), 0) << "graph " << g << " still shows the file before";
+  for (int p = 0; p < track->plottableCount(); ++p)
+    EXPECT_TRUE(track->plottable(p)->interface1D() == nullptr ||
+                track->plottable(p)->interface1D()->dataCount() == 0)
+        << "track plottable " << p;
 }
 
 TEST_F(FlightRecordsWindow, TextsComeFromTheChineseFile) {
