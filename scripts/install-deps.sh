@@ -6,6 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-serialport-dev qt6-translations-l10n libgl-dev
+  libqcustomplot-dev
   libhidapi-dev
   libgtest-dev libgmock-dev
   libbenchmark-dev
