@@ -11,12 +11,15 @@
 #include <cstdlib>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <utility>
 
 #include "app/CConfigApp.h"
 #include "app/HidBackendChoice.h"
 #include "console/CSetApDlg.h"
+#include "inspector/CLinkInspectorDlg.h"
 #include "sim/SimOptions.h"
+#include "telemetryplots/CTelemetryPlotsDlg.h"
 #include "ui/MessageBoxes.h"
 
 namespace {
@@ -112,6 +115,47 @@ class AfterFirstPaint : public QObject {
   std::function<void()> m_action;
 };
 
+// The telemetry plots and the link inspector beside the main window, fed
+// from its receive path: every "$STP", every USB report, and the parser's
+// counters four times a second.
+class SideWindows : public QObject {
+ public:
+  SideWindows(CSetApDlg& window, bool plots, bool inspector) : m_window(window) {
+    m_clock.start();
+    if (plots) m_plots = std::make_unique<CTelemetryPlotsDlg>(&window);
+    if (inspector) m_inspector = std::make_unique<CLinkInspectorDlg>(&window);
+    window.m_statusTap = [this](const std::uint8_t* s) {
+      if (m_plots) m_plots->AddStatusSentence(s, m_clock.elapsed());
+      if (m_inspector) m_inspector->OnSentence(apdesk::SentenceTag::Stp, s, apdesk::kStatusSentenceLength);
+    };
+    window.m_reportTap = [this](const std::uint8_t*) {
+      if (m_inspector) m_inspector->OnReport();
+    };
+    QObject::connect(&m_counters, &QTimer::timeout, this, [this] {
+      if (m_inspector) m_inspector->OnCounters(m_window.Parser().Counters(), m_clock.elapsed());
+    });
+    m_counters.start(CLinkInspectorDlg::kRefreshMs);
+  }
+  ~SideWindows() override {
+    m_window.m_statusTap = nullptr;
+    m_window.m_reportTap = nullptr;
+  }
+  void Show() {
+    if (m_plots) {
+      m_plots->Create();
+      m_plots->show();
+    }
+    if (m_inspector) m_inspector->show();
+  }
+
+ private:
+  CSetApDlg& m_window;
+  QElapsedTimer m_clock;
+  QTimer m_counters;
+  std::unique_ptr<CTelemetryPlotsDlg> m_plots;
+  std::unique_ptr<CLinkInspectorDlg> m_inspector;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -134,7 +178,12 @@ int main(int argc, char** argv) {
       "sim-rate", "Telemetry sentences per second of the simulated controller (default 10).", "hz", "10");
   options.addOption(simulate);
   options.addOption(connect);
+  QCommandLineOption open("open",
+                          "Open these windows beside the main window at start, comma-separated: plots "
+                          "(the telemetry plots), inspector (the link inspector).",
+                          "windows");
   options.addOption(simRate);
+  options.addOption(open);
   options.process(app);  // --help and unknown options end here
 
   apdesk::StartupChoice choice;
@@ -143,6 +192,18 @@ int main(int argc, char** argv) {
                                   &error)) {
     std::fprintf(stderr, "apdesk: %s\n", error.c_str());
     return 2;
+  }
+  bool openPlots = false, openInspector = false;
+  for (const QString& name : options.value(open).split(',', Qt::SkipEmptyParts)) {
+    if (name.trimmed() == "plots") {
+      openPlots = true;
+    } else if (name.trimmed() == "inspector") {
+      openInspector = true;
+    } else {
+      std::fprintf(stderr, "apdesk: --open takes plots and inspector, not \"%s\"\n",
+                   name.toUtf8().constData());
+      return 2;
+    }
   }
   apdesk::sim::SimOptions simOptions;
   bool rateOk = false;
@@ -183,8 +244,13 @@ int main(int argc, char** argv) {
   std::unique_ptr<UiWatch> watch;
   if (std::getenv("APDESK_UI_WATCH")) watch = std::make_unique<UiWatch>(&window, sinceStart);
 
+  std::unique_ptr<SideWindows> sideWindows;
+  if (openPlots || openInspector)
+    sideWindows = std::make_unique<SideWindows>(window, openPlots, openInspector);
+
   // Once the window is up, connect through the same commands a click runs.
-  AfterFirstPaint connectAtStart(&window, [&window, &choice] {
+  AfterFirstPaint connectAtStart(&window, [&window, &choice, &sideWindows] {
+    if (sideWindows) sideWindows->Show();
     if (choice.connect == apdesk::StartupChoice::Connect::Usb) {
       window.OnOpenUsb();
     } else if (choice.connect == apdesk::StartupChoice::Connect::Serial) {

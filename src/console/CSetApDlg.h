@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <map>
 
 #include "calibration/CAdjustTransmitterDlg.h"
@@ -84,6 +85,10 @@ class CSetApDlg : public QDialog {
   bool m_paramsValid = false;
   int ShownAircraftBitmap() const { return m_shownBitmap; }
   const apdesk::SentenceParser& Parser() const { return m_parser; }
+  // Called with every valid "$STP" and every USB report, after the window
+  // took them (the plots and the inspector until they have their own path).
+  std::function<void(const std::uint8_t* s99)> m_statusTap;
+  std::function<void(const std::uint8_t* report64)> m_reportTap;
 
  protected:
   bool event(QEvent* event) override;

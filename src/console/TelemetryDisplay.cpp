@@ -47,6 +47,7 @@ void CSetApDlg::OnHidReceived() {
   m_parser.Append(report, sizeof report);
   Sentences sink(*this);
   m_parser.ParseSentences(sink);
+  if (m_reportTap) m_reportTap(report);
 }
 
 void CSetApDlg::OnHidSent() {
@@ -57,6 +58,7 @@ void CSetApDlg::OnHidSent() {
 void CSetApDlg::ShowStatus(const std::uint8_t* s) {
   apdesk::RecordStatusSentence(m_recorder, s);
   if (m_gpsCheckDlg.m_checkActive) m_gpsCheckDlg.ShowGpsRecord(s);
+  if (m_statusTap) m_statusTap(s);
 
   apdesk::AttitudeLabels labels;
   if (m_language.m_fileChosen == 1) {

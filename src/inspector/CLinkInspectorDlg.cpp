@@ -39,7 +39,32 @@ void SetText(QPlainTextEdit* edit, const QString& text) {
 }  // namespace
 
 CLinkInspectorDlg::CLinkInspectorDlg(QWidget* parent) : QDialog(parent) {
-  setWindowTitle(tr("Link inspector"));
+  connect(&m_timer, &QTimer::timeout, this, [this] {
+    if (isVisible()) Refresh();
+  });
+}
+
+QString CLinkInspectorDlg::Text(const char* key, const char* english) const {
+  const QString text = m_language.PublicTextForDisplay(key);
+  return text.isEmpty() ? QString::fromUtf8(english) : text;
+}
+
+void CLinkInspectorDlg::showEvent(QShowEvent* event) {
+  Create();
+  m_timer.start(kRefreshMs);
+  QDialog::showEvent(event);
+}
+
+void CLinkInspectorDlg::Create() {
+  if (m_built) return;
+  m_built = true;
+  m_language.LoadPublicTexts();
+  setWindowTitle(Text("LID_INSPECT_CAPTION", "Link Inspector"));
+  m_summaryText = Text("LID_INSPECT_SUMMARY",
+                       "Bytes received: %1    dropped as garbage: %2    sentences: %3    bad sums: %4    "
+                       "USB reports per second: %5");
+  m_lastText = Text("LID_INSPECT_LAST", "Last %1, %2 bytes:");
+  m_noneText = Text("LID_INSPECT_NONE", "Last %1: none since the counters were reset");
   auto* layout = new QVBoxLayout(this);
 
   m_summary = new QLabel(this);
@@ -47,7 +72,9 @@ CLinkInspectorDlg::CLinkInspectorDlg(QWidget* parent) : QDialog(parent) {
   layout->addWidget(m_summary);
 
   m_table = new QTableWidget(static_cast<int>(apdesk::kTagCount), kColumnCount, this);
-  m_table->setHorizontalHeaderLabels({tr("Sentence"), tr("Count"), tr("Per second"), tr("Bad sums")});
+  m_table->setHorizontalHeaderLabels(
+      {Text("LID_INSPECT_SENTENCE", "Sentence"), Text("LID_INSPECT_COUNT", "Count"),
+       Text("LID_INSPECT_RATE", "Per second"), Text("LID_INSPECT_BADSUMS", "Bad sums")});
   m_table->verticalHeader()->hide();
   m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
   m_table->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -85,8 +112,8 @@ CLinkInspectorDlg::CLinkInspectorDlg(QWidget* parent) : QDialog(parent) {
   layout->addLayout(last);
 
   auto* buttons = new QHBoxLayout;
-  m_reset = new QPushButton(tr("Reset counters"), this);
-  auto* close = new QPushButton(tr("Close"), this);
+  m_reset = new QPushButton(Text("LID_INSPECT_RESET", "Reset counters"), this);
+  auto* close = new QPushButton(Text("LID_INSPECT_CLOSE", "Close"), this);
   buttons->addWidget(m_reset);
   buttons->addStretch(1);
   buttons->addWidget(close);
@@ -98,11 +125,7 @@ CLinkInspectorDlg::CLinkInspectorDlg(QWidget* parent) : QDialog(parent) {
     if (row >= 0 && row < static_cast<int>(apdesk::kTagCount)) ShowTag(static_cast<apdesk::SentenceTag>(row));
   });
   m_table->setCurrentCell(0, kTagColumn);
-
-  connect(&m_timer, &QTimer::timeout, this, [this] {
-    if (isVisible()) Refresh();
-  });
-  m_timer.start(kRefreshMs);
+  resize(720, 640);
   Refresh();
 }
 
@@ -126,6 +149,7 @@ void CLinkInspectorDlg::OnResetCounters() {
 }
 
 void CLinkInspectorDlg::ShowTag(apdesk::SentenceTag tag) {
+  Create();
   if (tag == m_shownTag) return;
   m_shownTag = tag;
   ++m_sentenceVersion;
@@ -135,6 +159,7 @@ void CLinkInspectorDlg::ShowTag(apdesk::SentenceTag tag) {
 }
 
 void CLinkInspectorDlg::Refresh() {
+  Create();
   if (m_stats.Version() != m_shownVersion) {
     m_shownVersion = m_stats.Version();
     for (std::size_t i = 0; i < apdesk::kTagCount; ++i) {
@@ -146,9 +171,7 @@ void CLinkInspectorDlg::Refresh() {
       SetCell(m_table, row, kBadColumn,
               apdesk::kSentenceTable[i].summed ? QString::number(m_stats.BadSums(tag)) : QStringLiteral("-"));
     }
-    m_summary->setText(tr("Bytes received: %1    dropped as garbage: %2    sentences: %3    bad sums: %4    "
-                          "USB reports per second: %5")
-                           .arg(m_stats.BytesReceived())
+    m_summary->setText(m_summaryText.arg(m_stats.BytesReceived())
                            .arg(m_stats.BytesDropped())
                            .arg(m_stats.Sentences())
                            .arg(m_stats.AllBadSums())
@@ -164,12 +187,12 @@ void CLinkInspectorDlg::RefreshLastSentence() {
   const QString name = QString::fromLatin1(info.text.data(), static_cast<qsizetype>(info.text.size()));
   const std::vector<std::uint8_t>& last = m_stats.LastSentence(m_shownTag);
   if (last.empty()) {
-    m_lastTitle->setText(tr("Last %1: none since the counters were reset").arg(name));
+    m_lastTitle->setText(m_noneText.arg(name));
     SetText(m_hex, QString());
     SetText(m_fields, QString());
     return;
   }
-  m_lastTitle->setText(tr("Last %1, %2 bytes:").arg(name).arg(last.size()));
+  m_lastTitle->setText(m_lastText.arg(name).arg(last.size()));
   SetText(m_hex, Utf8(apdesk::HexText(last.data(), last.size(), 16)));
   QString fields;
   for (const apdesk::SentenceField& f : apdesk::DescribeSentence(m_shownTag, last.data(), last.size()))

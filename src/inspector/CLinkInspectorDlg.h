@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "inspector/LinkStats.h"
+#include "localisation/CLanguageManager.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -25,6 +26,10 @@ class CLinkInspectorDlg : public QDialog {
   static constexpr int kRefreshMs = 250;
 
   explicit CLinkInspectorDlg(QWidget* parent = nullptr);
+
+  // Builds the window's contents with the texts of m_language; call it before
+  // the window is first shown (showing builds it too, if it was not).
+  void Create();
 
   const apdesk::LinkStats& Stats() const { return m_stats; }
   QTableWidget* Table() const { return m_table; }
@@ -40,6 +45,9 @@ class CLinkInspectorDlg : public QDialog {
   // Redraws now if anything changed since the last redraw (the timer's work).
   void Refresh();
 
+  // Chooses the file by the process locale; a test may replace it before Create().
+  CLanguageManager m_language;
+
  public slots:
   // The parser's counters, now and then; nowMs from a steady clock.
   void OnCounters(const apdesk::ParserCounters& counters, qint64 nowMs);
@@ -49,10 +57,16 @@ class CLinkInspectorDlg : public QDialog {
   void OnReport();
   void OnResetCounters();
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
+  QString Text(const char* key, const char* english) const;
   void RefreshLastSentence();
 
   apdesk::LinkStats m_stats;
+  bool m_built = false;
+  QString m_summaryText, m_lastText, m_noneText;
   std::uint64_t m_shownVersion = ~std::uint64_t{0};
   std::uint64_t m_shownSentenceVersion = ~std::uint64_t{0};
   std::uint64_t m_sentenceVersion = 0;  // grows when the shown tag's sentence changes

@@ -13,5 +13,5 @@ if(APDESK_WITH_QT)
     ${CMAKE_CURRENT_LIST_DIR}/CLinkInspectorDlg.h
     ${CMAKE_CURRENT_LIST_DIR}/CLinkInspectorDlg.cpp)
   apdesk_export_headers(apdesk_inspector)
-  target_link_libraries(apdesk_inspector PUBLIC apdesk_linkstats Qt6::Widgets)
+  target_link_libraries(apdesk_inspector PUBLIC apdesk_linkstats apdesk_localisation Qt6::Widgets)
 endif()

@@ -80,6 +80,14 @@ void CTelemetryPlotsDlg::Create() {
       const apdesk::PlotQuantity& q = apdesk::GetPlotQuantity(apdesk::kLivePlotQuantities[i]);
       const QString label = apdesk::PlotQuantityLabel(q, m_language.PublicTextForDisplay(q.languageKey));
       m_graphs[i] = apdesk::AddQuantityGraph(plot, q, label);
+      if (m_graphs[i] != nullptr) {
+        // A thin cosmetic pen is drawn line by line; a wider one is outlined
+        // and filled, which costs many times more with a dense strip.
+        QPen pen = m_graphs[i]->pen();
+        pen.setWidth(1);
+        pen.setCosmetic(true);
+        m_graphs[i]->setPen(pen);
+      }
     }
     // Each strip names its lines in a small legend in its corner: a strip is
     // too low for a rotated axis title.
@@ -115,6 +123,9 @@ QCustomPlot* CTelemetryPlotsDlg::AddStrip() {
   plot->axisRect()->setRangeDrag(Qt::Horizontal);
   plot->axisRect()->setRangeZoom(Qt::Horizontal);
   plot->setMinimumHeight(90);
+  // Without smoothing a dense strip costs a fraction to draw, and a strip
+  // chart's lines read as well.
+  plot->setNotAntialiasedElements(QCP::aeAll);
   plot->xAxis->setRange(0, m_spanMinutes * 60.0);
   m_plots.push_back(plot);
   return plot;

@@ -20,12 +20,16 @@ QString Cell(const CLinkInspectorDlg& dlg, SentenceTag tag, int column) {
   return item ? item->text() : QStringLiteral("(none)");
 }
 
+const std::string kResources = std::string(APDESK_SOURCE_DIR) + "/resources/";
+
 TEST(LinkInspectorWindow, ShowsTheCountsAndTheLastSentenceAndResets) {
   test::TestApp();
   const testing::KnownStream k = testing::MakeKnownStream();
   CLinkInspectorDlg dlg;
-  dlg.resize(720, 640);
+  dlg.m_language = CLanguageManager(kResources, false);
+  dlg.Create();
   dlg.show();
+  EXPECT_EQ(dlg.windowTitle(), "Link Inspector");
 
   SentenceParser parser;
   testing::ForwardingSink<CLinkInspectorDlg> sink(dlg);
@@ -95,6 +99,28 @@ TEST(LinkInspectorWindow, ShowsTheCountsAndTheLastSentenceAndResets) {
   dlg.Refresh();
   EXPECT_EQ(Cell(dlg, SentenceTag::Stp, 1), "2");
   EXPECT_EQ(Cell(dlg, SentenceTag::Stp, 3), "1");
+}
+
+// In Chinese the texts come from Chinese.ini; the numbers are the same.
+TEST(LinkInspectorWindow, ChineseTexts) {
+  test::TestApp();
+  CLinkInspectorDlg dlg;
+  dlg.m_language = CLanguageManager(kResources, true);
+  dlg.Create();
+  dlg.show();
+  const testing::KnownStream k = testing::MakeKnownStream();
+  SentenceParser parser;
+  testing::ForwardingSink<CLinkInspectorDlg> sink(dlg);
+  parser.Append(k.bytes.data(), k.bytes.size());
+  parser.ParseSentences(sink);
+  dlg.OnCounters(parser.Counters(), 0);
+  dlg.Refresh();
+  EXPECT_EQ(dlg.windowTitle(), QString::fromUtf8("链路检查"));
+  EXPECT_EQ(dlg.ResetButton()->text(), QString::fromUtf8("计数清零"));
+  EXPECT_TRUE(dlg.Summary()->text().startsWith(QString::fromUtf8("收到字节：%1").arg(k.bytes.size())))
+      << dlg.Summary()->text().toStdString();
+  EXPECT_EQ(Cell(dlg, SentenceTag::Stp, 1), QString::number(k.sentences[0]));
+  testing::KeepScreenshot(&dlg, "link-inspector-chinese");
 }
 
 }  // namespace

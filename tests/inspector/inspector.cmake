@@ -7,4 +7,5 @@ if(APDESK_WITH_QT)
   apdesk_test(link_inspector_window_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/CLinkInspectorDlgTest.cpp
     LIBS apdesk_inspector)
+  target_compile_definitions(link_inspector_window_test PRIVATE APDESK_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 endif()

@@ -103,5 +103,20 @@ TEST_F(TelemetryPlotsWindow, PauseFreezesTheChartsAndResumeShowsWhatCameMeanwhil
   ExpectEveryGraphHolds(80);
 }
 
+TEST(TelemetryPlotsWindowLanguage, ChineseTexts) {
+  test::TestApp();
+  CTelemetryPlotsDlg dlg;
+  dlg.m_language = CLanguageManager(kResources, true);
+  dlg.Create();
+  dlg.show();
+  for (int i = 0; i < 3000; ++i) dlg.AddStatusSentence(testing::StatusRecord(i).data(), i * 20);
+  dlg.Refresh();
+  EXPECT_EQ(dlg.windowTitle(), QString::fromUtf8("遥测曲线"));
+  EXPECT_EQ(dlg.PauseButton()->text(), QString::fromUtf8("暂停"));
+  EXPECT_EQ(dlg.SpanChoice()->itemText(2), QString::fromUtf8("10 分钟"));
+  EXPECT_EQ(dlg.Graph(0)->name(), QString::fromUtf8("高度 (m)"));
+  testing::KeepScreenshot(&dlg, "telemetry-plots-chinese");
+}
+
 }  // namespace
 }  // namespace apdesk
