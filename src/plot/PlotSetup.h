@@ -25,13 +25,18 @@ QColor PlotColour(const PlotQuantity& quantity);
 // quantity's English label; with the unit in brackets when it has one.
 QString PlotQuantityLabel(const PlotQuantity& quantity, const QString& languageText);
 
-// The bottom axis of `plot` becomes the time axis of the given kind.
+// The bottom axis of `plot` (or the given axis, e.g. of one of several axis
+// rects) becomes the time axis of the given kind.
 void SetupTimeAxis(QCustomPlot* plot, TimeAxisKind kind);
+void SetupTimeAxis(QCPAxis* axis, TimeAxisKind kind);
 
 // Adds a graph over the plot's bottom axis and `valueAxis` (the left axis
 // when null) in the quantity's colour, named `label`. Adaptive sampling
 // stays on, which is what keeps a million points quick to draw.
 QCPGraph* AddQuantityGraph(QCustomPlot* plot, const PlotQuantity& quantity, const QString& label,
                            QCPAxis* valueAxis = nullptr);
+// The same over any pair of axes (a plot with several axis rects).
+QCPGraph* AddQuantityGraph(QCPAxis* keyAxis, QCPAxis* valueAxis, const PlotQuantity& quantity,
+                           const QString& label);
 
 }  // namespace apdesk

@@ -80,14 +80,6 @@ void CTelemetryPlotsDlg::Create() {
       const apdesk::PlotQuantity& q = apdesk::GetPlotQuantity(apdesk::kLivePlotQuantities[i]);
       const QString label = apdesk::PlotQuantityLabel(q, m_language.PublicTextForDisplay(q.languageKey));
       m_graphs[i] = apdesk::AddQuantityGraph(plot, q, label);
-      if (m_graphs[i] != nullptr) {
-        // A thin cosmetic pen is drawn line by line; a wider one is outlined
-        // and filled, which costs many times more with a dense strip.
-        QPen pen = m_graphs[i]->pen();
-        pen.setWidth(1);
-        pen.setCosmetic(true);
-        m_graphs[i]->setPen(pen);
-      }
     }
     // Each strip names its lines in a small legend in its corner: a strip is
     // too low for a rotated axis title.
