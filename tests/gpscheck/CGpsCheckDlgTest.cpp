@@ -83,6 +83,9 @@ TEST_F(GpsWindow, LayoutHasEveryControl) {
   EXPECT_EQ(dlg.Control(CGpsCheckDlg::kDial), dlg.Dial());
   EXPECT_EQ(qobject_cast<QPushButton*>(dlg.Control(1000))->text(), QString::fromUtf8("检测磁模式"));
   EXPECT_EQ(qobject_cast<QPushButton*>(dlg.Control(1002))->text(), QString::fromUtf8("退出检测磁"));
+  const char* const labels[] = {"经度", "纬度", "航向角", "星数", "PDOP", "velx", "vely", "时间"};
+  for (int i = 0; i < 8; ++i)
+    EXPECT_EQ(TextOf(dlg.Control(1040 + i)), QString::fromUtf8(labels[i])) << 1040 + i;
   // Nothing overlaps, and every control lies inside the window.
   const QList<QWidget*> kids = dlg.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
   for (QWidget* a : kids) {
