@@ -69,6 +69,9 @@ void CLinkInspectorDlg::Create() {
 
   m_summary = new QLabel(this);
   m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // Room for two lines: a narrow window or a longer translation wraps.
+  m_summary->setWordWrap(true);
+  m_summary->setMinimumHeight(m_summary->fontMetrics().lineSpacing() * 2 + 2);
   layout->addWidget(m_summary);
 
   m_table = new QTableWidget(static_cast<int>(apdesk::kTagCount), kColumnCount, this);
@@ -90,26 +93,28 @@ void CLinkInspectorDlg::Create() {
                             static_cast<int>(apdesk::kTagCount) *
                                 m_table->verticalHeader()->defaultSectionSize() +
                             2 * m_table->frameWidth());
-  layout->addWidget(m_table, 1);
+  // The table and, beside it, the fields of the chosen tag's last sentence
+  // (a "$STP" has sixteen); its bytes below, sixteen a line.
+  auto* middle = new QHBoxLayout;
+  middle->addWidget(m_table, 3);
+  m_fields = new QPlainTextEdit(this);
+  m_fields->setReadOnly(true);
+  m_fields->setLineWrapMode(QPlainTextEdit::NoWrap);
+  middle->addWidget(m_fields, 2);
+  layout->addLayout(middle, 1);
 
   m_lastTitle = new QLabel(this);
   layout->addWidget(m_lastTitle);
-  auto* last = new QHBoxLayout;
   const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   m_hex = new QPlainTextEdit(this);
   m_hex->setReadOnly(true);
   m_hex->setFont(fixed);
   m_hex->setLineWrapMode(QPlainTextEdit::NoWrap);
-  // Sixteen bytes a line, seven lines: the longest sentence without scrolling.
+  // Seven lines: the longest sentence without scrolling.
   const QFontMetrics fm(fixed);
   m_hex->setMinimumWidth(fm.horizontalAdvance(QString(16 * 3 + 2, QLatin1Char('0'))));
-  m_hex->setMinimumHeight(fm.lineSpacing() * 7 + 12);
-  m_fields = new QPlainTextEdit(this);
-  m_fields->setReadOnly(true);
-  m_fields->setLineWrapMode(QPlainTextEdit::NoWrap);
-  last->addWidget(m_hex, 3);
-  last->addWidget(m_fields, 2);
-  layout->addLayout(last);
+  m_hex->setFixedHeight(fm.lineSpacing() * 7 + 12);
+  layout->addWidget(m_hex);
 
   auto* buttons = new QHBoxLayout;
   m_reset = new QPushButton(Text("LID_INSPECT_RESET", "Reset counters"), this);
@@ -125,7 +130,7 @@ void CLinkInspectorDlg::Create() {
     if (row >= 0 && row < static_cast<int>(apdesk::kTagCount)) ShowTag(static_cast<apdesk::SentenceTag>(row));
   });
   m_table->setCurrentCell(0, kTagColumn);
-  resize(720, 640);
+  resize(760, 640);
   Refresh();
 }
 
