@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <utility>
 
 #include "app/CConfigApp.h"
@@ -144,7 +145,21 @@ int main(int argc, char** argv) {
       "sim-rate", "Telemetry sentences per second of the simulated controller (default 10).", "hz", "10");
   options.addOption(simulate);
   options.addOption(connect);
+  QCommandLineOption open("open",
+                          "Open these windows beside the main window at start, comma-separated: plots "
+                          "(the telemetry plots), inspector (the link inspector).",
+                          "windows");
+  QCommandLineOption replay(
+      "replay",
+      "Play a flight record (Hj/*.hj) into the windows as the controller sent it, at its "
+      "own pace; it is not recorded again. Tools > Pause replay pauses it.",
+      "file");
+  QCommandLineOption speed("speed", "The replay's speed, 0.1 to 10 times the flight's (default 1).", "x",
+                           "1");
   options.addOption(simRate);
+  options.addOption(open);
+  options.addOption(replay);
+  options.addOption(speed);
   options.process(app);  // --help and unknown options end here
 
   apdesk::StartupChoice choice;
@@ -152,6 +167,29 @@ int main(int argc, char** argv) {
   if (!apdesk::ParseStartupChoice(options.isSet(simulate), options.value(connect).toStdString(), &choice,
                                   &error)) {
     std::fprintf(stderr, "apdesk: %s\n", error.c_str());
+    return 2;
+  }
+  bool openPlots = false, openInspector = false;
+  for (const QString& name : options.value(open).split(',', Qt::SkipEmptyParts)) {
+    if (name.trimmed() == "plots") {
+      openPlots = true;
+    } else if (name.trimmed() == "inspector") {
+      openInspector = true;
+    } else {
+      std::fprintf(stderr, "apdesk: --open takes plots and inspector, not \"%s\"\n",
+                   name.toUtf8().constData());
+      return 2;
+    }
+  }
+  bool speedOk = false;
+  const double replaySpeed = options.value(speed).toDouble(&speedOk);
+  if (!speedOk || !(replaySpeed >= 0.1 && replaySpeed <= 10)) {
+    std::fprintf(stderr, "apdesk: --speed takes a number from 0.1 to 10\n");
+    return 2;
+  }
+  const QString replayFile = options.value(replay);
+  if (options.isSet(replay) && choice.connect != apdesk::StartupChoice::Connect::None) {
+    std::fprintf(stderr, "apdesk: --replay plays a record file in place of a device; leave out --connect\n");
     return 2;
   }
   apdesk::sim::SimOptions simOptions;
@@ -199,14 +237,25 @@ int main(int argc, char** argv) {
   std::unique_ptr<UiWatch> watch;
   if (std::getenv("APDESK_UI_WATCH")) watch = std::make_unique<UiWatch>(&window, sinceStart);
 
-  // Once the window is up, connect through the same commands a click runs.
-  AfterFirstPaint connectAtStart(&window, [&window, &choice] {
-    if (choice.connect == apdesk::StartupChoice::Connect::Usb) {
-      window.OnOpenUsb();
-    } else if (choice.connect == apdesk::StartupChoice::Connect::Serial) {
-      window.OpenComPort(QString::fromStdString(choice.serialPort));
-    }
-  });
+  // Once the window is up, open what was asked for and connect through the
+  // same commands a click runs.
+  AfterFirstPaint connectAtStart(
+      &window, [&window, &choice, openPlots, openInspector, replayFile, replaySpeed] {
+        if (openPlots) window.ShowTelemetryPlots();
+        if (openInspector) window.ShowLinkInspector();
+        if (!replayFile.isEmpty()) {
+          QString why;
+          if (!window.StartReplay(replayFile, replaySpeed, &why)) {
+            std::fprintf(stderr, "apdesk: cannot replay: %s\n", why.toUtf8().constData());
+            apdesk::MessageBoxes::Show(&window, why, apdesk::BoxIcon::Error);
+          }
+        }
+        if (choice.connect == apdesk::StartupChoice::Connect::Usb) {
+          window.OnOpenUsb();
+        } else if (choice.connect == apdesk::StartupChoice::Connect::Serial) {
+          window.OpenComPort(QString::fromStdString(choice.serialPort));
+        }
+      });
   window.exec();
   return 0;
 }

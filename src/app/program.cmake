@@ -7,6 +7,7 @@ if(APDESK_WITH_QT)
   target_link_libraries(apdesk_backendchoice PUBLIC apdesk_connect)
 
   add_executable(apdesk ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
-  target_link_libraries(apdesk PRIVATE apdesk_console apdesk_backendchoice Qt6::Widgets)
+  target_link_libraries(apdesk PRIVATE apdesk_console apdesk_backendchoice apdesk_telemetryplots apdesk_inspector
+    Qt6::Widgets)
   apdesk_export_headers(apdesk)
 endif()

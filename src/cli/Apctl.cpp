@@ -20,6 +20,7 @@
 #include "cli/CliArgs.h"
 #include "cli/CliLink.h"
 #include "cli/ExitStatus.h"
+#include "cli/InspectCommand.h"
 #include "cli/ParamNames.h"
 #include "cli/TelemetryText.h"
 #include "gpscheck/CompassJudgement.h"
@@ -256,6 +257,47 @@ int CmdMonitor(Context& c) {
     }
   }
   return result;
+}
+
+// ---- inspect ----
+
+// The link as apctl inspect sees it: the parser's counters and the USB reports.
+class CliInspectFeed : public InspectFeed {
+ public:
+  explicit CliInspectFeed(CliLink& link) : m_link(link) {
+    m_link.onHidReport = [this](const std::uint8_t*) { ++m_reports; };
+  }
+  ~CliInspectFeed() override { m_link.onHidReport = nullptr; }
+  const ParserCounters& Counters() const override { return m_link.Counters(); }
+  std::uint64_t Reports() const override { return m_reports; }
+  bool Run(int ms) override {
+    m_link.Sleep(ms);
+    return !g_interrupted.load() && !m_link.Lost();
+  }
+
+ private:
+  CliLink& m_link;
+  std::uint64_t m_reports = 0;
+};
+
+int CmdInspect(Context& c) {
+  InspectOptions options;
+  std::string error;
+  if (!TakeInspectOptions(c.args, &options, &error)) return c.Fail(kExitUsage, error);
+  options.json = c.options.json;
+  int status = 0;
+  if (!NoExtraArgs(c, &status)) return status;
+  CliLink link;
+  if (!OpenLink(c, link, false, &status)) return status;
+  // Asks for the parameters once, as the window does after an open, so a
+  // controller that waits to be spoken to starts talking; counting starts after.
+  link.Commands().SendGetParameters();
+  link.LetSendsLeave(100);
+  CliInspectFeed feed(link);
+  const InspectOutcome outcome = RunInspect(options, feed, c.out);
+  // Ctrl+C ends the count early, as it ends monitor: what was counted is the answer.
+  if (!outcome.ranFull && link.Lost()) return c.Lost();
+  return kExitOk;
 }
 
 // ---- params ----
@@ -812,6 +854,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     *readerMayLeave = true;  // `apctl monitor | head` ends monitor as Ctrl+C does
     return CmdMonitor(c);
   }
+  if (command == "inspect") return CmdInspect(c);
   if (command == "params") return CmdParams(c);
   if (command == "defaults") return CmdDefaults(c);
   if (command == "calibrate") return CmdCalibrate(c);

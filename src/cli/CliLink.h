@@ -38,6 +38,8 @@ class CliLink {
   // The device went away after it was opened (unplugged, its port or socket
   // closed): nothing more will come from it.
   bool Lost() const { return m_serialFailed || m_hid.ReadFailed(); }
+  // What the parser has taken out and thrown away so far (apctl inspect).
+  const ParserCounters& Counters() const { return m_link.Counters(); }
 
   // Runs the event loop until done() holds, the time is up, Ctrl+C or the
   // device is lost; says whether done() held.

@@ -4,9 +4,10 @@ add_library(apdesk_clicore STATIC
   ${CMAKE_CURRENT_LIST_DIR}/CliArgs.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ParamNames.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PortProblem.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/TelemetryText.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/TelemetryText.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/InspectCommand.cpp)
 apdesk_export_headers(apdesk_clicore HEADERS ${CMAKE_CURRENT_LIST_DIR}/ExitStatus.h)
-target_link_libraries(apdesk_clicore PUBLIC apdesk_protocol apdesk_recordfile apdesk_connect_target)
+target_link_libraries(apdesk_clicore PUBLIC apdesk_protocol apdesk_recordfile apdesk_connect_target apdesk_linkstats)
 set_target_properties(apdesk_clicore PROPERTIES AUTOMOC OFF)
 
 if(APDESK_WITH_QT)

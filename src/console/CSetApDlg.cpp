@@ -8,9 +8,12 @@
 #include <QThread>
 
 #include "app/CConfigApp.h"
+#include "inspector/CLinkInspectorDlg.h"
 #include "localisation/LanguageFile.h"
+#include "telemetryplots/CTelemetryPlotsDlg.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Pictures.h"
+#include "viewer/CFlightRecordsDlg.h"
 
 using apdesk::BoxIcon;
 using apdesk::MessageBoxes;
@@ -24,11 +27,13 @@ constexpr int kInstallErrorCommand = 254;
 }  // namespace
 
 CSetApDlg::CSetApDlg(CConfigApp& app, QWidget* parent) : QDialog(parent), m_app(app) {
+  m_toolClock.start();
   OnInitDialog();
   ConnectLink();
 }
 
 CSetApDlg::~CSetApDlg() {
+  m_replay.reset();
   // The worker ends after its last pass, which writes every record queued.
   if (m_recorderStarted) m_recorder.Stop();
   const std::string lost = apdesk::RecorderNotices::LossText(m_recorder, m_language.m_isChinese != 0);

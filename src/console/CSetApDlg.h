@@ -5,10 +5,14 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QPixmap>
 #include <QStringList>
+#include <QTimer>
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <memory>
 
 #include "calibration/CAdjustTransmitterDlg.h"
 #include "calibration/CStickGauge.h"
@@ -18,12 +22,17 @@
 #include "protocol/ParameterCodec.h"
 #include "protocol/SentenceParser.h"
 #include "recorder/RecorderNotices.h"
+#include "recorder/ReplayPacer.h"
 #include "recorder/SaveData.h"
 #include "ui/DialogBuilder.h"
 #include "ui/WindowChrome.h"
 #include "upgrade/CUpgradeDlg.h"
 
 class CConfigApp;
+class QAction;
+class CFlightRecordsDlg;
+class CLinkInspectorDlg;
+class CTelemetryPlotsDlg;
 class QComboBox;
 class QLineEdit;
 
@@ -71,6 +80,15 @@ class CSetApDlg : public QDialog {
   // Tools > Upgrade firmware: the upgrade window, which otherwise shows
   // itself when a boot loader announces itself.
   void ShowUpgradeWindow();
+  // Tools > Telemetry plots, Tools > Link inspector, File > Open flight
+  // record: each window made once, then shown again.
+  void ShowTelemetryPlots();
+  void ShowLinkInspector();
+  void ShowFlightRecords();
+  // Plays a record file into the receive path at its pace times `speed`
+  // (0.1 to 10), with Tools > Pause replay; false with the reason when the
+  // file cannot be read.
+  bool StartReplay(const QString& path, double speed, QString* error);
 
   // The menu bar's two menus and the status line under the controls.
   QMenu* FileMenu() const { return m_fileMenu; }
@@ -130,6 +148,19 @@ class CSetApDlg : public QDialog {
   bool m_recorderStarted = false;
   apdesk::RecorderNotices m_recorderNotices;
   int m_shownBitmap = 0;
+  // A replay's state: the pacer and the timer that drives it.
+  struct Replay {
+    apdesk::ReplayPacer pacer;
+    QTimer timer;
+    std::vector<apdesk::RecordBytes> due;
+    QAction* pause = nullptr;
+  };
+  void ReplayTick();
+  QElapsedTimer m_toolClock;  // the time base of the plots, the inspector and a replay
+  std::unique_ptr<CTelemetryPlotsDlg> m_plotsDlg;
+  std::unique_ptr<CLinkInspectorDlg> m_inspectorDlg;
+  std::unique_ptr<CFlightRecordsDlg> m_recordsDlg;
+  std::unique_ptr<Replay> m_replay;
   apdesk::WindowChrome m_chrome;
   QMenu* m_fileMenu = nullptr;
   QMenu* m_toolsMenu = nullptr;

@@ -12,6 +12,9 @@ void CSetApDlg::BuildMenus() {
     m_toolsMenu = bar->addMenu(Text("LID_MENU_TOOLS"));
   });
 
+  m_fileMenu->addAction(Text("LID_MENU_RECORDS"), this, [this] { ShowFlightRecords(); });
+  m_toolsMenu->addAction(Text("LID_MENU_PLOTS"), this, [this] { ShowTelemetryPlots(); });
+  m_toolsMenu->addAction(Text("LID_MENU_INSPECTOR"), this, [this] { ShowLinkInspector(); });
   m_toolsMenu->addAction(Text("LID_MENU_UPGRADE"), this, [this] { ShowUpgradeWindow(); });
 
   m_fileMenu->addSeparator();

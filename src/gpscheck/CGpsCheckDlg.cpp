@@ -33,8 +33,21 @@ bool CGpsCheckDlg::Create() {
   if (auto* off = m_builder.ControlAs<QPushButton>(1002)) {
     connect(off, &QPushButton::clicked, this, &CGpsCheckDlg::OnCompassCheckOff);
   }
+  ApplyLanguage();
   ApplyResultColour();
   return true;
+}
+
+void CGpsCheckDlg::ApplyLanguage() {
+  m_language.LoadPublicTexts();
+  m_language.LoadWindowTexts("gpscheck");
+  m_language.ApplyToWindow(this);
+  const QString caption = m_language.PublicTextForDisplay("LID_GPS_CAPTION");
+  if (!caption.isEmpty()) setWindowTitle(caption);
+  for (std::int32_t result : {apdesk::kCompassUndecided, apdesk::kCompassGood, apdesk::kCompassWrong}) {
+    const QString text = m_language.PublicTextForDisplay(apdesk::CompassResultKey(result));
+    m_verdicts[result] = text.isEmpty() ? QString::fromUtf8(apdesk::CompassResultText(result)) : text;
+  }
 }
 
 int CGpsCheckDlg::RunModal() {
@@ -64,8 +77,9 @@ void CGpsCheckDlg::ShowGpsRecord(const std::uint8_t* sentence) {
     m_dial->update();
   }
   m_judgement.AddHeading(t.headingDegrees);
+  const std::int32_t result = m_judgement.Result();
   apdesk::SetControlText(m_builder.Control(kResultLabel),
-                         QString::fromUtf8(apdesk::CompassResultText(m_judgement.Result())));
+                         m_verdicts[result >= 0 && result <= 2 ? result : apdesk::kCompassUndecided]);
   ApplyResultColour();
 }
 

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "gpscheck/CompassJudgement.h"
+#include "localisation/CLanguageManager.h"
 #include "protocol/CommandFrame.h"
 #include "ui/DialogBuilder.h"
 
@@ -30,7 +31,9 @@ class CGpsCheckDlg : public QDialog {
 
   void SetFrameSender(FrameSender sender) { m_send = std::move(sender); }
 
-  // Builds template 135 on first use. False (with Error()) when the template
+  // Builds template 135 on first use and takes its texts from the language
+  // file ("gpscheck" section, LID_GPS_... keys); a text the file lacks stays
+  // the built-in Chinese one. False (with Error()) when the template
   // is missing or malformed.
   bool Create();
   const std::string& Error() const { return m_builder.Error(); }
@@ -57,10 +60,14 @@ class CGpsCheckDlg : public QDialog {
   // 1 while the window is open and wants sentences.
   std::int32_t m_checkActive = 0;
 
+  // Chooses the file by the process locale; a test may replace it before Create().
+  CLanguageManager m_language;
+
  protected:
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  void ApplyLanguage();
   void ApplyResultColour();
 
   apdesk::DialogBuilder m_builder;
@@ -68,4 +75,5 @@ class CGpsCheckDlg : public QDialog {
   apdesk::CompassJudgement m_judgement;
   CCompassDial* m_dial = nullptr;
   FrameSender m_send;
+  QString m_verdicts[3];  // by result, looked up once
 };

@@ -42,4 +42,15 @@ const char* CompassResultText(std::int32_t result) {
   }
 }
 
+const char* CompassResultKey(std::int32_t result) {
+  switch (result) {
+    case kCompassGood:
+      return "LID_GPS_GOOD";
+    case kCompassWrong:
+      return "LID_GPS_WRONG";
+    default:
+      return "LID_GPS_TURN";
+  }
+}
+
 }  // namespace apdesk

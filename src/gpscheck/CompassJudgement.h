@@ -32,6 +32,11 @@ class CompassJudgement {
 };
 
 // The verdict shown for a result, UTF-8: "良好", "错误" or the request to turn.
+// The window shows it where the language file has no text for the result.
 const char* CompassResultText(std::int32_t result);
+
+// The language-file key of a result's verdict: "LID_GPS_GOOD", "LID_GPS_WRONG"
+// or "LID_GPS_TURN".
+const char* CompassResultKey(std::int32_t result);
 
 }  // namespace apdesk

@@ -12,5 +12,5 @@ if(APDESK_WITH_QT)
     ${CMAKE_CURRENT_LIST_DIR}/CGpsCheckDlg.h
     ${CMAKE_CURRENT_LIST_DIR}/CGpsCheckDlg.cpp)
   apdesk_export_headers(apdesk_gpscheck)
-  target_link_libraries(apdesk_gpscheck PUBLIC apdesk_compass apdesk_protocol apdesk_dialogs apdesk_protocol apdesk_hidsock Qt6::Widgets)
+  target_link_libraries(apdesk_gpscheck PUBLIC apdesk_compass apdesk_protocol apdesk_dialogs apdesk_localisation apdesk_hidsock Qt6::Widgets)
 endif()

@@ -43,6 +43,10 @@ class ControllerLink : public QObject, private SentenceSink {
   // parsed as if a device had sent them.
   void Feed(const std::uint8_t* bytes, std::size_t length);
 
+  // While set, what arrives is a replayed record file: shown, never recorded.
+  void SetReplaying(bool replaying) { m_replaying = replaying; }
+  bool Replaying() const { return m_replaying; }
+
   const ParserCounters& Counters() const { return m_parser.Counters(); }
   std::uint64_t UsbReports() const { return m_usbReports; }
   const SentenceParser& Parser() const { return m_parser; }
@@ -87,6 +91,7 @@ class ControllerLink : public QObject, private SentenceSink {
   CHidLink& m_hid;
   SentenceParser m_parser;  // holds the receive queue
   bool m_usbOpening = false;
+  bool m_replaying = false;
   std::uint64_t m_usbReports = 0;
 };
 

@@ -170,6 +170,37 @@ TEST_F(ApctlSim, MonitorPrintsCountRecordsAsTextAndJson) {
   EXPECT_EQ(Sim({"monitor", "--count", "0"}).status, kExitUsage);
 }
 
+TEST_F(ApctlSim, InspectCountsWhatTheControllerSendsWithItsFaults) {
+  options_.rateHz = 50;
+  options_.faults.corruptShare = 0.3;  // one byte altered in almost a third of the reports
+  Outcome r = Sim({"--json", "inspect", "--seconds", "2"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  ASSERT_NE(handle_, nullptr);
+  const sim::SimCounters sent = handle_->Counters();
+  auto number = [&](const std::string& key) {
+    const std::size_t at = r.out.find(key);
+    return at == std::string::npos ? -1 : std::stoll(r.out.substr(at + key.size()));
+  };
+  const long long stp = number("\"$STP\":{\"count\":");
+  EXPECT_GT(stp, 50) << r.out;  // two seconds at 50 Hz, less what was damaged
+  EXPECT_LE(stp, static_cast<long long>(sent.statusSent));
+  EXPECT_GT(number("\"bad_sums\":"), 0) << r.out;
+  EXPECT_GT(number("\"bytes_dropped\":"), 0) << r.out;  // the controller's bursts of garbage
+  EXPECT_GT(number("\"reports\":"), 0) << r.out;
+  EXPECT_LE(number("\"reports\":"), static_cast<long long>(sent.reportsSent));
+  EXPECT_GT(sent.corrupted, 0u);
+
+  // A controller that goes away mid-count: what was counted, then status 3.
+  options_.faults = {};
+  options_.faults.vanishAtMs = 700;
+  r = Sim({"inspect", "--seconds", "5"});
+  EXPECT_EQ(r.status, kExitNoDevice) << r.err;
+  EXPECT_NE(r.out.find("$STP "), std::string::npos) << r.out;
+  EXPECT_LT(r.seconds, 4.0);
+  EXPECT_EQ(Sim({"inspect", "--seconds", "0"}).status, kExitUsage);
+  EXPECT_EQ(Sim({"inspect", "extra"}).status, kExitUsage);
+}
+
 TEST_F(ApctlSim, MonitorRecordWritesEveryShownRecord) {
   const fs::path old = fs::current_path();
   fs::current_path(dir_);

@@ -1,5 +1,6 @@
 apdesk_test(cli_core_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/CliCoreTest.cpp ${CMAKE_CURRENT_LIST_DIR}/PortProblemTest.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/InspectCommandTest.cpp
   LIBS apdesk_clicore util)
 set_target_properties(cli_core_test PROPERTIES AUTOMOC OFF)
 

@@ -8,7 +8,9 @@
 #include <QTest>
 #include <QTimer>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "calibration/WindowTestSupport.h"
@@ -51,9 +53,14 @@ QString TextOf(QWidget* w) {
   return "?";
 }
 
+// The language files as shipped.
+const std::string kResources = std::string(APDESK_SOURCE_DIR) + "/resources/";
+
 class GpsWindow : public ::testing::Test {
  protected:
   void SetUp() override {
+    // On a Chinese system the window shows its built-in texts.
+    dlg.m_language = CLanguageManager(kResources, true);
     dlg.SetFrameSender([this](const CommandFrame& f) { sent.push_back(f); });
     ASSERT_TRUE(dlg.Create()) << dlg.Error();
     dlg.show();
@@ -76,6 +83,9 @@ TEST_F(GpsWindow, LayoutHasEveryControl) {
   EXPECT_EQ(dlg.Control(CGpsCheckDlg::kDial), dlg.Dial());
   EXPECT_EQ(qobject_cast<QPushButton*>(dlg.Control(1000))->text(), QString::fromUtf8("检测磁模式"));
   EXPECT_EQ(qobject_cast<QPushButton*>(dlg.Control(1002))->text(), QString::fromUtf8("退出检测磁"));
+  const char* const labels[] = {"经度", "纬度", "航向角", "星数", "PDOP", "velx", "vely", "时间"};
+  for (int i = 0; i < 8; ++i)
+    EXPECT_EQ(TextOf(dlg.Control(1040 + i)), QString::fromUtf8(labels[i])) << 1040 + i;
   // Nothing overlaps, and every control lies inside the window.
   const QList<QWidget*> kids = dlg.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
   for (QWidget* a : kids) {
@@ -170,6 +180,61 @@ TEST_F(GpsWindow, ClosingClearsTheFlagAndReopeningKeepsTheHistory) {
   }
   EXPECT_EQ(opened, 3);
   EXPECT_EQ(dlg.Judgement().History().size(), 10u);
+}
+
+TEST(GpsWindowLanguage, TextsFromTheFileAndBuiltInWhereAKeyIsMissing) {
+  QApplication* app = testing::App();
+  (void)app;
+  testing::LanguageFolder partial;  // has the window's section but lacks most keys
+  partial.Write("Default.ini", "[public]\nLID_GPS_GOOD=Fine\n[gpscheck]\n1040=Lon\n1000=Mode on\n");
+  const std::string folderWithoutFiles = partial.Folder() + "none/";
+  const char* const labelIds[] = {"1040", "1041", "1042", "1043", "1044", "1045", "1046", "1047"};
+  struct Case {
+    const char* name;
+    std::string folder;
+    // Caption, the labels 1040..1047, buttons 1000 and 1002, verdicts turn, good, wrong.
+    std::vector<const char*> texts;
+  } cases[] = {
+      {"English",
+       kResources,
+       {"GPS and Compass Check", "Longitude", "Latitude", "Heading", "Satellites", "PDOP", "Vel X", "Vel Y",
+        "Time", "Check On", "Check Off", "Turn clockwise...", "Good", "Wrong"}},
+      {"keys missing",
+       partial.Folder(),
+       {"GPS磁检测", "Lon", "纬度", "航向角", "星数", "PDOP", "velx", "vely", "时间", "Mode on", "退出检测磁",
+        "请顺时针转动。。。", "Fine", "错误"}},
+      {"no language file",
+       folderWithoutFiles,
+       {"GPS磁检测", "经度", "纬度", "航向角", "星数", "PDOP", "velx", "vely", "时间", "检测磁模式",
+        "退出检测磁", "请顺时针转动。。。", "良好", "错误"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CGpsCheckDlg dlg;
+    dlg.m_language = CLanguageManager(c.folder, false);
+    ASSERT_TRUE(dlg.Create()) << dlg.Error();
+    std::size_t i = 0;
+    EXPECT_EQ(dlg.windowTitle(), QString::fromUtf8(c.texts[i++]));
+    for (const char* id : labelIds)
+      EXPECT_EQ(TextOf(dlg.Control(std::atoi(id))), QString::fromUtf8(c.texts[i++])) << id;
+    for (int id : {1000, 1002})
+      EXPECT_EQ(qobject_cast<QPushButton*>(dlg.Control(id))->text(), QString::fromUtf8(c.texts[i++])) << id;
+    // Undecided, then rising to good, then falling to wrong.
+    dlg.ShowGpsRecord(Sentence(0).data());
+    EXPECT_EQ(TextOf(dlg.Control(CGpsCheckDlg::kResultLabel)), QString::fromUtf8(c.texts[i++]));
+    for (int h = 10; h <= 100; h += 10) dlg.ShowGpsRecord(Sentence(h).data());
+    ASSERT_EQ(dlg.CheckResult(), kCompassGood);
+    EXPECT_EQ(TextOf(dlg.Control(CGpsCheckDlg::kResultLabel)), QString::fromUtf8(c.texts[i++]));
+    for (int h = 90; h >= 0; h -= 10) dlg.ShowGpsRecord(Sentence(h).data());
+    ASSERT_EQ(dlg.CheckResult(), kCompassWrong);
+    EXPECT_EQ(TextOf(dlg.Control(CGpsCheckDlg::kResultLabel)), QString::fromUtf8(c.texts[i++]));
+    if (c.folder == kResources) {
+      dlg.show();
+      dlg.ShowGpsRecord(Sentence(5).data());  // a fall after a fall: still wrong, the fields filled
+      testing::KeepScreenshot(&dlg, "gpscheck-english");
+      dlg.hide();
+    }
+  }
 }
 
 TEST_F(GpsWindow, DialDrawsDiscCrosshairsAndNeedle) {

@@ -7,3 +7,7 @@ if(APDESK_WITH_QT)
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/SimCompassTest.cpp
     LIBS apdesk_gpscheck apdesk_protocol apdesk_sim)
 endif()
+if(APDESK_WITH_QT)
+  # The window's texts are checked against the language files as shipped.
+  target_compile_definitions(gps_window_test PRIVATE APDESK_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+endif()

@@ -116,6 +116,10 @@ const std::set<std::string> kRequiredKeys = {
     "LID_PUB_UPGRADE_SUCCESS",
     "LID_HINT_RANGE",
     "LID_HINT_READFIRST",
+    "LID_GPS_CAPTION",
+    "LID_GPS_GOOD",
+    "LID_GPS_WRONG",
+    "LID_GPS_TURN",
 };
 
 TEST(LanguageKeys, EveryKeyTheCodeAsksForIsInBothFiles) {
@@ -138,7 +142,7 @@ TEST(LanguageKeys, EveryKeyTheCodeAsksForIsInBothFiles) {
 
 TEST(LanguageKeys, BothFilesHoldTheSameKeysWithTexts) {
   const std::string english = LanguageFile("Default.ini"), chinese = LanguageFile("Chinese.ini");
-  for (const char* section : {"public", "parameter", "flyhint", "upgrade", "flightrecords"}) {
+  for (const char* section : {"public", "parameter", "flyhint", "upgrade", "flightrecords", "gpscheck"}) {
     const LanguageSection e = Section(english, section, false), c = Section(chinese, section, true);
     EXPECT_FALSE(e.keys.empty()) << section;
     EXPECT_EQ(Keys(e), Keys(c)) << section;
@@ -151,6 +155,9 @@ TEST(LanguageKeys, BothFilesHoldTheSameKeysWithTexts) {
     }
   }
   // The controls each window needs a text for.
+  const std::set<std::string> gpscheck = {"1040", "1041", "1042", "1043", "1044",
+                                          "1045", "1046", "1047", "1000", "1002"};
+  EXPECT_EQ(Keys(Section(english, "gpscheck", false)), gpscheck);
   const std::set<std::string> flyhint = {"1000", "1019"};
   EXPECT_EQ(Keys(Section(english, "flyhint", false)), flyhint);
   for (const char* id : {"1033", "1008", "1019"})

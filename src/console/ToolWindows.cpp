@@ -1,0 +1,94 @@
+// The windows beside the main window, opened from its menus: the telemetry
+// plots and the link inspector, fed from the one receive path; the flight
+// records; and a replay of a record file through that same path.
+#include <QAction>
+#include <QMenu>
+#include <QTimer>
+
+#include <algorithm>
+
+#include "app/CConfigApp.h"
+#include "console/CSetApDlg.h"
+#include "inspector/CLinkInspectorDlg.h"
+#include "recorder/ReplayPacer.h"
+#include "telemetryplots/CTelemetryPlotsDlg.h"
+#include "viewer/CFlightRecordsDlg.h"
+
+void CSetApDlg::ShowTelemetryPlots() {
+  if (!m_plotsDlg) {
+    m_plotsDlg = std::make_unique<CTelemetryPlotsDlg>(this);
+    m_plotsDlg->Create();
+    connect(&m_app.m_link, &apdesk::ControllerLink::StatusSentence, m_plotsDlg.get(),
+            [this](const std::uint8_t* s) { m_plotsDlg->AddStatusSentence(s, m_toolClock.elapsed()); });
+  }
+  m_plotsDlg->show();
+  m_plotsDlg->raise();
+}
+
+void CSetApDlg::ShowLinkInspector() {
+  if (!m_inspectorDlg) {
+    m_inspectorDlg = std::make_unique<CLinkInspectorDlg>(this);
+    CLinkInspectorDlg* inspector = m_inspectorDlg.get();
+    apdesk::ControllerLink* link = &m_app.m_link;
+    connect(link, &apdesk::ControllerLink::SentenceTaken, inspector,
+            [inspector](int tag, const std::uint8_t* s, int length, bool) {
+              inspector->OnSentence(static_cast<apdesk::SentenceTag>(tag), s,
+                                    static_cast<std::size_t>(length));
+            });
+    connect(link, &apdesk::ControllerLink::UsbReport, inspector,
+            [inspector](const std::uint8_t*) { inspector->OnReport(); });
+    // The counters at the inspector's own pace, not once per read.
+    auto* counters = new QTimer(inspector);
+    connect(counters, &QTimer::timeout, inspector,
+            [this, inspector, link] { inspector->OnCounters(link->Counters(), m_toolClock.elapsed()); });
+    counters->start(CLinkInspectorDlg::kRefreshMs);
+    inspector->OnCounters(link->Counters(), m_toolClock.elapsed());
+  }
+  m_inspectorDlg->show();
+  m_inspectorDlg->raise();
+}
+
+void CSetApDlg::ShowFlightRecords() {
+  if (!m_recordsDlg) {
+    m_recordsDlg = std::make_unique<CFlightRecordsDlg>(this);
+    m_recordsDlg->ShowFolder(QString::fromStdString(m_recorder.RecordFolder()));
+  }
+  m_recordsDlg->show();
+  m_recordsDlg->raise();
+}
+
+bool CSetApDlg::StartReplay(const QString& path, double speed, QString* error) {
+  auto replay = std::make_unique<Replay>();
+  std::string why;
+  if (!replay->pacer.Open(path.toStdString(), &why)) {
+    *error = QString::fromStdString(why);
+    return false;
+  }
+  m_replay = std::move(replay);
+  Replay& r = *m_replay;
+  // A replayed record is shown, plotted and inspected, but never recorded again.
+  m_app.m_link.SetReplaying(true);
+  r.timer.setSingleShot(true);
+  r.timer.setTimerType(Qt::PreciseTimer);
+  connect(&r.timer, &QTimer::timeout, this, [this] { ReplayTick(); });
+  r.pause = m_toolsMenu->addAction(Text("LID_MENU_REPLAY_PAUSE"));
+  r.pause->setCheckable(true);
+  connect(r.pause, &QAction::toggled, this, [this](bool paused) {
+    m_replay->pacer.SetPaused(paused, m_toolClock.elapsed());
+    if (!paused) ReplayTick();
+  });
+  r.pacer.SetSpeed(speed, m_toolClock.elapsed());
+  r.pacer.Start(m_toolClock.elapsed());
+  ReplayTick();
+  return true;
+}
+
+void CSetApDlg::ReplayTick() {
+  Replay& r = *m_replay;
+  r.due.clear();
+  r.pacer.NextDue(m_toolClock.elapsed(), &r.due);
+  for (const apdesk::RecordBytes& record : r.due) m_app.m_link.Feed(record.data(), record.size());
+  if (const auto next = r.pacer.NextDueMs()) {
+    r.timer.start(static_cast<int>(std::max<qint64>(0, *next - m_toolClock.elapsed())));
+  }
+}
