@@ -89,6 +89,9 @@ class CSetApDlg : public QDialog {
   // (0.1 to 10), with Tools > Pause replay; false with the reason when the
   // file cannot be read.
   bool StartReplay(const QString& path, double speed, QString* error);
+  // The windows made so far (null until first shown).
+  CTelemetryPlotsDlg* TelemetryPlots() const { return m_plotsDlg.get(); }
+  CLinkInspectorDlg* LinkInspector() const { return m_inspectorDlg.get(); }
 
   // The menu bar's two menus and the status line under the controls.
   QMenu* FileMenu() const { return m_fileMenu; }

@@ -29,8 +29,10 @@
 #include "common/BoxRecorder.h"
 #include "console/CSetApDlg.h"
 #include "console/ScriptedHid.h"
+#include "inspector/CLinkInspectorDlg.h"
 #include "protocol/SentenceBytes.h"
 #include "sim/SimHidBackend.h"
+#include "telemetryplots/CTelemetryPlotsDlg.h"
 #include "ui/Pictures.h"
 
 namespace apdesk {
@@ -721,6 +723,50 @@ TEST_F(MainWindowTest, PortListIsInReverseEnumerationOrder) {
   ASSERT_EQ(list->count(), names.size());
   for (int i = 0; i < names.size(); ++i) EXPECT_EQ(list->itemText(i), names[i]);
   EXPECT_EQ(list->currentIndex(), names.isEmpty() ? -1 : int(names.size()) - 1);
+}
+
+// The plots and the inspector hear what the window hears; a replay plays a
+// record file through the same path, shown but never recorded again.
+TEST_F(MainWindowTest, ToolWindowsFollowTheReceivePathAndAReplayIsNotRecordedAgain) {
+  BoxRecorder boxes;
+  {
+    std::shared_ptr<sim::SimHandle> sim;
+    auto app = MakeSimApp(&sim, 50);
+    CSetApDlg w(*app);
+    w.show();
+    w.ShowTelemetryPlots();
+    w.ShowLinkInspector();
+    Click(w, 1019);
+    ASSERT_TRUE(WaitFor([&] { return w.TelemetryPlots()->History().Points().size() >= 10; }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return w.LinkInspector()->Stats().Count(SentenceTag::Stp) >= 10; }, 5000));
+    EXPECT_GE(w.LinkInspector()->Stats().Count(SentenceTag::Par), 1u);
+    EXPECT_GT(w.LinkInspector()->Stats().Reports(), 0u);
+  }
+
+  // Twenty records with 7 satellites, then twenty with 9, a second apart.
+  const QString file = m_dir.filePath("flight.hj");
+  {
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 40; ++i) {
+      Bytes s = test::Status();
+      s[24] = i < 20 ? 7 : 9;                     // satellites
+      s[30] = static_cast<std::uint8_t>(i / 20);  // second
+      test::PutSum(s);
+      out.write(reinterpret_cast<const char*>(s.data()), static_cast<qint64>(s.size()));
+    }
+  }
+  auto app = MakeScriptedApp();
+  CSetApDlg w(*app);
+  w.show();
+  QString why;
+  EXPECT_FALSE(w.StartReplay(m_dir.filePath("none.hj"), 1, &why));
+  EXPECT_FALSE(why.isEmpty());
+  ASSERT_TRUE(w.StartReplay(file, 10, &why)) << why.toStdString();
+  ASSERT_TRUE(WaitFor([&] { return Text(w, 1142) == "9"; }, 5000)) << Text(w, 1142).toStdString();
+  Pump(200);
+  EXPECT_EQ(w.m_recorder.RecordsWritten() + w.m_recorder.RecordsWaiting(), 0u);
+  EXPECT_EQ(w.Parser().Counters().sentences[static_cast<std::size_t>(SentenceTag::Stp)], 40u);
 }
 
 // Screenshots for looking at, written beside the test program.
