@@ -767,6 +767,7 @@ TEST_F(MainWindowTest, ToolWindowsFollowTheReceivePathAndAReplayIsNotRecordedAga
   Pump(200);
   EXPECT_EQ(w.m_recorder.RecordsWritten() + w.m_recorder.RecordsWaiting(), 0u);
   EXPECT_EQ(w.Parser().Counters().sentences[static_cast<std::size_t>(SentenceTag::Stp)], 40u);
+  EXPECT_TRUE(w.grab().save(m_binDir + "/mainwindow_replay.png"));  // for looking at
 }
 
 // Screenshots for looking at, written beside the test program.
