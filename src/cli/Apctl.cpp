@@ -201,11 +201,22 @@ int CmdMonitor(Context& c) {
   std::string error;
   if (!TakeIntOption(c.args, "--count", 1, 1000000000, &count, &error)) return c.Fail(kExitUsage, error);
   const bool record = TakeFlag(c.args, "--record");
+  const bool follow = TakeFlag(c.args, "--follow");
   int status = 0;
   if (!NoExtraArgs(c, &status)) return status;
 
   CliLink link;
   if (!OpenLink(c, link, false, &status)) return status;
+  if (follow) {
+    link.Follow([&c, &link](bool lost) {
+      if (lost) {
+        c.err << "apctl: " << Context::kGone << "; waiting for it to return\n" << std::flush;
+      } else {
+        c.err << "apctl: the device is back after " << link.Follower()->LastReturnMs() / 1000.0 << " s\n"
+              << std::flush;
+      }
+    });
+  }
   std::unique_ptr<CSaveData> recorder;
   if (record) {
     recorder = std::make_unique<CSaveData>();
@@ -245,6 +256,8 @@ int CmdMonitor(Context& c) {
       lastShown = shown;
       link.WaitUntil([&] { return shown != lastShown || (count && shown >= *count); },
                      kAnswerTries * kAnswerWaitMs);
+      // While the device is away, monitor waits for it as long as it takes.
+      if (shown == lastShown && link.Away()) continue;
       if (shown == lastShown && !g_interrupted.load()) {
         result = link.Lost() ? c.Lost() : c.Fail(kExitNoAnswer, "the controller stopped sending telemetry");
         break;

@@ -13,3 +13,13 @@ if(APDESK_WITH_QT)
     add_dependencies(apctl_test apsim)
   endif()
 endif()
+
+if(APDESK_WITH_QT)
+  apdesk_test(apctl_follow_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/ApctlFollowTest.cpp
+    LIBS apdesk_cli apdesk_recordfile)
+  set_target_properties(apctl_follow_test PROPERTIES AUTOMOC OFF)
+  if(TARGET apsim)
+    add_dependencies(apctl_follow_test apsim)
+  endif()
+endif()
