@@ -136,7 +136,8 @@ int main(int argc, char** argv) {
   QCommandLineOption simulate("simulate",
                               "Play the controller in this process as the USB device and connect to it.");
   QCommandLineOption connect("connect",
-                             "Connect at start as the Open USB or Open COM button would: usb, sim, "
+                             "Connect at start as the Open USB or Open COM button would: auto (the "
+                             "first USB controller that appears, now or later; remembered), usb, sim, "
                              "hidsock:PATH (a device served on a Unix socket) or serial:PORT "
                              "(ttyUSB0, /dev/pts/3; stored as COMPORT).",
                              "how");
@@ -174,11 +175,8 @@ int main(int argc, char** argv) {
   }
 
   CConfigApp config(QCoreApplication::applicationFilePath().toStdString(), std::move(backend));
-  QObject::connect(&config.m_link, &apdesk::ControllerLink::LinkLost, [](bool serial, const QString& text) {
-    if (!serial) return;
-    apdesk::MessageBoxes::Show(nullptr, text, apdesk::BoxIcon::Error);
-    QCoreApplication::exit(0);
-  });
+  // A device or port that goes away is shown on the window's status line and
+  // looked for again there (console/ConnectionStatus.h): no box, no exit.
   config.m_hidLink.SetNotifier(
       [](const std::string& text) { apdesk::MessageBoxes::Show(nullptr, QString::fromStdString(text)); });
 
@@ -195,8 +193,17 @@ int main(int argc, char** argv) {
   if (std::getenv("APDESK_UI_WATCH")) watch = std::make_unique<UiWatch>(&window, sinceStart);
 
   // Once the window is up, connect through the same commands a click runs.
+  // --connect auto is remembered; without --connect the remembered choice holds.
+  if (choice.connect == apdesk::StartupChoice::Connect::Auto) {
+    config.WriteSettingInt("Settings1", apdesk::kAutoConnectKey, 1);
+  } else if (!options.isSet(connect) && !options.isSet(simulate) &&
+             config.GetSettingInt("Settings1", apdesk::kAutoConnectKey, 0) != 0) {
+    choice.connect = apdesk::StartupChoice::Connect::Auto;
+  }
   AfterFirstPaint connectAtStart(&window, [&window, &choice] {
-    if (choice.connect == apdesk::StartupChoice::Connect::Usb) {
+    if (choice.connect == apdesk::StartupChoice::Connect::Auto) {
+      window.Connection().Follower().WaitForUsb();
+    } else if (choice.connect == apdesk::StartupChoice::Connect::Usb) {
       window.OnOpenUsb();
     } else if (choice.connect == apdesk::StartupChoice::Connect::Serial) {
       window.OpenComPort(QString::fromStdString(choice.serialPort));

@@ -1,6 +1,6 @@
 #pragma once
 // apsim as a child process, for tests that unplug and replug a controller:
-// Start runs "apsim ARGS..." from the tests' folder and waits for the line
+// Start runs "apsim ARGS..." (the one beside the test program) and waits for the line
 // it prints (the pseudo-terminal's or the socket's path); Stop ends it with
 // SIGTERM and waits, as pulling the cable ends the device.
 
@@ -16,17 +16,14 @@ namespace testsupport {
 
 class ApsimProcess {
  public:
-  // The program is taken from the folder current now, so a test may change
-  // folder later.
-  ApsimProcess() {
-    char here[4096] = {};
-    if (::getcwd(here, sizeof here) != nullptr) m_program = std::string(here) + "/apsim";
-  }
+  // apsim is looked for beside the test program, wherever the test's
+  // current folder is.
+  ApsimProcess() : m_program(BesideMe()) {}
   ~ApsimProcess() { Stop(); }
   ApsimProcess(const ApsimProcess&) = delete;
   ApsimProcess& operator=(const ApsimProcess&) = delete;
 
-  static bool Available() { return ::access("./apsim", X_OK) == 0; }
+  static bool Available() { return ::access(BesideMe().c_str(), X_OK) == 0; }
 
   // False when apsim cannot start or prints nothing.
   bool Start(const std::vector<std::string>& args) {
@@ -68,6 +65,14 @@ class ApsimProcess {
   const std::string& Line() const { return m_line; }
 
  private:
+  static std::string BesideMe() {
+    char self[4096] = {};
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string path(self, n > 0 ? static_cast<std::size_t>(n) : 0);
+    const std::size_t slash = path.rfind('/');
+    return (slash == std::string::npos ? std::string(".") : path.substr(0, slash)) + "/apsim";
+  }
+
   std::string m_program;
   pid_t m_pid = -1;
   std::string m_line;
