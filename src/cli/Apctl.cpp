@@ -14,11 +14,14 @@
 #include <cerrno>
 #include <cstring>
 
+#include "app/AppFolder.h"
 #include "cli/CliArgs.h"
 #include "cli/CliLink.h"
+#include "cli/Doctor.h"
 #include "cli/ExitStatus.h"
 #include "cli/ParamNames.h"
 #include "cli/TelemetryText.h"
+#include "cli/UdevRule.h"
 #include "gpscheck/CompassJudgement.h"
 #include "link/HidapiBackend.h"
 #include "protocol/CommandFrame.h"
@@ -679,6 +682,31 @@ int CmdRecord(Context& c) {
   return c.Fail(kExitUsage, "unknown record command \"" + sub + "\": use info or export");
 }
 
+// ---- doctor ----
+
+int CmdDoctor(Context& c) {
+  if (TakeFlag(c.args, "--udev-rule")) {
+    c.out << kUdevRule;
+    return kExitOk;
+  }
+  int status = 0;
+  if (!NoExtraArgs(c, &status)) return status;
+  const std::string port = c.options.connect.kind == ConnectSpec::Kind::Serial ? c.options.connect.path : "";
+  // The windows' settings file, beside the programs or in the user's folder.
+  char self[4096] = {};
+  const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  const std::string settings =
+      n > 0 ? ResolveSettingsPath(AppFolderFromExecutablePath(std::string(self, static_cast<std::size_t>(n))))
+            : std::string();
+  const DoctorFacts facts = GatherDoctorFacts("", port, settings);
+  const std::string installRule =
+      std::string("apctl doctor --udev-rule | sudo tee ") + kUdevRuleInstalled +
+      " >/dev/null && sudo udevadm control --reload-rules && sudo udevadm trigger";
+  const std::vector<Finding> findings = Diagnose(facts, installRule);
+  c.out << (c.options.json ? FindingsJson(facts, findings) + "\n" : FormatFindings(facts, findings));
+  return AnyBlocks(findings) ? kExitFailure : kExitOk;
+}
+
 }  // namespace
 
 int RunApctl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -705,6 +733,7 @@ int RunApctl(const std::vector<std::string>& args, std::ostream& out, std::ostre
   if (command == "compass-check") return CmdCompassCheck(c);
   if (command == "upgrade") return CmdUpgrade(c);
   if (command == "record") return CmdRecord(c);
+  if (command == "doctor") return CmdDoctor(c);
   if (command == "help") {
     out << HelpText() << ExitStatusTable();
     return kExitOk;

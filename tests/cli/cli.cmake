@@ -1,5 +1,5 @@
 apdesk_test(cli_core_test
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/CliCoreTest.cpp
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/CliCoreTest.cpp ${CMAKE_CURRENT_LIST_DIR}/DoctorTest.cpp
   LIBS apdesk_clicore)
 set_target_properties(cli_core_test PROPERTIES AUTOMOC OFF)
 
