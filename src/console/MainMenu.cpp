@@ -18,8 +18,11 @@ void CSetApDlg::BuildMenus() {
   autoUsb->setChecked(m_app.GetSettingInt("Settings1", apdesk::kAutoConnectKey, 0) != 0);
   connect(autoUsb, &QAction::toggled, this, [this](bool on) {
     m_app.WriteSettingInt("Settings1", apdesk::kAutoConnectKey, on ? 1 : 0);
+    apdesk::LinkFollower& follower = m_connection->Follower();
     if (on && !m_app.m_hidLink.IsOpen() && !m_app.m_commandLink.m_uart.IsOpen()) {
-      m_connection->Follower().WaitForUsb();
+      follower.WaitForUsb();
+    } else if (!on && follower.Looking() && !follower.IsLost()) {
+      follower.Stop();  // waiting for a first device: no more; a lost one is still followed
     }
   });
 

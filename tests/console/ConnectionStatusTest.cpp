@@ -3,9 +3,11 @@
 // a socket, the simulated controller unplugged and back as its boot loader,
 // and a controller that appears after start. The status line, the absence of
 // boxes, the parameters asked again and the flight record kept whole.
+#include <QAction>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMenu>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QThread>
@@ -247,6 +249,32 @@ TEST_F(ConnectionStatusTest, WaitingForUsbOpensTheFirstControllerThatAppears) {
   EXPECT_GE(sim->Counters().getParameters, 1);
   EXPECT_TRUE(LineStartsWith(w, "LID_LINK_USB", 1000)) << Line(w).toStdString();
   EXPECT_TRUE(boxes.Texts().empty());
+}
+
+// Tools > Connect USB automatically: remembered in the settings file, and
+// looking starts at once.
+TEST_F(ConnectionStatusTest, AutomaticUsbIsASwitchInTheToolsMenu) {
+  auto slot = std::make_shared<BackendSlot>();
+  auto app = MakeApp(std::make_unique<SlotBackend>(slot));
+  CSetApDlg w(*app);
+  QAction* toggle = nullptr;
+  for (QAction* a : w.ToolsMenu()->actions()) {
+    if (a->text() == w.m_language.PublicTextForDisplay("LID_MENU_AUTO_USB")) toggle = a;
+  }
+  ASSERT_NE(toggle, nullptr);
+  EXPECT_FALSE(toggle->isChecked());
+  toggle->trigger();
+  EXPECT_EQ(app->GetSettingInt("Settings1", kAutoConnectKey, 0), 1);
+  EXPECT_TRUE(w.Connection().Follower().Looking());
+  toggle->trigger();
+  EXPECT_EQ(app->GetSettingInt("Settings1", kAutoConnectKey, 1), 0);
+  EXPECT_FALSE(w.Connection().Follower().Looking());
+  // A new window shows the remembered choice.
+  toggle->trigger();
+  CSetApDlg again(*app);
+  bool checked = false;
+  for (QAction* a : again.ToolsMenu()->actions()) checked = checked || (a->isCheckable() && a->isChecked());
+  EXPECT_TRUE(checked);
 }
 
 // The status line in both languages, connected and lost; the pictures are
