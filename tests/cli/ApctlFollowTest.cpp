@@ -155,16 +155,6 @@ TEST_F(ApctlFollow, MonitorFollowsAUsbDeviceThatGoesAndReturns) {
   ExpectRecordFileMatches(run);
 }
 
-// Without --follow a device that goes away still ends monitor with status 3.
-TEST_F(ApctlFollow, WithoutFollowALostDeviceEndsMonitor) {
-  const std::string socket = dir_ + "/ap.sock";
-  ASSERT_TRUE(apsim_.Start({"--hidsock", socket, "--no-garbage"}));
-  QTimer::singleShot(1000, [this] { apsim_.Stop(); });
-  std::ostringstream out, err;
-  EXPECT_EQ(RunApctl({"--connect", "hidsock:" + socket, "monitor"}, out, err), kExitNoDevice) << err.str();
-  EXPECT_NE(err.str().find("the device is gone"), std::string::npos) << err.str();
-}
-
 // Another reader on the same line takes the bytes, and flushes it, between
 // the port's wake-up and monitor's read: the read finds nothing, which is not
 // a failure of the line. Monitor carries on and shows records afterwards.

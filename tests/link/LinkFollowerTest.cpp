@@ -1,15 +1,11 @@
 // Following the controller: which returning device is the one that went, a
-// loss told once, the same USB device reopened among others, the operator's
-// own choice left alone, and a serial port that returns under its name.
+// loss told once, the same USB device reopened among others, and the
+// operator's own choice left alone. (Serial ports that return: the window's
+// and apctl's tests against apsim.)
 #include <gtest/gtest.h>
-
-#include <unistd.h>
-
-#include <filesystem>
 
 #include "FakeHidBackend.h"
 #include "LinkTestSupport.h"
-#include "Pty.h"
 #include "link/CommUart.h"
 #include "link/ControllerLink.h"
 #include "link/DeviceMatch.h"
@@ -137,38 +133,6 @@ TEST_F(Follow, TheOperatorsOwnChoiceStands) {
   EXPECT_FALSE(follower.Looking());
   EXPECT_EQ(returned, 0);
   EXPECT_EQ(Opened().back(), "z");
-}
-
-TEST_F(Follow, ASerialPortReturnsUnderItsName) {
-  namespace fs = std::filesystem;
-  const fs::path name = fs::temp_directory_path() / ("follow-tty-" + std::to_string(getpid()));
-  auto pty = std::make_unique<linktest::Pty>();
-  ASSERT_TRUE(pty->Ok());
-  fs::remove(name);
-  fs::create_symlink(pty->SlavePath(), name);
-  ASSERT_TRUE(uart.Open(name.string(), apdesk::LineSettings{}));
-
-  pty->CloseMaster();  // the adapter is pulled
-  ASSERT_TRUE(linktest::PumpUntil([&] { return lost > 0; }));
-  EXPECT_TRUE(lostSerial);
-  EXPECT_EQ(lostText.toStdString(), apdesk::kUartReadFailedText);
-  EXPECT_FALSE(uart.IsOpen());
-  fs::remove(name);
-  follower.LookOnce();
-  EXPECT_EQ(returned, 0);
-
-  auto again = std::make_unique<linktest::Pty>();
-  ASSERT_TRUE(again->Ok());
-  fs::create_symlink(again->SlavePath(), name);
-  // Within the next look, a second away.
-  ASSERT_TRUE(linktest::PumpUntil([&] { return returned > 0; }, 2500));
-  EXPECT_TRUE(uart.IsOpen());
-  EXPECT_EQ(uart.LastPortName(), name.string());
-  const std::uint8_t hello[] = {'$', 'H'};
-  ASSERT_TRUE(again->WriteMaster(hello, sizeof hello));
-  EXPECT_TRUE(linktest::PumpUntil([&] { return link.Counters().bytesAppended >= 2; }));
-  uart.Close();
-  fs::remove(name);
 }
 
 }  // namespace
