@@ -12,6 +12,10 @@ bool ParseStartupChoice(bool simulate, std::string_view connect, StartupChoice* 
     out->connect = StartupChoice::Connect::Usb;
   }
   if (connect.empty()) return true;
+  if (connect == "auto") {
+    out->connect = StartupChoice::Connect::Auto;
+    return true;
+  }
 
   const std::optional<ConnectTarget> target = ParseConnectTarget(connect);
   if (!target) {
@@ -20,7 +24,8 @@ bool ParseStartupChoice(bool simulate, std::string_view connect, StartupChoice* 
     } else if (connect == kHidSockPrefix) {
       *error = "--connect hidsock: needs the socket's path, e.g. hidsock:/tmp/ap.sock";
     } else {
-      *error = std::string("--connect takes ") + kConnectForms + ", not \"" + std::string(connect) + "\"";
+      *error =
+          std::string("--connect takes auto, ") + kConnectForms + ", not \"" + std::string(connect) + "\"";
     }
     return false;
   }

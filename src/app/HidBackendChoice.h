@@ -11,7 +11,8 @@
 namespace apdesk {
 
 struct StartupChoice {
-  enum class Connect { None, Usb, Serial };
+  // Auto: the first device 0483:5750 that appears, at start or later.
+  enum class Connect { None, Usb, Serial, Auto };
   Connect connect = Connect::None;
   // The USB back end: "usb" (hidapi), "sim" (the simulated controller in this
   // process) or "hidsock:PATH" (a peer on a Unix socket).
@@ -20,7 +21,7 @@ struct StartupChoice {
 };
 
 // Applies --simulate and --connect VALUE (empty when not given), where VALUE
-// is one of the --connect forms of link/ConnectTarget.h. --simulate makes the simulated
+// is "auto" or one of the --connect forms of link/ConnectTarget.h. --simulate makes the simulated
 // controller the USB device and connects to it unless --connect says
 // otherwise. False with a message for anything else.
 bool ParseStartupChoice(bool simulate, std::string_view connect, StartupChoice* out, std::string* error);

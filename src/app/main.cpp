@@ -137,7 +137,8 @@ int main(int argc, char** argv) {
   QCommandLineOption simulate("simulate",
                               "Play the controller in this process as the USB device and connect to it.");
   QCommandLineOption connect("connect",
-                             "Connect at start as the Open USB or Open COM button would: usb, sim, "
+                             "Connect at start as the Open USB or Open COM button would: auto (the "
+                             "first USB controller that appears, now or later; remembered), usb, sim, "
                              "hidsock:PATH (a device served on a Unix socket) or serial:PORT "
                              "(ttyUSB0, /dev/pts/3; stored as COMPORT).",
                              "how");
@@ -214,15 +215,10 @@ int main(int argc, char** argv) {
 
   CConfigApp config(QCoreApplication::applicationFilePath().toStdString(), std::move(backend));
   CSetApDlg window(config);
-  // The links' failure texts in the window's language (built-in Chinese when
-  // the language file has none).
-  QObject::connect(
-      &config.m_link, &apdesk::ControllerLink::LinkLost, [&window](bool serial, const QString& text) {
-        if (!serial) return;
-        apdesk::MessageBoxes::Show(nullptr, window.m_language.LinkFailureText(text.toStdString()),
-                                   apdesk::BoxIcon::Error);
-        QCoreApplication::exit(0);
-      });
+  // A device or port that goes away is shown on the window's status line and
+  // looked for again there (console/ConnectionStatus.h): no box, no exit. A
+  // device that cannot be opened is told in the window's language (built-in
+  // Chinese when the language file has none).
   config.m_hidLink.SetNotifier([&window](const std::string& text) {
     apdesk::MessageBoxes::Show(nullptr, window.m_language.LinkFailureText(text));
   });
@@ -238,7 +234,14 @@ int main(int argc, char** argv) {
   if (std::getenv("APDESK_UI_WATCH")) watch = std::make_unique<UiWatch>(&window, sinceStart);
 
   // Once the window is up, open what was asked for and connect through the
-  // same commands a click runs.
+  // same commands a click runs. --connect auto is remembered; without
+  // --connect (or a replay) the remembered choice holds.
+  if (choice.connect == apdesk::StartupChoice::Connect::Auto) {
+    config.WriteSettingInt("Settings1", apdesk::kAutoConnectKey, 1);
+  } else if (!options.isSet(connect) && !options.isSet(simulate) && !options.isSet(replay) &&
+             config.GetSettingInt("Settings1", apdesk::kAutoConnectKey, 0) != 0) {
+    choice.connect = apdesk::StartupChoice::Connect::Auto;
+  }
   AfterFirstPaint connectAtStart(
       &window, [&window, &choice, openPlots, openInspector, replayFile, replaySpeed] {
         if (openPlots) window.ShowTelemetryPlots();
@@ -250,7 +253,9 @@ int main(int argc, char** argv) {
             apdesk::MessageBoxes::Show(&window, why, apdesk::BoxIcon::Error);
           }
         }
-        if (choice.connect == apdesk::StartupChoice::Connect::Usb) {
+        if (choice.connect == apdesk::StartupChoice::Connect::Auto) {
+          window.Connection().Follower().WaitForUsb();
+        } else if (choice.connect == apdesk::StartupChoice::Connect::Usb) {
           window.OnOpenUsb();
         } else if (choice.connect == apdesk::StartupChoice::Connect::Serial) {
           window.OpenComPort(QString::fromStdString(choice.serialPort));

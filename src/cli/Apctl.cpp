@@ -17,12 +17,15 @@
 #include <cerrno>
 #include <cstring>
 
+#include "app/AppFolder.h"
 #include "cli/CliArgs.h"
 #include "cli/CliLink.h"
+#include "cli/Doctor.h"
 #include "cli/ExitStatus.h"
 #include "cli/InspectCommand.h"
 #include "cli/ParamNames.h"
 #include "cli/TelemetryText.h"
+#include "cli/UdevRule.h"
 #include "gpscheck/CompassJudgement.h"
 #include "link/HidapiBackend.h"
 #include "protocol/CommandFrame.h"
@@ -191,11 +194,22 @@ int CmdMonitor(Context& c) {
   std::string error;
   if (!TakeIntOption(c.args, "--count", 1, 1000000000, &count, &error)) return c.Fail(kExitUsage, error);
   const bool record = TakeFlag(c.args, "--record");
+  const bool follow = TakeFlag(c.args, "--follow");
   int status = 0;
   if (!NoExtraArgs(c, &status)) return status;
 
   CliLink link;
   if (!OpenLink(c, link, false, &status)) return status;
+  if (follow) {
+    link.Follow([&c, &link](bool lost) {
+      if (lost) {
+        c.err << "apctl: " << Context::kGone << "; waiting for it to return\n" << std::flush;
+      } else {
+        c.err << "apctl: the device is back after " << link.Follower()->LastReturnMs() / 1000.0 << " s\n"
+              << std::flush;
+      }
+    });
+  }
   std::unique_ptr<CSaveData> recorder;
   if (record) {
     recorder = std::make_unique<CSaveData>();
@@ -236,6 +250,8 @@ int CmdMonitor(Context& c) {
       lastShown = shown;
       link.WaitUntil([&] { return shown != lastShown || (count && shown >= *count); },
                      kAnswerTries * kAnswerWaitMs);
+      // While the device is away, monitor waits for it as long as it takes.
+      if (shown == lastShown && link.Away()) continue;
       if (shown == lastShown && !g_interrupted.load()) {
         result = link.Lost() ? c.Lost() : c.Fail(kExitNoAnswer, "the controller stopped sending telemetry");
         break;
@@ -830,6 +846,31 @@ int CmdRecord(Context& c) {
   return c.Fail(kExitUsage, "unknown record command \"" + sub + "\": use info or export");
 }
 
+// ---- doctor ----
+
+int CmdDoctor(Context& c) {
+  if (TakeFlag(c.args, "--udev-rule")) {
+    c.out << kUdevRule;
+    return kExitOk;
+  }
+  int status = 0;
+  if (!NoExtraArgs(c, &status)) return status;
+  const std::string port = c.options.connect.kind == ConnectSpec::Kind::Serial ? c.options.connect.path : "";
+  // The windows' settings file, beside the programs or in the user's folder.
+  char self[4096] = {};
+  const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  const std::string settings =
+      n > 0 ? ResolveSettingsPath(AppFolderFromExecutablePath(std::string(self, static_cast<std::size_t>(n))))
+            : std::string();
+  const DoctorFacts facts = GatherDoctorFacts("", port, settings);
+  const std::string installRule =
+      std::string("apctl doctor --udev-rule | sudo tee ") + kUdevRuleInstalled +
+      " >/dev/null && sudo udevadm control --reload-rules && sudo udevadm trigger";
+  const std::vector<Finding> findings = Diagnose(facts, installRule);
+  c.out << (c.options.json ? FindingsJson(facts, findings) + "\n" : FormatFindings(facts, findings));
+  return AnyBlocks(findings) ? kExitFailure : kExitOk;
+}
+
 }  // namespace
 
 namespace {
@@ -862,6 +903,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
   if (command == "compass-check") return CmdCompassCheck(c);
   if (command == "upgrade") return CmdUpgrade(c);
   if (command == "record") return CmdRecord(c);
+  if (command == "doctor") return CmdDoctor(c);
   if (command == "help") {
     out << HelpText() << ExitStatusTable();
     return kExitOk;

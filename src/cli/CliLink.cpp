@@ -63,6 +63,7 @@ CliLink::CliLink() : m_hid(MakeNoDeviceBackend()), m_commands(m_hid), m_link(m_c
 }
 
 CliLink::~CliLink() {
+  m_follower.reset();
   Close();
   m_hid.Stop();
 }
@@ -113,6 +114,17 @@ bool CliLink::Open(const ConnectSpec& target, std::unique_ptr<IHidBackend> simBa
     return false;
   }
   return true;
+}
+
+void CliLink::Follow(std::function<void(bool lost)> onChange) {
+  m_follower = std::make_unique<LinkFollower>(m_link, m_commands.m_uart, m_hid);
+  QObject::connect(m_follower.get(), &LinkFollower::Lost,
+                   [onChange](bool, const QString&) { onChange(true); });
+  QObject::connect(m_follower.get(), &LinkFollower::Returned, [this, onChange](bool) {
+    m_serialFailed = false;
+    m_commands.SendGetParameters();
+    onChange(false);
+  });
 }
 
 void CliLink::Close() {

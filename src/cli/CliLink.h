@@ -14,6 +14,7 @@
 #include "link/ControllerLink.h"
 #include "link/HidBackend.h"
 #include "link/HidLink.h"
+#include "link/LinkFollower.h"
 #include "protocol/ParameterCodec.h"
 
 namespace apdesk::cli {
@@ -36,10 +37,18 @@ class CliLink {
   CHidLink& Hid() { return m_hid; }
   bool IsSerial() const { return m_commands.m_uart.IsOpen(); }
   // The device went away after it was opened (unplugged, its port or socket
-  // closed): nothing more will come from it.
-  bool Lost() const { return m_serialFailed || m_hid.ReadFailed(); }
+  // closed): nothing more will come from it. Never while following.
+  bool Lost() const { return !m_follower && (m_serialFailed || m_hid.ReadFailed()); }
   // What the parser has taken out and thrown away so far (apctl inspect).
   const ParserCounters& Counters() const { return m_link.Counters(); }
+
+  // From now on a device that goes away is looked for and reopened
+  // (link/LinkFollower.h); onChange(true) when it went, onChange(false) when
+  // it is back, after the parameters were asked for again.
+  void Follow(std::function<void(bool lost)> onChange);
+  // Following and the device is away.
+  bool Away() const { return m_follower && m_follower->Looking(); }
+  const LinkFollower* Follower() const { return m_follower.get(); }
 
   // Runs the event loop until done() holds, the time is up, Ctrl+C or the
   // device is lost; says whether done() held.
@@ -72,6 +81,7 @@ class CliLink {
 
   std::string m_hidFailure;
   bool m_serialFailed = false;
+  std::unique_ptr<LinkFollower> m_follower;
 };
 
 // One attempt to read takes this long; three are made.

@@ -5,9 +5,11 @@ add_library(apdesk_clicore STATIC
   ${CMAKE_CURRENT_LIST_DIR}/ParamNames.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PortProblem.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TelemetryText.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/InspectCommand.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/InspectCommand.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Doctor.cpp)
 apdesk_export_headers(apdesk_clicore HEADERS ${CMAKE_CURRENT_LIST_DIR}/ExitStatus.h)
-target_link_libraries(apdesk_clicore PUBLIC apdesk_protocol apdesk_recordfile apdesk_connect_target apdesk_linkstats)
+target_link_libraries(apdesk_clicore PUBLIC apdesk_protocol apdesk_recordfile apdesk_connect_target apdesk_linkstats
+  apdesk_settings)
 set_target_properties(apdesk_clicore PROPERTIES AUTOMOC OFF)
 
 if(APDESK_WITH_QT)
@@ -16,9 +18,14 @@ if(APDESK_WITH_QT)
     ${CMAKE_CURRENT_LIST_DIR}/CliLink.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Apctl.cpp)
   apdesk_export_headers(apdesk_cli HEADERS ${CMAKE_CURRENT_LIST_DIR}/ExitStatus.h ${CMAKE_CURRENT_LIST_DIR}/Apctl.h)
-  target_link_libraries(apdesk_cli PUBLIC apdesk_clicore apdesk_link apdesk_connect apdesk_sim
+  target_link_libraries(apdesk_cli PUBLIC apdesk_clicore apdesk_link apdesk_follow apdesk_connect apdesk_sim
     apdesk_upgrade_core apdesk_compass apdesk_recordfile apdesk_recorder apdesk_settings
     Qt6::Core Qt6::SerialPort)
+  # The udev rule, built in for apctl doctor --udev-rule.
+  file(READ ${PROJECT_SOURCE_DIR}/udev/70-apdesk.rules APDESK_UDEV_RULE)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/udev/70-apdesk.rules)
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/UdevRule.h.in ${CMAKE_CURRENT_BINARY_DIR}/generated/cli/UdevRule.h @ONLY)
+  target_include_directories(apdesk_cli PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/generated)
   # The simulator's headers use "emit" as a name, which Qt's keyword macro would eat.
   target_compile_definitions(apdesk_cli PUBLIC QT_NO_KEYWORDS)
 

@@ -16,6 +16,7 @@
 
 #include "calibration/CAdjustTransmitterDlg.h"
 #include "calibration/CStickGauge.h"
+#include "console/ConnectionStatus.h"
 #include "gpscheck/CGpsCheckDlg.h"
 #include "link/HidBackend.h"
 #include "localisation/CLanguageManager.h"
@@ -97,6 +98,9 @@ class CSetApDlg : public QDialog {
   QMenu* FileMenu() const { return m_fileMenu; }
   QMenu* ToolsMenu() const { return m_toolsMenu; }
   QStatusBar* StatusLine() const { return m_chrome.statusLine; }
+  // The connection's state on the status line, and the following of a device
+  // that goes away.
+  apdesk::ConnectionStatus& Connection() { return *m_connection; }
 
   // State the other parts of the window read.
   int m_distanceLimit = 0;
@@ -167,5 +171,6 @@ class CSetApDlg : public QDialog {
   apdesk::WindowChrome m_chrome;
   QMenu* m_fileMenu = nullptr;
   QMenu* m_toolsMenu = nullptr;
+  std::unique_ptr<apdesk::ConnectionStatus> m_connection;
   std::map<int, QPixmap> m_pictures;
 };

@@ -16,6 +16,28 @@ void CSetApDlg::BuildMenus() {
   m_toolsMenu->addAction(Text("LID_MENU_PLOTS"), this, [this] { ShowTelemetryPlots(); });
   m_toolsMenu->addAction(Text("LID_MENU_INSPECTOR"), this, [this] { ShowLinkInspector(); });
   m_toolsMenu->addAction(Text("LID_MENU_UPGRADE"), this, [this] { ShowUpgradeWindow(); });
+  QAction* autoUsb = m_toolsMenu->addAction(Text("LID_MENU_AUTO_USB"));
+  autoUsb->setCheckable(true);
+  autoUsb->setChecked(m_app.GetSettingInt("Settings1", apdesk::kAutoConnectKey, 0) != 0);
+  connect(autoUsb, &QAction::toggled, this, [this](bool on) {
+    m_app.WriteSettingInt("Settings1", apdesk::kAutoConnectKey, on ? 1 : 0);
+    apdesk::LinkFollower& follower = m_connection->Follower();
+    if (on && !m_app.m_hidLink.IsOpen() && !m_app.m_commandLink.m_uart.IsOpen()) {
+      follower.WaitForUsb();
+    } else if (!on && follower.Looking() && !follower.IsLost()) {
+      follower.Stop();  // waiting for a first device: no more; a lost one is still followed
+    }
+  });
+
+  // A device that returns is asked for its parameters as after Open USB or
+  // Open COM, without the box.
+  m_connection = std::make_unique<apdesk::ConnectionStatus>(
+      m_app, StatusLine(), [this](const char* key) { return Text(key); },
+      [this] {
+        ForgetParameters();
+        m_app.m_commandLink.SendGetParameters();
+      },
+      this);
 
   m_fileMenu->addSeparator();
   QAction* quit = m_fileMenu->addAction(Text("LID_MENU_QUIT"), this, [this] { done(QDialog::Accepted); });

@@ -7,12 +7,20 @@
 #include <cstring>
 #include <thread>
 
+#include <poll.h>
+
+#include <cerrno>
+
 #include "app/CommConfig.h"
 #include "link/LinkEvents.h"
 
 using namespace apdesk;
 
 namespace {
+
+// Errors in a row, without a byte between them, on a line that has not hung
+// up, before the line counts as failed.
+constexpr int kMaxEmptyWakeUps = 1000;
 
 void Pause(int ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -68,6 +76,8 @@ bool CCommUart::Open(const std::string& name, const LineSettings& line) {
   }
   m_port = port;
   ++m_generation;
+  m_lastPortName = name;
+  m_lastLine = line;
   ApplyLineSettings(line);
   // Errors of the settings above (a pseudo-terminal has no modem lines) are
   // not failures of the line.
@@ -85,6 +95,7 @@ bool CCommUart::Open(const std::string& name, const LineSettings& line) {
   m_txWritten = 0;
   m_lineFailure = LineFailure::None;
   m_failureReported = false;
+  m_emptyWakeUps = 0;
   Pause(kOpenSettleMs);
   Pause(kOpenSettleMs);
   ArmRead();
@@ -161,6 +172,7 @@ void CCommUart::CompleteRead() {
     ReportFailure(kUartReadFailedText);
     return;
   }
+  if (n > 0) m_emptyWakeUps = 0;
   m_rxFill += static_cast<std::uint32_t>(n);
 }
 
@@ -235,6 +247,15 @@ void CCommUart::OnPortError(int error) {
       return;  // settings the line does not support, time-outs: not failures of the line
   }
   if (m_lineFailure != LineFailure::None) return;
+  // A wake-up that finds no bytes (another reader took them, the line was
+  // flushed) reads as an error too, and the port stops watching the line.
+  // While the line has not hung up it is still there: the next read watches
+  // it again. Only an endless run of them counts as a failure.
+  if (!LineHungUp() && ++m_emptyWakeUps < kMaxEmptyWakeUps) {
+    m_port->clearError();
+    if (m_readArmed) PostRead();
+    return;
+  }
   m_lineFailure = LineFailure::Pending;
   // The line is gone for good: stop its notifications so the failure is
   // seen once, then let the outstanding transfer report it.
@@ -251,6 +272,17 @@ void CCommUart::OnPortError(int error) {
   } else if (m_txInFlight > 0) {
     PostWrite();
   }
+}
+
+bool CCommUart::LineHungUp() const {
+  const int fd = static_cast<int>(m_port->handle());
+  if (fd < 0) return true;
+  pollfd p{fd, POLLIN, 0};
+  int ready;
+  do {
+    ready = ::poll(&p, 1, 0);
+  } while (ready < 0 && errno == EINTR);
+  return ready < 0 || (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
 void CCommUart::PostRead() {

@@ -65,6 +65,9 @@ class CCommUart : public QObject {
   bool Open(const std::string& portName, const apdesk::LineSettings& line);
   bool Close();
   bool IsOpen() const { return m_port != nullptr; }
+  // The port opened last and its line settings, kept after it closed.
+  const std::string& LastPortName() const { return m_lastPortName; }
+  const apdesk::LineSettings& LastLine() const { return m_lastLine; }
 
   void ArmRead();
   void CompleteRead();
@@ -90,6 +93,7 @@ class CCommUart : public QObject {
   void OnReadyRead();
   void OnBytesWritten(qint64 bytes);
   void OnPortError(int error);
+  bool LineHungUp() const;
   void PostRead();
   void PostWrite();
   bool StartWrite();
@@ -108,4 +112,7 @@ class CCommUart : public QObject {
   bool m_writePosted = false;
   LineFailure m_lineFailure = LineFailure::None;
   bool m_failureReported = false;
+  int m_emptyWakeUps = 0;  // errors in a row on a line that is still there
+  std::string m_lastPortName;
+  apdesk::LineSettings m_lastLine;
 };

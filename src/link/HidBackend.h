@@ -22,7 +22,8 @@ struct HidDeviceInfo {
   std::string path;  // what OpenPath takes
   std::uint16_t vendorId = 0;
   std::uint16_t productId = 0;
-  std::string product;  // for listings only
+  std::string product;            // for listings only
+  std::string serialNumber = {};  // empty when the device gives none
 };
 
 // One open device. ReadReport and WriteReport may be called from two

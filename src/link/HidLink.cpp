@@ -9,6 +9,7 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include "link/DeviceMatch.h"
 #include "link/LinkEvents.h"
 
 using namespace apdesk;
@@ -59,9 +60,22 @@ bool CHidLink::Open(std::uint16_t vendorId, std::uint16_t productId) {
   });
   if (match == devices.end()) return false;  // the caller tells the user
   // Only the first matching device is tried, even when opening it fails.
-  std::unique_ptr<IHidDevice> device = m_backend->OpenPath(match->path);
+  return OpenFound(*match, true);
+}
+
+bool CHidLink::Reopen(const HidDeviceInfo& previous) {
+  m_ready = true;
+  Close();
+  if (!m_backend) return false;
+  const std::optional<HidDeviceInfo> match =
+      ChooseReturningDevice(m_backend->Enumerate(previous.vendorId, previous.productId), previous);
+  return match && OpenFound(*match, false);
+}
+
+bool CHidLink::OpenFound(const HidDeviceInfo& found, bool notify) {
+  std::unique_ptr<IHidDevice> device = m_backend->OpenPath(found.path);
   if (!device) {
-    Notify(kHidOpenFailedText);
+    if (notify) Notify(kHidOpenFailedText);
     return false;
   }
   {
@@ -71,6 +85,7 @@ bool CHidLink::Open(std::uint16_t vendorId, std::uint16_t productId) {
     m_readArmed = false;
     m_readFailed = false;
   }
+  m_lastOpened = found;
   m_queue.clear();
   Pause(kOpenSettleMs);
   ArmRead();

@@ -61,6 +61,11 @@ class CHidLink : public QObject {
 
   // Opens the first present device with these ids; true when open.
   bool Open(std::uint16_t vendorId, std::uint16_t productId);
+  // Opens the present device that is `previous` come back (link/DeviceMatch.h),
+  // quietly: a failure is no message, the caller tries again later.
+  bool Reopen(const apdesk::HidDeviceInfo& previous);
+  // The device opened last, kept after it closed or went away.
+  const apdesk::HidDeviceInfo& LastOpened() const { return m_lastOpened; }
   void Close();
   // Stops the I/O threads and closes the device.
   void Stop();
@@ -99,6 +104,7 @@ class CHidLink : public QObject {
     std::uint64_t generation;
   };
 
+  bool OpenFound(const apdesk::HidDeviceInfo& found, bool notify);
   void WriteOne(const std::uint8_t* report);
   void ReaderLoop();
   void WriterLoop();
@@ -106,6 +112,7 @@ class CHidLink : public QObject {
 
   std::unique_ptr<apdesk::IHidBackend> m_backend;
   Notifier m_notifier;
+  apdesk::HidDeviceInfo m_lastOpened;
   QPointer<QObject> m_owner;
 
   bool m_ready = false;

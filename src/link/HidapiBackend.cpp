@@ -84,7 +84,8 @@ class HidapiBackend final : public IHidBackend {
     for (const hid_device_info* d = list; d != nullptr; d = d->next) {
       // hid_enumerate treats 0 as "any"; the link asks for exact ids.
       if (d->vendor_id != vendorId || d->product_id != productId || d->path == nullptr) continue;
-      found.push_back({d->path, d->vendor_id, d->product_id, ToUtf8(d->product_string)});
+      found.push_back(
+          {d->path, d->vendor_id, d->product_id, ToUtf8(d->product_string), ToUtf8(d->serial_number)});
     }
     hid_free_enumeration(list);
     return found;

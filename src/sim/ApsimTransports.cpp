@@ -94,7 +94,21 @@ int ServeSerial(const ServeOptions& options, const volatile std::sig_atomic_t* s
   // Our own slave descriptor stays open, so the master never hangs up while
   // the tool has the port closed; what it misses then is simply lost.
   const char* name = ::ttyname(slave);
-  std::printf("%s\n", name != nullptr ? name : "");
+  const std::string slavePath = name != nullptr ? name : "";
+  if (!options.serialLink.empty()) {
+    struct stat st {};
+    // Only a link is replaced (the one a previous run left); never a file.
+    if (::lstat(options.serialLink.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+      ::unlink(options.serialLink.c_str());
+    if (::symlink(slavePath.c_str(), options.serialLink.c_str()) != 0) {
+      std::fprintf(stderr, "apsim: cannot make the link %s: %s\n", options.serialLink.c_str(),
+                   std::strerror(errno));
+      CloseFd(master);
+      CloseFd(slave);
+      return 1;
+    }
+  }
+  std::printf("%s\n", slavePath.c_str());
   std::fflush(stdout);
 
   SimOptions sim = options.sim;
@@ -122,6 +136,13 @@ int ServeSerial(const ServeOptions& options, const volatile std::sig_atomic_t* s
       const ssize_t r = ::read(master, buf, sizeof(buf));
       if (r > 0) c.Write(buf, static_cast<std::size_t>(r), NowMs());
     }
+  }
+  // The link goes with the port, as a device node goes with its device.
+  if (!options.serialLink.empty()) {
+    char target[256] = {};
+    const ssize_t n = ::readlink(options.serialLink.c_str(), target, sizeof(target) - 1);
+    if (n > 0 && slavePath == std::string(target, static_cast<std::size_t>(n)))
+      ::unlink(options.serialLink.c_str());
   }
   CloseFd(master);
   CloseFd(slave);

@@ -15,6 +15,9 @@ namespace apdesk::sim {
 struct ServeOptions {
   SimOptions sim;
   std::string imageOut;  // where the received image goes once the upgrade completes
+  // Serial: a symbolic link made at this path to the pseudo-terminal, so a
+  // restarted apsim is found at the same name, as a replugged adapter is.
+  std::string serialLink;
 };
 
 int ServeSerial(const ServeOptions& options, const volatile std::sig_atomic_t* stop);

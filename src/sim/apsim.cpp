@@ -25,6 +25,7 @@ const char kUsage[] =
     "\n"
     "Plays the flight controller (or its boot loader) on one transport:\n"
     "  --serial          a pseudo-terminal; its path is printed on one line\n"
+    "  --link PATH       with --serial: also a symbolic link PATH to it, removed at the end\n"
     "  --hidsock PATH    a SOCK_SEQPACKET socket, one 64-byte report per packet\n"
     "  --uhid            a 0483:5750 HID device through /dev/uhid\n"
     "The first line on stdout says the device is ready. SIGTERM or SIGINT ends it.\n"
@@ -134,6 +135,9 @@ int main(int argc, char** argv) {
       if (value == nullptr) return bad("a socket path");
       mode = Mode::kHidSock;
       socketPath = argv[++i];
+    } else if (a == "--link") {
+      if (value == nullptr) return bad("a path for the link to the pseudo-terminal");
+      o.serialLink = argv[++i];
     } else if (a == "--bootloader") {
       o.sim.bootloader = true;
     } else if (a == "--reversed-compass") {

@@ -27,6 +27,8 @@ TEST(HidBackendChoice, OptionsGiveBackEndAndStartConnection) {
       {false, "hidsock:/tmp/ap.sock", true, Connect::Usb, "hidsock:/tmp/ap.sock", ""},
       {false, "serial:ttyUSB0", true, Connect::Serial, "usb", "ttyUSB0"},
       {true, "serial:/dev/pts/3", true, Connect::Serial, "sim", "/dev/pts/3"},
+      {false, "auto", true, Connect::Auto, "usb", ""},
+      {true, "auto", true, Connect::Auto, "sim", ""},
       {false, "serial:", false, Connect::None, "", ""},
       {false, "hidsock:", false, Connect::None, "", ""},
       {true, "hidsock:/tmp/x", false, Connect::None, "", ""},

@@ -44,7 +44,7 @@ TEST(ProgramOptions, HelpAndRefusedOptions) {
     QStringList args;
     const char* says;
   } cases[] = {
-      {{"--connect", "bluetooth"}, "--connect takes usb, usb:PATH, serial:PORT, hidsock:PATH or sim"},
+      {{"--connect", "bluetooth"}, "--connect takes auto, usb, usb:PATH, serial:PORT, hidsock:PATH or sim"},
       {{"--connect", "serial:"}, "needs a port"},
       {{"--simulate", "--connect", "hidsock:/tmp/x"}, "give one"},
       {{"--simulate", "--sim-rate", "fast"}, "--sim-rate"},

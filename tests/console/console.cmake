@@ -7,3 +7,11 @@ if(APDESK_WITH_QT)
   add_dependencies(program_options_test apdesk)
   apdesk_test(backend_choice_test SOURCES HidBackendChoiceTest.cpp LIBS apdesk_backendchoice)
 endif()
+
+apdesk_test(connection_text_test SOURCES ConnectionTextTest.cpp LIBS apdesk_connectiontext)
+if(APDESK_WITH_QT)
+  apdesk_test(connection_status_test SOURCES ConnectionStatusTest.cpp LIBS apdesk_console apdesk_sim)
+  if(TARGET apsim)
+    add_dependencies(connection_status_test apsim)  # the controller that goes and returns
+  endif()
+endif()

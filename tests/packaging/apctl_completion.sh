@@ -31,7 +31,7 @@ expect() {
   fi
 }
 
-expect "$apctl " "calibrate compass-check defaults install-error monitor params ports record upgrade"
+expect "$apctl " "calibrate compass-check defaults doctor install-error monitor params ports record upgrade"
 expect "$apctl pa" "params"
 expect "$apctl --" "--connect --help --json"
 expect "$apctl --connect " "hidsock: serial: sim usb usb:"
@@ -39,8 +39,9 @@ expect "$apctl --connect s" "serial: sim"
 expect "$apctl --connect=s" "serial: sim"
 expect "$apctl --connect hidsock:ap" "ap.sock"
 expect "$apctl --connect sim --json mon" "monitor"
-expect "$apctl --connect sim monitor --" "--count --record"
+expect "$apctl --connect sim monitor --" "--count --follow --record"
 expect "$apctl --connect sim monitor --count " ""
+expect "$apctl doctor --" "--udev-rule"
 expect "$apctl defaults " "--yes"
 expect "$apctl compass-check " "--seconds"
 expect "$apctl params " "get load save set"

@@ -1,0 +1,61 @@
+// The status line's words for each state of the connection.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "console/ConnectionStatusText.h"
+
+namespace apdesk {
+namespace {
+
+const std::map<std::string, std::string> kTexts = {
+    {"LID_LINK_NONE", "Not connected"},
+    {"LID_LINK_WAITING", "Waiting"},
+    {"LID_LINK_LOST", "Lost at %1; looking for %2"},
+    {"LID_LINK_USB", "USB: %1"},
+    {"LID_LINK_SERIAL", "Serial %1 at %2 baud"},
+    {"LID_LINK_RATE", "%1 records/s"},
+    {"LID_LINK_AGE", "last %1 s ago"},
+    {"LID_LINK_NO_RECORD", "no record yet"},
+    {"LID_LINK_BAD_SUMS", "bad sums: %1"},
+};
+
+std::string Lookup(const char* key) {
+  const auto it = kTexts.find(key);
+  return it == kTexts.end() ? std::string() : it->second;
+}
+
+TEST(ConnectionText, EachStateSaysWhatItShould) {
+  using K = ConnectionState::Kind;
+  struct Case {
+    ConnectionState state;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {{K::NotConnected, "", 0, 12.0, 400, 3, ""}, "Not connected"},
+      {{K::Waiting, "", 0, 0, -1, 0, ""}, "Waiting"},
+      {{K::Lost, "ttyUSB0", 115200, 10, 3000, 2, "07:31:02"}, "Lost at 07:31:02; looking for ttyUSB0"},
+      {{K::Usb, "Flight controller", 0, 9.96, -1, 0, ""},
+       "USB: Flight controller  |  10.0 records/s  |  no record yet  |  bad sums: 0"},
+      {{K::Serial, "/dev/ttyACM0", 115200, 20, 1249, 17, ""},
+       "Serial /dev/ttyACM0 at 115200 baud  |  20.0 records/s  |  last 1.2 s ago  |  bad sums: 17"},
+      {{K::Serial, "ttyUSB1", 57600, 0, 0, 0, ""},
+       "Serial ttyUSB1 at 57600 baud  |  0.0 records/s  |  last 0.0 s ago  |  bad sums: 0"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(FormatConnectionStatus(c.state, Lookup), c.expected);
+}
+
+// A language file whose text lacks a mark, or lacks the key, loses only that
+// value, never the rest of the line.
+TEST(ConnectionText, MissingMarksAndKeysLoseOnlyTheirValue) {
+  ConnectionState lost{ConnectionState::Kind::Lost, "ttyUSB0", 0, 0, -1, 0, "08:00:00"};
+  EXPECT_EQ(FormatConnectionStatus(lost, [](const char*) { return std::string("Lost"); }), "Lost");
+  EXPECT_EQ(FormatConnectionStatus(lost, [](const char*) { return std::string("%2 (%1)"); }),
+            "ttyUSB0 (08:00:00)");
+  ConnectionState usb{ConnectionState::Kind::Usb, "AP", 0, 5, 100, 1, ""};
+  EXPECT_EQ(FormatConnectionStatus(usb, [](const char*) { return std::string(); }), "  |    |    |  ");
+}
+
+}  // namespace
+}  // namespace apdesk
