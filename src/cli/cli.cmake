@@ -2,10 +2,10 @@
 # the program runs on Qt Core over the same link as the windows.
 add_library(apdesk_clicore STATIC
   ${CMAKE_CURRENT_LIST_DIR}/CliArgs.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ParamNames.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TelemetryText.cpp)
-apdesk_export_headers(apdesk_clicore HEADERS ${CMAKE_CURRENT_LIST_DIR}/ExitStatus.h)
-target_link_libraries(apdesk_clicore PUBLIC apdesk_protocol apdesk_recordfile apdesk_connect_target)
+apdesk_export_headers(apdesk_clicore HEADERS ${CMAKE_CURRENT_LIST_DIR}/ExitStatus.h
+  ${CMAKE_CURRENT_LIST_DIR}/ParamNames.h)
+target_link_libraries(apdesk_clicore PUBLIC apdesk_protocol apdesk_params apdesk_recordfile apdesk_connect_target)
 set_target_properties(apdesk_clicore PROPERTIES AUTOMOC OFF)
 
 if(APDESK_WITH_QT)

@@ -103,6 +103,8 @@ class CSetApDlg : public QDialog {
   void ShowStatus(const std::uint8_t* sentence99);
   void ShowInstallError(const std::uint8_t* sentence14);
   void ShowRefusal(const apdesk::ParameterRefusal& refusal);
+  // The parameter lists' entries, from the parameter table.
+  void FillParameterLists();
   apdesk::ParameterInputs ReadParameterInputs() const;
   // The OK path of Enter: both limit fields must hold integers.
   void OnOk();

@@ -33,6 +33,23 @@ int IndexOf(const QComboBox* list) {
 
 }  // namespace
 
+void CSetApDlg::FillParameterLists() {
+  for (const apdesk::ParameterSpec& spec : apdesk::ParameterTable()) {
+    QComboBox* list = spec.listControl ? Combo(spec.listControl) : nullptr;
+    if (!list) continue;
+    const QString unit = spec.unitKey ? Text(spec.unitKey) : QString();
+    QStringList items;
+    for (const apdesk::ParameterChoice& c : spec.choices) {
+      // Codes without a word have no entry of their own.
+      if (!c.word) break;
+      items << (c.textKey ? Text(c.textKey) : QString::fromUtf8(c.word) + unit);
+    }
+    if (spec.id == apdesk::ParameterId::MaxSpeed) items << Text("LID_PUB_DEFINE");
+    list->clear();
+    list->addItems(items);
+  }
+}
+
 void CSetApDlg::DecodeParameterSentence(const std::uint8_t* sentence45) {
   const std::optional<apdesk::ParameterView> view = apdesk::DecodeParameterSentence(sentence45);
   if (view) {
