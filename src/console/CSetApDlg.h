@@ -6,6 +6,7 @@
 
 #include <QDialog>
 #include <QPixmap>
+#include <QPointer>
 #include <QStringList>
 #include <cstdint>
 #include <map>
@@ -23,6 +24,7 @@
 #include "upgrade/CUpgradeDlg.h"
 
 class CConfigApp;
+class ParameterCompareDlg;
 class QComboBox;
 class QLineEdit;
 
@@ -71,6 +73,17 @@ class CSetApDlg : public QDialog {
   // itself when a boot loader announces itself.
   void ShowUpgradeWindow();
 
+  // File > Save parameters, Load parameters, Parameter history: the
+  // commands after their file dialogs. Load and the history open the
+  // comparison (null when the file is refused or nothing was read yet).
+  bool SaveParametersTo(const QString& path);
+  ParameterCompareDlg* LoadParametersFrom(const QString& path);
+  ParameterCompareDlg* OpenComparison(const apdesk::Parameters& wanted, const QString& source);
+  QDialog* ShowParameterHistory();
+  // Before every write the parameters last read are stored in the history;
+  // when they cannot be, the operator decides. False: do not write.
+  bool SnapshotBeforeWrite(const char* write);
+
   // The menu bar's two menus and the status line under the controls.
   QMenu* FileMenu() const { return m_fileMenu; }
   QMenu* ToolsMenu() const { return m_toolsMenu; }
@@ -109,6 +122,12 @@ class CSetApDlg : public QDialog {
   // The OK path of Enter: both limit fields must hold integers.
   void OnOk();
   void ForgetParameters() { m_paramsValid = false; }
+  void AddParameterFileMenu();
+  void WriteComparison(ParameterCompareDlg& dlg);
+  // What the next valid "$PAR" answers: a comparison's write, a Default.
+  void TakeReadBack(const apdesk::Parameters& p);
+  QPointer<ParameterCompareDlg> m_awaitingReadBack;
+  bool m_awaitingDefaults = false;
   QString Text(const char* key) const;
   QComboBox* Combo(int id) const;
   QLineEdit* Edit(int id) const;

@@ -14,6 +14,7 @@ void CSetApDlg::BuildMenus() {
 
   m_toolsMenu->addAction(Text("LID_MENU_UPGRADE"), this, [this] { ShowUpgradeWindow(); });
 
+  AddParameterFileMenu();
   m_fileMenu->addSeparator();
   QAction* quit = m_fileMenu->addAction(Text("LID_MENU_QUIT"), this, [this] { done(QDialog::Accepted); });
   quit->setShortcut(QKeySequence::Quit);

@@ -2,9 +2,9 @@
 if(APDESK_WITH_QT)
   add_library(apdesk_console STATIC
     CSetApDlg.h CSetApDlg.cpp ConnectionControls.cpp ParameterControls.cpp TelemetryDisplay.cpp
-    MainMenu.cpp)
+    MainMenu.cpp ParameterCompareDlg.h ParameterCompareDlg.cpp ParameterFiles.cpp)
   target_link_libraries(apdesk_console PUBLIC apdesk_dialogs apdesk_messageboxes apdesk_protocol apdesk_app
     apdesk_link apdesk_localisation apdesk_recorder apdesk_recordfile apdesk_pictures apdesk_calibration
-    apdesk_gpscheck apdesk_upgrade Qt6::Widgets Qt6::SerialPort)
+    apdesk_gpscheck apdesk_upgrade apdesk_params Qt6::Widgets Qt6::SerialPort)
   apdesk_export_headers(apdesk_console)
 endif()

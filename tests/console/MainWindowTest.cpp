@@ -91,6 +91,8 @@ class MainWindowTest : public ::testing::Test {
     // The recorder writes "Hj" under the current folder: keep it in the scratch folder.
     QDir::setCurrent(m_dir.path());
     setenv("LC_ALL", "en_GB.UTF-8", 1);
+    // Writes store snapshots: into the scratch folder, not the user's history.
+    setenv("XDG_DATA_HOME", m_dir.filePath("data").toUtf8().constData(), 1);
   }
   void TearDown() override {
     QDir::setCurrent(m_binDir);
