@@ -12,7 +12,16 @@ using apdesk::ComparisonRow;
 
 namespace {
 enum Column { kName, kUnit, kHeld, kWanted, kResult, kColumns };
+
+// A choice the window's list names in the operator's language shows that
+// name; other values as apctl writes them.
+QString Shown(const apdesk::ParameterSpec& spec, int code, const std::string& text,
+              const ParameterCompareDlg::TextOf& language) {
+  for (const apdesk::ParameterChoice& c : spec.choices)
+    if (c.code == code && c.textKey) return language(c.textKey);
+  return QString::fromStdString(text);
 }
+}  // namespace
 
 ParameterCompareDlg::ParameterCompareDlg(const apdesk::ParameterComparison& comparison, const QString& source,
                                          TextOf text, LabelOf label, QWidget* parent)
@@ -51,7 +60,7 @@ ParameterCompareDlg::ParameterCompareDlg(const apdesk::ParameterComparison& comp
   Fill();
   m_table->resizeColumnsToContents();
   m_table->horizontalHeader()->setStretchLastSection(true);
-  resize(640, 520);
+  resize(660, 620);
 }
 
 void ParameterCompareDlg::Fill() {
@@ -76,8 +85,8 @@ void ParameterCompareDlg::Fill() {
     name->setCheckState(r.ticked ? Qt::Checked : Qt::Unchecked);
     name->setToolTip(QString::fromUtf8(spec.name));
     cell(kUnit, spec.unitKey ? m_text(spec.unitKey) : QString());
-    cell(kHeld, QString::fromStdString(r.held));
-    cell(kWanted, QString::fromStdString(r.wanted));
+    cell(kHeld, Shown(spec, r.heldCode, r.held, m_text));
+    cell(kWanted, Shown(spec, r.wantedCode, r.wanted, m_text));
     QString result;
     if (r.readBack == ComparisonRow::ReadBack::Confirmed) result = m_text("LID_CMP_CONFIRMED");
     if (r.readBack == ComparisonRow::ReadBack::Different) result = m_text("LID_CMP_DIFFERENT");

@@ -123,10 +123,14 @@ void CSetApDlg::WriteComparison(ParameterCompareDlg& dlg) {
   }
   if (!SnapshotBeforeWrite("load")) return;
   const apdesk::Parameters merged = dlg.Comparison().Merge(*current);
-  m_awaitingReadBack = &dlg;
   m_app.m_commandLink.SendParameters(apdesk::EncodeParameters(merged));
-  // As after Default: the controller needs the pause before it answers.
-  QTimer::singleShot(kDefaultPauseMs, this, [this] { m_app.m_commandLink.SendGetParameters(); });
+  // As after Default: the controller needs the pause before it answers. A
+  // sentence that arrives before the question answers an earlier one.
+  m_awaitingReadBack = nullptr;
+  QTimer::singleShot(kDefaultPauseMs, this, [this, target = QPointer<ParameterCompareDlg>(&dlg)] {
+    m_awaitingReadBack = target;
+    m_app.m_commandLink.SendGetParameters();
+  });
 }
 
 void CSetApDlg::TakeReadBack(const apdesk::Parameters& p) {

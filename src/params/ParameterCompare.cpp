@@ -7,7 +7,9 @@ ParameterComparison::ParameterComparison(const Parameters& held, const Parameter
   for (const ParameterSpec& spec : ParameterTable()) {
     ComparisonRow row{spec.id, FormatParameterValue(spec, held.Code(spec.id)),
                       FormatParameterValue(spec, wanted.Code(spec.id))};
-    row.differs = held.Code(spec.id) != wanted.Code(spec.id);
+    row.heldCode = held.Code(spec.id);
+    row.wantedCode = wanted.Code(spec.id);
+    row.differs = row.heldCode != row.wantedCode;
     row.ticked = row.differs;
     m_rows.push_back(row);
   }
@@ -37,6 +39,7 @@ void ParameterComparison::ReadBack(const Parameters& readBack) {
                                                                : ComparisonRow::ReadBack::Different;
     }
     r.held = FormatParameterValue(spec, readBack.Code(r.id));
+    r.heldCode = readBack.Code(r.id);
     r.differs = readBack.Code(r.id) != m_wanted.Code(r.id);
   }
 }

@@ -15,6 +15,8 @@ struct ComparisonRow {
   ParameterId id;
   std::string held;    // the controller's value as apctl writes it
   std::string wanted;  // the file's
+  int heldCode = 0;
+  int wantedCode = 0;
   bool differs = false;
   bool ticked = false;  // to be written; the differing rows start ticked
   enum class ReadBack : std::uint8_t { None, Confirmed, Different } readBack = ReadBack::None;
