@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTableWidget>
@@ -151,7 +152,9 @@ bool CSetApDlg::SnapshotBeforeWrite(const char* write) {
   if (m_paramsValid && p) {
     apdesk::FileNotes notes;
     notes.write = write;
-    notes.transport = m_usbOpening ? "usb" : "";
+    notes.transport =
+        m_app.m_hidLink.IsOpen() ? "usb" : (m_app.m_commandLink.m_uart.IsOpen() ? "serial" : "");
+    if (const QLineEdit* version = Edit(1141)) notes.firmware = version->text().toStdString();
     if (apdesk::SnapshotStore().Store(*p, notes, nullptr, &error)) return true;
   }
   return MessageBoxes::Show(this, WithBlock(Text("LID_SNAPSHOT_FAILED"), error), BoxIcon::Warning,

@@ -753,6 +753,7 @@ TEST_F(ParameterHistoryWindowTest, LoadWritesExactlyTheTickedRowsAndConfirmsThem
   const std::vector<SnapshotEntry> history = SnapshotStore().List();
   ASSERT_EQ(history.size(), 1u);
   EXPECT_EQ(history[0].notes.write, "load");
+  EXPECT_EQ(history[0].notes.transport, "usb");
   EXPECT_EQ(boxes.Texts().size(), 1u);  // only the Open USB hint
 
   // A damaged file is refused naming its line; nothing is written.
