@@ -477,27 +477,42 @@ int CmdParamsLoad(Context& c) {
   return WriteAndConfirm(c, link, block);
 }
 
+// The values of a snapshot or file, checked before the controller is
+// opened, then what the controller holds.
+bool ReadFileThenController(Context& c, const std::string& what, const char* refusalTail, CliLink& link,
+                            Parameters* wanted, Parameters* held, int* status) {
+  ParameterFile file;
+  std::string path, error;
+  if (!ReadSnapshotOrFile(c, what, &file, &path, status)) return false;
+  if (!ParametersFromFile(file, wanted, &error)) {
+    *status = c.Fail(kExitBadValue, path + ": " + error + refusalTail);
+    return false;
+  }
+  if (!OpenLink(c, link, false, status)) return false;
+  const std::optional<ParameterView> view = link.ReadParameters();
+  const std::optional<Parameters> decoded =
+      view ? DecodeParameters(view->sentence.data()) : std::optional<Parameters>{};
+  if (!decoded) {
+    *status = c.NoAnswer(link);
+    return false;
+  }
+  *held = *decoded;
+  return true;
+}
+
 // The named values that differ between the controller and a file.
 int CmdParamsDiff(Context& c) {
   if (c.args.size() != 1) return c.Fail(kExitUsage, "params diff needs one FILE");
-  ParameterFile file;
-  std::string path, error;
+  Parameters wanted, held;
   int status = 0;
-  if (!ReadSnapshotOrFile(c, c.args.front(), &file, &path, &status)) return status;
-  Parameters wanted;
-  if (!ParametersFromFile(file, &wanted, &error)) return c.Fail(kExitBadValue, path + ": " + error);
   CliLink link;
-  if (!OpenLink(c, link, false, &status)) return status;
-  const std::optional<ParameterView> view = link.ReadParameters();
-  if (!view) return c.NoAnswer(link);
-  const std::optional<Parameters> held = DecodeParameters(view->sentence.data());
-  if (!held) return c.NoAnswer(link);
+  if (!ReadFileThenController(c, c.args.front(), "", link, &wanted, &held, &status)) return status;
   std::string json = "[";
   int differing = 0;
   for (const ParameterSpec& spec : ParameterTable()) {
-    if (held->Code(spec.id) == wanted.Code(spec.id)) continue;
+    if (held.Code(spec.id) == wanted.Code(spec.id)) continue;
     ++differing;
-    const std::string have = FormatParameterValue(spec, held->Code(spec.id));
+    const std::string have = FormatParameterValue(spec, held.Code(spec.id));
     const std::string want = FormatParameterValue(spec, wanted.Code(spec.id));
     if (c.options.json) {
       if (json.size() > 1) json += ",";
@@ -554,26 +569,18 @@ int CmdParamsRestore(Context& c) {
     }
     if (chosen.empty()) return c.Fail(kExitUsage, "--only needs NAME,...");
   }
-  ParameterFile file;
-  std::string path;
+  Parameters wanted, held;
   int status = 0;
-  if (!ReadSnapshotOrFile(c, c.args.front(), &file, &path, &status)) return status;
-  Parameters wanted;
-  if (!ParametersFromFile(file, &wanted, &error))
-    return c.Fail(kExitBadValue, path + ": " + error + "; nothing was sent");
   CliLink link;
-  if (!OpenLink(c, link, false, &status)) return status;
-  const std::optional<ParameterView> view = link.ReadParameters();
-  if (!view) return c.NoAnswer(link);
-  const std::optional<Parameters> held = DecodeParameters(view->sentence.data());
-  if (!held) return c.NoAnswer(link);
+  if (!ReadFileThenController(c, c.args.front(), "; nothing was sent", link, &wanted, &held, &status))
+    return status;
   // With --only the controller's own sentence carries everything else.
   Parameters target = wanted;
   if (only) {
-    target = *held;
+    target = held;
     for (const ParameterSpec* spec : chosen) target.SetCode(spec->id, wanted.Code(spec->id));
   }
-  if (!SnapshotBefore(c, view->sentence, "params restore", noSnapshot, &status)) return status;
+  if (!SnapshotBefore(c, held.sentence, "params restore", noSnapshot, &status)) return status;
   return WriteAndConfirm(c, link, EncodeParameters(target));
 }
 

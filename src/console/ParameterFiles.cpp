@@ -40,24 +40,26 @@ QString WithBlock(const QString& text, const std::string& block) {
 }  // namespace
 
 void CSetApDlg::AddParameterFileMenu() {
-  m_fileMenu->addAction(Text("LID_MENU_SAVEPARAMS"), this, [this] {
-    if (!m_paramsValid) {
-      MessageBoxes::Show(this, Text("LID_HINT_READFIRST"));
-      return;
-    }
-    const QString path =
-        QFileDialog::getSaveFileName(this, Text("LID_MENU_SAVEPARAMS"), QString(), Text("LID_PARAMS_FILTER"));
-    if (!path.isEmpty()) SaveParametersTo(path);
-  });
-  m_fileMenu->addAction(Text("LID_MENU_LOADPARAMS"), this, [this] {
-    if (!m_paramsValid) {
-      MessageBoxes::Show(this, Text("LID_HINT_READFIRST"));
-      return;
-    }
-    const QString path =
-        QFileDialog::getOpenFileName(this, Text("LID_MENU_LOADPARAMS"), QString(), Text("LID_PARAMS_FILTER"));
-    if (!path.isEmpty()) LoadParametersFrom(path);
-  });
+  // Both need the controller's parameters: to write, or to compare with.
+  auto withFile = [this](const char* key, bool save) {
+    m_fileMenu->addAction(Text(key), this, [this, key, save] {
+      if (!m_paramsValid) {
+        MessageBoxes::Show(this, Text("LID_HINT_READFIRST"));
+        return;
+      }
+      const QString path = save
+                               ? QFileDialog::getSaveFileName(this, Text(key), {}, Text("LID_PARAMS_FILTER"))
+                               : QFileDialog::getOpenFileName(this, Text(key), {}, Text("LID_PARAMS_FILTER"));
+      if (path.isEmpty()) return;
+      if (save) {
+        SaveParametersTo(path);
+      } else {
+        LoadParametersFrom(path);
+      }
+    });
+  };
+  withFile("LID_MENU_SAVEPARAMS", true);
+  withFile("LID_MENU_LOADPARAMS", false);
   m_fileMenu->addAction(Text("LID_MENU_HISTORY"), this, [this] { ShowParameterHistory(); });
 }
 

@@ -16,6 +16,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
@@ -713,6 +714,11 @@ TEST_F(ParameterHistoryWindowTest, LoadWritesExactlyTheTickedRowsAndConfirmsThem
   std::shared_ptr<sim::SimHandle> sim;
   auto app = MakeSimApp(&sim);
   CSetApDlg w(*app);
+  // File: the three parameter commands, then Quit after a separator.
+  QStringList entries;
+  for (const QAction* a : w.FileMenu()->actions()) entries << (a->isSeparator() ? "-" : a->text());
+  EXPECT_EQ(entries, QStringList({Lid(w, "LID_MENU_SAVEPARAMS"), Lid(w, "LID_MENU_LOADPARAMS"),
+                                  Lid(w, "LID_MENU_HISTORY"), "-", Lid(w, "LID_MENU_QUIT")}));
   Click(w, 1019);
   ASSERT_TRUE(WaitFor([&] { return w.m_paramsValid; }));
   const sim::ParameterSentence before = sim->Parameters();
