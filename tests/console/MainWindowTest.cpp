@@ -843,6 +843,10 @@ TEST_F(ParameterHistoryWindowTest, ComparisonScreenshotsInBothLanguages) {
     EXPECT_EQ(table->horizontalHeaderItem(2)->text(), Lid(w, "LID_CMP_CONTROLLER"));
     EXPECT_EQ(table->item(0, 0)->text(), Text(w, SpecOf(ParameterId::FailSafe).labelControl).trimmed());
     EXPECT_EQ(table->item(7, 1)->text(), Lid(w, "LID_PUB_MS"));
+    // Each parameter's control says what it does, its unit and range.
+    const QString tip = w.Control(SpecOf(ParameterId::AltitudeLimit).editControl)->toolTip();
+    EXPECT_TRUE(tip.startsWith(Lid(w, "LID_DESC_ALTITUDE"))) << tip.toStdString();
+    EXPECT_TRUE(tip.contains(Lid(w, "LID_UNIT_M")) && tip.contains("1500")) << tip.toStdString();
     const QString name = m_binDir + QString("/comparison_%1.png").arg(QString(locale).left(2));
     EXPECT_TRUE(dlg->grab().save(name)) << name.toStdString();
   }
