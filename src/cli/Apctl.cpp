@@ -28,6 +28,8 @@
 #include "cli/UdevRule.h"
 #include "gpscheck/CompassJudgement.h"
 #include "link/HidapiBackend.h"
+#include "localisation/LanguageFile.h"
+#include "params/SnapshotStore.h"
 #include "protocol/CommandFrame.h"
 #include "protocol/StatusSentence.h"
 #include "recorder/RecordFile.h"
@@ -318,6 +320,118 @@ int CmdInspect(Context& c) {
 
 // ---- params ----
 
+// ---- parameter history ----
+
+std::string TransportName(const ConnectSpec& t) {
+  switch (t.kind) {
+    case ConnectSpec::Kind::Usb:
+      return "usb";
+    case ConnectSpec::Kind::UsbPath:
+      return "usb:" + t.path;
+    case ConnectSpec::Kind::Serial:
+      return "serial:" + t.path;
+    case ConnectSpec::Kind::HidSock:
+      return "hidsock:" + t.path;
+    case ConnectSpec::Kind::Sim:
+      break;
+  }
+  return "sim";
+}
+
+// Stores what the controller holds before `write` changes it. A write goes
+// ahead without a snapshot only when the operator said so.
+bool SnapshotBefore(Context& c, const ParameterSentence& held, const std::string& write, bool noSnapshot,
+                    int* status) {
+  if (noSnapshot) return true;
+  const std::optional<Parameters> p = DecodeParameters(held.data());
+  if (!p) {
+    *status = c.Fail(kExitFailure, "the controller's parameter sentence has a wrong sum; nothing was sent");
+    return false;
+  }
+  FileNotes notes;
+  notes.transport = TransportName(c.options.connect);
+  notes.write = write;
+  std::string path, error;
+  if (!SnapshotStore().Store(*p, notes, &path, &error)) {
+    *status = c.Fail(kExitFileError, error + "; nothing was sent (--no-snapshot writes without one)");
+    return false;
+  }
+  c.err << "apctl: snapshot " << path << "\n";
+  return true;
+}
+
+// English texts of the parameters' labels, units and descriptions.
+struct ParameterTexts {
+  LanguageSection pub, window;
+  std::string Find(const LanguageSection& s, const std::string& key) const {
+    for (std::size_t i = 0; i < s.keys.size(); ++i)
+      if (s.keys[i] == key) return s.values[i];
+    return {};
+  }
+};
+
+ParameterTexts ReadParameterTexts() {
+  ParameterTexts t;
+  char exe[4096] = {};
+  const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+  const std::string folder = LanguageFolderFor(AppFolderFromExecutablePath(n > 0 ? exe : "./apctl"));
+  ReadLanguageSection(folder + "Default.ini", "public", false, t.pub);
+  ReadLanguageSection(folder + "Default.ini", "parameter", false, t.window);
+  return t;
+}
+
+int PrintParametersVerbose(Context& c, const ParameterView& view) {
+  const std::optional<Parameters> p = DecodeParameters(view.sentence.data());
+  if (!p) return c.Fail(kExitFailure, "the controller's parameter sentence has a wrong sum");
+  const ParameterTexts texts = ReadParameterTexts();
+  std::string json = "[";
+  for (const ParameterSpec& spec : ParameterTable()) {
+    const std::string value = FormatParameterValue(spec, p->Code(spec.id));
+    const std::string unit = spec.unitKey ? texts.Find(texts.pub, spec.unitKey) : "";
+    const std::string label = texts.Find(texts.window, std::to_string(spec.labelControl));
+    const std::string description = texts.Find(texts.pub, spec.descriptionKey);
+    const std::string allowed = AllowedValues(spec);
+    if (c.options.json) {
+      if (json.size() > 1) json += ",";
+      json += "{\"name\":" + JsonString(spec.name) + ",\"value\":" + JsonString(value) +
+              ",\"unit\":" + JsonString(unit) + ",\"allowed\":" + JsonString(allowed) +
+              ",\"label\":" + JsonString(label) + ",\"description\":" + JsonString(description) + "}";
+    } else {
+      c.out << spec.name << "=" << value << "\n    " << label << (unit.empty() ? "" : " (" + unit + ")")
+            << "; " << allowed << ". " << description << "\n";
+    }
+  }
+  if (c.options.json) c.out << json << "]\n";
+  return kExitOk;
+}
+
+// A snapshot's name, or the path of a parameter file; parsed and checked.
+bool ReadSnapshotOrFile(Context& c, const std::string& what, ParameterFile* file, std::string* shownAs,
+                        int* status) {
+  std::string path = what;
+  struct stat info {};
+  if (stat(what.c_str(), &info) != 0) {
+    SnapshotEntry entry;
+    std::string error;
+    if (!SnapshotStore().Find(what, &entry, &error)) {
+      *status = c.Fail(kExitFileError, error);
+      return false;
+    }
+    path = entry.path;
+  }
+  std::string text, error;
+  if (!ReadTextFile(path, kMaxParameterFileBytes, &text, &error)) {
+    *status = c.Fail(kExitFileError, error);
+    return false;
+  }
+  if (!ParseParameterFile(text, file, &error)) {
+    *status = c.Fail(kExitFileError, path + ": " + error + "; nothing was sent");
+    return false;
+  }
+  *shownAs = path;
+  return true;
+}
+
 int PrintParameters(Context& c, const ParameterView& view) {
   const std::vector<NamedValue> values = NamedParameters(view);
   c.out << (c.options.json ? FormatNamedJson(values) + "\n" : FormatNamedText(values));
@@ -364,16 +478,19 @@ int WriteAndConfirm(Context& c, CliLink& link, const ParameterBlock& block,
 }
 
 int CmdParamsGet(Context& c) {
+  const bool verbose = TakeFlag(c.args, "--verbose");
   int status = 0;
   if (!NoExtraArgs(c, &status)) return status;
   CliLink link;
   if (!OpenLink(c, link, false, &status)) return status;
   const std::optional<ParameterView> view = link.ReadParameters();
   if (!view) return c.NoAnswer(link);
+  if (verbose) return PrintParametersVerbose(c, *view);
   return PrintParameters(c, *view);
 }
 
 int CmdParamsSet(Context& c) {
+  const bool noSnapshot = TakeFlag(c.args, "--no-snapshot");
   if (c.args.empty()) return c.Fail(kExitUsage, "params set needs NAME=VALUE ...");
   std::vector<NamedValue> edits;
   for (const std::string& a : c.args) {
@@ -396,6 +513,7 @@ int CmdParamsSet(Context& c) {
   std::string error;
   if (!BlockWithEdits(current->sentence, edits, &block, &error))
     return c.Fail(kExitBadValue, error + "; nothing was sent");
+  if (!SnapshotBefore(c, current->sentence, "params set", noSnapshot, &status)) return status;
   return WriteAndConfirm(c, link, block, edits);
 }
 
@@ -414,6 +532,7 @@ int CmdParamsSave(Context& c) {
 }
 
 int CmdParamsLoad(Context& c) {
+  const bool noSnapshot = TakeFlag(c.args, "--no-snapshot");
   if (c.args.size() != 1) return c.Fail(kExitUsage, "params load needs one FILE");
   const std::string path = c.args.front();
   std::string text, error;
@@ -428,25 +547,140 @@ int CmdParamsLoad(Context& c) {
   CliLink link;
   if (!OpenLink(c, link, false, &status)) return status;
   // Only a controller that answers is written to.
-  if (!link.ReadParameters()) return c.NoAnswer(link);
+  const std::optional<ParameterView> held = link.ReadParameters();
+  if (!held) return c.NoAnswer(link);
+  if (!SnapshotBefore(c, held->sentence, "params load", noSnapshot, &status)) return status;
   return WriteAndConfirm(c, link, block);
 }
 
+// The values of a snapshot or file, checked before the controller is
+// opened, then what the controller holds.
+bool ReadFileThenController(Context& c, const std::string& what, const char* refusalTail, CliLink& link,
+                            Parameters* wanted, Parameters* held, int* status) {
+  ParameterFile file;
+  std::string path, error;
+  if (!ReadSnapshotOrFile(c, what, &file, &path, status)) return false;
+  if (!ParametersFromFile(file, wanted, &error)) {
+    *status = c.Fail(kExitBadValue, path + ": " + error + refusalTail);
+    return false;
+  }
+  if (!OpenLink(c, link, false, status)) return false;
+  const std::optional<ParameterView> view = link.ReadParameters();
+  const std::optional<Parameters> decoded =
+      view ? DecodeParameters(view->sentence.data()) : std::optional<Parameters>{};
+  if (!decoded) {
+    *status = c.NoAnswer(link);
+    return false;
+  }
+  *held = *decoded;
+  return true;
+}
+
+// The named values that differ between the controller and a file.
+int CmdParamsDiff(Context& c) {
+  if (c.args.size() != 1) return c.Fail(kExitUsage, "params diff needs one FILE");
+  Parameters wanted, held;
+  int status = 0;
+  CliLink link;
+  if (!ReadFileThenController(c, c.args.front(), "", link, &wanted, &held, &status)) return status;
+  std::string json = "[";
+  int differing = 0;
+  for (const ParameterSpec& spec : ParameterTable()) {
+    if (held.Code(spec.id) == wanted.Code(spec.id)) continue;
+    ++differing;
+    const std::string have = FormatParameterValue(spec, held.Code(spec.id));
+    const std::string want = FormatParameterValue(spec, wanted.Code(spec.id));
+    if (c.options.json) {
+      if (json.size() > 1) json += ",";
+      json += "{\"name\":" + JsonString(spec.name) + ",\"controller\":" + JsonString(have) +
+              ",\"file\":" + JsonString(want) + "}";
+    } else {
+      c.out << spec.name << ": controller " << have << ", file " << want << "\n";
+    }
+  }
+  if (c.options.json)
+    c.out << "{\"equal\":" << (differing == 0 ? "true" : "false") << ",\"differences\":" << json << "]}\n";
+  return differing == 0 ? kExitOk : kExitFailure;
+}
+
+int CmdParamsHistory(Context& c) {
+  int status = 0;
+  if (!NoExtraArgs(c, &status)) return status;
+  const SnapshotStore store;
+  const std::vector<SnapshotEntry> entries = store.List();
+  std::string json = "[";
+  for (const SnapshotEntry& e : entries) {
+    if (c.options.json) {
+      if (json.size() > 1) json += ",";
+      json += "{\"name\":" + JsonString(e.name) + ",\"time\":" + JsonString(e.notes.time) +
+              ",\"before\":" + JsonString(e.notes.write) + ",\"transport\":" + JsonString(e.notes.transport) +
+              "}";
+    } else {
+      c.out << e.name << "  " << e.notes.time << "  before " << e.notes.write << "  (" << e.notes.transport
+            << ")\n";
+    }
+  }
+  if (c.options.json) c.out << json << "]\n";
+  if (entries.empty() && !c.options.json) c.err << "apctl: no snapshots in " << store.Folder() << "\n";
+  return kExitOk;
+}
+
+// A snapshot or file written back, whole or only the named parameters.
+int CmdParamsRestore(Context& c) {
+  const bool noSnapshot = TakeFlag(c.args, "--no-snapshot");
+  std::optional<std::string> only;
+  std::string error;
+  if (!TakeStringOption(c.args, "--only", "", &only, &error)) return c.Fail(kExitUsage, error);
+  if (c.args.size() != 1) return c.Fail(kExitUsage, "params restore needs one SNAPSHOT or FILE");
+  std::vector<const ParameterSpec*> chosen;
+  if (only) {
+    std::stringstream names(*only);
+    std::string name;
+    while (std::getline(names, name, ',')) {
+      const ParameterSpec* spec = FindParameter(name);
+      if (!spec)
+        return c.Fail(kExitBadValue,
+                      "unknown parameter \"" + QuotedInput(name) + "\" in --only (apctl --help lists them)");
+      chosen.push_back(spec);
+    }
+    if (chosen.empty()) return c.Fail(kExitUsage, "--only needs NAME,...");
+  }
+  Parameters wanted, held;
+  int status = 0;
+  CliLink link;
+  if (!ReadFileThenController(c, c.args.front(), "; nothing was sent", link, &wanted, &held, &status))
+    return status;
+  // With --only the controller's own sentence carries everything else.
+  Parameters target = wanted;
+  if (only) {
+    target = held;
+    for (const ParameterSpec* spec : chosen) target.SetCode(spec->id, wanted.Code(spec->id));
+  }
+  if (!SnapshotBefore(c, held.sentence, "params restore", noSnapshot, &status)) return status;
+  return WriteAndConfirm(c, link, EncodeParameters(target));
+}
+
 int CmdParams(Context& c) {
-  if (c.args.empty()) return c.Fail(kExitUsage, "params needs get, set, save or load");
+  if (c.args.empty())
+    return c.Fail(kExitUsage, "params needs get, set, save, load, diff, history or restore");
   const std::string sub = c.args.front();
   c.args.erase(c.args.begin());
   if (sub == "get") return CmdParamsGet(c);
   if (sub == "set") return CmdParamsSet(c);
   if (sub == "save") return CmdParamsSave(c);
   if (sub == "load") return CmdParamsLoad(c);
-  return c.Fail(kExitUsage, "unknown params command \"" + sub + "\": use get, set, save or load");
+  if (sub == "diff") return CmdParamsDiff(c);
+  if (sub == "history") return CmdParamsHistory(c);
+  if (sub == "restore") return CmdParamsRestore(c);
+  return c.Fail(kExitUsage,
+                "unknown params command \"" + sub + "\": use get, set, save, load, diff, history or restore");
 }
 
 // ---- defaults, calibrate, install-error ----
 
 int CmdDefaults(Context& c) {
   const bool yes = TakeFlag(c.args, "--yes");
+  const bool noSnapshot = TakeFlag(c.args, "--no-snapshot");
   int status = 0;
   if (!NoExtraArgs(c, &status)) return status;
   if (!yes) {
@@ -461,11 +695,21 @@ int CmdDefaults(Context& c) {
   CliLink link;
   if (!OpenLink(c, link, false, &status)) return status;
   if (!WaitForTelemetry(link)) return c.NoAnswer(link);
+  if (!noSnapshot) {
+    const std::optional<ParameterView> held = link.ReadParameters();
+    if (!held) return c.NoAnswer(link);
+    if (!SnapshotBefore(c, held->sentence, "defaults", false, &status)) return status;
+  }
   link.Commands().SendRestoreDefaults();
   link.Sleep(300);
   const std::optional<ParameterView> view = link.ReadParameters();
   if (!view) return c.NoAnswer(link, true);
   c.err << "apctl: defaults restored\n";
+  if (const std::optional<Parameters> defaults = DecodeParameters(view->sentence.data())) {
+    std::string error;
+    if (!SnapshotStore().StoreDefaults(*defaults, &error))
+      c.err << "apctl: the defaults could not be kept in the history: " << error << "\n";
+  }
   return PrintParameters(c, *view);
 }
 

@@ -2,14 +2,14 @@
 # the program runs on Qt Core over the same link as the windows.
 add_library(apdesk_clicore STATIC
   ${CMAKE_CURRENT_LIST_DIR}/CliArgs.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ParamNames.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PortProblem.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TelemetryText.cpp
   ${CMAKE_CURRENT_LIST_DIR}/InspectCommand.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Doctor.cpp)
-apdesk_export_headers(apdesk_clicore HEADERS ${CMAKE_CURRENT_LIST_DIR}/ExitStatus.h)
-target_link_libraries(apdesk_clicore PUBLIC apdesk_protocol apdesk_recordfile apdesk_connect_target apdesk_linkstats
-  apdesk_settings)
+apdesk_export_headers(apdesk_clicore HEADERS ${CMAKE_CURRENT_LIST_DIR}/ExitStatus.h
+  ${CMAKE_CURRENT_LIST_DIR}/ParamNames.h)
+target_link_libraries(apdesk_clicore PUBLIC apdesk_protocol apdesk_params apdesk_recordfile apdesk_connect_target
+  apdesk_linkstats apdesk_settings)
 set_target_properties(apdesk_clicore PROPERTIES AUTOMOC OFF)
 
 if(APDESK_WITH_QT)
@@ -19,7 +19,7 @@ if(APDESK_WITH_QT)
     ${CMAKE_CURRENT_LIST_DIR}/Apctl.cpp)
   apdesk_export_headers(apdesk_cli HEADERS ${CMAKE_CURRENT_LIST_DIR}/ExitStatus.h ${CMAKE_CURRENT_LIST_DIR}/Apctl.h)
   target_link_libraries(apdesk_cli PUBLIC apdesk_clicore apdesk_link apdesk_follow apdesk_connect apdesk_sim
-    apdesk_upgrade_core apdesk_compass apdesk_recordfile apdesk_recorder apdesk_settings
+    apdesk_upgrade_core apdesk_compass apdesk_recordfile apdesk_recorder apdesk_settings apdesk_language
     Qt6::Core Qt6::SerialPort)
   # The udev rule, built in for apctl doctor --udev-rule.
   file(READ ${PROJECT_SOURCE_DIR}/udev/70-apdesk.rules APDESK_UDEV_RULE)

@@ -122,15 +122,7 @@ void CSetApDlg::ApplyLanguage() {
               Text("LID_PUB_EuropeHand")});
   m_stickPanel.m_axisNames = {Text("LID_PUB_Rudder"), Text("LID_PUB_Elevator"), Text("LID_PUB_Throttle"),
                               Text("LID_PUB_Aileron")};
-  fill(1159, {Text("LID_PUB_PLANETYPE4A10"), Text("LID_PUB_PLANETYPE4AX"), Text("LID_PUB_PLANETYPE6A10"),
-              Text("LID_PUB_PLANETYPE6AX")});
-  fill(1163, {Text("LID_PUB_FS0"), Text("LID_PUB_FS1"), Text("LID_PUB_FS2")});
-  const QString ms = Text("LID_PUB_MS");
-  fill(1160, {"2" + ms, "4" + ms, "5" + ms});
-  fill(1139, {"3.6" + ms, "4.8" + ms, "6.0" + ms, "8.0" + ms, "10.2" + ms, Text("LID_PUB_DEFINE")});
-  const QString v = Text("LID_PUB_V");
-  fill(1016, {"3.55" + v, "3.60" + v, "3.65" + v, "3.70" + v});
-  fill(1155, {"50Hz", "250Hz", "333Hz", "400Hz"});
+  FillParameterLists();
 }
 
 void CSetApDlg::ConnectControls() {

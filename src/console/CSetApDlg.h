@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QPixmap>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 #include <cstdint>
@@ -34,6 +35,7 @@ class QAction;
 class CFlightRecordsDlg;
 class CLinkInspectorDlg;
 class CTelemetryPlotsDlg;
+class ParameterCompareDlg;
 class QComboBox;
 class QLineEdit;
 
@@ -94,6 +96,17 @@ class CSetApDlg : public QDialog {
   CTelemetryPlotsDlg* TelemetryPlots() const { return m_plotsDlg.get(); }
   CLinkInspectorDlg* LinkInspector() const { return m_inspectorDlg.get(); }
 
+  // File > Save parameters, Load parameters, Parameter history: the
+  // commands after their file dialogs. Load and the history open the
+  // comparison (null when the file is refused or nothing was read yet).
+  bool SaveParametersTo(const QString& path);
+  ParameterCompareDlg* LoadParametersFrom(const QString& path);
+  ParameterCompareDlg* OpenComparison(const apdesk::Parameters& wanted, const QString& source);
+  QDialog* ShowParameterHistory();
+  // Before every write the parameters last read are stored in the history;
+  // when they cannot be, the operator decides. False: do not write.
+  bool SnapshotBeforeWrite(const char* write);
+
   // The menu bar's two menus and the status line under the controls.
   QMenu* FileMenu() const { return m_fileMenu; }
   QMenu* ToolsMenu() const { return m_toolsMenu; }
@@ -129,11 +142,19 @@ class CSetApDlg : public QDialog {
   void ShowStatus(const std::uint8_t* sentence99);
   void ShowInstallError(const std::uint8_t* sentence14);
   void ShowRefusal(const apdesk::ParameterRefusal& refusal);
+  // The parameter lists' entries, from the parameter table.
+  void FillParameterLists();
   apdesk::ParameterInputs ReadParameterInputs() const;
   // Enter outside a button: both limit fields must hold integers, which are
   // taken; the window stays open.
   void OnOk();
   void ForgetParameters() { m_paramsValid = false; }
+  void AddParameterFileMenu();
+  void WriteComparison(ParameterCompareDlg& dlg);
+  // What the next valid "$PAR" answers: a comparison's write, a Default.
+  void TakeReadBack(const apdesk::Parameters& p);
+  QPointer<ParameterCompareDlg> m_awaitingReadBack;
+  bool m_awaitingDefaults = false;
   QString Text(const char* key) const;
   QComboBox* Combo(int id) const;
   QLineEdit* Edit(int id) const;

@@ -12,7 +12,6 @@ void CSetApDlg::BuildMenus() {
     m_toolsMenu = bar->addMenu(Text("LID_MENU_TOOLS"));
   });
 
-  m_fileMenu->addAction(Text("LID_MENU_RECORDS"), this, [this] { ShowFlightRecords(); });
   m_toolsMenu->addAction(Text("LID_MENU_PLOTS"), this, [this] { ShowTelemetryPlots(); });
   m_toolsMenu->addAction(Text("LID_MENU_INSPECTOR"), this, [this] { ShowLinkInspector(); });
   m_toolsMenu->addAction(Text("LID_MENU_UPGRADE"), this, [this] { ShowUpgradeWindow(); });
@@ -39,6 +38,9 @@ void CSetApDlg::BuildMenus() {
       },
       this);
 
+  AddParameterFileMenu();
+  m_fileMenu->addSeparator();
+  m_fileMenu->addAction(Text("LID_MENU_RECORDS"), this, [this] { ShowFlightRecords(); });
   m_fileMenu->addSeparator();
   QAction* quit = m_fileMenu->addAction(Text("LID_MENU_QUIT"), this, [this] { done(QDialog::Accepted); });
   quit->setShortcut(QKeySequence::Quit);

@@ -33,6 +33,34 @@ int IndexOf(const QComboBox* list) {
 
 }  // namespace
 
+void CSetApDlg::FillParameterLists() {
+  for (const apdesk::ParameterSpec& spec : apdesk::ParameterTable()) {
+    QComboBox* list = spec.listControl ? Combo(spec.listControl) : nullptr;
+    if (!list) continue;
+    const QString unit = spec.unitKey ? Text(spec.unitKey) : QString();
+    QStringList items;
+    for (const apdesk::ParameterChoice& c : spec.choices) {
+      // Codes without a word have no entry of their own.
+      if (!c.word) break;
+      items << (c.textKey ? Text(c.textKey) : QString::fromUtf8(c.word) + unit);
+    }
+    if (spec.id == apdesk::ParameterId::MaxSpeed) items << Text("LID_PUB_DEFINE");
+    list->clear();
+    list->addItems(items);
+  }
+  // Unit, allowed values and what the parameter does, on its label and control.
+  for (const apdesk::ParameterSpec& spec : apdesk::ParameterTable()) {
+    QString tip = Text(spec.descriptionKey);
+    if (spec.unitKey) tip += "\n" + Text("LID_TIP_UNIT").arg(Text(spec.unitKey));
+    // A list shows its choices itself.
+    if (spec.encoding != apdesk::ParameterEncoding::Choice)
+      tip += "\n" + Text("LID_TIP_RANGE").arg(spec.lowestText, spec.highestText);
+    for (int id : {spec.labelControl, spec.listControl, spec.editControl}) {
+      if (QWidget* control = id ? Control(id) : nullptr) control->setToolTip(tip);
+    }
+  }
+}
+
 void CSetApDlg::DecodeParameterSentence(const std::uint8_t* sentence45) {
   const std::optional<apdesk::ParameterView> view = apdesk::DecodeParameterSentence(sentence45);
   if (view) {
@@ -59,6 +87,7 @@ void CSetApDlg::DecodeParameterSentence(const std::uint8_t* sentence45) {
     Select(Combo(1155), view->servoFrequencyIndex);
     SetEditText(1144, view->gimbalRollText);
     SetEditText(1157, view->gimbalPitchText);
+    if (const std::optional<apdesk::Parameters> p = apdesk::DecodeParameters(sentence45)) TakeReadBack(*p);
   }
   // On both outcomes the limit fields show the members again.
   SetEditText(1150, std::to_string(m_altitudeLimit));
@@ -97,6 +126,7 @@ void CSetApDlg::OnSendParams() {
     return;
   }
   const auto& built = std::get<apdesk::BuiltParameters>(result);
+  if (!SnapshotBeforeWrite("send")) return;
   m_altitudeLimit = built.altitudeLimit;
   m_distanceLimit = built.distanceLimit;
   m_app.m_commandLink.SendParameters(built.block);
@@ -118,6 +148,9 @@ void CSetApDlg::ShowRefusal(const ParameterRefusal& refusal) {
 void CSetApDlg::OnDefaultParams() {
   const QString question = apdesk::ControlText(Control(1029)) + "?";
   if (MessageBoxes::Show(this, question, BoxIcon::None, BoxButtons::YesNo) != BoxAnswer::Yes) return;
+  // Nothing read yet means nothing to keep.
+  if (m_paramsValid && !SnapshotBeforeWrite("default")) return;
+  m_awaitingDefaults = true;
   m_app.m_commandLink.SendRestoreDefaults();
   // The controller needs the pause to restore before it can answer.
   QThread::msleep(kDefaultPauseMs);

@@ -9,143 +9,106 @@ namespace apdesk {
 
 namespace {
 
-// Sentence offsets of the fields the tool understands.
-constexpr std::size_t kCellByte = 5;
-constexpr std::size_t kFailSafeByte = 7;
-constexpr std::size_t kVerticalSpeedByte = 9;
-constexpr std::size_t kGimbalRollByte = 17;
-constexpr std::size_t kGimbalPitchByte = 23;
-constexpr std::size_t kPitchByte = 24;
-constexpr std::size_t kAltitudeByte = 25;
-constexpr std::size_t kDistanceByte = 28;
-constexpr std::size_t kMaxSpeedByte = 32;
-constexpr std::size_t kSwayByte = 33;
-constexpr std::size_t kAircraftTypeByte = 34;
-constexpr std::size_t kRollByte = 38;
-constexpr std::size_t kBitsByte = 43;  // servo frequency 7-6, volt alert 3-2
+using Id = ParameterId;
 
-constexpr int kLimitHighest = 1500;
+// Indexed by ParameterField: the order a Send checks the edit fields in.
+constexpr Id kFieldIds[] = {Id::AltitudeLimit,    Id::DistanceLimit,   Id::GimbalRoll,
+                            Id::GimbalPitch,      Id::RollSensitivity, Id::PitchSensitivity,
+                            Id::SwayCompensation, Id::MaxSpeed,        Id::CellCount};
 
-struct FieldInfo {
-  int edit;
-  int label;
-  int lowest;
-  int highest;
-};
-
-// Indexed by ParameterField.
-constexpr FieldInfo kFields[] = {
-    {1150, 1249, 0, kLimitHighest},  // AltitudeLimit
-    {1151, 1247, 0, kLimitHighest},  // DistanceLimit
-    {1144, 1234, -127, 128},         // GimbalRoll
-    {1157, 1244, -127, 128},         // GimbalPitch
-    {1140, 1232, 0, 255},            // RollSensitivity
-    {1154, 1251, 0, 255},            // PitchSensitivity
-    {1156, 1243, 0, 255},            // SwayCompensation
-    {1158, 1238, 0, 0},              // UserSpeed: 0 to 10.2, decimal
-    {1149, 1245, 0, 15},             // CellCount
-};
-
-const FieldInfo& Info(ParameterField field) {
-  return kFields[static_cast<std::size_t>(field)];
+// The index of `code` in the parameter's list, or -1.
+int ListIndexOf(Id id, int code) {
+  const auto& choices = SpecOf(id).choices;
+  for (std::size_t i = 0; i < choices.size(); ++i)
+    if (choices[i].code == code) return static_cast<int>(i);
+  return -1;
 }
 
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
-
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
+// The code a list selection writes. An index past the listed entries writes
+// itself, as the controller's list would have it.
+int CodeOfListIndex(Id id, int index) {
+  const auto& choices = SpecOf(id).choices;
+  if (index < static_cast<int>(choices.size())) return choices[static_cast<std::size_t>(index)].code;
+  return id == Id::FailSafe ? choices.front().code + index : index;
 }
 
 ParameterRefusal Refuse(ParameterRefusal::Kind kind, ParameterField field) {
   ParameterRefusal r;
   r.kind = kind;
   r.field = field;
-  if (field == ParameterField::UserSpeed) {
-    r.lowest = "0";
-    r.highest = "10.2";
-  } else {
-    r.lowest = std::to_string(Info(field).lowest);
-    r.highest = std::to_string(Info(field).highest);
-  }
+  r.lowest = SpecOf(IdOf(field)).lowestText;
+  r.highest = SpecOf(IdOf(field)).highestText;
   return r;
 }
 
-// The field's number when it is one within the field's range.
+// The field's code when its text is a number within the field's range.
 std::optional<int> ReadField(std::string_view text, ParameterField field) {
-  const std::optional<long long> v = ParseInteger(text);
-  if (!v || *v < Info(field).lowest || *v > Info(field).highest) return std::nullopt;
-  return static_cast<int>(*v);
-}
-
-std::uint8_t Low8(int v) {
-  return static_cast<std::uint8_t>(v & 0xFF);
+  std::string why;
+  const ParameterSpec& spec = SpecOf(IdOf(field));
+  return ParseParameterValue(spec, text, -1, &why);
 }
 
 }  // namespace
 
-int GimbalFromByte(std::uint8_t b) {
-  return b > 128 ? b - 256 : b;
-}
-
-std::optional<ParameterView> DecodeParameterSentence(const std::uint8_t* s) {
-  if (!SumHolds(s, kParameterSentenceLength)) return std::nullopt;
+ParameterView ViewOf(const Parameters& p) {
   ParameterView v;
-  for (std::size_t i = 0; i < kParameterSentenceLength; ++i) v.sentence[i] = s[i];
+  v.sentence = p.sentence;
 
-  v.verticalSpeedCode = s[kVerticalSpeedByte];
-  for (std::size_t i = 0; i < kVerticalSpeedCodes.size(); ++i) {
-    if (v.verticalSpeedCode == kVerticalSpeedCodes[i]) v.verticalSpeedIndex = static_cast<int>(i);
-  }
-  v.failSafeCode = s[kFailSafeByte];
-  if (v.failSafeCode >= kFailSafeBase && v.failSafeCode <= kFailSafeBase + 2) {
-    v.failSafeIndex = v.failSafeCode - kFailSafeBase;
-  }
+  v.verticalSpeedCode = p.Code(Id::VerticalSpeed);
+  if (const int i = ListIndexOf(Id::VerticalSpeed, v.verticalSpeedCode); i >= 0) v.verticalSpeedIndex = i;
+  v.failSafeCode = p.Code(Id::FailSafe);
+  if (const int i = ListIndexOf(Id::FailSafe, v.failSafeCode); i >= 0) v.failSafeIndex = i;
 
-  v.swayCompensation = s[kSwayByte];
-  v.rollSensitivity = s[kRollByte];
-  v.pitchSensitivity = s[kPitchByte];
-  v.cellCount = s[kCellByte] & 0x0F;
+  v.swayCompensation = p.Code(Id::SwayCompensation);
+  v.rollSensitivity = p.Code(Id::RollSensitivity);
+  v.pitchSensitivity = p.Code(Id::PitchSensitivity);
+  v.cellCount = p.Code(Id::CellCount);
   v.swayCompensationText = std::to_string(v.swayCompensation);
   v.rollSensitivityText = std::to_string(v.rollSensitivity);
   v.pitchSensitivityText = std::to_string(v.pitchSensitivity);
   v.cellCountText = std::to_string(v.cellCount);
 
-  v.aircraftTypeCode = s[kAircraftTypeByte];
+  v.aircraftTypeCode = p.Code(Id::AircraftType);
   v.aircraftTypeCodeText = std::to_string(v.aircraftTypeCode);
-  v.aircraftTypeIndex = v.aircraftTypeCode < kAircraftTypeOther ? v.aircraftTypeCode : kAircraftTypeOther;
+  const int type = ListIndexOf(Id::AircraftType, v.aircraftTypeCode);
+  v.aircraftTypeIndex = type >= 0 ? type : kAircraftTypeOther;
 
-  v.altitudeLimit = s[kAltitudeByte] * 10;
-  v.distanceLimit = s[kDistanceByte] * 10;
+  v.altitudeLimit = p.Code(Id::AltitudeLimit) * SpecOf(Id::AltitudeLimit).scale;
+  v.distanceLimit = p.Code(Id::DistanceLimit) * SpecOf(Id::DistanceLimit).scale;
 
-  v.maxSpeedCode = s[kMaxSpeedByte];
-  v.maxSpeedIndex = kUserDefinedSpeedIndex;
-  for (std::size_t i = 0; i < kMaxSpeedCodes.size(); ++i) {
-    if (v.maxSpeedCode == kMaxSpeedCodes[i]) v.maxSpeedIndex = static_cast<int>(i);
-  }
+  v.maxSpeedCode = p.Code(Id::MaxSpeed);
+  const int speed = ListIndexOf(Id::MaxSpeed, v.maxSpeedCode);
+  v.maxSpeedIndex = speed >= 0 ? speed : kUserDefinedSpeedIndex;
   if (v.maxSpeedIndex == kUserDefinedSpeedIndex) {
     v.userSpeedShown = true;
+    // The field shows one decimal.
     v.userSpeedText = FormatText("%.1f", v.maxSpeedCode / 25.0);
   }
 
-  v.voltAlertIndex = (s[kBitsByte] >> 2) & 0x03;
-  v.servoFrequencyIndex = (s[kBitsByte] >> 6) & 0x03;
+  v.voltAlertIndex = ListIndexOf(Id::VoltAlert, p.Code(Id::VoltAlert));
+  v.servoFrequencyIndex = ListIndexOf(Id::ServoFrequency, p.Code(Id::ServoFrequency));
 
-  v.gimbalRoll = GimbalFromByte(s[kGimbalRollByte]);
-  v.gimbalPitch = GimbalFromByte(s[kGimbalPitchByte]);
+  v.gimbalRoll = GimbalFromByte(static_cast<std::uint8_t>(p.Code(Id::GimbalRoll)));
+  v.gimbalPitch = GimbalFromByte(static_cast<std::uint8_t>(p.Code(Id::GimbalPitch)));
   v.gimbalRollText = std::to_string(v.gimbalRoll);
   v.gimbalPitchText = std::to_string(v.gimbalPitch);
   return v;
 }
 
+std::optional<ParameterView> DecodeParameterSentence(const std::uint8_t* s) {
+  const std::optional<Parameters> p = DecodeParameters(s);
+  if (!p) return std::nullopt;
+  return ViewOf(*p);
+}
+
+ParameterId IdOf(ParameterField field) {
+  return kFieldIds[static_cast<std::size_t>(field)];
+}
 int EditControlOf(ParameterField field) {
-  return Info(field).edit;
+  return SpecOf(IdOf(field)).editControl;
 }
 int LabelControlOf(ParameterField field) {
-  return Info(field).label;
+  return SpecOf(IdOf(field)).labelControl;
 }
 
 std::string_view ParameterRefusal::LanguageKey() const {
@@ -165,75 +128,60 @@ std::string_view ParameterRefusal::LanguageKey() const {
 BuildResult BuildParameterBlock(const ParameterInputs& in, const ParameterSentence& kept,
                                 bool haveValidSentence) {
   using Kind = ParameterRefusal::Kind;
+  using F = ParameterField;
   // Carried bytes would be zeros, not the controller's values.
-  if (!haveValidSentence) return Refuse(Kind::ReadFirst, ParameterField::AltitudeLimit);
+  if (!haveValidSentence) return Refuse(Kind::ReadFirst, F::AltitudeLimit);
 
-  const std::optional<int> altitude = ReadField(in.altitudeLimitText, ParameterField::AltitudeLimit);
-  if (!altitude) return Refuse(Kind::AltitudeLimit, ParameterField::AltitudeLimit);
-  const std::optional<int> distance = ReadField(in.distanceLimitText, ParameterField::DistanceLimit);
-  if (!distance) return Refuse(Kind::DistanceLimit, ParameterField::DistanceLimit);
+  Parameters p;
+  p.sentence = kept;
+  for (const ParameterSpec& spec : ParameterTable())
+    p.SetCode(spec.id, (kept[spec.sentenceByte] & spec.mask) >> spec.shift);
 
-  const std::optional<int> gimbalRoll = ReadField(in.gimbalRollText, ParameterField::GimbalRoll);
-  if (!gimbalRoll) return Refuse(Kind::Range, ParameterField::GimbalRoll);
-  const std::optional<int> gimbalPitch = ReadField(in.gimbalPitchText, ParameterField::GimbalPitch);
-  if (!gimbalPitch) return Refuse(Kind::Range, ParameterField::GimbalPitch);
-  const std::optional<int> roll = ReadField(in.rollSensitivityText, ParameterField::RollSensitivity);
-  if (!roll) return Refuse(Kind::Range, ParameterField::RollSensitivity);
-  const std::optional<int> pitch = ReadField(in.pitchSensitivityText, ParameterField::PitchSensitivity);
-  if (!pitch) return Refuse(Kind::Range, ParameterField::PitchSensitivity);
-  const std::optional<int> sway = ReadField(in.swayCompensationText, ParameterField::SwayCompensation);
-  if (!sway) return Refuse(Kind::Range, ParameterField::SwayCompensation);
-
-  int maxSpeedCode = kept[kMaxSpeedByte];
-  if (in.maxSpeedIndex >= 0 && in.maxSpeedIndex < static_cast<int>(kMaxSpeedCodes.size())) {
-    maxSpeedCode = kMaxSpeedCodes[static_cast<std::size_t>(in.maxSpeedIndex)];
-  } else if (in.maxSpeedIndex == kUserDefinedSpeedIndex) {
-    const std::optional<int> code = ParseUserSpeedCode(in.userSpeedText);
-    if (!code) return Refuse(Kind::Range, ParameterField::UserSpeed);
-    maxSpeedCode = *code;
+  struct Typed {
+    F field;
+    const std::string* text;
+    Kind kind;
+  };
+  const Typed typed[] = {
+      {F::AltitudeLimit, &in.altitudeLimitText, Kind::AltitudeLimit},
+      {F::DistanceLimit, &in.distanceLimitText, Kind::DistanceLimit},
+      {F::GimbalRoll, &in.gimbalRollText, Kind::Range},
+      {F::GimbalPitch, &in.gimbalPitchText, Kind::Range},
+      {F::RollSensitivity, &in.rollSensitivityText, Kind::Range},
+      {F::PitchSensitivity, &in.pitchSensitivityText, Kind::Range},
+      {F::SwayCompensation, &in.swayCompensationText, Kind::Range},
+      {F::UserSpeed, &in.userSpeedText, Kind::Range},
+      {F::CellCount, &in.cellCountText, Kind::Range},
+  };
+  for (const Typed& t : typed) {
+    // The speed field counts only when the list says "user-defined".
+    if (t.field == F::UserSpeed && in.maxSpeedIndex != kUserDefinedSpeedIndex) continue;
+    const std::optional<int> code = ReadField(*t.text, t.field);
+    if (!code) return Refuse(t.kind, t.field);
+    p.SetCode(IdOf(t.field), *code);
   }
 
-  const std::optional<int> cells = ReadField(in.cellCountText, ParameterField::CellCount);
-  if (!cells) return Refuse(Kind::Range, ParameterField::CellCount);
+  // A list without a selection (-1) leaves the controller's value as it is,
+  // so an entry the list cannot show is not overwritten.
+  struct Listed {
+    Id id;
+    int index;
+  };
+  const Listed lists[] = {{Id::FailSafe, in.failSafeIndex},
+                          {Id::AircraftType, in.aircraftTypeIndex},
+                          {Id::ServoFrequency, in.servoFrequencyIndex},
+                          {Id::VoltAlert, in.voltAlertIndex},
+                          {Id::VerticalSpeed, in.verticalSpeedIndex}};
+  for (const Listed& l : lists)
+    if (l.index >= 0) p.SetCode(l.id, CodeOfListIndex(l.id, l.index));
+  if (in.maxSpeedIndex >= 0 && in.maxSpeedIndex < kUserDefinedSpeedIndex) {
+    p.SetCode(Id::MaxSpeed, CodeOfListIndex(Id::MaxSpeed, in.maxSpeedIndex));
+  }
 
   BuiltParameters built;
-  built.altitudeLimit = *altitude;
-  built.distanceLimit = *distance;
-  ParameterBlock& b = built.block;
-  // A list without a selection leaves the controller's value as it is.
-  b[0] = in.failSafeIndex < 0 ? kept[kFailSafeByte] : Low8(kFailSafeBase + in.failSafeIndex);
-  b[1] = Low8(*sway);
-  b[2] = Low8(*roll);
-  b[3] = kept[12];
-  b[4] = kept[4];
-  b[5] = kept[6];
-  b[6] = static_cast<std::uint8_t>((kept[kCellByte] & 0xF0) | *cells);
-  b[7] = kept[42];
-  b[8] = kept[27];
-  if (in.aircraftTypeIndex < 0) {
-    b[9] = kept[kAircraftTypeByte];
-  } else {
-    b[9] = Low8(in.aircraftTypeIndex == kAircraftTypeOther ? 10 : in.aircraftTypeIndex);
-  }
-  b[10] = kept[26];
-  b[11] = Low8(*pitch);
-  b[12] = Low8(*gimbalRoll);
-  b[13] = Low8(*gimbalPitch);
-  b[14] = kept[22];
-  b[15] = Low8(maxSpeedCode);
-  b[16] = Low8(*altitude / 10);
-  b[17] = Low8(*distance / 10);
-  const int servoBits =
-      in.servoFrequencyIndex < 0 ? (kept[kBitsByte] & 0xC0) : (in.servoFrequencyIndex & 0x03) << 6;
-  const int voltBits = in.voltAlertIndex < 0 ? (kept[kBitsByte] & 0x0C) : (in.voltAlertIndex & 0x03) << 2;
-  b[18] = static_cast<std::uint8_t>((kept[kBitsByte] & 0x33) | servoBits | voltBits);
-  if (in.verticalSpeedIndex < 0) {
-    b[19] = kept[kVerticalSpeedByte];
-  } else if (in.verticalSpeedIndex < static_cast<int>(kVerticalSpeedCodes.size())) {
-    b[19] = Low8(kVerticalSpeedCodes[static_cast<std::size_t>(in.verticalSpeedIndex)]);
-  } else {
-    b[19] = Low8(in.verticalSpeedIndex);
-  }
+  built.block = EncodeParameters(p);
+  built.altitudeLimit = static_cast<int>(ParseInteger(in.altitudeLimitText).value_or(0));
+  built.distanceLimit = static_cast<int>(ParseInteger(in.distanceLimitText).value_or(0));
   return built;
 }
 
@@ -253,8 +201,9 @@ ParameterInputs InputsFromView(const ParameterView& view, const ParameterInputs&
   if (view.verticalSpeedIndex) in.verticalSpeedIndex = *view.verticalSpeedIndex;
   in.voltAlertIndex = view.voltAlertIndex;
   if (view.failSafeIndex) in.failSafeIndex = *view.failSafeIndex;
-  // Index 9 gives code 10 back; a code it cannot give back is left unselected (carried over).
-  const bool indexGivesCodeBack = view.aircraftTypeCode < kAircraftTypeOther || view.aircraftTypeCode == 10;
+  // A code its list entry gives back stays selected; another (type 12, say)
+  // is left unselected and so carried over.
+  const bool indexGivesCodeBack = ListIndexOf(Id::AircraftType, view.aircraftTypeCode) >= 0;
   in.aircraftTypeIndex = indexGivesCodeBack ? view.aircraftTypeIndex : -1;
   return in;
 }
@@ -276,66 +225,6 @@ std::string FormatRangeRefusal(std::string_view hintTemplate, std::string_view l
     text += hintTemplate[i];
   }
   return text;
-}
-
-std::optional<long long> ParseInteger(std::string_view text) {
-  text = Trim(text);
-  bool negative = false;
-  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-    negative = text.front() == '-';
-    text.remove_prefix(1);
-  }
-  if (text.empty()) return std::nullopt;
-  long long value = 0;
-  for (char c : text) {
-    if (!IsDigit(c)) return std::nullopt;
-    if (value > 100000000000000000LL) return std::nullopt;  // far beyond any field's range
-    value = value * 10 + (c - '0');
-  }
-  return negative ? -value : value;
-}
-
-std::optional<int> ParseUserSpeedCode(std::string_view text) {
-  // Decimal all the way: 10.2 x 25 must give 255, which binary 10.2 does not.
-  constexpr long long kScale = 1000000000;  // nine decimals are kept; more only decide "above 10.2"
-  constexpr long long kHighest = 10200000000LL;
-  text = Trim(text);
-  bool negative = false;
-  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-    negative = text.front() == '-';
-    text.remove_prefix(1);
-  }
-  long long whole = 0;
-  long long fraction = 0;
-  long long fractionScale = kScale;
-  bool anyDigit = false;
-  bool beyond = false;  // a non-zero digit past the ninth decimal
-  bool point = false;
-  for (char c : text) {
-    if (c == '.' && !point) {
-      point = true;
-      continue;
-    }
-    if (!IsDigit(c)) return std::nullopt;
-    anyDigit = true;
-    const int d = c - '0';
-    if (!point) {
-      if (whole > 1000) return std::nullopt;  // far above 10.2
-      whole = whole * 10 + d;
-    } else if (fractionScale > 1) {
-      fractionScale /= 10;
-      fraction += d * fractionScale;
-    } else if (d != 0) {
-      beyond = true;
-    }
-  }
-  if (!anyDigit) return std::nullopt;
-  const long long scaled = whole * kScale + fraction;
-  if (negative && (scaled != 0 || beyond)) return std::nullopt;
-  if (scaled > kHighest || (scaled == kHighest && beyond)) return std::nullopt;
-  // Truncating the dropped decimals cannot change the result: the code steps
-  // at multiples of 0.04, which need only two decimals.
-  return static_cast<int>(scaled * 25 / kScale);
 }
 
 }  // namespace apdesk

@@ -1,9 +1,10 @@
 #pragma once
-// The controller's parameters in their two shapes: the inbound 45-byte
-// "$PAR" sentence, decoded into what each control of the "Set Parameters"
-// group shows, and the outbound 20-byte parameter block, built from the
-// control values plus the bytes of the kept sentence that the tool does not
-// understand (carried over untouched).
+// The "Set Parameters" group's view of the parameter table: a "$PAR"
+// sentence decoded into what each control shows, and the controls' texts and
+// selections checked and turned into the 20-byte parameter block over the
+// kept sentence (whose bytes the tool does not understand are carried over
+// untouched). Every offset, bit, code and range is the table's
+// (protocol/ParameterTable.h).
 //
 // The main window (and apctl) keep the last sentence whose sum held
 // (`m_lastParams`, zeros until then) and whether one arrived on the current
@@ -16,17 +17,15 @@
 #include <string_view>
 #include <variant>
 
+#include "protocol/ParameterTable.h"
+
 namespace apdesk {
 
-using ParameterSentence = std::array<std::uint8_t, 45>;
-using ParameterBlock = std::array<std::uint8_t, 20>;
-
-// List codes. Maximum speed in m/s x 25, vertical speed in m/s x 50.
-inline constexpr std::array<int, 5> kMaxSpeedCodes = {90, 120, 150, 200, 255};
-inline constexpr int kUserDefinedSpeedIndex = 5;  // entry "user-defined" of 1139
-inline constexpr std::array<int, 3> kVerticalSpeedCodes = {100, 200, 250};
-inline constexpr int kFailSafeBase = 80;      // code = 80 + index of 1163
-inline constexpr int kAircraftTypeOther = 9;  // index 9 <-> code 10
+// The list entry after the listed speeds of 1139: "user-defined", which
+// shows the speed field 1158.
+inline constexpr int kUserDefinedSpeedIndex = 5;
+// The last entry of 1159, "other", which writes code 10.
+inline constexpr int kAircraftTypeOther = 9;
 
 // What one valid "$PAR" sentence puts into the controls. Texts are what the
 // edit fields show; the numbers beside them are for apctl and tests.
@@ -75,9 +74,8 @@ struct ParameterView {
 // sum fails (the window then only rewrites 1150/1151 from its members).
 // `s45` points to 45 bytes.
 std::optional<ParameterView> DecodeParameterSentence(const std::uint8_t* s45);
-
-// Signed display of a gimbal sensitivity byte: 129-255 as value - 256.
-int GimbalFromByte(std::uint8_t b);
+// The same from an already decoded value.
+ParameterView ViewOf(const Parameters& p);
 
 // The controls' values at Send. Edit fields as typed; list selections as
 // indexes, -1 for no selection.
@@ -113,6 +111,8 @@ enum class ParameterField : std::uint8_t {
   CellCount,         // edit 1149, label 1245
 };
 
+// The table's parameter a field holds (UserSpeed: the maximum speed).
+ParameterId IdOf(ParameterField field);
 int EditControlOf(ParameterField field);
 int LabelControlOf(ParameterField field);
 
@@ -158,14 +158,5 @@ ParameterInputs InputsFromView(const ParameterView& view, const ParameterInputs&
 // "LID_HINT_RANGE" text with %1 = the field's label, %2 = lowest, %3 = highest.
 std::string FormatRangeRefusal(std::string_view hintTemplate, std::string_view label,
                                const ParameterRefusal& refusal);
-
-// Decimal text to number, as the edit fields are read: optional blanks
-// around, optional sign, digits. Nothing for anything else or overflow.
-std::optional<long long> ParseInteger(std::string_view text);
-
-// Code of a user-defined speed text: truncate(v x 25) computed in decimal,
-// so "3.7" gives 92 and "10.2" gives 255; nothing when the text is not a
-// number from 0 to 10.2.
-std::optional<int> ParseUserSpeedCode(std::string_view text);
 
 }  // namespace apdesk

@@ -37,6 +37,9 @@ class QtEnvironment : public ::testing::Environment {
     static char name[] = "apctl_test";
     static char* argv[] = {name, nullptr};
     app_ = new QCoreApplication(argc, argv);
+    // Every write stores a snapshot: never into the user's own history.
+    static char data[] = "/tmp/apctl-test-data-XXXXXX";
+    if (mkdtemp(data)) setenv("XDG_DATA_HOME", data, 1);
   }
   void TearDown() override { delete app_; }
 
@@ -748,6 +751,181 @@ class ApctlSerial : public ApctlSim {
   pid_t pid_ = -1;
   std::string pty_;
 };
+
+// Parameter history: a snapshot before every write, diff, restore.
+class ApctlHistory : public ApctlSim {
+ protected:
+  void SetUp() override {
+    ApctlSim::SetUp();
+    folder_ = dir_ + "/data/apdesk/parameters";
+    setenv("XDG_DATA_HOME", (dir_ + "/data").c_str(), 1);
+  }
+  std::vector<fs::path> Snapshots() const {
+    std::vector<fs::path> files;
+    if (fs::exists(folder_))
+      for (const auto& e : fs::directory_iterator(folder_)) files.push_back(e.path());
+    return files;
+  }
+  static sim::ParameterSentence Summed(sim::ParameterSentence sentence) {
+    unsigned sum = 0;
+    for (int i = 0; i < 44; ++i) sum += sentence[static_cast<std::size_t>(i)];
+    sentence[44] = static_cast<std::uint8_t>(sum);
+    return sentence;
+  }
+  // A controller that holds `sentence` when apctl opens it.
+  void HoldOnOpen(const sim::ParameterSentence& sentence) {
+    hooks_.makeSim = [this, sentence](bool b) {
+      auto backend = sim::MakeSimHidBackend(options_, &handle_);
+      (void)b;
+      handle_->SetParameters(sentence);
+      return backend;
+    };
+  }
+  std::string folder_;
+};
+
+// Sees how many snapshots exist at the moment a set-parameters frame leaves.
+class SnapshotWatchBackend : public IHidBackend {
+ public:
+  SnapshotWatchBackend(std::unique_ptr<IHidBackend> inner, std::string folder, std::atomic<int>* seen)
+      : m_inner(std::move(inner)), m_folder(std::move(folder)), m_seen(seen) {}
+  std::vector<HidDeviceInfo> Enumerate(std::uint16_t v, std::uint16_t p) override {
+    return m_inner->Enumerate(v, p);
+  }
+  std::unique_ptr<IHidDevice> OpenPath(const std::string& path) override {
+    class Device : public IHidDevice {
+     public:
+      Device(std::unique_ptr<IHidDevice> d, std::string folder, std::atomic<int>* seen)
+          : m_d(std::move(d)), m_folder(std::move(folder)), m_seen(seen) {}
+      int ReadReport(std::uint8_t* r, int t) override { return m_d->ReadReport(r, t); }
+      int WriteReport(const std::uint8_t* r) override {
+        for (int i = 0; i + 6 < 64; ++i) {
+          if (std::memcmp(r + i, "$WIFIs", 6) == 0) {
+            int n = 0;
+            if (fs::exists(m_folder))
+              for ([[maybe_unused]] const auto& e : fs::directory_iterator(m_folder)) ++n;
+            m_seen->store(n);
+          }
+        }
+        return m_d->WriteReport(r);
+      }
+      std::unique_ptr<IHidDevice> m_d;
+      std::string m_folder;
+      std::atomic<int>* m_seen;
+    };
+    auto d = m_inner->OpenPath(path);
+    return d ? std::make_unique<Device>(std::move(d), m_folder, m_seen) : nullptr;
+  }
+
+ private:
+  std::unique_ptr<IHidBackend> m_inner;
+  std::string m_folder;
+  std::atomic<int>* m_seen;
+};
+
+TEST_F(ApctlHistory, SnapshotIsStoredBeforeTheSetFrameLeaves) {
+  std::atomic<int> seen{-1};
+  hooks_.makeSim = [this, &seen](bool) -> std::unique_ptr<IHidBackend> {
+    return std::make_unique<SnapshotWatchBackend>(sim::MakeSimHidBackend(options_, &handle_), folder_, &seen);
+  };
+  Outcome r = Sim({"params", "set", "cell_count=6"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_EQ(seen.load(), 1) << "snapshots present when the set frame left";
+  const auto files = Snapshots();
+  ASSERT_EQ(files.size(), 1u);
+  // The snapshot holds the controller's sentence from before the write.
+  std::ifstream in(files[0]);
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_NE(text.str().find("# before: params set\n"), std::string::npos) << text.str();
+  EXPECT_NE(text.str().find("cell_count=3\n"), std::string::npos) << text.str();
+
+  r = Sim({"params", "history"});
+  ASSERT_EQ(r.status, kExitOk);
+  EXPECT_EQ(r.out.rfind(files[0].filename().string(), 0), 0u) << r.out;
+
+  EXPECT_EQ(Sim({"params", "set", "--no-snapshot", "cell_count=5"}).status, kExitOk);
+  EXPECT_EQ(Snapshots().size(), 1u);
+
+  // A history folder that cannot be made: refused, nothing written.
+  std::ofstream(dir_ + "/file") << "x";
+  setenv("XDG_DATA_HOME", (dir_ + "/file").c_str(), 1);
+  handle_.reset();
+  r = Sim({"params", "set", "cell_count=4"});
+  EXPECT_EQ(r.status, kExitFileError) << r.err;
+  EXPECT_NE(r.err.find("cannot be made"), std::string::npos) << r.err;
+  ASSERT_NE(handle_, nullptr);
+  EXPECT_EQ(handle_->Counters().setAccepted, 0u);
+}
+
+TEST_F(ApctlHistory, DiffSaysWhatDiffersByItsExitStatus) {
+  const std::string file = dir_ + "/p.params";
+  ASSERT_EQ(Sim({"params", "save", file}).status, kExitOk);
+  Outcome r = Sim({"params", "diff", file});
+  EXPECT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_TRUE(r.out.empty()) << r.out;
+
+  std::ifstream in(file);
+  std::stringstream text;
+  text << in.rdbuf();
+  std::string edited = text.str();
+  edited.replace(edited.find("cell_count=3"), 12, "cell_count=6");
+  edited.replace(edited.find("failsafe=return-land"), 20, "failsafe=hover");
+  std::ofstream(file, std::ios::trunc) << edited;
+  r = Sim({"params", "diff", file});
+  EXPECT_EQ(r.status, kExitFailure) << r.err;
+  EXPECT_EQ(r.out, "failsafe: controller return-land, file hover\ncell_count: controller 3, file 6\n");
+  r = Sim({"--json", "params", "diff", file});
+  EXPECT_EQ(r.status, kExitFailure);
+  EXPECT_NE(r.out.find("{\"equal\":false,\"differences\":[{\"name\":\"failsafe\""), std::string::npos)
+      << r.out;
+
+  edited.replace(edited.find("cell_count=6"), 12, "cell_count=16");
+  std::ofstream(file, std::ios::trunc) << edited;
+  r = Sim({"params", "diff", file});
+  EXPECT_EQ(r.status, kExitBadValue);
+  EXPECT_NE(r.err.find("line 14: cell_count: \"16\" is not a number from 0 to 15"), std::string::npos)
+      << r.err;
+  std::ofstream(file, std::ios::trunc) << "max_speed\n";
+  EXPECT_EQ(Sim({"params", "diff", file}).status, kExitFileError);
+  EXPECT_TRUE(Snapshots().empty()) << "diff writes nothing";
+}
+
+TEST_F(ApctlHistory, RestoreOfASnapshotBringsTheControllerBack) {
+  // A controller with values and a carried byte of its own is changed...
+  sim::ParameterSentence original{};
+  Sim({"params", "get"});
+  original = handle_->Parameters();
+  original[4] = 0x5A;
+  original[33] = 99;
+  original = Summed(original);
+  HoldOnOpen(original);
+  ASSERT_EQ(Sim({"params", "set", "sway_compensation=10", "cell_count=6", "altitude_limit=300"}).status,
+            kExitOk);
+  const sim::ParameterSentence changed = handle_->Parameters();
+  ASSERT_EQ(Snapshots().size(), 1u);
+  const std::string name = Snapshots()[0].filename().string();
+
+  // ...then only two of its values are restored...
+  HoldOnOpen(changed);
+  Outcome r = Sim({"params", "restore", name, "--only", "cell_count,sway_compensation"});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_NE(r.err.find("confirmed by reading back"), std::string::npos) << r.err;
+  sim::ParameterSentence expected = changed;
+  expected[5] = original[5];
+  expected[33] = original[33];
+  EXPECT_EQ(handle_->Parameters(), Summed(expected));
+
+  // ...then the whole snapshot: the controller is back where it was.
+  HoldOnOpen(changed);
+  r = Sim({"params", "restore", name});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_EQ(handle_->Parameters(), original);
+  EXPECT_EQ(Snapshots().size(), 3u);  // each restore stored one first
+
+  EXPECT_EQ(Sim({"params", "restore", "no-such-snapshot"}).status, kExitFileError);
+  EXPECT_EQ(Sim({"params", "restore", name, "--only", "speed"}).status, kExitBadValue);
+}
 
 // The pseudo-terminal closes when apsim ends, as a serial adapter unplugged.
 TEST_F(ApctlSerial, PortThatGoesAwayMidMonitorIsNoDevice) {

@@ -16,9 +16,11 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -28,8 +30,11 @@
 #include "app/CConfigApp.h"
 #include "common/BoxRecorder.h"
 #include "console/CSetApDlg.h"
+#include "console/ParameterCompareDlg.h"
 #include "console/ScriptedHid.h"
 #include "inspector/CLinkInspectorDlg.h"
+#include "params/ParameterFile.h"
+#include "params/SnapshotStore.h"
 #include "protocol/SentenceBytes.h"
 #include "sim/SimHidBackend.h"
 #include "telemetryplots/CTelemetryPlotsDlg.h"
@@ -93,6 +98,8 @@ class MainWindowTest : public ::testing::Test {
     // The recorder writes "Hj" under the current folder: keep it in the scratch folder.
     QDir::setCurrent(m_dir.path());
     setenv("LC_ALL", "en_GB.UTF-8", 1);
+    // Writes store snapshots: into the scratch folder, not the user's history.
+    setenv("XDG_DATA_HOME", m_dir.filePath("data").toUtf8().constData(), 1);
   }
   void TearDown() override {
     QDir::setCurrent(m_binDir);
@@ -787,6 +794,163 @@ TEST_F(MainWindowTest, ScreenshotsWithLiveTelemetry) {
     const QString name = m_binDir + QString("/mainwindow_%1.png").arg(QString(locale).left(2));
     EXPECT_TRUE(shot.save(name)) << name.toStdString();
     EXPECT_EQ(w.m_language.m_isChinese, QString(locale).startsWith("zh") ? 1 : 0);
+  }
+}
+
+// Parameter files, the comparison and the history against the simulator.
+class ParameterHistoryWindowTest : public MainWindowTest {
+ protected:
+  static bool Same(const sim::ParameterSentence& a, const ParameterSentence& b) {
+    return std::equal(a.begin(), a.end(), b.begin());
+  }
+  static bool AllTickedRowsConfirmed(ParameterCompareDlg& dlg) {
+    for (const ComparisonRow& r : dlg.Comparison().Rows())
+      if (r.ticked && r.readBack != ComparisonRow::ReadBack::Confirmed) return false;
+    return true;
+  }
+};
+
+TEST_F(ParameterHistoryWindowTest, LoadWritesExactlyTheTickedRowsAndConfirmsThem) {
+  BoxRecorder boxes;
+  std::shared_ptr<sim::SimHandle> sim;
+  auto app = MakeSimApp(&sim);
+  CSetApDlg w(*app);
+  // File: the three parameter commands, the flight records, then Quit.
+  QStringList entries;
+  for (const QAction* a : w.FileMenu()->actions()) entries << (a->isSeparator() ? "-" : a->text());
+  EXPECT_EQ(entries, QStringList({Lid(w, "LID_MENU_SAVEPARAMS"), Lid(w, "LID_MENU_LOADPARAMS"),
+                                  Lid(w, "LID_MENU_HISTORY"), "-", Lid(w, "LID_MENU_RECORDS"), "-",
+                                  Lid(w, "LID_MENU_QUIT")}));
+  Click(w, 1019);
+  ASSERT_TRUE(WaitFor([&] { return w.m_paramsValid; }));
+  const sim::ParameterSentence before = sim->Parameters();
+  ParameterSentence held{};
+  std::copy(before.begin(), before.end(), held.begin());
+  const Parameters controller = *DecodeParameters(held.data());
+
+  // A file that differs from the controller in five values.
+  using Id = ParameterId;
+  Parameters file = controller;
+  file.SetCode(Id::SwayCompensation, (controller.Code(Id::SwayCompensation) + 7) & 0xFF);
+  file.SetCode(Id::RollSensitivity, (controller.Code(Id::RollSensitivity) + 9) & 0xFF);
+  file.SetCode(Id::CellCount, (controller.Code(Id::CellCount) + 1) & 0x0F);
+  file.SetCode(Id::AltitudeLimit, controller.Code(Id::AltitudeLimit) == 50 ? 60 : 50);
+  file.SetCode(Id::FailSafe, controller.Code(Id::FailSafe) == 82 ? 81 : 82);
+  const QString path = m_dir.filePath("five.params");
+  {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray::fromStdString(FormatParameterFile(file)));
+  }
+  ParameterCompareDlg* dlg = w.LoadParametersFrom(path);
+  ASSERT_NE(dlg, nullptr);
+  EXPECT_EQ(dlg->Comparison().Differing(), 5);
+  dlg->SetTicked(Id::RollSensitivity, false);
+  dlg->SetTicked(Id::AltitudeLimit, false);
+  dlg->WriteButton()->click();
+  ASSERT_TRUE(WaitFor([&] { return sim->Counters().setAccepted == 1 && AllTickedRowsConfirmed(*dlg); }));
+
+  // The three ticked values changed, every other byte is as it was.
+  Parameters expected = controller;
+  for (Id id : {Id::SwayCompensation, Id::CellCount, Id::FailSafe}) expected.SetCode(id, file.Code(id));
+  EXPECT_TRUE(Same(sim->Parameters(), SentenceAfterBlock(held, EncodeParameters(expected))));
+  for (const ComparisonRow& r : dlg->Comparison().Rows())
+    EXPECT_EQ(r.readBack == ComparisonRow::ReadBack::None, !r.ticked) << SpecOf(r.id).name;
+
+  // What the controller held was stored before the write.
+  const std::vector<SnapshotEntry> history = SnapshotStore().List();
+  ASSERT_EQ(history.size(), 1u);
+  EXPECT_EQ(history[0].notes.write, "load");
+  EXPECT_EQ(history[0].notes.transport, "usb");
+  EXPECT_EQ(boxes.Texts().size(), 1u);  // only the Open USB hint
+
+  // A damaged file is refused naming its line; nothing is written.
+  {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write("failsafe=land\ncell_count=99\nsentence=00\n");
+  }
+  EXPECT_EQ(w.LoadParametersFrom(path), nullptr);
+  ASSERT_EQ(boxes.Texts().size(), 2u);
+  EXPECT_TRUE(boxes.Texts()[1].contains("five.params: line 3: the sentence must be 90 hex digits"))
+      << boxes.Texts()[1].toStdString();
+}
+
+TEST_F(ParameterHistoryWindowTest, RestoreFromTheHistoryBringsTheControllerBack) {
+  BoxRecorder boxes;
+  std::shared_ptr<sim::SimHandle> sim;
+  auto app = MakeSimApp(&sim);
+  CSetApDlg w(*app);
+  Click(w, 1019);
+  ASSERT_TRUE(WaitFor([&] { return w.m_paramsValid; }));
+  const sim::ParameterSentence before = sim->Parameters();
+  Type(w, 1156, QString::number((before[33] + 11) & 0xFF));
+  Type(w, 1149, QString::number(((before[5] & 0x0F) + 2) & 0x0F));
+  Click(w, 1028);
+  ASSERT_TRUE(WaitFor([&] { return sim->Counters().setAccepted == 1; }));
+  Click(w, 1027);
+  ASSERT_TRUE(WaitFor([&] { return w.m_lastParams[33] == ((before[33] + 11) & 0xFF); }));
+
+  QDialog* history = w.ShowParameterHistory();
+  auto* table = history->findChild<QTableWidget*>("history");
+  ASSERT_NE(table, nullptr);
+  ASSERT_EQ(table->rowCount(), 1);
+  EXPECT_EQ(table->item(0, 1)->text(), "send");
+  history->findChild<QPushButton*>("restore")->click();
+  const auto open = w.findChildren<ParameterCompareDlg*>();
+  ASSERT_EQ(open.size(), 1);
+  ParameterCompareDlg* dlg = open[0];
+  EXPECT_EQ(dlg->Comparison().Differing(), 2);
+  dlg->WriteButton()->click();
+  ASSERT_TRUE(WaitFor([&] { return sim->Counters().setAccepted == 2 && AllTickedRowsConfirmed(*dlg); }));
+  EXPECT_EQ(sim->Parameters(), before);
+
+  // No history folder: the window asks, and No writes nothing.
+  const QString blocker = m_dir.filePath("blocker");
+  QFile(blocker).open(QIODevice::WriteOnly);
+  setenv("XDG_DATA_HOME", blocker.toUtf8().constData(), 1);
+  boxes.answers.push_back(BoxAnswer::No);
+  Type(w, 1156, "5");
+  Click(w, 1028);
+  Pump(200);
+  EXPECT_EQ(sim->Counters().setAccepted, 2u);
+  ASSERT_FALSE(boxes.requests.empty());
+  EXPECT_EQ(boxes.requests.back().buttons, BoxButtons::YesNo);
+  EXPECT_TRUE(boxes.requests.back().text.contains("cannot be made"))
+      << boxes.requests.back().text.toStdString();
+}
+
+// The comparison in both languages, written beside the test program to be
+// looked at.
+TEST_F(ParameterHistoryWindowTest, ComparisonScreenshotsInBothLanguages) {
+  for (const char* locale : {"en_GB.UTF-8", "zh_CN.UTF-8"}) {
+    setenv("LC_ALL", locale, 1);
+    BoxRecorder boxes;
+    std::shared_ptr<sim::SimHandle> sim;
+    auto app = MakeSimApp(&sim);
+    CSetApDlg w(*app);
+    Click(w, 1019);
+    ASSERT_TRUE(WaitFor([&] { return w.m_paramsValid; }));
+    Parameters file = *DecodeParameters(w.m_lastParams.data());
+    file.SetCode(ParameterId::MaxSpeed, 200);
+    file.SetCode(ParameterId::AltitudeLimit, 30);
+    file.SetCode(ParameterId::FailSafe, 81);
+    ParameterCompareDlg* dlg = w.OpenComparison(file, m_dir.filePath("backup.params"));
+    ASSERT_NE(dlg, nullptr);
+    dlg->SetTicked(ParameterId::FailSafe, false);
+    dlg->WriteButton()->click();
+    ASSERT_TRUE(WaitFor([&] { return AllTickedRowsConfirmed(*dlg); })) << locale;
+    // Headers and labels come from the language file of the locale.
+    auto* table = dlg->Table();
+    EXPECT_EQ(table->horizontalHeaderItem(2)->text(), Lid(w, "LID_CMP_CONTROLLER"));
+    EXPECT_EQ(table->item(0, 0)->text(), Text(w, SpecOf(ParameterId::FailSafe).labelControl).trimmed());
+    EXPECT_EQ(table->item(7, 1)->text(), Lid(w, "LID_PUB_MS"));
+    // Each parameter's control says what it does, its unit and range.
+    const QString tip = w.Control(SpecOf(ParameterId::AltitudeLimit).editControl)->toolTip();
+    EXPECT_TRUE(tip.startsWith(Lid(w, "LID_DESC_ALTITUDE"))) << tip.toStdString();
+    EXPECT_TRUE(tip.contains(Lid(w, "LID_UNIT_M")) && tip.contains("1500")) << tip.toStdString();
+    const QString name = m_binDir + QString("/comparison_%1.png").arg(QString(locale).left(2));
+    EXPECT_TRUE(dlg->grab().save(name)) << name.toStdString();
   }
 }
 

@@ -1,0 +1,214 @@
+// File > Save parameters, Load parameters and Parameter history: parameter
+// files in apctl's format, the comparison before a load or a restore, and a
+// snapshot of what the controller held before every write.
+#include <QAction>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "app/CConfigApp.h"
+#include "console/CSetApDlg.h"
+#include "console/ParameterCompareDlg.h"
+#include "params/ParameterFile.h"
+#include "params/SnapshotStore.h"
+#include "ui/MessageBoxes.h"
+
+using apdesk::BoxAnswer;
+using apdesk::BoxButtons;
+using apdesk::BoxIcon;
+using apdesk::MessageBoxes;
+
+namespace {
+
+// A parameter file is under a kilobyte; anything this large is another file.
+constexpr qint64 kMaxParameterFileBytes = 64 * 1024;
+
+// "%1" of a message key with a block of its own.
+QString WithBlock(const QString& text, const std::string& block) {
+  return text.arg("\n\n" + QString::fromStdString(block) + "\n\n").trimmed();
+}
+
+}  // namespace
+
+void CSetApDlg::AddParameterFileMenu() {
+  // Both need the controller's parameters: to write, or to compare with.
+  auto withFile = [this](const char* key, bool save) {
+    m_fileMenu->addAction(Text(key), this, [this, key, save] {
+      if (!m_paramsValid) {
+        MessageBoxes::Show(this, Text("LID_HINT_READFIRST"));
+        return;
+      }
+      const QString path = save
+                               ? QFileDialog::getSaveFileName(this, Text(key), {}, Text("LID_PARAMS_FILTER"))
+                               : QFileDialog::getOpenFileName(this, Text(key), {}, Text("LID_PARAMS_FILTER"));
+      if (path.isEmpty()) return;
+      if (save) {
+        SaveParametersTo(path);
+      } else {
+        LoadParametersFrom(path);
+      }
+    });
+  };
+  withFile("LID_MENU_SAVEPARAMS", true);
+  withFile("LID_MENU_LOADPARAMS", false);
+  m_fileMenu->addAction(Text("LID_MENU_HISTORY"), this, [this] { ShowParameterHistory(); });
+}
+
+bool CSetApDlg::SaveParametersTo(const QString& path) {
+  const std::optional<apdesk::Parameters> p = apdesk::DecodeParameters(m_lastParams.data());
+  if (!m_paramsValid || !p) {
+    MessageBoxes::Show(this, Text("LID_HINT_READFIRST"));
+    return false;
+  }
+  std::string error;
+  if (!apdesk::WriteFileAtomically(path.toStdString(), apdesk::FormatParameterFile(*p), &error)) {
+    MessageBoxes::Show(this, WithBlock(Text("LID_PARAMS_SAVE_FAILED"), error), BoxIcon::Warning);
+    return false;
+  }
+  return true;
+}
+
+ParameterCompareDlg* CSetApDlg::LoadParametersFrom(const QString& path) {
+  if (!m_paramsValid) {
+    MessageBoxes::Show(this, Text("LID_HINT_READFIRST"));
+    return nullptr;
+  }
+  QFile file(path);
+  std::string error;
+  apdesk::ParameterFile parsed;
+  apdesk::Parameters wanted;
+  if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+    error = "cannot read " + path.toStdString();
+  } else if (file.size() > kMaxParameterFileBytes) {
+    error = path.toStdString() + " is too large for a parameter file";
+  } else if (!apdesk::ParseParameterFile(file.readAll().toStdString(), &parsed, &error) ||
+             !apdesk::ParametersFromFile(parsed, &wanted, &error)) {
+    error = QFileInfo(path).fileName().toStdString() + ": " + error;
+  }
+  if (!error.empty()) {
+    MessageBoxes::Show(this, WithBlock(Text("LID_PARAMS_FILE_BAD"), error), BoxIcon::Warning);
+    return nullptr;
+  }
+  return OpenComparison(wanted, path);
+}
+
+ParameterCompareDlg* CSetApDlg::OpenComparison(const apdesk::Parameters& wanted, const QString& source) {
+  const std::optional<apdesk::Parameters> held = apdesk::DecodeParameters(m_lastParams.data());
+  if (!m_paramsValid || !held) {
+    MessageBoxes::Show(this, Text("LID_HINT_READFIRST"));
+    return nullptr;
+  }
+  auto* dlg = new ParameterCompareDlg(
+      apdesk::ParameterComparison(*held, wanted), source, [this](const char* key) { return Text(key); },
+      [this](int id) { return apdesk::ControlText(Control(id)).trimmed(); }, this);
+  dlg->setAttribute(Qt::WA_DeleteOnClose);
+  dlg->onWrite = [this](ParameterCompareDlg& d) { WriteComparison(d); };
+  dlg->show();
+  return dlg;
+}
+
+void CSetApDlg::WriteComparison(ParameterCompareDlg& dlg) {
+  // Merged onto what the controller sent last, not what it held when the
+  // comparison opened.
+  const std::optional<apdesk::Parameters> current = apdesk::DecodeParameters(m_lastParams.data());
+  if (!m_paramsValid || !current) {
+    MessageBoxes::Show(this, Text("LID_HINT_READFIRST"));
+    return;
+  }
+  if (!SnapshotBeforeWrite("load")) return;
+  const apdesk::Parameters merged = dlg.Comparison().Merge(*current);
+  m_app.m_commandLink.SendParameters(apdesk::EncodeParameters(merged));
+  // As after Default: the controller needs the pause before it answers. A
+  // sentence that arrives before the question answers an earlier one.
+  m_awaitingReadBack = nullptr;
+  QTimer::singleShot(kDefaultPauseMs, this, [this, target = QPointer<ParameterCompareDlg>(&dlg)] {
+    m_awaitingReadBack = target;
+    m_app.m_commandLink.SendGetParameters();
+  });
+}
+
+void CSetApDlg::TakeReadBack(const apdesk::Parameters& p) {
+  if (m_awaitingReadBack) {
+    m_awaitingReadBack->ShowReadBack(p);
+    m_awaitingReadBack = nullptr;
+  }
+  if (m_awaitingDefaults) {
+    m_awaitingDefaults = false;
+    std::string error;
+    apdesk::SnapshotStore().StoreDefaults(p, &error);  // a record only; a failure stops nothing
+  }
+}
+
+bool CSetApDlg::SnapshotBeforeWrite(const char* write) {
+  const std::optional<apdesk::Parameters> p = apdesk::DecodeParameters(m_lastParams.data());
+  std::string error = "no parameters have been read from the controller";
+  if (m_paramsValid && p) {
+    apdesk::FileNotes notes;
+    notes.write = write;
+    notes.transport =
+        m_app.m_hidLink.IsOpen() ? "usb" : (m_app.m_commandLink.m_uart.IsOpen() ? "serial" : "");
+    if (const QLineEdit* version = Edit(1141)) notes.firmware = version->text().toStdString();
+    if (apdesk::SnapshotStore().Store(*p, notes, nullptr, &error)) return true;
+  }
+  return MessageBoxes::Show(this, WithBlock(Text("LID_SNAPSHOT_FAILED"), error), BoxIcon::Warning,
+                            BoxButtons::YesNo) == BoxAnswer::Yes;
+}
+
+QDialog* CSetApDlg::ShowParameterHistory() {
+  auto* dlg = new QDialog(this);
+  dlg->setAttribute(Qt::WA_DeleteOnClose);
+  dlg->setWindowTitle(Text("LID_HIST_CAPTION"));
+  auto* layout = new QVBoxLayout(dlg);
+  const std::vector<apdesk::SnapshotEntry> entries = apdesk::SnapshotStore().List();
+  auto* table = new QTableWidget(static_cast<int>(entries.size()), 2, dlg);
+  table->setObjectName("history");
+  table->setHorizontalHeaderLabels({Text("LID_HIST_TIME"), Text("LID_HIST_WRITE")});
+  table->verticalHeader()->hide();
+  table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table->setSelectionMode(QAbstractItemView::SingleSelection);
+  for (int i = 0; i < static_cast<int>(entries.size()); ++i) {
+    const apdesk::SnapshotEntry& e = entries[static_cast<std::size_t>(i)];
+    table->setItem(i, 0, new QTableWidgetItem(QString::fromStdString(e.notes.time)));
+    table->setItem(i, 1, new QTableWidgetItem(QString::fromStdString(e.notes.write)));
+    table->item(i, 0)->setToolTip(QString::fromStdString(e.path));
+  }
+  if (!entries.empty()) table->selectRow(0);
+  table->horizontalHeader()->setStretchLastSection(true);
+  layout->addWidget(table);
+  if (entries.empty()) layout->addWidget(new QLabel(Text("LID_HIST_EMPTY"), dlg));
+  auto* buttons = new QDialogButtonBox(dlg);
+  QPushButton* compare = buttons->addButton(Text("LID_HIST_COMPARE"), QDialogButtonBox::ActionRole);
+  QPushButton* restore = buttons->addButton(Text("LID_HIST_RESTORE"), QDialogButtonBox::ActionRole);
+  QPushButton* close = buttons->addButton(Text("LID_CMP_CLOSE"), QDialogButtonBox::RejectRole);
+  compare->setObjectName("compare");
+  restore->setObjectName("restore");
+  compare->setEnabled(!entries.empty());
+  restore->setEnabled(!entries.empty());
+  layout->addWidget(buttons);
+  connect(close, &QPushButton::clicked, dlg, &QDialog::reject);
+  // Compare opens the comparison with nothing ticked; Restore ticks every
+  // row the snapshot changes back.
+  auto open = [this, table, entries](bool tick) {
+    const int row = table->currentRow();
+    if (row < 0 || row >= static_cast<int>(entries.size())) return;
+    const QString path = QString::fromStdString(entries[static_cast<std::size_t>(row)].path);
+    if (ParameterCompareDlg* cmp = LoadParametersFrom(path); cmp && !tick) {
+      for (const apdesk::ParameterSpec& spec : apdesk::ParameterTable()) cmp->SetTicked(spec.id, false);
+    }
+  };
+  connect(compare, &QPushButton::clicked, dlg, [open] { open(false); });
+  connect(restore, &QPushButton::clicked, dlg, [open] { open(true); });
+  dlg->resize(480, 360);
+  dlg->show();
+  return dlg;
+}

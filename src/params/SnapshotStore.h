@@ -1,0 +1,56 @@
+#pragma once
+// The parameter history: before every write the parameters last read from
+// the controller are stored as one parameter file in
+// $XDG_DATA_HOME/apdesk/parameters/ (default ~/.local/share/apdesk/parameters/),
+// so there is always a way back. Files are written whole: a temporary file,
+// fsync, rename, so a snapshot is either there complete or not at all.
+
+#include <string>
+#include <vector>
+
+#include "params/ParameterFile.h"
+
+namespace apdesk {
+
+struct SnapshotEntry {
+  std::string path;  // the whole path
+  std::string name;  // the file's name, which `params restore` takes
+  FileNotes notes;
+};
+
+class SnapshotStore {
+ public:
+  // The folder from the environment; empty when neither $XDG_DATA_HOME nor
+  // $HOME is set.
+  static std::string DefaultFolder();
+
+  explicit SnapshotStore(std::string folder = DefaultFolder());
+  const std::string& Folder() const { return m_folder; }
+
+  // Stores `p` with its notes (time is filled in when empty). False with a
+  // plain message when the folder cannot be made or the file written.
+  bool Store(const Parameters& p, FileNotes notes, std::string* path, std::string* error) const;
+
+  // Every snapshot, newest first. Files that are not parameter files are
+  // left out.
+  std::vector<SnapshotEntry> List() const;
+
+  // A snapshot by its name (or a path into the folder). False with a message
+  // when there is none.
+  bool Find(const std::string& name, SnapshotEntry* entry, std::string* error) const;
+
+  // The controller's defaults as last seen (after a Default's read-back).
+  bool StoreDefaults(const Parameters& p, std::string* error) const;
+  std::string DefaultsPath() const;
+
+ private:
+  std::string m_folder;  // with a trailing '/'
+};
+
+// Writes `text` to `path` whole: PATH.part, fsync, rename.
+bool WriteFileAtomically(const std::string& path, const std::string& text, std::string* error);
+
+// "2026-12-08T07:21:32Z" for now.
+std::string UtcTimeNow();
+
+}  // namespace apdesk
