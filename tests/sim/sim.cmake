@@ -11,7 +11,7 @@ apdesk_test(sim_hid_backend_test SOURCES SimHidBackendTest.cpp LIBS apdesk_sim)
 # /dev/uhid nor the VM is available.
 if(TARGET apsim AND TARGET apdesk_hidapi)
   add_executable(hid_uhid_test HidUhidTest.cpp)
-  target_include_directories(hid_uhid_test PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  target_include_directories(hid_uhid_test PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_compile_definitions(hid_uhid_test PRIVATE APSIM_PATH="$<TARGET_FILE:apsim>")
   set_target_properties(hid_uhid_test PROPERTIES AUTOMOC OFF)
   target_link_libraries(hid_uhid_test PRIVATE apdesk_hidapi)
