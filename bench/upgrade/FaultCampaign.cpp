@@ -117,8 +117,10 @@ RunResult RunUpgrade(const RunSpec& spec, std::int64_t limitMs) {
       options.faults.dropBlockRequest = block;
       break;
     case Fault::Stall:
-      options.faults.stallAtMs = timeAt;
-      options.faults.stallForMs = spec.stallMs;
+      if (!spec.towardDevice) {
+        options.faults.stallAtMs = timeAt;
+        options.faults.stallForMs = spec.stallMs;
+      }
       break;
     case Fault::Vanish:
       options.faults.vanishAtMs = timeAt;
@@ -143,8 +145,12 @@ RunResult RunUpgrade(const RunSpec& spec, std::int64_t limitMs) {
   };
   while (now <= limitMs && !ended()) {
     device.Advance(now);
+    // The tool's side busy elsewhere: the device's reports (and its repeats
+    // of an unanswered request) wait for it.
+    const bool toolBusy =
+        spec.fault == Fault::Stall && spec.towardDevice && now >= timeAt && now < timeAt + spec.stallMs;
     std::uint8_t report[kUpgradeReportSize];
-    while (!ended() && device.TakeReport(report)) {
+    while (!ended() && !toolBusy && device.TakeReport(report)) {
       const int copies = fromDevice.Pass(report);
       for (int c = 0; c < copies; ++c) {
         const UpgradeResult r = exchange.HandleReport(report);
@@ -174,7 +180,9 @@ RunResult RunUpgrade(const RunSpec& spec, std::int64_t limitMs) {
       exchange.Tick();
       nextTick += kTickMs;
     }
-    now = std::max(now + 1, std::min(device.NextDueMs(), nextTick));
+    std::int64_t next = std::min(device.NextDueMs(), nextTick);
+    if (toolBusy) next = std::min(next, timeAt + spec.stallMs);
+    now = std::max(now + 1, next);
   }
   result.finishAcknowledged = exchange.FinishAcknowledged();
   result.deviceReports = fromDevice.Count();

@@ -17,7 +17,7 @@ enum class Fault {
   CorruptReadBack,   // the device reads one block back wrong (sum right)
   WrongReadBack,     // the device answers one read-back request with the next block
   DropBlockRequest,  // the device's first request for one block is lost
-  Stall,             // the device says nothing and reads nothing for a while
+  Stall,             // the device (or, toward the device, the tool) is silent and deaf for a while
   Vanish,            // the device is unplugged
 };
 inline constexpr int kFaultKinds = 9;
@@ -30,7 +30,9 @@ struct RunSpec {
   // Where the fault strikes, as a share (0 to 1) of the clean run: of its
   // reports in the chosen direction, of its blocks, or of its time.
   double moment = 0.5;
-  bool towardDevice = false;  // Drop, Corrupt, Duplicate: a tool report, not a device one
+  // Drop, Corrupt, Duplicate: a tool report, not a device one. Stall: the
+  // tool stops reading, not the device.
+  bool towardDevice = false;
   std::int64_t stallMs = 300;
 };
 

@@ -29,6 +29,9 @@ TEST(UpgradeFaultCampaign, EveryFaultEndsWithoutFalseSuccessAndWithinThreeTimesT
         ASSERT_NE(r.outcome, Outcome::NoEnd);
         if (r.outcome == Outcome::Succeeded) {
           EXPECT_LE(r.endMs, 3 * clean.endMs);
+          // One fault costs a few repeated reports, not a slower pace for
+          // the rest of the upgrade.
+          EXPECT_LE(r.deviceReports, clean.deviceReports + 16);
           if (spec.fault != Fault::Vanish) {
             EXPECT_TRUE(r.finishAcknowledged);
           }
