@@ -23,7 +23,7 @@ enum class Fault {
 inline constexpr int kFaultKinds = 9;
 const char* FaultName(Fault fault);
 
-struct RunSpec {
+struct RunPlan {
   Fault fault = Fault::None;
   std::int32_t imageSize = 15000;
   std::uint32_t imageSeed = 1;
@@ -49,6 +49,6 @@ struct RunResult {
 };
 
 // One upgrade; a run with no outcome by limitMs is NoEnd.
-RunResult RunUpgrade(const RunSpec& spec, std::int64_t limitMs);
+RunResult RunUpgrade(const RunPlan& plan, std::int64_t limitMs);
 
 }  // namespace apdesk::campaign
