@@ -39,7 +39,8 @@ CSetApDlg::~CSetApDlg() {
       QThread::msleep(50);
     }
   }
-  const std::string lost = apdesk::RecorderNotices::LossText(m_recorder, m_language.m_isChinese != 0);
+  const std::string lost =
+      apdesk::RecorderNotices::LossText(m_recorder, Text("LID_PUB_RECORD_LOST").toStdString());
   if (!lost.empty()) MessageBoxes::Show(nullptr, QString::fromStdString(lost), BoxIcon::Warning);
 }
 

@@ -57,7 +57,7 @@ void CSetApDlg::OnHidSent() {
 
 void CSetApDlg::ShowStatus(const std::uint8_t* s) {
   apdesk::RecordStatusSentence(m_recorder, s);
-  const std::string notice = m_recorderNotices.Poll(m_recorder, m_language.m_isChinese != 0);
+  const std::string notice = m_recorderNotices.Poll(m_recorder, Text("LID_PUB_RECORD_FAILING").toStdString());
   if (!notice.empty()) {
     // Shown after this sentence is handled: a box's own event loop must not
     // run inside the receive path.
