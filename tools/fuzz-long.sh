@@ -28,7 +28,7 @@ while getopts "m:pb:o:" opt; do
   esac
 done
 shift $((OPTIND - 1))
-case $minutes in '' | *[!0-9]*) echo "fuzz-long: minutes must be a whole number, not \"$minutes\"" >&2; exit 2 ;; esac
+case $minutes in '' | *[!0-9]* | 0) echo "fuzz-long: minutes must be a whole number above 0, not \"$minutes\"" >&2; exit 2 ;; esac
 logs=${logs:-$build/fuzz-long}
 
 if [ ! -f "$build/build.ninja" ]; then

@@ -12,9 +12,9 @@ namespace {
 
 constexpr std::int64_t kTickMs = 100;
 
-std::vector<std::uint8_t> Image(const RunSpec& spec) {
-  std::mt19937 rng(spec.imageSeed);
-  std::vector<std::uint8_t> image(static_cast<std::size_t>(spec.imageSize));
+std::vector<std::uint8_t> Image(const RunPlan& plan) {
+  std::mt19937 rng(plan.imageSeed);
+  std::vector<std::uint8_t> image(static_cast<std::size_t>(plan.imageSize));
   for (auto& b : image) b = static_cast<std::uint8_t>(rng());
   return image;
 }
@@ -90,23 +90,23 @@ const char* OutcomeName(Outcome outcome) {
   return "?";
 }
 
-RunResult RunUpgrade(const RunSpec& spec, std::int64_t limitMs) {
-  const std::vector<std::uint8_t> image = Image(spec);
-  const std::int32_t blocks = spec.imageSize / kUpgradeBlockSize + 1;
-  const auto block = static_cast<int>(std::clamp(spec.moment, 0.0, 1.0) * (blocks - 1));
+RunResult RunUpgrade(const RunPlan& plan, std::int64_t limitMs) {
+  const std::vector<std::uint8_t> image = Image(plan);
+  const std::int32_t blocks = plan.imageSize / kUpgradeBlockSize + 1;
+  const auto block = static_cast<int>(std::clamp(plan.moment, 0.0, 1.0) * (blocks - 1));
 
   sim::SimOptions options;
   options.bootloader = true;
   options.faults.garbage = false;
   RunResult clean;
-  if (spec.fault != Fault::None) {
+  if (plan.fault != Fault::None) {
     // The clean run places the moment: which report, or what time.
-    RunSpec plain = spec;
+    RunPlan plain = plan;
     plain.fault = Fault::None;
     clean = RunUpgrade(plain, limitMs);
   }
-  const auto timeAt = static_cast<std::int64_t>(spec.moment * static_cast<double>(clean.endMs));
-  switch (spec.fault) {
+  const auto timeAt = static_cast<std::int64_t>(plan.moment * static_cast<double>(clean.endMs));
+  switch (plan.fault) {
     case Fault::CorruptReadBack:
       options.faults.corruptReadBackBlock = block;
       break;
@@ -117,8 +117,10 @@ RunResult RunUpgrade(const RunSpec& spec, std::int64_t limitMs) {
       options.faults.dropBlockRequest = block;
       break;
     case Fault::Stall:
-      options.faults.stallAtMs = timeAt;
-      options.faults.stallForMs = spec.stallMs;
+      if (!plan.towardDevice) {
+        options.faults.stallAtMs = timeAt;
+        options.faults.stallForMs = plan.stallMs;
+      }
       break;
     case Fault::Vanish:
       options.faults.vanishAtMs = timeAt;
@@ -126,10 +128,10 @@ RunResult RunUpgrade(const RunSpec& spec, std::int64_t limitMs) {
     default:
       break;
   }
-  const std::uint64_t cleanReports = spec.towardDevice ? clean.toolReports : clean.deviceReports;
-  const auto reportAt = static_cast<std::uint64_t>(spec.moment * static_cast<double>(cleanReports));
-  Wire fromDevice(spec.towardDevice || !IsReportFault(spec.fault) ? Fault::None : spec.fault, reportAt);
-  Wire toDevice(spec.towardDevice && IsReportFault(spec.fault) ? spec.fault : Fault::None, reportAt);
+  const std::uint64_t cleanReports = plan.towardDevice ? clean.toolReports : clean.deviceReports;
+  const auto reportAt = static_cast<std::uint64_t>(plan.moment * static_cast<double>(cleanReports));
+  Wire fromDevice(plan.towardDevice || !IsReportFault(plan.fault) ? Fault::None : plan.fault, reportAt);
+  Wire toDevice(plan.towardDevice && IsReportFault(plan.fault) ? plan.fault : Fault::None, reportAt);
 
   sim::SimController device(options, 0);
   UpgradeExchange exchange;
@@ -143,8 +145,12 @@ RunResult RunUpgrade(const RunSpec& spec, std::int64_t limitMs) {
   };
   while (now <= limitMs && !ended()) {
     device.Advance(now);
+    // The tool's side busy elsewhere: the device's reports (and its repeats
+    // of an unanswered request) wait for it.
+    const bool toolBusy =
+        plan.fault == Fault::Stall && plan.towardDevice && now >= timeAt && now < timeAt + plan.stallMs;
     std::uint8_t report[kUpgradeReportSize];
-    while (!ended() && device.TakeReport(report)) {
+    while (!ended() && !toolBusy && device.TakeReport(report)) {
       const int copies = fromDevice.Pass(report);
       for (int c = 0; c < copies; ++c) {
         const UpgradeResult r = exchange.HandleReport(report);
@@ -174,7 +180,9 @@ RunResult RunUpgrade(const RunSpec& spec, std::int64_t limitMs) {
       exchange.Tick();
       nextTick += kTickMs;
     }
-    now = std::max(now + 1, std::min(device.NextDueMs(), nextTick));
+    std::int64_t next = std::min(device.NextDueMs(), nextTick);
+    if (toolBusy) next = std::min(next, timeAt + plan.stallMs);
+    now = std::max(now + 1, next);
   }
   result.finishAcknowledged = exchange.FinishAcknowledged();
   result.deviceReports = fromDevice.Count();

@@ -17,20 +17,22 @@ enum class Fault {
   CorruptReadBack,   // the device reads one block back wrong (sum right)
   WrongReadBack,     // the device answers one read-back request with the next block
   DropBlockRequest,  // the device's first request for one block is lost
-  Stall,             // the device says nothing and reads nothing for a while
+  Stall,             // the device (or, toward the device, the tool) is silent and deaf for a while
   Vanish,            // the device is unplugged
 };
 inline constexpr int kFaultKinds = 9;
 const char* FaultName(Fault fault);
 
-struct RunSpec {
+struct RunPlan {
   Fault fault = Fault::None;
   std::int32_t imageSize = 15000;
   std::uint32_t imageSeed = 1;
   // Where the fault strikes, as a share (0 to 1) of the clean run: of its
   // reports in the chosen direction, of its blocks, or of its time.
   double moment = 0.5;
-  bool towardDevice = false;  // Drop, Corrupt, Duplicate: a tool report, not a device one
+  // Drop, Corrupt, Duplicate: a tool report, not a device one. Stall: the
+  // tool stops reading, not the device.
+  bool towardDevice = false;
   std::int64_t stallMs = 300;
 };
 
@@ -47,6 +49,6 @@ struct RunResult {
 };
 
 // One upgrade; a run with no outcome by limitMs is NoEnd.
-RunResult RunUpgrade(const RunSpec& spec, std::int64_t limitMs);
+RunResult RunUpgrade(const RunPlan& plan, std::int64_t limitMs);
 
 }  // namespace apdesk::campaign

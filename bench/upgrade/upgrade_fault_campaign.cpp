@@ -62,29 +62,29 @@ int main(int argc, char** argv) {
   std::map<Fault, Tally> tallies;
   std::vector<double> ratios;
   for (long run = 0; run < runs; ++run) {
-    apdesk::campaign::RunSpec spec;
-    spec.fault = static_cast<Fault>(1 + rng() % (apdesk::campaign::kFaultKinds - 1));
-    spec.imageSize = static_cast<std::int32_t>(minSize + rng() % (maxSize - minSize + 1));
-    spec.imageSeed = static_cast<std::uint32_t>(rng());
-    spec.moment = share(rng);
-    spec.towardDevice = rng() % 2 == 1;
-    spec.stallMs = 50 + static_cast<std::int64_t>(rng() % 451);  // 50 to 500 ms
+    apdesk::campaign::RunPlan plan;
+    plan.fault = static_cast<Fault>(1 + rng() % (apdesk::campaign::kFaultKinds - 1));
+    plan.imageSize = static_cast<std::int32_t>(minSize + rng() % (maxSize - minSize + 1));
+    plan.imageSeed = static_cast<std::uint32_t>(rng());
+    plan.moment = share(rng);
+    plan.towardDevice = rng() % 2 == 1;
+    plan.stallMs = 50 + static_cast<std::int64_t>(rng() % 451);  // 50 to 500 ms
 
-    apdesk::campaign::RunSpec plain = spec;
+    apdesk::campaign::RunPlan plain = plan;
     plain.fault = Fault::None;
     const auto clean = apdesk::campaign::RunUpgrade(plain, 600000);
     if (clean.outcome != Outcome::Succeeded) {
       std::fprintf(stderr, "run %ld: the clean upgrade of %d bytes did not succeed (%s)\n", run,
-                   spec.imageSize, apdesk::campaign::OutcomeName(clean.outcome));
+                   plan.imageSize, apdesk::campaign::OutcomeName(clean.outcome));
       return 1;
     }
     // Long enough for the device to give up on any lost report many times over.
-    const std::int64_t limit = 20 * clean.endMs + spec.stallMs + 60000;
-    const auto r = apdesk::campaign::RunUpgrade(spec, limit);
-    Tally& t = tallies[spec.fault];
+    const std::int64_t limit = 20 * clean.endMs + plan.stallMs + 60000;
+    const auto r = apdesk::campaign::RunUpgrade(plan, limit);
+    Tally& t = tallies[plan.fault];
     ++t.outcomes[r.outcome];
     const bool noEnd = r.outcome == Outcome::NoEnd || (r.outcome == Outcome::Succeeded &&
-                                                       !r.finishAcknowledged && spec.fault != Fault::Vanish);
+                                                       !r.finishAcknowledged && plan.fault != Fault::Vanish);
     t.falseSuccesses += r.falseSuccess;
     t.noEnds += noEnd;
     t.unacknowledged += r.outcome == Outcome::Succeeded && !r.finishAcknowledged;
@@ -98,8 +98,8 @@ int main(int argc, char** argv) {
     }
     if (r.falseSuccess || noEnd || (r.outcome == Outcome::Succeeded && r.endMs > 3 * clean.endMs)) {
       std::printf("run %ld: %s %s at %.3f, %d bytes: %s after %lld ms (clean %lld ms)%s\n", run,
-                  apdesk::campaign::FaultName(spec.fault), spec.towardDevice ? "to device" : "from device",
-                  spec.moment, spec.imageSize, apdesk::campaign::OutcomeName(r.outcome),
+                  apdesk::campaign::FaultName(plan.fault), plan.towardDevice ? "to device" : "from device",
+                  plan.moment, plan.imageSize, apdesk::campaign::OutcomeName(r.outcome),
                   static_cast<long long>(r.endMs), static_cast<long long>(clean.endMs),
                   r.falseSuccess ? " FALSE SUCCESS" : "");
     }

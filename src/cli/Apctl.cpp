@@ -220,6 +220,7 @@ int CmdMonitor(Context& c) {
   long long shown = 0;
   long long lastShown = -1;
   bool outputClosed = false;  // nobody reads what monitor prints: a normal end
+  int outputError = 0;        // ... unless the output failed otherwise (a full disk)
   std::uint64_t handedToRecorder = 0;
   bool warnedRecorder = false;
   link.onStatus = [&](const std::uint8_t* s) {
@@ -233,9 +234,13 @@ int CmdMonitor(Context& c) {
       warnedRecorder = true;
     }
     const TelemetryView view = DecodeStatusSentence(s, AttitudeLabels{}, false);
+    errno = 0;
     c.out << (c.options.json ? TelemetryJson(view) : TelemetryLine(view)) << "\n" << std::flush;
     ++shown;
-    if (!c.out) outputClosed = true;
+    if (!c.out) {
+      outputClosed = true;
+      if (errno != EPIPE) outputError = errno;
+    }
   };
   // The first record within three tries; after that the stream must not stop
   // for as long.
@@ -261,6 +266,9 @@ int CmdMonitor(Context& c) {
     }
   }
   link.onStatus = nullptr;
+  if (outputError != 0 && result == kExitOk) {
+    result = c.Fail(kExitFileError, "cannot write the output: " + FileErrorReason(outputError));
+  }
   if (recorder) {
     recorder->Stop();
     const std::uint64_t written = recorder->RecordsWritten();

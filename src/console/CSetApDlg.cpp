@@ -36,7 +36,8 @@ CSetApDlg::~CSetApDlg() {
   m_replay.reset();
   // The worker ends after its last pass, which writes every record queued.
   if (m_recorderStarted) m_recorder.Stop();
-  const std::string lost = apdesk::RecorderNotices::LossText(m_recorder, m_language.m_isChinese != 0);
+  const std::string lost =
+      apdesk::RecorderNotices::LossText(m_recorder, Text("LID_PUB_RECORD_LOST").toStdString());
   if (!lost.empty()) MessageBoxes::Show(nullptr, QString::fromStdString(lost), BoxIcon::Warning);
 }
 

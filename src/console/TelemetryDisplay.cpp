@@ -31,7 +31,7 @@ const apdesk::SentenceParser& CSetApDlg::Parser() const {
 void CSetApDlg::ShowStatus(const std::uint8_t* s) {
   // A replayed record is in a record file already.
   if (!m_app.m_link.Replaying()) apdesk::RecordStatusSentence(m_recorder, s);
-  const std::string notice = m_recorderNotices.Poll(m_recorder, m_language.m_isChinese != 0);
+  const std::string notice = m_recorderNotices.Poll(m_recorder, Text("LID_PUB_RECORD_FAILING").toStdString());
   if (!notice.empty()) {
     // Shown after this sentence is handled: a box's own event loop must not
     // run inside the receive path.

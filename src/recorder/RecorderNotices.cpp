@@ -1,29 +1,45 @@
 #include "recorder/RecorderNotices.h"
 
+#include <initializer_list>
+
 #include "recorder/WholeFile.h"
 
 namespace apdesk {
+namespace {
 
-std::string RecorderNotices::Poll(const CSaveData& recorder, bool chinese) {
-  if (m_told || !recorder.WriteFailing()) return {};
-  m_told = true;
-  const std::string path = recorder.RecordFilePath();
-  const std::string waiting = std::to_string(recorder.RecordsWaiting());
-  if (chinese) {
-    return "飞行记录未能写入 " + path + "。" + waiting + " 条记录正在等待，磁盘可写时再写入。";
+constexpr std::string_view kFailingText =
+    "Flight records are not being written to %1 (%2). %3 records are waiting; they are written as soon as "
+    "the "
+    "disk takes them.";
+constexpr std::string_view kLostText = "%1 flight records could not be written to %2 and are lost.";
+
+// Replaces %1, %2, ... once each, as the language files' other templates are filled.
+std::string Fill(std::string_view text, std::initializer_list<std::string> values) {
+  std::string out(text);
+  char mark[3] = {'%', '1', '\0'};
+  for (const std::string& v : values) {
+    if (const auto at = out.find(mark); at != std::string::npos) out.replace(at, 2, v);
+    ++mark[1];
   }
-  const int err = recorder.LastWriteError();
-  return "Flight records are not being written to " + path +
-         (err != 0 ? " (" + FileErrorReason(err) + ")" : "") + ". " + waiting +
-         " records are waiting; they are written as soon as the disk takes them.";
+  return out;
 }
 
-std::string RecorderNotices::LossText(const CSaveData& recorder, bool chinese) {
+}  // namespace
+
+std::string RecorderNotices::Poll(const CSaveData& recorder, std::string_view templateUtf8) {
+  if (m_told || !recorder.WriteFailing()) return {};
+  m_told = true;
+  const int err = recorder.LastWriteError();
+  return Fill(templateUtf8.empty() ? kFailingText : templateUtf8,
+              {recorder.RecordFilePath(), err != 0 ? FileErrorReason(err) : "the disk refuses them",
+               std::to_string(recorder.RecordsWaiting())});
+}
+
+std::string RecorderNotices::LossText(const CSaveData& recorder, std::string_view templateUtf8) {
   const std::uint64_t lost = recorder.RecordsLost();
   if (lost == 0) return {};
-  const std::string path = recorder.RecordFilePath();
-  if (chinese) return std::to_string(lost) + " 条飞行记录未能写入 " + path + "，已丢失。";
-  return std::to_string(lost) + " flight records could not be written to " + path + " and are lost.";
+  return Fill(templateUtf8.empty() ? kLostText : templateUtf8,
+              {std::to_string(lost), recorder.RecordFilePath()});
 }
 
 }  // namespace apdesk

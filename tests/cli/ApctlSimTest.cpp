@@ -636,7 +636,8 @@ TEST_F(ApctlSim, ResultsReachWhatTheNameNamesAndAFailedOutputFails) {
 
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"record", "export", rec, "--format", "kml"},
-        std::vector<std::string>{"record", "info", rec}}) {
+        std::vector<std::string>{"record", "info", rec},
+        std::vector<std::string>{"--connect", "sim", "monitor", "--count", "3"}}) {
     SCOPED_TRACE(args[1]);
     std::ofstream full("/dev/full");
     std::ostringstream err;

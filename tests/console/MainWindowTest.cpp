@@ -580,38 +580,52 @@ TEST_F(MainWindowTest, EnterNeedsIntegerLimitsAndNeitherKeyEndsTheWindow) {
   EXPECT_FALSE(w.isVisible());
 }
 
-// A disk that refuses the flight record: said once, with the records that
-// wait, and at the end how many were lost.
+// A disk that refuses the flight record: said once, with the reason and the
+// records that wait, and at the end how many were lost; in the window's language.
 TEST_F(MainWindowTest, RecordsTheDiskRefusesAreToldOnceThenCountedAsLost) {
-  BoxRecorder boxes;
   QFile blocker(m_dir.filePath("Hj"));  // a file where the folder would go
   ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
   blocker.close();
-  auto app = MakeScriptedApp();
-  auto recorderBoxes = [&] {
-    std::vector<QString> texts;
-    for (const QString& t : boxes.Texts()) {
-      if (t.contains("flight records", Qt::CaseInsensitive)) texts.push_back(t);
-    }
-    return texts;
+  const struct {
+    const char* locale;
+    const char* failing;
+    const char* lost;
+  } cases[] = {
+      {"en_GB.UTF-8", "Flight records are not being written to Hj/",
+       "10 flight records could not be written"},
+      {"zh_CN.UTF-8", "飞行记录未能写入 Hj/", "10 条飞行记录未能写入"},
   };
-  {
-    CSetApDlg w(*app);
-    w.show();
-    Click(w, 1019);
-    for (int i = 0; i < 5; ++i) m_hid->Push(test::Status());
-    ASSERT_TRUE(WaitFor([&] { return recorderBoxes().size() == 1; }));
-    for (int i = 0; i < 5; ++i) m_hid->Push(test::Status());
-    ASSERT_TRUE(WaitFor([&] { return w.m_recorder.RecordsWaiting() == 10; }));
-    Pump(200);
-    ASSERT_EQ(recorderBoxes().size(), 1u);
-    EXPECT_TRUE(recorderBoxes()[0].startsWith("Flight records are not being written to Hj/"))
-        << recorderBoxes()[0].toStdString();
-    EXPECT_TRUE(recorderBoxes()[0].contains("records are waiting")) << recorderBoxes()[0].toStdString();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.locale);
+    setenv("LC_ALL", c.locale, 1);
+    BoxRecorder boxes;
+    auto recorderBoxes = [&] {
+      std::vector<QString> texts;
+      for (const QString& t : boxes.Texts()) {
+        if (t.contains(QString::fromUtf8(c.failing)) || t.contains(QString::fromUtf8(c.lost)))
+          texts.push_back(t);
+      }
+      return texts;
+    };
+    auto app = MakeScriptedApp();
+    {
+      CSetApDlg w(*app);
+      w.show();
+      Click(w, 1019);
+      for (int i = 0; i < 5; ++i) m_hid->Push(test::Status());
+      ASSERT_TRUE(WaitFor([&] { return recorderBoxes().size() == 1; }));
+      for (int i = 0; i < 5; ++i) m_hid->Push(test::Status());
+      ASSERT_TRUE(WaitFor([&] { return w.m_recorder.RecordsWaiting() == 10; }));
+      Pump(200);
+      ASSERT_EQ(recorderBoxes().size(), 1u);
+      EXPECT_TRUE(recorderBoxes()[0].startsWith(QString::fromUtf8(c.failing)))
+          << recorderBoxes()[0].toStdString();
+      EXPECT_TRUE(recorderBoxes()[0].contains("a part of the path is not a folder"))
+          << recorderBoxes()[0].toStdString();
+    }
+    ASSERT_EQ(recorderBoxes().size(), 2u);
+    EXPECT_TRUE(recorderBoxes()[1].startsWith(QString::fromUtf8(c.lost))) << recorderBoxes()[1].toStdString();
   }
-  ASSERT_EQ(recorderBoxes().size(), 2u);
-  EXPECT_TRUE(recorderBoxes()[1].startsWith("10 flight records could not be written"))
-      << recorderBoxes()[1].toStdString();
 }
 
 // A pseudo-terminal plays the serial port: the slave is the port, the test
