@@ -17,10 +17,6 @@ ControllerLink::ControllerLink(CCommUart& uart, CHidLink& hid, QObject* parent)
 ControllerLink::~ControllerLink() = default;
 
 bool ControllerLink::event(QEvent* e) {
-  if (e->type() == WM_HID_LOST) {
-    OnHidLost();
-    return true;
-  }
   return DispatchLinkEvent(*this, e) || QObject::event(e);
 }
 

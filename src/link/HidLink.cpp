@@ -217,11 +217,16 @@ void CHidLink::WriterLoop() {
     std::shared_ptr<IHidDevice> device = m_device;
     lock.unlock();
     // A failed write still completes, so the ready flag comes back and the
-    // queue drains; the failure itself is not reported.
-    device->WriteReport(job.report.data());
+    // queue drains; a device that refuses a write is gone, as one that fails
+    // a read: told once, like a read failure, and reading stops.
+    const bool written = device->WriteReport(job.report.data()) >= 0;
     device.reset();
     lock.lock();
     if (job.generation == m_generation) {
+      if (!written && !m_readFailed) {
+        m_readFailed = true;
+        QCoreApplication::postEvent(this, new LinkCompletionEvent(WM_HID_LOST, job.generation));
+      }
       QCoreApplication::postEvent(this, new LinkCompletionEvent(WM_HID_SENT, job.generation));
     }
   }

@@ -18,7 +18,8 @@ inline constexpr QEvent::Type WM_HID_LOST = static_cast<QEvent::Type>(0x602);
 
 inline bool IsLinkEvent(const QEvent* event) {
   const int type = event->type();
-  return type == WM_UART_RECEIVED || type == WM_UART_SENT || type == WM_HID_RECEIVED || type == WM_HID_SENT;
+  return type == WM_UART_RECEIVED || type == WM_UART_SENT || type == WM_HID_RECEIVED || type == WM_HID_SENT ||
+         type == WM_HID_LOST;
 }
 
 // For an owner's event(): calls the matching On... handler when the owner has
@@ -38,6 +39,9 @@ bool DispatchLinkEvent(Owner& owner, QEvent* event) {
       return true;
     case WM_HID_SENT:
       if constexpr (requires { owner.OnHidSent(); }) owner.OnHidSent();
+      return true;
+    case WM_HID_LOST:
+      if constexpr (requires { owner.OnHidLost(); }) owner.OnHidLost();
       return true;
     default:
       return false;

@@ -32,6 +32,7 @@ class FakeDevice final : public apdesk::IHidDevice {
     ++m_s->writesStarted;
     m_s->changed.notify_all();
     m_s->changed.wait(lock, [&] { return !m_s->holdWrites; });
+    if (m_s->writeFails) return -1;
     // The bytes are taken only now, at completion: a transfer whose buffer
     // was reused while in flight shows up here.
     Report r;

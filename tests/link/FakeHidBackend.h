@@ -33,6 +33,7 @@ struct FakeHidScript {
   int maxReadsInProgress = 0;
 
   bool holdWrites = false;
+  bool writeFails = false;
   int writesStarted = 0;
   std::vector<Report> written;  // copied when each write completes
 

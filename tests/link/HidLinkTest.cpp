@@ -235,8 +235,25 @@ TEST_F(HidLinkTest, AFailedDeviceStopsTheReaderInsteadOfFlooding) {
   ASSERT_TRUE(link->Open(0x0483, 0x5750));
   PumpFor(300);
   EXPECT_EQ(owner.Count(0x600), 0);
+  EXPECT_EQ(owner.Count(0x602), 1) << "the loss is told once";
+  EXPECT_TRUE(link->ReadFailed());
   std::lock_guard lock(script->mutex);
   EXPECT_LE(script->readCalls, 2);
+}
+
+// A device that refuses writes is gone as well: told once however many
+// writes fail, and the queue still drains.
+TEST_F(HidLinkTest, AFailedWriteTellsTheLossOnce) {
+  script->writeFails = true;
+  script->SetHoldReads(true);
+  ASSERT_TRUE(link->Open(0x0483, 0x5750));
+  const apdesk::CommandFrame frame = apdesk::BuildGetParametersFrame();
+  for (int i = 0; i < 3; ++i) link->Send(frame.data(), frame.size());
+  // 90 bytes: two reports.
+  ASSERT_TRUE(PumpUntil([&] { return owner.Count(0x601) == 2 && link->QueuedBytes() == 0; }));
+  PumpFor(50);
+  EXPECT_EQ(owner.Count(0x602), 1);
+  EXPECT_TRUE(link->ReadFailed());
 }
 
 TEST_F(HidLinkTest, SendPausesFiftyMillisecondsWithOrWithoutADevice) {

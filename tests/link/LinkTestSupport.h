@@ -59,6 +59,7 @@ class RecordingOwner : public QObject {
   void OnUartSent() { Got(0x501, onUartSent); }
   void OnHidReceived() { Got(0x600, onHidReceived); }
   void OnHidSent() { Got(0x601, onHidSent); }
+  void OnHidLost() { Got(0x602, nullptr); }
 
   int Count(int type) const {
     int n = 0;
