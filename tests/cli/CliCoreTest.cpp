@@ -345,3 +345,30 @@ TEST(TelemetryText, CarriesTheWindowTexts) {
 
 }  // namespace
 }  // namespace apdesk::cli
+
+namespace apdesk::cli {
+namespace {
+
+// The help's list of names and values is written by hand: it must name every
+// parameter of the table, with the values apctl takes for it.
+TEST(CliHelp, ListsEveryParameterOfTheTable) {
+  const std::string help = HelpText();
+  const std::size_t list = help.find("parameter names and values:\n");
+  ASSERT_NE(list, std::string::npos);
+  for (const ParameterSpec& spec : ParameterTable()) {
+    const std::size_t at = help.find("\n  " + std::string(spec.name) + " ", list);
+    ASSERT_NE(at, std::string::npos) << spec.name;
+    const std::string line = help.substr(at + 1, help.find('\n', at + 1) - at - 1);
+    for (const ParameterChoice& choice : spec.choices) {
+      if (choice.word != nullptr) {
+        EXPECT_NE(line.find(choice.word), std::string::npos) << line;
+      }
+    }
+    if (spec.choices.empty()) {
+      EXPECT_NE(line.find(spec.highestText), std::string::npos) << line;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace apdesk::cli
