@@ -124,6 +124,9 @@ void CLinkInspectorDlg::Create() {
   buttons->addWidget(close);
   layout->addLayout(buttons);
 
+  // Enter must not throw the counts away: no button is the default.
+  m_reset->setAutoDefault(false);
+  close->setAutoDefault(false);
   connect(m_reset, &QPushButton::clicked, this, &CLinkInspectorDlg::OnResetCounters);
   connect(close, &QPushButton::clicked, this, &QDialog::close);
   connect(m_table, &QTableWidget::currentCellChanged, this, [this](int row, int, int, int) {

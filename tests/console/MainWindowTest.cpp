@@ -762,6 +762,8 @@ TEST_F(MainWindowTest, ToolWindowsFollowTheReceivePathAndAReplayIsNotRecordedAga
     ASSERT_TRUE(WaitFor([&] { return w.LinkInspector()->Stats().Count(SentenceTag::Stp) >= 10; }, 5000));
     EXPECT_GE(w.LinkInspector()->Stats().Count(SentenceTag::Par), 1u);
     EXPECT_GT(w.LinkInspector()->Stats().Reports(), 0u);
+    Pump(600);
+    w.LinkInspector()->grab().save(m_binDir + "/inspector_live.png");
   }
 
   // Twenty records with 7 satellites, then twenty with 9, a second apart.
