@@ -25,7 +25,8 @@ apdesk_test(parameter_round_trip_test SOURCES ParameterRoundTripTest.cpp LIBS ap
 
 # The same device removed and made again under apctl monitor --follow.
 if(TARGET apsim AND TARGET apctl)
+  # The script is shared too: a checkout under /tmp is not visible inside the VM.
   add_test(NAME uhid_follow COMMAND ${PROJECT_SOURCE_DIR}/tools/hidvm/run --timeout 500 --ro ${CMAKE_BINARY_DIR}
-    -- ${CMAKE_CURRENT_LIST_DIR}/uhid_follow.sh $<TARGET_FILE_DIR:apctl>)
+    --ro ${CMAKE_CURRENT_LIST_DIR} -- ${CMAKE_CURRENT_LIST_DIR}/uhid_follow.sh $<TARGET_FILE_DIR:apctl>)
   set_tests_properties(uhid_follow PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 600)
 endif()
