@@ -165,6 +165,11 @@ TEST(DialogBuilder, EmbeddedTemplatesLoadAndMissingOnesFailCleanly) {
     EXPECT_TRUE(t.Find(hidden)->Has(kFlagHidden)) << hidden;
   }
   for (int shown : {1001, 1003, 1088, 1019}) EXPECT_FALSE(t.Find(shown)->Has(kFlagHidden)) << shown;
+  // The built-in labels a window shows without its language file.
+  ASSERT_NE(t.Find(1032), nullptr);
+  ASSERT_NE(t.Find(1033), nullptr);
+  EXPECT_EQ(t.Find(1032)->text, "Longitude");
+  EXPECT_EQ(t.Find(1033)->text, "Latitude");
 
   QDialog dialog;
   DialogBuilder builder;
