@@ -202,8 +202,11 @@ int CmdMonitor(Context& c) {
 
   CliLink link;
   if (!OpenLink(c, link, false, &status)) return status;
+  // Counts the device's returns: the wait for telemetry starts again at each.
+  int returns = 0;
   if (follow) {
-    link.Follow([&c, &link](bool lost) {
+    link.Follow([&c, &link, &returns](bool lost) {
+      if (!lost) ++returns;
       if (lost) {
         c.err << "apctl: " << Context::kGone << "; waiting for it to return\n" << std::flush;
       } else {
@@ -255,10 +258,13 @@ int CmdMonitor(Context& c) {
   } else {
     while (!g_interrupted.load() && !outputClosed && !(count && shown >= *count)) {
       lastShown = shown;
-      link.WaitUntil([&] { return shown != lastShown || (count && shown >= *count); },
-                     kAnswerTries * kAnswerWaitMs);
-      // While the device is away, monitor waits for it as long as it takes.
-      if (shown == lastShown && link.Away()) continue;
+      const int returnsBefore = returns;
+      link.WaitUntil(
+          [&] { return shown != lastShown || (count && shown >= *count) || returns != returnsBefore; },
+          kAnswerTries * kAnswerWaitMs);
+      // While the device is away, monitor waits for it as long as it takes;
+      // once it is back, the time for its first record starts then.
+      if (shown == lastShown && (link.Away() || returns != returnsBefore)) continue;
       if (shown == lastShown && !g_interrupted.load()) {
         result = link.Lost() ? c.Lost() : c.Fail(kExitNoAnswer, "the controller stopped sending telemetry");
         break;
