@@ -399,19 +399,19 @@ int PrintParametersVerbose(Context& c, const ParameterView& view) {
   if (!p) return c.Fail(kExitFailure, "the controller's parameter sentence has a wrong sum");
   const ParameterTexts texts = ReadParameterTexts();
   std::string json = "[";
-  for (const ParameterSpec& spec : ParameterTable()) {
-    const std::string value = FormatParameterValue(spec, p->Code(spec.id));
-    const std::string unit = spec.unitKey ? texts.Find(texts.pub, spec.unitKey) : "";
-    const std::string label = texts.Find(texts.window, std::to_string(spec.labelControl));
-    const std::string description = texts.Find(texts.pub, spec.descriptionKey);
-    const std::string allowed = AllowedValues(spec);
+  for (const ParameterFacts& facts : ParameterTable()) {
+    const std::string value = FormatParameterValue(facts, p->Code(facts.id));
+    const std::string unit = facts.unitKey ? texts.Find(texts.pub, facts.unitKey) : "";
+    const std::string label = texts.Find(texts.window, std::to_string(facts.labelControl));
+    const std::string description = texts.Find(texts.pub, facts.descriptionKey);
+    const std::string allowed = AllowedValues(facts);
     if (c.options.json) {
       if (json.size() > 1) json += ",";
-      json += "{\"name\":" + JsonString(spec.name) + ",\"value\":" + JsonString(value) +
+      json += "{\"name\":" + JsonString(facts.name) + ",\"value\":" + JsonString(value) +
               ",\"unit\":" + JsonString(unit) + ",\"allowed\":" + JsonString(allowed) +
               ",\"label\":" + JsonString(label) + ",\"description\":" + JsonString(description) + "}";
     } else {
-      c.out << spec.name << "=" << value << "\n    " << label << (unit.empty() ? "" : " (" + unit + ")")
+      c.out << facts.name << "=" << value << "\n    " << label << (unit.empty() ? "" : " (" + unit + ")")
             << "; " << allowed << ". " << description << "\n";
     }
   }
@@ -599,17 +599,17 @@ int CmdParamsDiff(Context& c) {
   if (!ReadFileThenController(c, c.args.front(), "", link, &wanted, &held, &status)) return status;
   std::string json = "[";
   int differing = 0;
-  for (const ParameterSpec& spec : ParameterTable()) {
-    if (held.Code(spec.id) == wanted.Code(spec.id)) continue;
+  for (const ParameterFacts& facts : ParameterTable()) {
+    if (held.Code(facts.id) == wanted.Code(facts.id)) continue;
     ++differing;
-    const std::string have = FormatParameterValue(spec, held.Code(spec.id));
-    const std::string want = FormatParameterValue(spec, wanted.Code(spec.id));
+    const std::string have = FormatParameterValue(facts, held.Code(facts.id));
+    const std::string want = FormatParameterValue(facts, wanted.Code(facts.id));
     if (c.options.json) {
       if (json.size() > 1) json += ",";
-      json += "{\"name\":" + JsonString(spec.name) + ",\"controller\":" + JsonString(have) +
+      json += "{\"name\":" + JsonString(facts.name) + ",\"controller\":" + JsonString(have) +
               ",\"file\":" + JsonString(want) + "}";
     } else {
-      c.out << spec.name << ": controller " << have << ", file " << want << "\n";
+      c.out << facts.name << ": controller " << have << ", file " << want << "\n";
     }
   }
   if (c.options.json)
@@ -646,16 +646,16 @@ int CmdParamsRestore(Context& c) {
   std::string error;
   if (!TakeStringOption(c.args, "--only", "", &only, &error)) return c.Fail(kExitUsage, error);
   if (c.args.size() != 1) return c.Fail(kExitUsage, "params restore needs one SNAPSHOT or FILE");
-  std::vector<const ParameterSpec*> chosen;
+  std::vector<const ParameterFacts*> chosen;
   if (only) {
     std::stringstream names(*only);
     std::string name;
     while (std::getline(names, name, ',')) {
-      const ParameterSpec* spec = FindParameter(name);
-      if (!spec)
+      const ParameterFacts* facts = FindParameter(name);
+      if (!facts)
         return c.Fail(kExitBadValue,
                       "unknown parameter \"" + QuotedInput(name) + "\" in --only (apctl --help lists them)");
-      chosen.push_back(spec);
+      chosen.push_back(facts);
     }
     if (chosen.empty()) return c.Fail(kExitUsage, "--only needs NAME,...");
   }
@@ -668,7 +668,7 @@ int CmdParamsRestore(Context& c) {
   Parameters target = wanted;
   if (only) {
     target = held;
-    for (const ParameterSpec* spec : chosen) target.SetCode(spec->id, wanted.Code(spec->id));
+    for (const ParameterFacts* facts : chosen) target.SetCode(facts->id, wanted.Code(facts->id));
   }
   if (!SnapshotBefore(c, held.sentence, "params restore", noSnapshot, &status)) return status;
   return WriteAndConfirm(c, link, EncodeParameters(target));

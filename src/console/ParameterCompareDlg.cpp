@@ -15,9 +15,9 @@ enum Column { kName, kUnit, kHeld, kWanted, kResult, kColumns };
 
 // A choice the window's list names in the operator's language shows that
 // name; other values as apctl writes them.
-QString Shown(const apdesk::ParameterSpec& spec, int code, const std::string& text,
+QString Shown(const apdesk::ParameterFacts& facts, int code, const std::string& text,
               const ParameterCompareDlg::TextOf& language) {
-  for (const apdesk::ParameterChoice& c : spec.choices)
+  for (const apdesk::ParameterChoice& c : facts.choices)
     if (c.code == code && c.textKey) return language(c.textKey);
   return QString::fromStdString(text);
 }
@@ -67,7 +67,7 @@ void ParameterCompareDlg::Fill() {
   const auto& rows = m_comparison.Rows();
   for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
     const ComparisonRow& r = rows[static_cast<std::size_t>(i)];
-    const apdesk::ParameterSpec& spec = apdesk::SpecOf(r.id);
+    const apdesk::ParameterFacts& facts = apdesk::FactsOf(r.id);
     auto cell = [&](int column, const QString& text) {
       QTableWidgetItem* item = m_table->item(i, column);
       if (!item) {
@@ -80,13 +80,13 @@ void ParameterCompareDlg::Fill() {
       item->setFont(font);
       return item;
     };
-    QTableWidgetItem* name = cell(kName, m_label(spec.labelControl));
+    QTableWidgetItem* name = cell(kName, m_label(facts.labelControl));
     name->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
     name->setCheckState(r.ticked ? Qt::Checked : Qt::Unchecked);
-    name->setToolTip(QString::fromUtf8(spec.name));
-    cell(kUnit, spec.unitKey ? m_text(spec.unitKey) : QString());
-    cell(kHeld, Shown(spec, r.heldCode, r.held, m_text));
-    cell(kWanted, Shown(spec, r.wantedCode, r.wanted, m_text));
+    name->setToolTip(QString::fromUtf8(facts.name));
+    cell(kUnit, facts.unitKey ? m_text(facts.unitKey) : QString());
+    cell(kHeld, Shown(facts, r.heldCode, r.held, m_text));
+    cell(kWanted, Shown(facts, r.wantedCode, r.wanted, m_text));
     QString result;
     if (r.readBack == ComparisonRow::ReadBack::Confirmed) result = m_text("LID_CMP_CONFIRMED");
     if (r.readBack == ComparisonRow::ReadBack::Different) result = m_text("LID_CMP_DIFFERENT");

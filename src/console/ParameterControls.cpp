@@ -34,28 +34,28 @@ int IndexOf(const QComboBox* list) {
 }  // namespace
 
 void CSetApDlg::FillParameterLists() {
-  for (const apdesk::ParameterSpec& spec : apdesk::ParameterTable()) {
-    QComboBox* list = spec.listControl ? Combo(spec.listControl) : nullptr;
+  for (const apdesk::ParameterFacts& facts : apdesk::ParameterTable()) {
+    QComboBox* list = facts.listControl ? Combo(facts.listControl) : nullptr;
     if (!list) continue;
-    const QString unit = spec.unitKey ? Text(spec.unitKey) : QString();
+    const QString unit = facts.unitKey ? Text(facts.unitKey) : QString();
     QStringList items;
-    for (const apdesk::ParameterChoice& c : spec.choices) {
+    for (const apdesk::ParameterChoice& c : facts.choices) {
       // Codes without a word have no entry of their own.
       if (!c.word) break;
       items << (c.textKey ? Text(c.textKey) : QString::fromUtf8(c.word) + unit);
     }
-    if (spec.id == apdesk::ParameterId::MaxSpeed) items << Text("LID_PUB_DEFINE");
+    if (facts.id == apdesk::ParameterId::MaxSpeed) items << Text("LID_PUB_DEFINE");
     list->clear();
     list->addItems(items);
   }
   // Unit, allowed values and what the parameter does, on its label and control.
-  for (const apdesk::ParameterSpec& spec : apdesk::ParameterTable()) {
-    QString tip = Text(spec.descriptionKey);
-    if (spec.unitKey) tip += "\n" + Text("LID_TIP_UNIT").arg(Text(spec.unitKey));
+  for (const apdesk::ParameterFacts& facts : apdesk::ParameterTable()) {
+    QString tip = Text(facts.descriptionKey);
+    if (facts.unitKey) tip += "\n" + Text("LID_TIP_UNIT").arg(Text(facts.unitKey));
     // A list shows its choices itself.
-    if (spec.encoding != apdesk::ParameterEncoding::Choice)
-      tip += "\n" + Text("LID_TIP_RANGE").arg(spec.lowestText, spec.highestText);
-    for (int id : {spec.labelControl, spec.listControl, spec.editControl}) {
+    if (facts.encoding != apdesk::ParameterEncoding::Choice)
+      tip += "\n" + Text("LID_TIP_RANGE").arg(facts.lowestText, facts.highestText);
+    for (int id : {facts.labelControl, facts.listControl, facts.editControl}) {
       if (QWidget* control = id ? Control(id) : nullptr) control->setToolTip(tip);
     }
   }

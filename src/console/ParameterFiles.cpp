@@ -203,7 +203,7 @@ QDialog* CSetApDlg::ShowParameterHistory() {
     if (row < 0 || row >= static_cast<int>(entries.size())) return;
     const QString path = QString::fromStdString(entries[static_cast<std::size_t>(row)].path);
     if (ParameterCompareDlg* cmp = LoadParametersFrom(path); cmp && !tick) {
-      for (const apdesk::ParameterSpec& spec : apdesk::ParameterTable()) cmp->SetTicked(spec.id, false);
+      for (const apdesk::ParameterFacts& facts : apdesk::ParameterTable()) cmp->SetTicked(facts.id, false);
     }
   };
   connect(compare, &QPushButton::clicked, dlg, [open] { open(false); });

@@ -4,11 +4,11 @@ namespace apdesk {
 
 ParameterComparison::ParameterComparison(const Parameters& held, const Parameters& wanted)
     : m_held(held), m_wanted(wanted) {
-  for (const ParameterSpec& spec : ParameterTable()) {
-    ComparisonRow row{spec.id, FormatParameterValue(spec, held.Code(spec.id)),
-                      FormatParameterValue(spec, wanted.Code(spec.id))};
-    row.heldCode = held.Code(spec.id);
-    row.wantedCode = wanted.Code(spec.id);
+  for (const ParameterFacts& facts : ParameterTable()) {
+    ComparisonRow row{facts.id, FormatParameterValue(facts, held.Code(facts.id)),
+                      FormatParameterValue(facts, wanted.Code(facts.id))};
+    row.heldCode = held.Code(facts.id);
+    row.wantedCode = wanted.Code(facts.id);
     row.differs = row.heldCode != row.wantedCode;
     row.ticked = row.differs;
     m_rows.push_back(row);
@@ -33,12 +33,12 @@ Parameters ParameterComparison::Merge(const Parameters& current) {
 void ParameterComparison::ReadBack(const Parameters& readBack) {
   m_held = readBack;
   for (ComparisonRow& r : m_rows) {
-    const ParameterSpec& spec = SpecOf(r.id);
+    const ParameterFacts& facts = FactsOf(r.id);
     if (r.ticked) {
       r.readBack = readBack.Code(r.id) == m_written.Code(r.id) ? ComparisonRow::ReadBack::Confirmed
                                                                : ComparisonRow::ReadBack::Different;
     }
-    r.held = FormatParameterValue(spec, readBack.Code(r.id));
+    r.held = FormatParameterValue(facts, readBack.Code(r.id));
     r.heldCode = readBack.Code(r.id);
     r.differs = readBack.Code(r.id) != m_wanted.Code(r.id);
   }

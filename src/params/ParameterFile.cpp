@@ -73,8 +73,8 @@ std::string OneLine(std::string text) {
 
 std::vector<NamedValue> NamedParameters(const Parameters& p) {
   std::vector<NamedValue> out;
-  for (const ParameterSpec& spec : ParameterTable())
-    out.push_back({spec.name, FormatParameterValue(spec, p.Code(spec.id)), 0});
+  for (const ParameterFacts& facts : ParameterTable())
+    out.push_back({facts.name, FormatParameterValue(facts, p.Code(facts.id)), 0});
   return out;
 }
 
@@ -118,18 +118,18 @@ bool ApplyNamedValues(const std::vector<NamedValue>& values, bool withLines, Par
                       std::string* error) {
   for (const NamedValue& v : values) {
     const std::string where = withLines ? "line " + std::to_string(v.line) + ": " : std::string();
-    const ParameterSpec* spec = FindParameter(v.name);
-    if (!spec) {
+    const ParameterFacts* facts = FindParameter(v.name);
+    if (!facts) {
       *error = where + "unknown parameter \"" + QuotedInput(v.name) + "\" (apctl --help lists them)";
       return false;
     }
     std::string why;
-    const std::optional<int> code = ParseParameterValue(*spec, v.value, p->Code(spec->id), &why);
+    const std::optional<int> code = ParseParameterValue(*facts, v.value, p->Code(facts->id), &why);
     if (!code) {
       *error = where + v.name + ": " + why;
       return false;
     }
-    p->SetCode(spec->id, *code);
+    p->SetCode(facts->id, *code);
   }
   return true;
 }
@@ -140,13 +140,13 @@ std::vector<std::string> CompareReadBack(const ParameterBlock& written, const Pa
   const ParameterBlock have = EncodeParameters(*held);
   std::vector<std::string> out;
   ParameterBlock named{};  // the bits of each block byte a parameter owns
-  for (const ParameterSpec& spec : ParameterTable()) {
-    named[spec.blockByte] |= spec.mask;
-    const int w = written[spec.blockByte] & spec.mask;
-    const int h = have[spec.blockByte] & spec.mask;
+  for (const ParameterFacts& facts : ParameterTable()) {
+    named[facts.blockByte] |= facts.mask;
+    const int w = written[facts.blockByte] & facts.mask;
+    const int h = have[facts.blockByte] & facts.mask;
     if (w != h) {
-      out.push_back(std::string(spec.name) + ": the controller reports " +
-                    FormatParameterValue(spec, held->Code(spec.id)) + " (byte " + std::to_string(h) +
+      out.push_back(std::string(facts.name) + ": the controller reports " +
+                    FormatParameterValue(facts, held->Code(facts.id)) + " (byte " + std::to_string(h) +
                     "), not byte " + std::to_string(w) + " as written");
     }
   }

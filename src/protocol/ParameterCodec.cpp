@@ -18,7 +18,7 @@ constexpr Id kFieldIds[] = {Id::AltitudeLimit,    Id::DistanceLimit,   Id::Gimba
 
 // The index of `code` in the parameter's list, or -1.
 int ListIndexOf(Id id, int code) {
-  const auto& choices = SpecOf(id).choices;
+  const auto& choices = FactsOf(id).choices;
   for (std::size_t i = 0; i < choices.size(); ++i)
     if (choices[i].code == code) return static_cast<int>(i);
   return -1;
@@ -27,7 +27,7 @@ int ListIndexOf(Id id, int code) {
 // The code a list selection writes. An index past the listed entries writes
 // itself, as the controller's list would have it.
 int CodeOfListIndex(Id id, int index) {
-  const auto& choices = SpecOf(id).choices;
+  const auto& choices = FactsOf(id).choices;
   if (index < static_cast<int>(choices.size())) return choices[static_cast<std::size_t>(index)].code;
   return id == Id::FailSafe ? choices.front().code + index : index;
 }
@@ -36,16 +36,16 @@ ParameterRefusal Refuse(ParameterRefusal::Kind kind, ParameterField field) {
   ParameterRefusal r;
   r.kind = kind;
   r.field = field;
-  r.lowest = SpecOf(IdOf(field)).lowestText;
-  r.highest = SpecOf(IdOf(field)).highestText;
+  r.lowest = FactsOf(IdOf(field)).lowestText;
+  r.highest = FactsOf(IdOf(field)).highestText;
   return r;
 }
 
 // The field's code when its text is a number within the field's range.
 std::optional<int> ReadField(std::string_view text, ParameterField field) {
   std::string why;
-  const ParameterSpec& spec = SpecOf(IdOf(field));
-  return ParseParameterValue(spec, text, -1, &why);
+  const ParameterFacts& facts = FactsOf(IdOf(field));
+  return ParseParameterValue(facts, text, -1, &why);
 }
 
 }  // namespace
@@ -73,8 +73,8 @@ ParameterView ViewOf(const Parameters& p) {
   const int type = ListIndexOf(Id::AircraftType, v.aircraftTypeCode);
   v.aircraftTypeIndex = type >= 0 ? type : kAircraftTypeOther;
 
-  v.altitudeLimit = p.Code(Id::AltitudeLimit) * SpecOf(Id::AltitudeLimit).scale;
-  v.distanceLimit = p.Code(Id::DistanceLimit) * SpecOf(Id::DistanceLimit).scale;
+  v.altitudeLimit = p.Code(Id::AltitudeLimit) * FactsOf(Id::AltitudeLimit).scale;
+  v.distanceLimit = p.Code(Id::DistanceLimit) * FactsOf(Id::DistanceLimit).scale;
 
   v.maxSpeedCode = p.Code(Id::MaxSpeed);
   const int speed = ListIndexOf(Id::MaxSpeed, v.maxSpeedCode);
@@ -105,10 +105,10 @@ ParameterId IdOf(ParameterField field) {
   return kFieldIds[static_cast<std::size_t>(field)];
 }
 int EditControlOf(ParameterField field) {
-  return SpecOf(IdOf(field)).editControl;
+  return FactsOf(IdOf(field)).editControl;
 }
 int LabelControlOf(ParameterField field) {
-  return SpecOf(IdOf(field)).labelControl;
+  return FactsOf(IdOf(field)).labelControl;
 }
 
 std::string_view ParameterRefusal::LanguageKey() const {
@@ -134,8 +134,8 @@ BuildResult BuildParameterBlock(const ParameterInputs& in, const ParameterSenten
 
   Parameters p;
   p.sentence = kept;
-  for (const ParameterSpec& spec : ParameterTable())
-    p.SetCode(spec.id, (kept[spec.sentenceByte] & spec.mask) >> spec.shift);
+  for (const ParameterFacts& facts : ParameterTable())
+    p.SetCode(facts.id, (kept[facts.sentenceByte] & facts.mask) >> facts.shift);
 
   struct Typed {
     F field;

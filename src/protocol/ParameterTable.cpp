@@ -41,7 +41,7 @@ using E = ParameterEncoding;
 using Id = ParameterId;
 
 // clang-format off
-constexpr ParameterSpec kTable[kParameterCount] = {
+constexpr ParameterFacts kTable[kParameterCount] = {
     // id, name, sentence, block, mask, shift, encoding, scale, lowest, highest, texts, choices, other codes,
     // unit, label, list, edit, description
     {Id::FailSafe, "failsafe", 7, 0, 0xFF, 0, E::Choice, 1, 0, 0, "", "", kFailSafe, nullptr,
@@ -85,7 +85,7 @@ static_assert(TableInIdOrder());
 
 // Each parameter's block byte carries its own sentence byte.
 constexpr bool BytesAgree() {
-  for (const ParameterSpec& p : kTable)
+  for (const ParameterFacts& p : kTable)
     if (kBlockFromSentence[p.blockByte] != p.sentenceByte) return false;
   return true;
 }
@@ -125,16 +125,16 @@ std::string CodeWord(int code) {
 
 }  // namespace
 
-std::span<const ParameterSpec> ParameterTable() {
+std::span<const ParameterFacts> ParameterTable() {
   return kTable;
 }
 
-const ParameterSpec& SpecOf(ParameterId id) {
+const ParameterFacts& FactsOf(ParameterId id) {
   return kTable[static_cast<std::size_t>(id)];
 }
 
-const ParameterSpec* FindParameter(std::string_view name) {
-  for (const ParameterSpec& p : kTable)
+const ParameterFacts* FindParameter(std::string_view name) {
+  for (const ParameterFacts& p : kTable)
     if (name == p.name) return &p;
   return nullptr;
 }
@@ -143,18 +143,18 @@ std::optional<Parameters> DecodeParameters(const std::uint8_t* s) {
   if (!SumHolds(s, kParameterSentenceLength)) return std::nullopt;
   Parameters p;
   for (std::size_t i = 0; i < p.sentence.size(); ++i) p.sentence[i] = s[i];
-  for (const ParameterSpec& spec : kTable)
-    p.SetCode(spec.id, (s[spec.sentenceByte] & spec.mask) >> spec.shift);
+  for (const ParameterFacts& facts : kTable)
+    p.SetCode(facts.id, (s[facts.sentenceByte] & facts.mask) >> facts.shift);
   return p;
 }
 
 ParameterBlock EncodeParameters(const Parameters& p) {
   ParameterBlock b{};
   for (std::size_t i = 0; i < b.size(); ++i) b[i] = p.sentence[kBlockFromSentence[i]];
-  for (const ParameterSpec& spec : kTable) {
-    std::uint8_t& byte = b[spec.blockByte];
-    const int bits = (p.Code(spec.id) << spec.shift) & spec.mask;
-    byte = static_cast<std::uint8_t>((byte & ~spec.mask) | bits);
+  for (const ParameterFacts& facts : kTable) {
+    std::uint8_t& byte = b[facts.blockByte];
+    const int bits = (p.Code(facts.id) << facts.shift) & facts.mask;
+    byte = static_cast<std::uint8_t>((byte & ~facts.mask) | bits);
   }
   return b;
 }
@@ -172,69 +172,69 @@ int GimbalFromByte(std::uint8_t b) {
   return b > 128 ? b - 256 : b;
 }
 
-std::string FormatParameterValue(const ParameterSpec& spec, int code) {
-  switch (spec.encoding) {
+std::string FormatParameterValue(const ParameterFacts& facts, int code) {
+  switch (facts.encoding) {
     case E::Number:
-      return std::to_string(code * spec.scale);
+      return std::to_string(code * facts.scale);
     case E::Signed:
       return std::to_string(GimbalFromByte(static_cast<std::uint8_t>(code)));
     case E::Speed:
-      for (const ParameterChoice& c : spec.choices)
+      for (const ParameterChoice& c : facts.choices)
         if (c.code == code) return c.word;
       return SpeedText(code);
     case E::Choice:
       break;
   }
-  for (const ParameterChoice& c : spec.choices)
+  for (const ParameterChoice& c : facts.choices)
     if (c.code == code && c.word) return c.word;
-  return spec.otherCodes ? std::to_string(code) : CodeWord(code);
+  return facts.otherCodes ? std::to_string(code) : CodeWord(code);
 }
 
-std::string AllowedValues(const ParameterSpec& spec) {
-  if (spec.encoding != E::Choice) return std::string(spec.lowestText) + " to " + spec.highestText;
+std::string AllowedValues(const ParameterFacts& facts) {
+  if (facts.encoding != E::Choice) return std::string(facts.lowestText) + " to " + facts.highestText;
   std::string list;
   std::size_t named = 0;
-  for (const ParameterChoice& c : spec.choices) named += c.word ? 1 : 0;
+  for (const ParameterChoice& c : facts.choices) named += c.word ? 1 : 0;
   std::size_t i = 0;
-  for (const ParameterChoice& c : spec.choices) {
+  for (const ParameterChoice& c : facts.choices) {
     if (!c.word) continue;
     if (i > 0) list += i + 1 == named ? " or " : ", ";
     list += c.word;
     ++i;
   }
-  if (spec.otherCodes) list += std::string(" or ") + spec.otherCodes;
+  if (facts.otherCodes) list += std::string(" or ") + facts.otherCodes;
   return list;
 }
 
-std::optional<int> ParseParameterValue(const ParameterSpec& spec, std::string_view text, int keptCode,
+std::optional<int> ParseParameterValue(const ParameterFacts& facts, std::string_view text, int keptCode,
                                        std::string* why) {
   const std::string quoted = "\"" + QuotedInput(text) + "\" is not ";
-  switch (spec.encoding) {
+  switch (facts.encoding) {
     case E::Number:
     case E::Signed: {
       const std::optional<long long> v = ParseInteger(text);
-      if (!v || *v < spec.lowest || *v > spec.highest) break;
-      return spec.encoding == E::Signed ? static_cast<int>(*v & 0xFF) : static_cast<int>(*v / spec.scale);
+      if (!v || *v < facts.lowest || *v > facts.highest) break;
+      return facts.encoding == E::Signed ? static_cast<int>(*v & 0xFF) : static_cast<int>(*v / facts.scale);
     }
     case E::Speed:
       if (const std::optional<int> code = ParseUserSpeedCode(text)) return *code;
       break;
     case E::Choice: {
-      for (const ParameterChoice& c : spec.choices)
+      for (const ParameterChoice& c : facts.choices)
         if (c.word && SameWord(text, c.word)) return c.code;
       const std::optional<long long> number = ParseInteger(text);
-      if (spec.otherCodes && number) {
-        for (const ParameterChoice& c : spec.choices)
+      if (facts.otherCodes && number) {
+        for (const ParameterChoice& c : facts.choices)
           if (c.code == *number) return c.code;
         if (*number == keptCode) return keptCode;  // a code no entry gives back, left as it is
-      } else if (!spec.otherCodes && text == CodeWord(keptCode)) {
+      } else if (!facts.otherCodes && text == CodeWord(keptCode)) {
         return keptCode;
       }
-      *why = quoted + AllowedValues(spec);
+      *why = quoted + AllowedValues(facts);
       return std::nullopt;
     }
   }
-  *why = quoted + "a number from " + AllowedValues(spec);
+  *why = quoted + "a number from " + AllowedValues(facts);
   return std::nullopt;
 }
 

@@ -53,7 +53,7 @@ struct ParameterChoice {
   const char* textKey;  // the window's list entry; nullptr: word followed by the unit
 };
 
-struct ParameterSpec {
+struct ParameterFacts {
   ParameterId id;
   const char* name;  // apctl and parameter files
   std::uint8_t sentenceByte;
@@ -75,10 +75,10 @@ struct ParameterSpec {
   const char* descriptionKey;  // [public] key of the one-line description
 };
 
-std::span<const ParameterSpec> ParameterTable();
-const ParameterSpec& SpecOf(ParameterId id);
+std::span<const ParameterFacts> ParameterTable();
+const ParameterFacts& FactsOf(ParameterId id);
 // Nothing for a name that is not a parameter's.
-const ParameterSpec* FindParameter(std::string_view name);
+const ParameterFacts* FindParameter(std::string_view name);
 
 // The sentence offset each block byte comes from. A block byte no parameter
 // owns (or the bits of one a parameter does not) carries that sentence byte
@@ -115,16 +115,16 @@ int GimbalFromByte(std::uint8_t b);
 // The code as apctl and files write it: a choice's word, a number, a speed
 // with as many decimals as it needs, or "code:N" for a choice code no word
 // names.
-std::string FormatParameterValue(const ParameterSpec& spec, int code);
+std::string FormatParameterValue(const ParameterFacts& facts, int code);
 
 // The code `text` names. `keptCode` is the code held now: a code that has no
 // word is accepted only as that one. Nothing with `why` set to
 // "\"TEXT\" is not ..." otherwise.
-std::optional<int> ParseParameterValue(const ParameterSpec& spec, std::string_view text, int keptCode,
+std::optional<int> ParseParameterValue(const ParameterFacts& facts, std::string_view text, int keptCode,
                                        std::string* why);
 
 // "0 to 1500", "-127 to 128", "0 to 10.2" or "return-land, land or hover".
-std::string AllowedValues(const ParameterSpec& spec);
+std::string AllowedValues(const ParameterFacts& facts);
 
 // Decimal text to number: optional blanks around, optional sign, digits.
 // Nothing for anything else or overflow.

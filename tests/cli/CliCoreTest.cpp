@@ -355,17 +355,17 @@ TEST(CliHelp, ListsEveryParameterOfTheTable) {
   const std::string help = HelpText();
   const std::size_t list = help.find("parameter names and values:\n");
   ASSERT_NE(list, std::string::npos);
-  for (const ParameterSpec& spec : ParameterTable()) {
-    const std::size_t at = help.find("\n  " + std::string(spec.name) + " ", list);
-    ASSERT_NE(at, std::string::npos) << spec.name;
+  for (const ParameterFacts& facts : ParameterTable()) {
+    const std::size_t at = help.find("\n  " + std::string(facts.name) + " ", list);
+    ASSERT_NE(at, std::string::npos) << facts.name;
     const std::string line = help.substr(at + 1, help.find('\n', at + 1) - at - 1);
-    for (const ParameterChoice& choice : spec.choices) {
+    for (const ParameterChoice& choice : facts.choices) {
       if (choice.word != nullptr) {
         EXPECT_NE(line.find(choice.word), std::string::npos) << line;
       }
     }
-    if (spec.choices.empty()) {
-      EXPECT_NE(line.find(spec.highestText), std::string::npos) << line;
+    if (facts.choices.empty()) {
+      EXPECT_NE(line.find(facts.highestText), std::string::npos) << line;
     }
   }
 }

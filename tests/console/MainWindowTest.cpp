@@ -871,7 +871,7 @@ TEST_F(ParameterHistoryWindowTest, LoadWritesExactlyTheTickedRowsAndConfirmsThem
   for (Id id : {Id::SwayCompensation, Id::CellCount, Id::FailSafe}) expected.SetCode(id, file.Code(id));
   EXPECT_TRUE(Same(sim->Parameters(), SentenceAfterBlock(held, EncodeParameters(expected))));
   for (const ComparisonRow& r : dlg->Comparison().Rows())
-    EXPECT_EQ(r.readBack == ComparisonRow::ReadBack::None, !r.ticked) << SpecOf(r.id).name;
+    EXPECT_EQ(r.readBack == ComparisonRow::ReadBack::None, !r.ticked) << FactsOf(r.id).name;
 
   // What the controller held was stored before the write.
   const std::vector<SnapshotEntry> history = SnapshotStore().List();
@@ -959,10 +959,10 @@ TEST_F(ParameterHistoryWindowTest, ComparisonScreenshotsInBothLanguages) {
     // Headers and labels come from the language file of the locale.
     auto* table = dlg->Table();
     EXPECT_EQ(table->horizontalHeaderItem(2)->text(), Lid(w, "LID_CMP_CONTROLLER"));
-    EXPECT_EQ(table->item(0, 0)->text(), Text(w, SpecOf(ParameterId::FailSafe).labelControl).trimmed());
+    EXPECT_EQ(table->item(0, 0)->text(), Text(w, FactsOf(ParameterId::FailSafe).labelControl).trimmed());
     EXPECT_EQ(table->item(7, 1)->text(), Lid(w, "LID_PUB_MS"));
     // Each parameter's control says what it does, its unit and range.
-    const QString tip = w.Control(SpecOf(ParameterId::AltitudeLimit).editControl)->toolTip();
+    const QString tip = w.Control(FactsOf(ParameterId::AltitudeLimit).editControl)->toolTip();
     EXPECT_TRUE(tip.startsWith(Lid(w, "LID_DESC_ALTITUDE"))) << tip.toStdString();
     EXPECT_TRUE(tip.contains(Lid(w, "LID_UNIT_M")) && tip.contains("1500")) << tip.toStdString();
     const QString name = m_binDir + QString("/comparison_%1.png").arg(QString(locale).left(2));

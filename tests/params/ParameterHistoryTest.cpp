@@ -39,20 +39,20 @@ ParameterSentence RandomSentence(std::mt19937& random) {
 // same code, or is one the text refuses naming the allowed values (a limit
 // code above 1500 m); a code without a word is taken only as the one held.
 TEST(ParameterTable, EveryCodeReadsBackFromItsText) {
-  for (const ParameterSpec& spec : ParameterTable()) {
-    for (int code = 0; code <= (spec.mask >> spec.shift); ++code) {
-      const std::string text = FormatParameterValue(spec, code);
+  for (const ParameterFacts& facts : ParameterTable()) {
+    for (int code = 0; code <= (facts.mask >> facts.shift); ++code) {
+      const std::string text = FormatParameterValue(facts, code);
       std::string why;
-      const std::optional<int> back = ParseParameterValue(spec, text, code, &why);
-      if (spec.encoding == ParameterEncoding::Number && code * spec.scale > spec.highest) {
-        EXPECT_FALSE(back) << spec.name << " " << code;
-        EXPECT_NE(why.find(AllowedValues(spec)), std::string::npos) << why;
+      const std::optional<int> back = ParseParameterValue(facts, text, code, &why);
+      if (facts.encoding == ParameterEncoding::Number && code * facts.scale > facts.highest) {
+        EXPECT_FALSE(back) << facts.name << " " << code;
+        EXPECT_NE(why.find(AllowedValues(facts)), std::string::npos) << why;
         continue;
       }
-      ASSERT_TRUE(back) << spec.name << " " << text << ": " << why;
-      EXPECT_EQ(*back, code) << spec.name << " " << text;
+      ASSERT_TRUE(back) << facts.name << " " << text << ": " << why;
+      EXPECT_EQ(*back, code) << facts.name << " " << text;
       if (text.rfind("code:", 0) == 0) {
-        EXPECT_FALSE(ParseParameterValue(spec, text, code + 1, &why)) << spec.name << " " << text;
+        EXPECT_FALSE(ParseParameterValue(facts, text, code + 1, &why)) << facts.name << " " << text;
       }
     }
   }
@@ -172,7 +172,7 @@ TEST(ParameterComparison, MergesTheTickedRowsOntoTheCurrentSentence) {
   for (const ComparisonRow& r : cmp.Rows()) {
     const auto want =
         r.id == ParameterId::CellCount ? ComparisonRow::ReadBack::Different : ComparisonRow::ReadBack::None;
-    EXPECT_EQ(r.readBack, want) << SpecOf(r.id).name;
+    EXPECT_EQ(r.readBack, want) << FactsOf(r.id).name;
   }
   cmp.ReadBack(*DecodeParameters(SentenceAfterBlock(current.sentence, EncodeParameters(written)).data()));
   for (const ComparisonRow& r : cmp.Rows()) {
