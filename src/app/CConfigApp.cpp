@@ -19,9 +19,7 @@ CConfigApp::CConfigApp(const std::string& executablePath, std::unique_ptr<apdesk
     : m_appFolder(apdesk::AppFolderFromExecutablePath(executablePath)),
       m_title(ApplicationTitleFromPath(executablePath)),
       m_settings(apdesk::ResolveSettingsPath(m_appFolder)),
-      m_hidLink(std::move(hidBackend)),
-      m_commandLink(m_hidLink),
-      m_link(m_commandLink.m_uart, m_hidLink) {
+      m_session(std::move(hidBackend)) {
   g_app = this;
   apdesk::MessageBoxes::SetDefaultCaption(m_title);
   m_settings.SetProblemReporter([](const std::string& text) {

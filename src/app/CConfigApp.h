@@ -1,6 +1,7 @@
 #pragma once
 // The application object: lives for the whole process, knows the
-// application folder and the settings file, and owns the two transports.
+// application folder and the settings file, and holds the one session with
+// the controller (link/ControllerSession.h).
 
 #include <QString>
 #include <cstddef>
@@ -12,10 +13,7 @@
 #include <vector>
 
 #include "app/SettingsStore.h"
-#include "link/CommandLink.h"
-#include "link/ControllerLink.h"
-#include "link/HidBackend.h"
-#include "link/HidLink.h"
+#include "link/ControllerSession.h"
 
 class CConfigApp {
  public:
@@ -64,19 +62,13 @@ class CConfigApp {
   }
 
   apdesk::SettingsStore& Settings() { return m_settings; }
+  apdesk::ControllerSession& Session() { return m_session; }
 
  private:
   std::string m_appFolder;
   QString m_title;
   apdesk::SettingsStore m_settings;
-
- public:
-  // The transports, constructed with the application object, the HID link
-  // before the command link that sends through it, and the one receive path
-  // over both.
-  CHidLink m_hidLink;
-  CCommandLink m_commandLink;  // holds the serial port m_uart
-  apdesk::ControllerLink m_link;
+  apdesk::ControllerSession m_session;
 };
 
 // The executable's file name without its extension ("apdesk" for

@@ -219,7 +219,7 @@ int main(int argc, char** argv) {
   // looked for again there (console/ConnectionStatus.h): no box, no exit. A
   // device that cannot be opened is told in the window's language (built-in
   // Chinese when the language file has none).
-  config.m_hidLink.SetNotifier([&window](const std::string& text) {
+  config.Session().Usb().SetNotifier([&window](const std::string& text) {
     apdesk::MessageBoxes::Show(nullptr, window.m_language.LinkFailureText(text));
   });
   // The buttons of the message boxes and the file dialog are the toolkit's

@@ -41,38 +41,37 @@ void InstallInterruptHandler() {
   sigaction(SIGPIPE, &ignore, nullptr);
 }
 
-CliLink::CliLink() : m_hid(MakeNoDeviceBackend()), m_commands(m_hid), m_link(m_commands.m_uart, m_hid) {
-  m_hid.SetNotifier([this](const std::string& text) { m_hidFailure = text; });
+CliLink::CliLink() : m_session(MakeNoDeviceBackend()) {
+  m_session.Usb().SetNotifier([this](const std::string& text) { m_hidFailure = text; });
   // A failed read or write means the port is gone; the command says so.
-  QObject::connect(&m_link, &ControllerLink::LinkLost, [this](bool serial, const QString&) {
+  QObject::connect(&m_session, &ControllerSession::LinkLost, [this](bool serial, const QString&) {
     if (serial) m_serialFailed = true;
   });
-  QObject::connect(&m_link, &ControllerLink::StatusSentence, [this](const std::uint8_t* s) {
+  QObject::connect(&m_session, &ControllerSession::StatusSentence, [this](const std::uint8_t* s) {
     if (onStatus) onStatus(s);
   });
-  QObject::connect(&m_link, &ControllerLink::ParameterSentence, [this](const std::uint8_t* s) {
+  QObject::connect(&m_session, &ControllerSession::ParameterSentence, [this](const std::uint8_t* s) {
     const std::optional<ParameterView> view = DecodeParameterSentence(s);
     if (view && onParameters) onParameters(*view);
   });
-  QObject::connect(&m_link, &ControllerLink::InstallErrorSentence, [this](const std::uint8_t* s) {
+  QObject::connect(&m_session, &ControllerSession::InstallErrorSentence, [this](const std::uint8_t* s) {
     if (onInstallError) onInstallError(s);
   });
-  QObject::connect(&m_link, &ControllerLink::UsbReport, [this](const std::uint8_t* report) {
+  QObject::connect(&m_session, &ControllerSession::UsbReport, [this](const std::uint8_t* report) {
     if (onHidReport) onHidReport(report);
   });
 }
 
 CliLink::~CliLink() {
-  m_follower.reset();
-  Close();
-  m_hid.Stop();
+  m_session.Close();
+  m_session.Stop();
 }
 
 bool CliLink::Open(const ConnectSpec& target, std::unique_ptr<IHidBackend> simBackend, std::string* error) {
   m_hidFailure.clear();
   m_serialFailed = false;
   if (target.kind == ConnectSpec::Kind::Serial) {
-    if (!m_commands.m_uart.Open(target.path, LineSettingsFromStored(std::nullopt))) {
+    if (!m_session.OpenSerial(target.path, LineSettingsFromStored(std::nullopt))) {
       const std::string why = SerialPortProblem(target.path);
       *error = "cannot open the serial port " + target.path + (why.empty() ? "" : ": " + why);
       return false;
@@ -108,28 +107,27 @@ bool CliLink::Open(const ConnectSpec& target, std::unique_ptr<IHidBackend> simBa
     *error = target.kind == ConnectSpec::Kind::Sim ? what : "the USB HID library cannot be started";
     return false;
   }
-  m_hid.SetBackend(std::move(backend));
-  if (!m_hid.Open(kControllerVendorId, kControllerProductId)) {
+  m_session.Usb().SetBackend(std::move(backend));
+  if (!m_session.OpenUsb(kControllerVendorId, kControllerProductId)) {
     *error = m_hidFailure.empty() ? what : what + ": " + m_hidFailure;
     return false;
   }
+  m_session.EndUsbOpening();
   return true;
 }
 
 void CliLink::Follow(std::function<void(bool lost)> onChange) {
-  m_follower = std::make_unique<LinkFollower>(m_link, m_commands.m_uart, m_hid);
-  QObject::connect(m_follower.get(), &LinkFollower::Lost,
-                   [onChange](bool, const QString&) { onChange(true); });
-  QObject::connect(m_follower.get(), &LinkFollower::Returned, [this, onChange](bool) {
+  m_session.Follow();
+  QObject::connect(&m_session, &ControllerSession::Lost, [onChange](bool, const QString&) { onChange(true); });
+  QObject::connect(&m_session, &ControllerSession::Returned, [this, onChange](bool) {
     m_serialFailed = false;
-    m_commands.SendGetParameters();
+    m_session.Commands().SendGetParameters();
     onChange(false);
   });
 }
 
 void CliLink::Close() {
-  m_hid.Close();
-  m_commands.m_uart.Close();
+  m_session.Close();
 }
 
 bool CliLink::WaitUntil(const std::function<bool()>& done, int timeoutMs) {
@@ -162,7 +160,7 @@ std::optional<ParameterView> CliLink::ReadParameters() {
   auto previous = onParameters;
   onParameters = [&got](const ParameterView& v) { got = v; };
   for (int attempt = 0; attempt < kAnswerTries && !got && !g_interrupted.load() && !Lost(); ++attempt) {
-    m_commands.SendGetParameters();
+    m_session.Commands().SendGetParameters();
     WaitUntil([&got] { return got.has_value(); }, kAnswerWaitMs);
   }
   onParameters = previous;

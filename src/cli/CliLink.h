@@ -1,7 +1,7 @@
 #pragma once
-// apctl's side of the link: the two transports with the one receive path
-// over them (ControllerLink, as in the windows), its signals turned into the
-// command's callbacks, and waiting with a time limit while Qt's loop runs.
+// apctl's side of the link: one session with the controller (as in the
+// windows), its signals turned into the command's callbacks, and waiting
+// with a time limit while Qt's loop runs.
 
 #include <atomic>
 #include <functional>
@@ -10,11 +10,7 @@
 #include <string>
 
 #include "cli/CliArgs.h"
-#include "link/CommandLink.h"
-#include "link/ControllerLink.h"
-#include "link/HidBackend.h"
-#include "link/HidLink.h"
-#include "link/LinkFollower.h"
+#include "link/ControllerSession.h"
 #include "protocol/ParameterCodec.h"
 
 namespace apdesk::cli {
@@ -33,22 +29,22 @@ class CliLink {
   bool Open(const ConnectSpec& target, std::unique_ptr<IHidBackend> simBackend, std::string* error);
   void Close();
 
-  CCommandLink& Commands() { return m_commands; }
-  CHidLink& Hid() { return m_hid; }
-  bool IsSerial() const { return m_commands.m_uart.IsOpen(); }
+  CCommandLink& Commands() { return m_session.Commands(); }
+  CHidLink& Hid() { return m_session.Usb(); }
+  bool IsSerial() const { return m_session.IsSerial(); }
   // The device went away after it was opened (unplugged, its port or socket
   // closed): nothing more will come from it. Never while following.
-  bool Lost() const { return !m_follower && (m_serialFailed || m_hid.ReadFailed()); }
+  bool Lost() const { return !Follower() && (m_serialFailed || m_session.Usb().ReadFailed()); }
   // What the parser has taken out and thrown away so far (apctl inspect).
-  const ParserCounters& Counters() const { return m_link.Counters(); }
+  const ParserCounters& Counters() const { return m_session.Link().Counters(); }
 
   // From now on a device that goes away is looked for and reopened
   // (link/LinkFollower.h); onChange(true) when it went, onChange(false) when
   // it is back, after the parameters were asked for again.
   void Follow(std::function<void(bool lost)> onChange);
   // Following and the device is away.
-  bool Away() const { return m_follower && m_follower->Looking(); }
-  const LinkFollower* Follower() const { return m_follower.get(); }
+  bool Away() const { return Follower() && Follower()->Looking(); }
+  const LinkFollower* Follower() const { return m_session.Follower(); }
 
   // Runs the event loop until done() holds, the time is up, Ctrl+C or the
   // device is lost; says whether done() held.
@@ -71,17 +67,15 @@ class CliLink {
   // three times in about three seconds.
   std::optional<ParameterView> ReadParameters();
 
-  ControllerLink& Link() { return m_link; }
+  ControllerLink& Link() { return m_session.Link(); }
+  ControllerSession& Session() { return m_session; }
 
  private:
-  CHidLink m_hid;
-  CCommandLink m_commands;
-  ControllerLink m_link;
+  ControllerSession m_session;
   bool Wait(const std::function<bool()>& done, int timeoutMs, bool stopOnInterrupt);
 
   std::string m_hidFailure;
   bool m_serialFailed = false;
-  std::unique_ptr<LinkFollower> m_follower;
 };
 
 // One attempt to read takes this long; three are made.

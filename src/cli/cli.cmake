@@ -18,7 +18,7 @@ if(APDESK_WITH_QT)
     ${CMAKE_CURRENT_LIST_DIR}/CliLink.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Apctl.cpp)
   apdesk_export_headers(apdesk_cli HEADERS ${CMAKE_CURRENT_LIST_DIR}/ExitStatus.h ${CMAKE_CURRENT_LIST_DIR}/Apctl.h)
-  target_link_libraries(apdesk_cli PUBLIC apdesk_clicore apdesk_link apdesk_follow apdesk_connect apdesk_sim
+  target_link_libraries(apdesk_cli PUBLIC apdesk_clicore apdesk_session apdesk_connect apdesk_sim
     apdesk_upgrade_core apdesk_compass apdesk_recordfile apdesk_recorder apdesk_settings apdesk_language
     Qt6::Core Qt6::SerialPort)
   # The udev rule, built in for apctl doctor --udev-rule.

@@ -56,13 +56,13 @@ void CSetApDlg::OnInitDialog() {
   if (!m_adjustDlg.Create(this)) {
     MessageBoxes::Show(this, QString::fromStdString(m_adjustDlg.Error()), BoxIcon::Error);
   }
-  m_upgradeDlg.SetLink(&m_app.m_hidLink);
+  m_upgradeDlg.SetLink(&m_app.Session().Usb());
   if (!m_upgradeDlg.Create(this)) {
     MessageBoxes::Show(this, QString::fromStdString(m_upgradeDlg.Error()), BoxIcon::Error);
   }
-  m_adjustDlg.SetCommandSender([this](std::uint8_t code) { m_app.m_commandLink.SendCommand(code); });
+  m_adjustDlg.SetCommandSender([this](std::uint8_t code) { m_app.Session().Commands().SendCommand(code); });
   m_gpsCheckDlg.SetFrameSender(
-      [this](const apdesk::CommandFrame& frame) { m_app.m_commandLink.SendFrame(frame); });
+      [this](const apdesk::CommandFrame& frame) { m_app.Session().Commands().SendFrame(frame); });
 
   ApplyLanguage();
   for (int id : {1155, 1021, 1218, 1159, 1160, 1139, 1016, 1163}) {
@@ -243,7 +243,7 @@ void CSetApDlg::OnGpsCheck() {
 }
 
 void CSetApDlg::OnCaptureInstallError() {
-  m_app.m_commandLink.SendCommand(kInstallErrorCommand);
+  m_app.Session().Commands().SendCommand(kInstallErrorCommand);
 }
 
 void CSetApDlg::keyPressEvent(QKeyEvent* event) {

@@ -40,7 +40,7 @@ void CSetApDlg::OpenComPort(const QString& port) {
 }
 
 void CSetApDlg::OnOpenCom() {
-  m_app.m_hidLink.Close();
+  m_app.Session().Usb().Close();  // before the checks below, as always
   ForgetParameters();
   const QComboBox* list = Combo(1001);
   if (!list || list->count() == 0) return;
@@ -56,9 +56,9 @@ void CSetApDlg::OnOpenCom() {
   const apdesk::LineSettings line =
       apdesk::LineSettingsFromStored(m_app.GetSettingBinary("Settings1", "COMCONF"));
 
-  if (m_app.m_commandLink.m_uart.Open(port, line)) {
+  if (m_app.Session().OpenSerial(port, line)) {
     MessageBoxes::Show(this, Text("LID_COM_HINT1"));
-    m_app.m_commandLink.SendGetParameters();
+    m_app.Session().Commands().SendGetParameters();
   } else {
     MessageBoxes::Show(this, Text("LID_COM_HINT2"));
   }
@@ -68,15 +68,13 @@ void CSetApDlg::OnOpenUsb() {
   // Until the open has succeeded, inbound reports are not offered to the
   // upgrade window.
   m_usbOpening = 1;
-  m_app.m_link.SetUsbOpening(true);
-  m_app.m_commandLink.m_uart.Close();
   ForgetParameters();
-  if (m_app.m_hidLink.Open(kVendorId, kProductId)) {
-    m_app.m_commandLink.SendGetParameters();
+  if (m_app.Session().OpenUsb(kVendorId, kProductId)) {
+    m_app.Session().Commands().SendGetParameters();
     MessageBoxes::Show(this, Text("LID_USB_HINT1"));
-    m_app.m_commandLink.SendGetParameters();
+    m_app.Session().Commands().SendGetParameters();
     m_usbOpening = 0;
-    m_app.m_link.SetUsbOpening(false);
+    m_app.Session().EndUsbOpening();
   } else {
     MessageBoxes::Show(this, Text("LID_USB_HINT2"));
   }

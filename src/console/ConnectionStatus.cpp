@@ -15,12 +15,12 @@ ConnectionStatus::ConnectionStatus(CConfigApp& app, QStatusBar* line,
     : QObject(parent),
       m_app(app),
       m_text(std::move(text)),
-      m_follower(app.m_link, app.m_commandLink.m_uart, app.m_hidLink) {
+      m_follower(app.Session().Follow()) {
   if (line != nullptr) {
     m_label = new QLabel(line);
     line->addWidget(m_label, 1);
   }
-  connect(&app.m_link, &ControllerLink::StatusSentence, this, [this](const std::uint8_t*) { OnRecord(); });
+  connect(&app.Session(), &ControllerSession::StatusSentence, this, [this](const std::uint8_t*) { OnRecord(); });
   connect(&m_follower, &LinkFollower::Lost, this, [this](bool, const QString&) { Refresh(); });
   connect(&m_follower, &LinkFollower::Returned, this, [this, onReturned = std::move(onReturned)](bool) {
     if (onReturned) onReturned();
@@ -41,24 +41,24 @@ void ConnectionStatus::OnRecord() {
 ConnectionState ConnectionStatus::State() const {
   ConnectionState s;
   const auto usbName = [](const HidDeviceInfo& d) { return d.product.empty() ? d.path : d.product; };
-  if (m_app.m_hidLink.IsOpen()) {
+  if (m_app.Session().Usb().IsOpen()) {
     s.kind = ConnectionState::Kind::Usb;
-    s.device = usbName(m_app.m_hidLink.LastOpened());
-  } else if (m_app.m_commandLink.m_uart.IsOpen()) {
+    s.device = usbName(m_app.Session().Usb().LastOpened());
+  } else if (m_app.Session().Serial().IsOpen()) {
     s.kind = ConnectionState::Kind::Serial;
-    s.device = m_app.m_commandLink.m_uart.LastPortName();
-    s.baud = m_app.m_commandLink.m_uart.LastLine().baudRate;
+    s.device = m_app.Session().Serial().LastPortName();
+    s.baud = m_app.Session().Serial().LastLine().baudRate;
   } else if (m_follower.IsLost()) {
     s.kind = ConnectionState::Kind::Lost;
     s.device = m_follower.LostSerial() ? m_follower.LookingFor().toStdString()
-                                       : usbName(m_app.m_hidLink.LastOpened());
+                                       : usbName(m_app.Session().Usb().LastOpened());
     s.lostSince = m_follower.LostAt().toString("HH:mm:ss").toStdString();
   } else if (m_follower.Looking()) {
     s.kind = ConnectionState::Kind::Waiting;
   }
   s.recordsPerSecond = m_rate;
   s.lastRecordAgeMs = m_sinceRecord.isValid() ? m_sinceRecord.elapsed() : -1;
-  const auto& bad = m_app.m_link.Counters().badSums;
+  const auto& bad = m_app.Session().Link().Counters().badSums;
   s.badSums = std::accumulate(bad.begin(), bad.end(), std::uint64_t{0});
   return s;
 }
@@ -71,7 +71,7 @@ void ConnectionStatus::Refresh() {
     m_rateWindow.start();
   }
   // Without a connection there is no last record: the next one counts anew.
-  if (!m_app.m_hidLink.IsOpen() && !m_app.m_commandLink.m_uart.IsOpen()) m_sinceRecord.invalidate();
+  if (!m_app.Session().Usb().IsOpen() && !m_app.Session().Serial().IsOpen()) m_sinceRecord.invalidate();
   if (m_label != nullptr) m_label->setText(Text());
 }
 

@@ -48,7 +48,7 @@ class ConnectionStatus : public QObject {
   CConfigApp& m_app;
   QLabel* m_label = nullptr;
   std::function<QString(const char*)> m_text;
-  LinkFollower m_follower;
+  LinkFollower& m_follower;  // the session's
   QTimer m_tick;
   QElapsedTimer m_sinceRecord;  // invalid until a good record on this connection
   QElapsedTimer m_rateWindow;

@@ -21,7 +21,7 @@ void CSetApDlg::BuildMenus() {
   connect(autoUsb, &QAction::toggled, this, [this](bool on) {
     m_app.WriteSettingInt("Settings1", apdesk::kAutoConnectKey, on ? 1 : 0);
     apdesk::LinkFollower& follower = m_connection->Follower();
-    if (on && !m_app.m_hidLink.IsOpen() && !m_app.m_commandLink.m_uart.IsOpen()) {
+    if (on && !m_app.Session().Usb().IsOpen() && !m_app.Session().Serial().IsOpen()) {
       follower.WaitForUsb();
     } else if (!on && follower.Looking() && !follower.IsLost()) {
       follower.Stop();  // waiting for a first device: no more; a lost one is still followed
@@ -34,7 +34,7 @@ void CSetApDlg::BuildMenus() {
       m_app, StatusLine(), [this](const char* key) { return Text(key); },
       [this] {
         ForgetParameters();
-        m_app.m_commandLink.SendGetParameters();
+        m_app.Session().Commands().SendGetParameters();
       },
       this);
 

@@ -115,7 +115,7 @@ apdesk::ParameterInputs CSetApDlg::ReadParameterInputs() const {
 }
 
 void CSetApDlg::OnGetParams() {
-  m_app.m_commandLink.SendGetParameters();
+  m_app.Session().Commands().SendGetParameters();
 }
 
 void CSetApDlg::OnSendParams() {
@@ -129,7 +129,7 @@ void CSetApDlg::OnSendParams() {
   if (!SnapshotBeforeWrite("send")) return;
   m_altitudeLimit = built.altitudeLimit;
   m_distanceLimit = built.distanceLimit;
-  m_app.m_commandLink.SendParameters(built.block);
+  m_app.Session().Commands().SendParameters(built.block);
 }
 
 void CSetApDlg::ShowRefusal(const ParameterRefusal& refusal) {
@@ -151,8 +151,8 @@ void CSetApDlg::OnDefaultParams() {
   // Nothing read yet means nothing to keep.
   if (m_paramsValid && !SnapshotBeforeWrite("default")) return;
   m_awaitingDefaults = true;
-  m_app.m_commandLink.SendRestoreDefaults();
+  m_app.Session().Commands().SendRestoreDefaults();
   // The controller needs the pause to restore before it can answer.
   QThread::msleep(kDefaultPauseMs);
-  m_app.m_commandLink.SendGetParameters();
+  m_app.Session().Commands().SendGetParameters();
 }

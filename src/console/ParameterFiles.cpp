@@ -126,13 +126,13 @@ void CSetApDlg::WriteComparison(ParameterCompareDlg& dlg) {
   }
   if (!SnapshotBeforeWrite("load")) return;
   const apdesk::Parameters merged = dlg.Comparison().Merge(*current);
-  m_app.m_commandLink.SendParameters(apdesk::EncodeParameters(merged));
+  m_app.Session().Commands().SendParameters(apdesk::EncodeParameters(merged));
   // As after Default: the controller needs the pause before it answers. A
   // sentence that arrives before the question answers an earlier one.
   m_awaitingReadBack = nullptr;
   QTimer::singleShot(kDefaultPauseMs, this, [this, target = QPointer<ParameterCompareDlg>(&dlg)] {
     m_awaitingReadBack = target;
-    m_app.m_commandLink.SendGetParameters();
+    m_app.Session().Commands().SendGetParameters();
   });
 }
 
@@ -155,7 +155,7 @@ bool CSetApDlg::SnapshotBeforeWrite(const char* write) {
     apdesk::FileNotes notes;
     notes.write = write;
     notes.transport =
-        m_app.m_hidLink.IsOpen() ? "usb" : (m_app.m_commandLink.m_uart.IsOpen() ? "serial" : "");
+        m_app.Session().Usb().IsOpen() ? "usb" : (m_app.Session().Serial().IsOpen() ? "serial" : "");
     if (const QLineEdit* version = Edit(1141)) notes.firmware = version->text().toStdString();
     if (apdesk::SnapshotStore().Store(*p, notes, nullptr, &error)) return true;
   }

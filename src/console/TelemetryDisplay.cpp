@@ -13,24 +13,24 @@
 using apdesk::MessageBoxes;
 
 void CSetApDlg::ConnectLink() {
-  apdesk::ControllerLink& link = m_app.m_link;
-  connect(&link, &apdesk::ControllerLink::StatusSentence, this,
+  apdesk::ControllerSession& session = m_app.Session();
+  connect(&session, &apdesk::ControllerSession::StatusSentence, this,
           [this](const std::uint8_t* s) { ShowStatus(s); });
-  connect(&link, &apdesk::ControllerLink::ParameterSentence, this,
+  connect(&session, &apdesk::ControllerSession::ParameterSentence, this,
           [this](const std::uint8_t* s) { DecodeParameterSentence(s); });
-  connect(&link, &apdesk::ControllerLink::InstallErrorSentence, this,
+  connect(&session, &apdesk::ControllerSession::InstallErrorSentence, this,
           [this](const std::uint8_t* s) { ShowInstallError(s); });
-  connect(&link, &apdesk::ControllerLink::UsbReport, this,
+  connect(&session, &apdesk::ControllerSession::UsbReport, this,
           [this](const std::uint8_t* report) { m_upgradeDlg.HandleReport(report); });
 }
 
 const apdesk::SentenceParser& CSetApDlg::Parser() const {
-  return m_app.m_link.Parser();
+  return m_app.Session().Link().Parser();
 }
 
 void CSetApDlg::ShowStatus(const std::uint8_t* s) {
   // A replayed record is in a record file already.
-  if (!m_app.m_link.Replaying()) apdesk::RecordStatusSentence(m_recorder, s);
+  if (!m_app.Session().Link().Replaying()) apdesk::RecordStatusSentence(m_recorder, s);
   const std::string notice = m_recorderNotices.Poll(m_recorder, Text("LID_PUB_RECORD_FAILING").toStdString());
   if (!notice.empty()) {
     // Shown after this sentence is handled: a box's own event loop must not

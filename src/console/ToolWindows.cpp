@@ -18,7 +18,7 @@ void CSetApDlg::ShowTelemetryPlots() {
   if (!m_plotsDlg) {
     m_plotsDlg = std::make_unique<CTelemetryPlotsDlg>(this);
     m_plotsDlg->Create();
-    connect(&m_app.m_link, &apdesk::ControllerLink::StatusSentence, m_plotsDlg.get(),
+    connect(&m_app.Session(), &apdesk::ControllerSession::StatusSentence, m_plotsDlg.get(),
             [this](const std::uint8_t* s) { m_plotsDlg->AddStatusSentence(s, m_toolClock.elapsed()); });
   }
   m_plotsDlg->show();
@@ -29,13 +29,14 @@ void CSetApDlg::ShowLinkInspector() {
   if (!m_inspectorDlg) {
     m_inspectorDlg = std::make_unique<CLinkInspectorDlg>(this);
     CLinkInspectorDlg* inspector = m_inspectorDlg.get();
-    apdesk::ControllerLink* link = &m_app.m_link;
-    connect(link, &apdesk::ControllerLink::SentenceTaken, inspector,
+    apdesk::ControllerSession* session = &m_app.Session();
+    const apdesk::ControllerLink* link = &session->Link();
+    connect(session, &apdesk::ControllerSession::SentenceTaken, inspector,
             [inspector](int tag, const std::uint8_t* s, int length, bool) {
               inspector->OnSentence(static_cast<apdesk::SentenceTag>(tag), s,
                                     static_cast<std::size_t>(length));
             });
-    connect(link, &apdesk::ControllerLink::UsbReport, inspector,
+    connect(session, &apdesk::ControllerSession::UsbReport, inspector,
             [inspector](const std::uint8_t*) { inspector->OnReport(); });
     // The counters at the inspector's own pace, not once per read.
     auto* counters = new QTimer(inspector);
@@ -67,7 +68,7 @@ bool CSetApDlg::StartReplay(const QString& path, double speed, QString* error) {
   m_replay = std::move(replay);
   Replay& r = *m_replay;
   // A replayed record is shown, plotted and inspected, but never recorded again.
-  m_app.m_link.SetReplaying(true);
+  m_app.Session().Link().SetReplaying(true);
   r.timer.setSingleShot(true);
   r.timer.setTimerType(Qt::PreciseTimer);
   connect(&r.timer, &QTimer::timeout, this, [this] { ReplayTick(); });
@@ -87,7 +88,7 @@ void CSetApDlg::ReplayTick() {
   Replay& r = *m_replay;
   r.due.clear();
   r.pacer.NextDue(m_toolClock.elapsed(), &r.due);
-  for (const apdesk::RecordBytes& record : r.due) m_app.m_link.Feed(record.data(), record.size());
+  for (const apdesk::RecordBytes& record : r.due) m_app.Session().Link().Feed(record.data(), record.size());
   if (const auto next = r.pacer.NextDueMs()) {
     r.timer.start(static_cast<int>(std::max<qint64>(0, *next - m_toolClock.elapsed())));
   }

@@ -9,7 +9,7 @@ if(APDESK_WITH_QT)
     apdesk_gpscheck apdesk_upgrade apdesk_telemetryplots apdesk_inspector apdesk_viewer apdesk_replay
     apdesk_params Qt6::Widgets Qt6::SerialPort)
   apdesk_export_headers(apdesk_console)
-  target_link_libraries(apdesk_console PUBLIC apdesk_follow apdesk_connectiontext)
+  target_link_libraries(apdesk_console PUBLIC apdesk_session apdesk_connectiontext)
 endif()
 
 # The status line's words; plain C++.

@@ -64,6 +64,19 @@ bool CCommUart::Init(QObject* owner) {
   return true;
 }
 
+void CCommUart::Attach(QObject* owner, LostHandler lost) {
+  m_owner = owner;
+  m_lost = std::move(lost);
+}
+
+void CCommUart::TakeArrived(const Arrived& arrived) {
+  CompleteRead();
+  if (m_rxFill > m_rxConsumed && arrived) arrived(m_rxBuffer + m_rxConsumed, m_rxFill - m_rxConsumed);
+  m_rxConsumed = 0;
+  m_rxFill = 0;
+  ArmRead();
+}
+
 bool CCommUart::Open(const std::string& name, const LineSettings& line) {
   Close();
   auto* port = new QSerialPort(this);
@@ -117,8 +130,8 @@ void CCommUart::ApplyLineSettings(const LineSettings& line) {
   if (setup.requestToSend) m_port->setRequestToSend(*setup.requestToSend);
 }
 
-bool CCommUart::Close() {
-  if (m_port == nullptr) return true;
+void CCommUart::Close() {
+  if (m_port == nullptr) return;
   Pause(kCloseSettleMs);
   // The outstanding read ends as cancelled: one more WM_UART_RECEIVED, whose
   // collection finds no bytes and reports nothing. A write in flight is
@@ -131,7 +144,6 @@ bool CCommUart::Close() {
   m_port->close();
   delete m_port;
   m_port = nullptr;
-  return true;
 }
 
 void CCommUart::ArmRead() {
@@ -160,7 +172,7 @@ void CCommUart::CompleteRead() {
   if (!live) return;  // cancelled by Close: no bytes, no message
   if (m_lineFailure == LineFailure::Pending) {
     m_lineFailure = LineFailure::Delivered;
-    ReportFailure(kUartReadFailedText);
+    ReportFailure(TransportFailure::ReadFailed);
     return;
   }
   if (m_lineFailure == LineFailure::Delivered) return;
@@ -169,22 +181,22 @@ void CCommUart::CompleteRead() {
   const qint64 n = m_port->read(reinterpret_cast<char*>(m_rxBuffer + m_rxFill), kBufferSize - m_rxFill);
   if (n < 0) {
     m_lineFailure = LineFailure::Delivered;
-    ReportFailure(kUartReadFailedText);
+    ReportFailure(TransportFailure::ReadFailed);
     return;
   }
   if (n > 0) m_emptyWakeUps = 0;
   m_rxFill += static_cast<std::uint32_t>(n);
 }
 
-void CCommUart::Write(const std::uint8_t* bytes, std::uint32_t length) {
+void CCommUart::Write(const std::uint8_t* bytes, std::size_t length) {
   if (m_port == nullptr) return;
   if (m_txSent == m_txFill) m_txSent = m_txFill = 0;
   // Nothing is written past the buffer: a write that does not fit is dropped whole.
   if (length > kBufferSize - m_txFill) return;
   const bool idle = m_txFill == 0;
   std::memcpy(m_txBuffer + m_txFill, bytes, length);
-  m_txFill += length;
-  if (idle && m_txFill - m_txSent > 0 && !StartWrite()) ReportFailure(kUartWriteFailedText);
+  m_txFill += static_cast<std::uint32_t>(length);
+  if (idle && m_txFill - m_txSent > 0 && !StartWrite()) ReportFailure(TransportFailure::WriteFailed);
 }
 
 bool CCommUart::StartWrite() {
@@ -211,7 +223,7 @@ void CCommUart::CompleteWrite() {
   if (m_port == nullptr) return;
   if (m_lineFailure == LineFailure::Pending) {
     m_lineFailure = LineFailure::Delivered;
-    ReportFailure(kUartWriteFailedText);
+    ReportFailure(TransportFailure::WriteFailed);
     return;
   }
   const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(m_txWritten, m_txInFlight));
@@ -223,7 +235,7 @@ void CCommUart::CompleteWrite() {
   m_txFill -= m_txSent;
   std::memmove(m_txBuffer, m_txBuffer + m_txSent, m_txFill);
   m_txSent = 0;
-  if (!StartWrite()) ReportFailure(kUartWriteFailedText);
+  if (!StartWrite()) ReportFailure(TransportFailure::WriteFailed);
 }
 
 void CCommUart::OnReadyRead() {
@@ -309,8 +321,9 @@ bool CCommUart::event(QEvent* event) {
   return true;
 }
 
-void CCommUart::ReportFailure(const char* text) {
+void CCommUart::ReportFailure(TransportFailure why) {
   if (m_failureReported) return;
   m_failureReported = true;
-  if (m_failureHandler) m_failureHandler(text);
+  if (m_failureHandler) m_failureHandler(UartFailureText(why));
+  if (m_lost) m_lost(why);
 }

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "app/CommConfig.h"
+#include "link/Transport.h"
 
 namespace apdesk {
 
@@ -34,11 +35,9 @@ struct UartLineSetup {
 };
 UartLineSetup UartLineSetupFor(const LineSettings& line);
 
-inline constexpr const char* kUartReadFailedText = "串口读操作失败！请重新运行程序！";
-inline constexpr const char* kUartWriteFailedText = "串口写操作失败！请重新运行程序！";
 }  // namespace apdesk
 
-class CCommUart : public QObject {
+class CCommUart : public QObject, public apdesk::ITransport {
   Q_OBJECT
 
  public:
@@ -63,26 +62,27 @@ class CCommUart : public QObject {
   // as it is, a bare name such as ttyUSB0 where the system keeps its ports)
   // with these line settings, and arms a read.
   bool Open(const std::string& portName, const apdesk::LineSettings& line);
-  bool Close();
-  bool IsOpen() const { return m_port != nullptr; }
+  void Close() override;
+  bool IsOpen() const override { return m_port != nullptr; }
   // The port opened last and its line settings, kept after it closed.
   const std::string& LastPortName() const { return m_lastPortName; }
   const apdesk::LineSettings& LastLine() const { return m_lastLine; }
 
   void ArmRead();
   void CompleteRead();
-  void Write(const std::uint8_t* bytes, std::uint32_t length);
   void CompleteWrite();
 
-  // The owner reads m_rxBuffer from m_rxConsumed to m_rxFill, then sets both
-  // counters to 0. The rest is the transport's own state, readable for tests.
-  std::int32_t m_readsPending = 0;
-  std::uint8_t m_txBuffer[kBufferSize] = {};
-  std::uint32_t m_txSent = 0;
-  std::uint32_t m_txFill = 0;
-  std::uint8_t m_rxBuffer[kBufferSize] = {};
-  std::uint32_t m_rxConsumed = 0;
-  std::uint32_t m_rxFill = 0;
+  // The transport as the receive path and the command link see it.
+  void Attach(QObject* owner, LostHandler lost) override;
+  void Write(const std::uint8_t* bytes, std::size_t length) override;
+  void TakeArrived(const Arrived& arrived) override;
+  void WriteDone() override { CompleteWrite(); }
+
+  // The transport's own state, readable for tests.
+  std::int32_t ReadsPending() const { return m_readsPending; }
+  std::uint32_t TxSent() const { return m_txSent; }
+  std::uint32_t TxFill() const { return m_txFill; }
+  const std::uint8_t* TxBuffer() const { return m_txBuffer; }
 
  protected:
   bool event(QEvent* event) override;
@@ -97,11 +97,20 @@ class CCommUart : public QObject {
   void PostRead();
   void PostWrite();
   bool StartWrite();
-  void ReportFailure(const char* text);
+  void ReportFailure(apdesk::TransportFailure why);
   void ApplyLineSettings(const apdesk::LineSettings& line);
 
   QPointer<QObject> m_owner;
   FailureHandler m_failureHandler;
+  LostHandler m_lost;
+
+  std::int32_t m_readsPending = 0;
+  std::uint8_t m_txBuffer[kBufferSize] = {};
+  std::uint32_t m_txSent = 0;
+  std::uint32_t m_txFill = 0;
+  std::uint8_t m_rxBuffer[kBufferSize] = {};
+  std::uint32_t m_rxConsumed = 0;
+  std::uint32_t m_rxFill = 0;
   QSerialPort* m_port = nullptr;
 
   std::uint64_t m_generation = 0;  // counts opens; messages of a closed port are dropped

@@ -1,16 +1,16 @@
 #include "link/CommandLink.h"
 
-#include "link/HidLink.h"
-
 using namespace apdesk;
 
-CCommandLink::CCommandLink(CHidLink& hidLink) : m_hidLink(hidLink) {}
+CCommandLink::CCommandLink(ITransport& serial, ITransport& usb) : m_serial(serial), m_usb(usb) {}
 
 CCommandLink::~CCommandLink() = default;
 
 void CCommandLink::SendFrame(const std::uint8_t* bytes, std::size_t length) {
-  if (m_uart.IsOpen()) m_uart.Write(bytes, static_cast<std::uint32_t>(length));
-  m_hidLink.Send(bytes, length);
+  // A closed serial port drops the bytes; the HID link drops them too but
+  // keeps its pause, as it always did.
+  m_serial.Write(bytes, length);
+  m_usb.Write(bytes, length);
 }
 
 void CCommandLink::SendGetParameters() {

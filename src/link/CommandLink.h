@@ -6,16 +6,13 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "link/CommUart.h"
+#include "link/Transport.h"
 #include "protocol/CommandFrame.h"
-
-class CHidLink;
 
 class CCommandLink {
  public:
-  // The HID link belongs to the application object beside this one and is
-  // constructed before it.
-  explicit CCommandLink(CHidLink& hidLink);
+  // Both transports belong to the owner of this link and outlive it.
+  CCommandLink(apdesk::ITransport& serial, apdesk::ITransport& usb);
   virtual ~CCommandLink();
   CCommandLink(const CCommandLink&) = delete;
   CCommandLink& operator=(const CCommandLink&) = delete;
@@ -27,8 +24,7 @@ class CCommandLink {
   void SendParameters(const std::array<std::uint8_t, apdesk::kParameterBlockSize>& block);
   void SendRestoreDefaults();
 
-  CCommUart m_uart;
-
  private:
-  CHidLink& m_hidLink;
+  apdesk::ITransport& m_serial;
+  apdesk::ITransport& m_usb;
 };

@@ -1,17 +1,16 @@
 #include "link/ControllerLink.h"
 
-#include "link/CommUart.h"
-#include "link/HidLink.h"
 #include "link/LinkEvents.h"
+#include "link/Transport.h"
 
 namespace apdesk {
 
-ControllerLink::ControllerLink(CCommUart& uart, CHidLink& hid, QObject* parent)
-    : QObject(parent), m_uart(uart), m_hid(hid) {
-  m_uart.Init(this);
-  m_uart.SetFailureHandler(
-      [this](const std::string& text) { Q_EMIT LinkLost(true, QString::fromStdString(text)); });
-  m_hid.StartReader(this);
+ControllerLink::ControllerLink(ITransport& serial, ITransport& usb, QObject* parent)
+    : QObject(parent), m_serial(serial), m_usb(usb) {
+  m_serial.Attach(this, [this](TransportFailure why) {
+    Q_EMIT LinkLost(true, QString::fromUtf8(UartFailureText(why)));
+  });
+  m_usb.Attach(this, [this](TransportFailure) { Q_EMIT LinkLost(false, QString()); });
 }
 
 ControllerLink::~ControllerLink() = default;
@@ -21,7 +20,7 @@ bool ControllerLink::event(QEvent* e) {
 }
 
 void ControllerLink::Feed(const std::uint8_t* bytes, std::size_t length) {
-  m_parser.Append(bytes, length);
+  Append(bytes, length);
   ParseSentences();
 }
 
@@ -31,37 +30,26 @@ void ControllerLink::ParseSentences() {
 }
 
 void ControllerLink::OnUartReceived() {
-  m_uart.CompleteRead();
-  if (m_uart.m_rxFill > m_uart.m_rxConsumed) {
-    m_parser.Append(m_uart.m_rxBuffer + m_uart.m_rxConsumed, m_uart.m_rxFill - m_uart.m_rxConsumed);
-  }
-  m_uart.m_rxConsumed = 0;
-  m_uart.m_rxFill = 0;
-  m_uart.ArmRead();
+  m_serial.TakeArrived([this](const std::uint8_t* bytes, std::size_t length) { Append(bytes, length); });
   ParseSentences();
 }
 
 void ControllerLink::OnUartSent() {
-  m_uart.CompleteWrite();
+  m_serial.WriteDone();
 }
 
 void ControllerLink::OnHidReceived() {
-  std::uint8_t report[kHidReportSize];
-  m_hid.TakeReport(report);
-  ++m_usbReports;
-  // While Open USB runs (its box included), reports are not the upgrade's.
-  if (!m_usbOpening) Q_EMIT UsbReport(report);
-  m_parser.Append(report, sizeof report);
+  m_usb.TakeArrived([this](const std::uint8_t* report, std::size_t length) {
+    ++m_usbReports;
+    // While Open USB runs (its box included), reports are not the upgrade's.
+    if (!m_usbOpening) Q_EMIT UsbReport(report);
+    Append(report, length);
+  });
   ParseSentences();
 }
 
 void ControllerLink::OnHidSent() {
-  m_hid.SetReady(true);
-  m_hid.Flush();
-}
-
-void ControllerLink::OnHidLost() {
-  Q_EMIT LinkLost(false, QString());
+  m_usb.WriteDone();
 }
 
 void ControllerLink::OnStatusSentence(const std::uint8_t* sentence) {

@@ -22,16 +22,17 @@
 
 #include "protocol/SentenceParser.h"
 
-class CCommUart;
-class CHidLink;
-
 namespace apdesk {
+
+class ITransport;
 
 class ControllerLink : public QObject, private SentenceSink {
   Q_OBJECT
 
  public:
-  ControllerLink(CCommUart& uart, CHidLink& hid, QObject* parent = nullptr);
+  // `serial` and `usb` are attached to this link (their completion messages
+  // come here); a USB transport's pieces are whole 64-byte reports.
+  ControllerLink(ITransport& serial, ITransport& usb, QObject* parent = nullptr);
   ~ControllerLink() override;
 
   // While set, USB reports are not handed to the upgrade exchange (Open USB
@@ -56,7 +57,6 @@ class ControllerLink : public QObject, private SentenceSink {
   void OnUartSent();
   void OnHidReceived();
   void OnHidSent();
-  void OnHidLost();
 
  Q_SIGNALS:
   // A "$STP" sentence whose sum holds (99 bytes).
@@ -87,8 +87,10 @@ class ControllerLink : public QObject, private SentenceSink {
   void OnSentence(SentenceTag tag, const std::uint8_t* sentence, std::size_t length, bool good) override;
   void ParseSentences();
 
-  CCommUart& m_uart;
-  CHidLink& m_hid;
+  void Append(const std::uint8_t* bytes, std::size_t length) { m_parser.Append(bytes, length); }
+
+  ITransport& m_serial;
+  ITransport& m_usb;
   SentenceParser m_parser;  // holds the receive queue
   bool m_usbOpening = false;
   bool m_replaying = false;

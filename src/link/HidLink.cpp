@@ -50,6 +50,22 @@ void CHidLink::StartReader(QObject* owner) {
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
+void CHidLink::Attach(QObject* owner, LostHandler lost) {
+  m_lost = std::move(lost);
+  StartReader(owner);
+}
+
+void CHidLink::TakeArrived(const Arrived& arrived) {
+  std::uint8_t report[kHidReportSize];
+  TakeReport(report);
+  if (arrived) arrived(report, sizeof report);
+}
+
+void CHidLink::WriteDone() {
+  SetReady(true);
+  Flush();
+}
+
 bool CHidLink::Open(std::uint16_t vendorId, std::uint16_t productId) {
   m_ready = true;
   Close();
@@ -246,6 +262,7 @@ bool CHidLink::event(QEvent* event) {
   if (completion->Generation() == current && m_owner) {
     QEvent message(event->type());
     QCoreApplication::sendEvent(m_owner, &message);
+    if (event->type() == WM_HID_LOST && m_lost) m_lost(TransportFailure::ReadFailed);
   }
   return true;
 }

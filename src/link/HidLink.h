@@ -23,6 +23,7 @@
 #include <thread>
 
 #include "link/HidBackend.h"
+#include "link/Transport.h"
 
 namespace apdesk {
 
@@ -31,7 +32,7 @@ inline constexpr const char* kHidOpenFailedText = "读访问打开设备失败!"
 
 }  // namespace apdesk
 
-class CHidLink : public QObject {
+class CHidLink : public QObject, public apdesk::ITransport {
   Q_OBJECT
 
  public:
@@ -66,10 +67,10 @@ class CHidLink : public QObject {
   bool Reopen(const apdesk::HidDeviceInfo& previous);
   // The device opened last, kept after it closed or went away.
   const apdesk::HidDeviceInfo& LastOpened() const { return m_lastOpened; }
-  void Close();
+  void Close() override;
   // Stops the I/O threads and closes the device.
   void Stop();
-  bool IsOpen() const { return m_device != nullptr; }
+  bool IsOpen() const override { return m_device != nullptr; }
   // True once a read of the open device failed (unplugged, or the peer went):
   // reading has stopped, and only a new Open brings it back.
   bool ReadFailed() const;
@@ -95,6 +96,13 @@ class CHidLink : public QObject {
   // That hand-over in one call: copies bytes 1-64 out, clears them, re-arms.
   void TakeReport(std::uint8_t* report);
 
+  // The transport as the receive path and the command link see it: the
+  // owner also gets WM_HID_LOST, and `lost` runs with it.
+  void Attach(QObject* owner, LostHandler lost) override;
+  void Write(const std::uint8_t* bytes, std::size_t length) override { Send(bytes, length); }
+  void TakeArrived(const Arrived& arrived) override;
+  void WriteDone() override;
+
  protected:
   bool event(QEvent* event) override;
 
@@ -112,6 +120,7 @@ class CHidLink : public QObject {
 
   std::unique_ptr<apdesk::IHidBackend> m_backend;
   Notifier m_notifier;
+  LostHandler m_lost;
   apdesk::HidDeviceInfo m_lastOpened;
   QPointer<QObject> m_owner;
 

@@ -2,6 +2,7 @@ if(APDESK_WITH_QT)
   # The transports: serial port, HID link, command link. Qt Core only.
   add_library(apdesk_link STATIC
     LinkEvents.h
+    Transport.h
     CommUart.h CommUart.cpp
     HidLink.h HidLink.cpp
     CommandLink.h CommandLink.cpp

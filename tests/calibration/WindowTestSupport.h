@@ -10,14 +10,12 @@
 #include <QWidget>
 #include <string>
 
+#include "common/TestApp.h"
+
 namespace apdesk::testing {
 
 inline QApplication* App() {
-  static int argc = 1;
-  static char name[] = "window_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return app;
+  return &testsupport::TestApp();
 }
 
 // A folder holding Language/<file> with the given UTF-8 contents; Folder() is

@@ -1,70 +1,51 @@
 #pragma once
 // apsim as a child process, for tests that unplug and replug a controller:
-// Start runs "apsim ARGS..." (the one beside the test program) and waits for the line
-// it prints (the pseudo-terminal's or the socket's path); Stop ends it with
-// SIGTERM and waits, as pulling the cable ends the device.
+// Start runs "apsim ARGS..." (the one beside the test program) and waits for
+// the line it prints (the pseudo-terminal's or the socket's path); Stop ends
+// it with SIGTERM and waits, as pulling the cable ends the device.
 
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "common/ChildProcess.h"
 
 namespace testsupport {
 
 class ApsimProcess {
  public:
-  // apsim is looked for beside the test program, wherever the test's
-  // current folder is.
-  ApsimProcess() : m_program(BesideMe()) {}
+  // How long apsim may take to say where it listens.
+  static constexpr int kStartMs = 10000;
+
   ~ApsimProcess() { Stop(); }
-  ApsimProcess(const ApsimProcess&) = delete;
-  ApsimProcess& operator=(const ApsimProcess&) = delete;
 
   static bool Available() { return ::access(BesideMe().c_str(), X_OK) == 0; }
 
   // False when apsim cannot start or prints nothing.
   bool Start(const std::vector<std::string>& args) {
     Stop();
-    int out[2];
-    if (::pipe(out) != 0) return false;
-    std::vector<std::string> all{"apsim"};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    m_pid = ::fork();
-    if (m_pid < 0) return false;
-    if (m_pid == 0) {
-      ::dup2(out[1], 1);
-      ::close(out[0]);
-      ::close(out[1]);
-      ::execv(m_program.c_str(), argv.data());
-      ::_exit(127);
-    }
-    ::close(out[1]);
-    FILE* f = ::fdopen(out[0], "r");
-    char line[256] = {};
-    const bool got = std::fgets(line, sizeof line, f) != nullptr;
-    std::fclose(f);
-    m_line = line;
-    while (!m_line.empty() && (m_line.back() == '\n' || m_line.back() == '\r')) m_line.pop_back();
-    return got && !m_line.empty();
+    std::vector<std::string> argv{BesideMe()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    m_child = std::make_unique<ChildProcess>(argv);
+    if (!m_child->Started()) return false;
+    m_line = m_child->ReadLine(kStartMs);
+    while (!m_line.empty() && m_line.back() == '\r') m_line.pop_back();
+    return !m_line.empty();
   }
 
   void Stop() {
-    if (m_pid <= 0) return;
-    ::kill(m_pid, SIGTERM);
-    ::waitpid(m_pid, nullptr, 0);
-    m_pid = -1;
+    if (m_child) m_child->Stop();
+    m_child.reset();  // killed if SIGTERM was not enough
   }
 
-  bool Running() const { return m_pid > 0; }
+  bool Running() const { return m_child != nullptr && m_child->Started(); }
   const std::string& Line() const { return m_line; }
 
  private:
+  // apsim is looked for beside the test program, wherever the test's
+  // current folder is.
   static std::string BesideMe() {
     char self[4096] = {};
     const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
@@ -73,8 +54,7 @@ class ApsimProcess {
     return (slash == std::string::npos ? std::string(".") : path.substr(0, slash)) + "/apsim";
   }
 
-  std::string m_program;
-  pid_t m_pid = -1;
+  std::unique_ptr<ChildProcess> m_child;
   std::string m_line;
 };
 

@@ -22,6 +22,7 @@
 #include "app/CConfigApp.h"
 #include "app/QtTestApp.h"
 #include "common/ApsimProcess.h"
+#include "common/WaitUntil.h"
 #include "common/BoxRecorder.h"
 #include "console/CSetApDlg.h"
 #include "link/HidSockBackend.h"
@@ -34,14 +35,7 @@ namespace {
 using testsupport::ApsimProcess;
 
 bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    QThread::msleep(1);
-  }
-  return true;
+  return testsupport::WaitUntil(done, timeoutMs);
 }
 
 // Plays whichever back end the test puts in, or no device at all: a
@@ -148,9 +142,9 @@ class ConnectionStatusTest : public ::testing::Test {
     double returnSeconds = -1;
     {
       CSetApDlg w(*app);
-      QObject::connect(&app->m_link, &ControllerLink::StatusSentence,
+      QObject::connect(&app->Session().Link(), &ControllerLink::StatusSentence,
                        [&](const std::uint8_t* s) { shown.emplace_back(s, s + kRecordSize); });
-      QObject::connect(&app->m_link, &ControllerLink::ParameterSentence,
+      QObject::connect(&app->Session().Link(), &ControllerLink::ParameterSentence,
                        [&](const std::uint8_t*) { ++parameterSentences; });
       open(w);
       EXPECT_EQ(boxes.Texts().size(), 1u);  // the open's own hint
@@ -174,8 +168,8 @@ class ConnectionStatusTest : public ::testing::Test {
       EXPECT_TRUE(WaitFor([&] { return parameterSentences > parametersBefore && w.m_paramsValid; }));
       EXPECT_EQ(boxes.Texts().size(), 1u);
       // Nothing more comes in while the window closes.
-      app->m_hidLink.Close();
-      app->m_commandLink.m_uart.Close();
+      app->Session().Usb().Close();
+      app->Session().Serial().Close();
     }
     ExpectRecordFileHolds(shown);
     std::printf("[ figure ] talking again %.2f s after the device returned\n", returnSeconds);
@@ -241,7 +235,7 @@ TEST_F(ConnectionStatusTest, WaitingForUsbOpensTheFirstControllerThatAppears) {
   EXPECT_EQ(Line(w), w.m_language.PublicTextForDisplay("LID_LINK_WAITING"));
   QThread::msleep(300);
   QCoreApplication::processEvents();
-  EXPECT_FALSE(app->m_hidLink.IsOpen());
+  EXPECT_FALSE(app->Session().Usb().IsOpen());
 
   std::shared_ptr<sim::SimHandle> sim;
   slot->backend = Sim(false, &sim);

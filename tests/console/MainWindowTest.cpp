@@ -29,6 +29,9 @@
 
 #include "app/CConfigApp.h"
 #include "common/BoxRecorder.h"
+#include "common/Pty.h"
+#include "common/TestApp.h"
+#include "common/WaitUntil.h"
 #include "console/CSetApDlg.h"
 #include "console/ParameterCompareDlg.h"
 #include "console/ScriptedHid.h"
@@ -46,22 +49,11 @@ namespace {
 using test::Bytes;
 
 QApplication* App() {
-  static int argc = 1;
-  static char name[] = "apdesk";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return app;
+  return &testsupport::TestApp();
 }
 
 bool WaitFor(const std::function<bool()>& done, int timeoutMs = 3000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    QThread::msleep(1);
-  }
-  return true;
+  return testsupport::WaitUntil(done, timeoutMs);
 }
 
 void Pump(int ms) {
@@ -628,66 +620,32 @@ TEST_F(MainWindowTest, RecordsTheDiskRefusesAreToldOnceThenCountedAsLost) {
   }
 }
 
-// A pseudo-terminal plays the serial port: the slave is the port, the test
-// holds the master.
-class Pty {
- public:
-  Pty() {
-    if (openpty(&m_master, &m_slave, nullptr, nullptr, nullptr) != 0) return;
-    termios raw{};
-    tcgetattr(m_slave, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(m_slave, TCSANOW, &raw);
-    m_path = QString::fromLocal8Bit(ttyname(m_slave));
-  }
-  ~Pty() {
-    if (m_master >= 0) close(m_master);
-    if (m_slave >= 0) close(m_slave);
-  }
-  QString Path() const { return m_path; }
-  Bytes Read(std::size_t want, int timeoutMs) {
-    Bytes got;
-    QElapsedTimer clock;
-    clock.start();
-    while (got.size() < want && clock.elapsed() < timeoutMs) {
-      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-      pollfd p{m_master, POLLIN, 0};
-      if (poll(&p, 1, 5) > 0) {
-        std::uint8_t buf[256];
-        const ssize_t n = read(m_master, buf, sizeof buf);
-        if (n > 0) got.insert(got.end(), buf, buf + n);
-      }
-    }
-    return got;
-  }
-  void Write(const Bytes& bytes) {
-    ASSERT_EQ(write(m_master, bytes.data(), bytes.size()), ssize_t(bytes.size()));
-  }
-
- private:
-  int m_master = -1;
-  int m_slave = -1;
-  QString m_path;
-};
-
 TEST_F(MainWindowTest, OpenComOverAPseudoTerminal) {
-  Pty pty;
-  ASSERT_FALSE(pty.Path().isEmpty());
+  testsupport::Pty pty(testsupport::Pty::Slave::Held);
+  const QString path = QString::fromStdString(pty.SlavePath());
+  ASSERT_FALSE(path.isEmpty());
   BoxRecorder boxes;
   auto app = MakeScriptedApp();
   CSetApDlg w(*app);
   Click(w, 1019);
-  ASSERT_TRUE(app->m_hidLink.IsOpen());
+  ASSERT_TRUE(app->Session().Usb().IsOpen());
 
-  w.OpenComPort(pty.Path());
-  EXPECT_FALSE(app->m_hidLink.IsOpen());  // opening one transport closes the other
+  w.OpenComPort(path);
+  EXPECT_FALSE(app->Session().Usb().IsOpen());  // opening one transport closes the other
   ASSERT_EQ(boxes.Texts().size(), 2u);
   EXPECT_EQ(boxes.Texts()[1], Lid(w, "LID_COM_HINT1"));
-  EXPECT_EQ(w.ControlAs<QComboBox>(1001)->currentText(), pty.Path());
-  EXPECT_TRUE(Settings().contains("COMPORT=" + pty.Path()));
+  EXPECT_EQ(w.ControlAs<QComboBox>(1001)->currentText(), path);
+  EXPECT_TRUE(Settings().contains("COMPORT=" + path));
   EXPECT_TRUE(Settings().contains("COMCONF=EDAAAAAABAAAAAAAMBAAAAAA"));
 
-  const Bytes request = pty.Read(30, 2000);
+  Bytes request;
+  WaitFor(
+      [&] {
+        const Bytes got = pty.TakeWaiting();
+        request.insert(request.end(), got.begin(), got.end());
+        return request.size() >= 30;
+      },
+      2000);
   ASSERT_EQ(request.size(), 30u);
   const Bytes expect = {0x24, 0x57, 0x49, 0x46, 0x49, 0x68, 0x68, 0x68};
   EXPECT_TRUE(std::equal(expect.begin(), expect.end(), request.begin()));
@@ -697,13 +655,13 @@ TEST_F(MainWindowTest, OpenComOverAPseudoTerminal) {
   test::PutSum(s);
   Bytes stream = {'x', 'y'};
   test::Add(stream, s);
-  pty.Write(stream);
+  ASSERT_TRUE(pty.WriteMaster(stream.data(), stream.size()));
   EXPECT_TRUE(WaitFor([&] { return Text(w, 1141) == "112345"; }));
 
   // A port that does not exist: the failure hint, nothing opened.
   w.OpenComPort(m_dir.filePath("no-such-port"));
   EXPECT_EQ(boxes.Texts().back(), Lid(w, "LID_COM_HINT2"));
-  EXPECT_FALSE(app->m_commandLink.m_uart.IsOpen());
+  EXPECT_FALSE(app->Session().Serial().IsOpen());
 }
 
 TEST_F(MainWindowTest, OpenComAgainstApsimOnAPseudoTerminal) {

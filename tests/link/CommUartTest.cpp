@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "LinkTestSupport.h"
-#include "Pty.h"
+#include "common/Pty.h"
 #include "app/CommConfig.h"
 #include "app/SettingsStore.h"
 
@@ -43,11 +43,10 @@ class CommUartTest : public ::testing::Test {
     uart.Init(&owner);
     // What the main window does with the two messages.
     owner.onUartReceived = [this] {
-      uart.CompleteRead();
-      received.insert(received.end(), uart.m_rxBuffer + uart.m_rxConsumed, uart.m_rxBuffer + uart.m_rxFill);
-      uart.m_rxConsumed = uart.m_rxFill = 0;
-      uart.ArmRead();
-      pendingAfterRead.push_back(uart.m_readsPending);
+      uart.TakeArrived([this](const std::uint8_t* bytes, std::size_t n) {
+        received.insert(received.end(), bytes, bytes + n);
+      });
+      pendingAfterRead.push_back(uart.ReadsPending());
     };
     owner.onUartSent = [this] { uart.CompleteWrite(); };
   }
@@ -69,7 +68,7 @@ class CommUartTest : public ::testing::Test {
     ASSERT_TRUE(settings->WriteSettingBinary("Settings1", "COMCONF", r.data(), n));
   }
 
-  linktest::Pty pty;
+  testsupport::Pty pty;
   std::string folder;
   std::unique_ptr<apdesk::SettingsStore> settings;
   CCommUart uart;
@@ -118,7 +117,7 @@ TEST_F(CommUartTest, OpensThePortWithTheStoredLineSettings) {
     EXPECT_EQ((t.c_cflag & CSTOPB) != 0, c.twoStop) << c.name;
     EXPECT_EQ((t.c_cflag & CRTSCTS) != 0, c.rtscts) << c.name;
     EXPECT_EQ(t.c_iflag & (IXON | IXOFF), 0u) << c.name;
-    EXPECT_EQ(uart.m_readsPending, 1) << c.name;
+    EXPECT_EQ(uart.ReadsPending(), 1) << c.name;
     uart.Close();
   }
   EXPECT_TRUE(failures.empty());
@@ -186,7 +185,7 @@ TEST_F(CommUartTest, APortThatIsNotThereStaysClosedAndWritesAreDropped) {
     EXPECT_FALSE(uart.IsOpen()) << name;
     const std::uint8_t frame[30] = {'$'};
     uart.Write(frame, sizeof(frame));
-    EXPECT_EQ(uart.m_txFill, 0u) << name;
+    EXPECT_EQ(uart.TxFill(), 0u) << name;
   }
 }
 
@@ -209,14 +208,14 @@ TEST_F(CommUartTest, WritesWhileOneIsInFlightAreCoalescedAndOversizedOnesDropped
   std::vector<std::vector<std::uint8_t>> frontAfterComplete;
   owner.onUartSent = [&] {
     uart.CompleteWrite();
-    afterComplete.emplace_back(uart.m_txSent, uart.m_txFill);
-    frontAfterComplete.emplace_back(uart.m_txBuffer, uart.m_txBuffer + uart.m_txFill);
+    afterComplete.emplace_back(uart.TxSent(), uart.TxFill());
+    frontAfterComplete.emplace_back(uart.TxBuffer(), uart.TxBuffer() + uart.TxFill());
   };
   uart.Write(a.data(), 30);
   uart.Write(big.data(), static_cast<std::uint32_t>(big.size()));  // 30 + 4070 > 4096: dropped whole
-  EXPECT_EQ(uart.m_txFill, 30u);
+  EXPECT_EQ(uart.TxFill(), 30u);
   uart.Write(b.data(), 30);
-  EXPECT_EQ(uart.m_txFill, 60u);
+  EXPECT_EQ(uart.TxFill(), 60u);
   ASSERT_TRUE(PumpUntil([&] { return afterComplete.size() == 2; }));
   // The first completion moved the second frame to the front and sent it.
   EXPECT_EQ(afterComplete[0], std::make_pair(0u, 30u));
@@ -240,7 +239,7 @@ TEST_F(CommUartTest, PartialWritesAreContinuedAndAMegabyteArrivesInOrder) {
   std::size_t handed = 0;
   bool partial = false;
   auto writeMore = [&] {
-    if (uart.m_txSent != uart.m_txFill || handed == kTotal) return;
+    if (uart.TxSent() != uart.TxFill() || handed == kTotal) return;
     // A prime size, so a full kernel buffer cannot end exactly on a write's end.
     const std::size_t n = std::min<std::size_t>(4093, kTotal - handed);
     uart.Write(data.data() + handed, static_cast<std::uint32_t>(n));
@@ -248,7 +247,7 @@ TEST_F(CommUartTest, PartialWritesAreContinuedAndAMegabyteArrivesInOrder) {
   };
   owner.onUartSent = [&] {
     uart.CompleteWrite();
-    if (uart.m_txSent != uart.m_txFill) partial = true;  // the rest was moved to the front
+    if (uart.TxSent() != uart.TxFill()) partial = true;  // the rest was moved to the front
     writeMore();
   };
   writeMore();
@@ -258,7 +257,7 @@ TEST_F(CommUartTest, PartialWritesAreContinuedAndAMegabyteArrivesInOrder) {
 
   std::vector<std::uint8_t> arrived;
   std::thread farEnd([&] { arrived = pty.ReadMaster(kTotal, 5000); });
-  const bool done = PumpUntil([&] { return handed == kTotal && uart.m_txSent == uart.m_txFill; }, 30000);
+  const bool done = PumpUntil([&] { return handed == kTotal && uart.TxSent() == uart.TxFill(); }, 30000);
   farEnd.join();
   ASSERT_TRUE(done);
   EXPECT_TRUE(partial) << "the write that filled the line did not complete in part";
@@ -285,20 +284,20 @@ TEST_F(CommUartTest, AMegabyteStreamedInArrivesInOrder) {
 
 TEST_F(CommUartTest, CloseWithAReadOutstandingGivesOneReceiveMessageAndNoFailure) {
   ASSERT_TRUE(OpenStored());
-  ASSERT_EQ(uart.m_readsPending, 1);
+  ASSERT_EQ(uart.ReadsPending(), 1);
   uart.Close();
   PumpFor(300);
   EXPECT_EQ(owner.Count(0x500), 1);
   EXPECT_TRUE(received.empty());
   EXPECT_TRUE(failures.empty());
-  EXPECT_EQ(uart.m_readsPending, 1) << "the read re-armed on the closed port stays pending";
+  EXPECT_EQ(uart.ReadsPending(), 1) << "the read re-armed on the closed port stays pending";
 
   // Opening again while open: the first port's cancelled read is not the new one's.
   ASSERT_TRUE(OpenStored());
   ASSERT_TRUE(OpenStored());
   PumpFor(200);
   EXPECT_EQ(owner.Count(0x500), 1);
-  EXPECT_EQ(uart.m_readsPending, 1);
+  EXPECT_EQ(uart.ReadsPending(), 1);
   const std::uint8_t byte = 0x42;
   ASSERT_TRUE(pty.WriteMaster(&byte, 1));
   ASSERT_TRUE(PumpUntil([&] { return received.size() == 1; }));

@@ -10,8 +10,9 @@
 
 #include "FakeHidBackend.h"
 #include "LinkTestSupport.h"
-#include "Pty.h"
+#include "common/Pty.h"
 #include "app/SettingsStore.h"
+#include "link/CommUart.h"
 #include "link/HidLink.h"
 
 namespace {
@@ -31,9 +32,9 @@ class CommandLinkTest : public ::testing::Test {
     script = std::make_shared<linktest::FakeHidScript>();
     script->devices = {{"fake:0", 0x0483, 0x5750, ""}};
     hid = std::make_unique<CHidLink>(linktest::MakeFakeHidBackend(script));
-    commands = std::make_unique<CCommandLink>(*hid);
-    commands->m_uart.Init(&owner);
-    owner.onUartSent = [this] { commands->m_uart.CompleteWrite(); };
+    commands = std::make_unique<CCommandLink>(uart, *hid);
+    uart.Init(&owner);
+    owner.onUartSent = [this] { uart.CompleteWrite(); };
     owner.onHidSent = [this] {
       hid->SetReady(true);
       hid->Flush();
@@ -48,17 +49,18 @@ class CommandLinkTest : public ::testing::Test {
     ::rmdir(folder.c_str());
   }
 
-  linktest::Pty pty;
+  testsupport::Pty pty;
   std::string folder;
   std::unique_ptr<apdesk::SettingsStore> settings;
   std::shared_ptr<linktest::FakeHidScript> script;
+  CCommUart uart;
   std::unique_ptr<CHidLink> hid;
   std::unique_ptr<CCommandLink> commands;
   linktest::RecordingOwner owner;
 };
 
 TEST_F(CommandLinkTest, EveryOperationSendsItsFrameToBothTransports) {
-  ASSERT_TRUE(commands->m_uart.Open(pty.SlavePath(), apdesk::LineSettingsFromStored(std::nullopt)));
+  ASSERT_TRUE(uart.Open(pty.SlavePath(), apdesk::LineSettingsFromStored(std::nullopt)));
   ASSERT_TRUE(hid->Open(0x0483, 0x5750));
   std::array<std::uint8_t, apdesk::kParameterBlockSize> block;
   for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<std::uint8_t>(0xF0 + i);
@@ -98,7 +100,7 @@ TEST_F(CommandLinkTest, WithNothingOpenAFrameIsDroppedAfterTheFiftyMillisecondPa
   EXPECT_EQ(pty.ReadMaster(1, 50).size(), 0u);
 
   // The serial port alone: the frame goes out on the line.
-  ASSERT_TRUE(commands->m_uart.Open(pty.SlavePath(), apdesk::LineSettingsFromStored(std::nullopt)));
+  ASSERT_TRUE(uart.Open(pty.SlavePath(), apdesk::LineSettingsFromStored(std::nullopt)));
   commands->SendGetParameters();
   const CommandFrame f = apdesk::BuildGetParametersFrame();
   ASSERT_TRUE(PumpUntil([&] { return pty.Waiting() >= 30; }));

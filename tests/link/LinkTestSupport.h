@@ -11,25 +11,16 @@
 #include <functional>
 #include <vector>
 
+#include "common/TestApp.h"
+#include "common/WaitUntil.h"
 #include "link/LinkEvents.h"
 
 namespace linktest {
 
+// The test program's application object, made before the first test.
 class QtAppEnvironment : public ::testing::Environment {
  public:
-  void SetUp() override {
-    static int argc = 1;
-    static char name[] = "linktest";
-    static char* argv[] = {name, nullptr};
-    m_app = new QCoreApplication(argc, argv);
-  }
-  void TearDown() override {
-    delete m_app;
-    m_app = nullptr;
-  }
-
- private:
-  QCoreApplication* m_app = nullptr;
+  void SetUp() override { testsupport::TestApp(); }
 };
 
 inline ::testing::Environment* const kQtEnvironment =
@@ -37,20 +28,10 @@ inline ::testing::Environment* const kQtEnvironment =
 
 // Pumps events until cond holds or timeoutMs passes; tells whether it held.
 inline bool PumpUntil(const std::function<bool()>& cond, int timeoutMs = 5000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!cond()) {
-    if (timer.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-  }
-  return true;
+  return testsupport::WaitUntil(cond, timeoutMs);
 }
 
-inline void PumpFor(int ms) {
-  QElapsedTimer timer;
-  timer.start();
-  while (timer.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
+using testsupport::PumpFor;
 
 // Records every message it gets and runs the test's handler for it.
 class RecordingOwner : public QObject {

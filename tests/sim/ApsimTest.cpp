@@ -11,12 +11,13 @@
 #include <fstream>
 #include <iterator>
 
-#include "ChildProcess.h"
+#include "common/ChildProcess.h"
 #include "StreamDecoder.h"
 #include "UpgradeToolScript.h"
 #include "link/HidSockBackend.h"
 
 using namespace simtest;
+using namespace testsupport;
 
 namespace {
 

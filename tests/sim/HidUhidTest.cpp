@@ -10,11 +10,12 @@
 #include <cstdio>
 #include <thread>
 
-#include "ChildProcess.h"
+#include "common/ChildProcess.h"
 #include "StreamDecoder.h"
 #include "link/HidapiBackend.h"
 
 using namespace simtest;
+using namespace testsupport;
 using Clock = std::chrono::steady_clock;
 
 namespace {

@@ -11,15 +11,13 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 
+#include "common/TestApp.h"
+
 namespace apdesk {
 namespace {
 
 QApplication* App() {
-  static int argc = 1;
-  static char name[] = "test";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return app;
+  return &testsupport::TestApp();
 }
 
 DialogTemplate Parse(const char* text) {

@@ -14,6 +14,7 @@
 #include <random>
 #include <vector>
 
+#include "common/WaitUntil.h"
 #include "link/CommUart.h"
 #include "link/ControllerLink.h"
 #include "link/HidLink.h"
@@ -73,22 +74,10 @@ class MainWindowStandIn {
 // held. It sleeps between events (a 5 ms timer wakes it to look at cond), so
 // a waiting test leaves the processor to the link's threads.
 inline bool PumpUntil(const std::function<bool()>& cond, int timeoutMs = 10000) {
-  QElapsedTimer timer;
-  timer.start();
-  QTimer poll;
-  poll.start(5);
-  while (!cond()) {
-    if (timer.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  }
-  return true;
+  return testsupport::WaitUntil(cond, timeoutMs);
 }
 
-inline void PumpFor(int ms) {
-  QElapsedTimer timer;
-  timer.start();
-  PumpUntil([&] { return timer.elapsed() >= ms; }, ms + 1000);
-}
+using testsupport::PumpFor;
 
 inline std::vector<std::uint8_t> RandomImage(std::size_t size, unsigned seed) {
   std::mt19937 rng(seed);

@@ -1,6 +1,8 @@
 #pragma once
 // A pseudo-terminal standing in for a serial line: the port under test opens
-// the slave by its path, the test plays the far end on the master.
+// the slave by its path, the test plays the far end on the master. With
+// Slave::Held the test keeps the slave open too (in raw mode), so the line
+// stays up while the port under test closes and opens again.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -13,19 +15,30 @@
 #include <string>
 #include <vector>
 
-namespace linktest {
+namespace testsupport {
 
 class Pty {
  public:
-  Pty() {
-    int slave = -1;
+  enum class Slave { Closed, Held };
+
+  explicit Pty(Slave slave = Slave::Closed) {
     char name[128] = {};
-    if (::openpty(&m_master, &slave, name, nullptr, nullptr) == 0) {
-      m_slavePath = name;
-      ::close(slave);  // the port under test opens its own
+    if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) return;
+    m_slavePath = name;
+    if (slave == Slave::Held) {
+      termios raw{};
+      ::tcgetattr(m_slave, &raw);
+      ::cfmakeraw(&raw);
+      ::tcsetattr(m_slave, TCSANOW, &raw);
+    } else {
+      ::close(m_slave);  // the port under test opens its own
+      m_slave = -1;
     }
   }
-  ~Pty() { CloseMaster(); }
+  ~Pty() {
+    CloseMaster();
+    if (m_slave >= 0) ::close(m_slave);
+  }
   Pty(const Pty&) = delete;
   Pty& operator=(const Pty&) = delete;
 
@@ -59,6 +72,19 @@ class Pty {
     return out;
   }
 
+  // What the port wrote and is waiting now, without waiting for more.
+  std::vector<std::uint8_t> TakeWaiting() const {
+    std::vector<std::uint8_t> out;
+    std::uint8_t buf[256];
+    pollfd p{m_master, POLLIN, 0};
+    while (::poll(&p, 1, 0) > 0) {
+      const ssize_t got = ::read(m_master, buf, sizeof(buf));
+      if (got <= 0) break;
+      out.insert(out.end(), buf, buf + got);
+    }
+    return out;
+  }
+
   bool WriteMaster(const std::uint8_t* bytes, std::size_t n) const {
     while (n > 0) {
       const ssize_t put = ::write(m_master, bytes, n);
@@ -73,7 +99,8 @@ class Pty {
 
  private:
   int m_master = -1;
+  int m_slave = -1;
   std::string m_slavePath;
 };
 
-}  // namespace linktest
+}  // namespace testsupport

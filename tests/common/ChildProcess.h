@@ -15,7 +15,7 @@
 
 extern char** environ;
 
-namespace simtest {
+namespace testsupport {
 
 class ChildProcess {
  public:
@@ -85,4 +85,4 @@ class ChildProcess {
   int m_out = -1;
 };
 
-}  // namespace simtest
+}  // namespace testsupport
