@@ -9,7 +9,7 @@ add_library(apdesk_clicore STATIC
 apdesk_export_headers(apdesk_clicore HEADERS ${CMAKE_CURRENT_LIST_DIR}/ExitStatus.h
   ${CMAKE_CURRENT_LIST_DIR}/ParamNames.h)
 target_link_libraries(apdesk_clicore PUBLIC apdesk_protocol apdesk_params apdesk_recordfile apdesk_connect_target
-  apdesk_linkstats apdesk_settings)
+  apdesk_linkstats apdesk_settings apdesk_cmdline)
 set_target_properties(apdesk_clicore PROPERTIES AUTOMOC OFF)
 
 if(APDESK_WITH_QT)
