@@ -16,6 +16,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 #include "app/AppFolder.h"
 #include "cli/CliArgs.h"
@@ -26,6 +27,8 @@
 #include "cli/ParamNames.h"
 #include "cli/TelemetryText.h"
 #include "cli/UdevRule.h"
+#include "cmdline/BuildVersion.h"
+#include "cmdline/NearName.h"
 #include "gpscheck/CompassJudgement.h"
 #include "link/HidapiBackend.h"
 #include "localisation/LanguageFile.h"
@@ -123,6 +126,7 @@ bool ReadTextFile(const std::string& path, std::size_t maxBytes, std::string* te
 std::unique_ptr<IHidBackend> DefaultSim(bool bootloader) {
   sim::SimOptions options;
   options.bootloader = bootloader;
+  options.startUtc = static_cast<std::int64_t>(std::time(nullptr));  // the GPS clock is the present
   return sim::MakeSimHidBackend(options);
 }
 
@@ -653,8 +657,7 @@ int CmdParamsRestore(Context& c) {
     while (std::getline(names, name, ',')) {
       const ParameterFacts* facts = FindParameter(name);
       if (!facts)
-        return c.Fail(kExitBadValue,
-                      "unknown parameter \"" + QuotedInput(name) + "\" in --only (apctl --help lists them)");
+        return c.Fail(kExitBadValue, UnknownParameterText(name) + " in --only");
       chosen.push_back(facts);
     }
     if (chosen.empty()) return c.Fail(kExitUsage, "--only needs NAME,...");
@@ -842,7 +845,8 @@ int CmdUpgrade(Context& c) {
     return c.Fail(kExitFileError, c.args.front() + " is empty; nothing was sent");
   if (exchange.State() != UpgradeState::Loaded)
     return c.Fail(kExitFileError, c.args.front() + " is too large for the controller (" +
-                                      std::to_string(exchange.ImageSize()) + " bytes)");
+                                      std::to_string(exchange.ImageSize()) + " bytes, at most " +
+                                      std::to_string(kUpgradeImageLimit - 1) + ")");
   int status = 0;
   CliLink link;
   if (!OpenLink(c, link, true, &status)) return status;
@@ -1146,6 +1150,10 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     out << HelpText() << ExitStatusTable();
     return kExitOk;
   }
+  if (c.options.version) {
+    out << "apctl " << kBuildVersion << "\n";
+    return kExitOk;
+  }
   const std::string command = c.options.command.front();
   c.args.assign(c.options.command.begin() + 1, c.options.command.end());
   if (command == "ports") return CmdPorts(c);
@@ -1166,7 +1174,12 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     out << HelpText() << ExitStatusTable();
     return kExitOk;
   }
-  return c.Fail(kExitUsage, "unknown command \"" + command + "\" (apctl --help lists them)");
+  const std::string near =
+      NearestName(command, {"ports", "monitor", "inspect", "params", "defaults", "calibrate", "install-error",
+                            "compass-check", "upgrade", "record", "doctor", "help"});
+  return c.Fail(kExitUsage, "unknown command \"" + command + "\"" +
+                                (near.empty() ? std::string(" (apctl --help lists them)")
+                                              : " (did you mean \"" + near + "\"?)"));
 }
 
 }  // namespace
