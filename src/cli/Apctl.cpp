@@ -32,6 +32,7 @@
 #include "gpscheck/CompassJudgement.h"
 #include "link/HidapiBackend.h"
 #include "localisation/LanguageFile.h"
+#include "files/RegularFile.h"
 #include "params/SnapshotStore.h"
 #include "protocol/CommandFrame.h"
 #include "protocol/StatusSentence.h"
@@ -85,42 +86,16 @@ bool OutputWritten(std::ostream& out) {
 }
 
 // A parameter file is under a kilobyte; anything this large is another file.
-constexpr std::size_t kMaxParameterFileBytes = 64 * 1024;
+constexpr std::size_t kMaxParameterFileBytes = kMaxSnapshotBytes;
 
-// Reads a whole small text file. A pipe or device is refused before it is
-// opened (opening a pipe waits for its writer; /dev/zero never ends).
+// Reads a whole small text file; a pipe or device is refused without waiting.
 bool ReadTextFile(const std::string& path, std::size_t maxBytes, std::string* text, std::string* error) {
-  struct stat info {};
-  if (stat(path.c_str(), &info) != 0) {
-    *error = "cannot read " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  if (!S_ISREG(info.st_mode)) {
-    *error = "cannot read " + path + ": not a regular file";
-    return false;
-  }
-  if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) {
-    *error = path + " is too large (" + std::to_string(info.st_size) + " bytes) to be a parameter file";
-    return false;
-  }
-  std::ifstream f(path, std::ios::binary);
-  if (!f) {
-    *error = "cannot read " + path;
-    return false;
-  }
-  std::string bytes(maxBytes + 1, '\0');
-  f.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (f.bad()) {
-    *error = "cannot read " + path + " (read error)";
-    return false;
-  }
-  bytes.resize(static_cast<std::size_t>(f.gcount()));
-  if (bytes.size() > maxBytes) {
-    *error = path + " is too large to be a parameter file";
-    return false;
-  }
-  *text = std::move(bytes);
-  return true;
+  RegularFileOptions options;
+  options.maxBytes = maxBytes;
+  std::string why;
+  if (ReadRegularFile(path, options, text, &why) == FileOpen::Ok) return true;
+  *error = "cannot read " + path + ": " + why;
+  return false;
 }
 
 std::unique_ptr<IHidBackend> DefaultSim(bool bootloader) {
@@ -632,10 +607,14 @@ int CmdParamsHistory(Context& c) {
       if (json.size() > 1) json += ",";
       json += "{\"name\":" + JsonString(e.name) + ",\"time\":" + JsonString(e.notes.time) +
               ",\"before\":" + JsonString(e.notes.write) + ",\"transport\":" + JsonString(e.notes.transport) +
-              "}";
+              ",\"future\":" + (e.future ? "true" : "false") + ",\"damage\":" + JsonString(e.damage) + "}";
     } else {
-      c.out << e.name << "  " << e.notes.time << "  before " << e.notes.write << "  (" << e.notes.transport
-            << ")\n";
+      c.out << e.name << "  " << (e.notes.time.empty() ? "(no time)" : e.notes.time);
+      if (e.future) c.out << " (dated in the future)";
+      if (!e.notes.write.empty()) c.out << "  before " << e.notes.write;
+      if (!e.notes.transport.empty()) c.out << "  (" << e.notes.transport << ")";
+      if (!e.damage.empty()) c.out << "  DAMAGED: " << e.damage;
+      c.out << "\n";
     }
   }
   if (c.options.json) c.out << json << "]\n";
