@@ -41,7 +41,7 @@ void PrefetchJob::Plan(const TileCover& cover) {
 void PrefetchJob::Start() {
   if (m_todo.empty()) {
     m_done = true;
-    emit Finished();
+    Q_EMIT Finished();
     return;
   }
   Feed();
@@ -53,7 +53,7 @@ void PrefetchJob::Cancel() {
   m_next = m_todo.size();
   if (m_outstanding == 0 && !m_done) {
     m_done = true;
-    emit Finished();
+    Q_EMIT Finished();
   }
 }
 
@@ -74,11 +74,11 @@ void PrefetchJob::Settle(TileId, bool ok, qint64 bytes) {
   } else {
     ++m_counts.failed;
   }
-  emit Progress(m_counts.fetched + m_counts.failed, m_todo.size());
+  Q_EMIT Progress(m_counts.fetched + m_counts.failed, m_todo.size());
   Feed();
   if (m_outstanding == 0 && m_next >= m_todo.size() && !m_done) {
     m_done = true;
-    emit Finished();
+    Q_EMIT Finished();
   }
 }
 

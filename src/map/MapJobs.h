@@ -38,7 +38,7 @@ class PrefetchJob : public QObject {
   const PrefetchCounts& Counts() const { return m_counts; }
   bool Done() const { return m_done; }
 
- signals:
+ Q_SIGNALS:
   void Progress(std::uint64_t done, std::uint64_t toFetch);
   void Finished();
 

@@ -121,13 +121,13 @@ void TileService::OnFinished(QNetworkReply* reply, TileId t) {
   const QNetworkReply::NetworkError error = reply->error();
   if (status == 0 && IsNetworkFailure(error)) {
     MarkNetworkDown(reply->errorString());
-    emit TileFailed(t, reply->errorString());
+    Q_EMIT TileFailed(t, reply->errorString());
     StartNext();
     return;
   }
   if (m_networkDown) {
     m_networkDown = false;
-    emit NetworkDownChanged(false);
+    Q_EMIT NetworkDownChanged(false);
   }
   const qint64 now = Now();
   const QByteArray expires = reply->rawHeader("Expires");
@@ -136,7 +136,7 @@ void TileService::OnFinished(QNetworkReply* reply, TileId t) {
                                       expiresAt.isValid() ? expiresAt.toSecsSinceEpoch() : -1, now);
   if (status == 304 && m_store) {
     m_store->Refresh(m_key, t, fresh.freshUntil);
-    emit TileArrived(t, 0);
+    Q_EMIT TileArrived(t, 0);
     StartNext();
     return;
   }
@@ -150,12 +150,12 @@ void TileService::OnFinished(QNetworkReply* reply, TileId t) {
       m_store->Put(m_key, t, body, reply->rawHeader("ETag"), fresh.freshUntil);
     else
       m_unstored.insert(Key(t), new QByteArray(body), static_cast<int>(body.size()));
-    emit TileArrived(t, body.size());
+    Q_EMIT TileArrived(t, body.size());
   } else {
     if (m_store) m_store->NoteFailure(m_key, t, now);
     QString why = status ? QString("HTTP %1").arg(status) : reply->errorString();
     if (status >= 200 && status < 300) why += whole ? ", not an image" : ", body cut short";
-    emit TileFailed(t, why);
+    Q_EMIT TileFailed(t, why);
   }
   StartNext();
 }
@@ -169,8 +169,8 @@ void TileService::MarkNetworkDown(const QString& why) {
   std::deque<TileId> dropped;
   dropped.swap(m_queue);
   for (const TileId& q : dropped) m_pending.remove(Key(q));
-  if (!wasDown) emit NetworkDownChanged(true);
-  for (const TileId& q : dropped) emit TileFailed(q, QStringLiteral("network unavailable"));
+  if (!wasDown) Q_EMIT NetworkDownChanged(true);
+  for (const TileId& q : dropped) Q_EMIT TileFailed(q, QStringLiteral("network unavailable"));
 }
 
 }  // namespace apdesk::map

@@ -61,7 +61,7 @@ class TileService : public QObject {
   int MostInFlight() const { return m_mostInFlight; }
   qint64 RequestsSent() const { return m_sent; }
 
- signals:
+ Q_SIGNALS:
   void TileArrived(apdesk::map::TileId t, qint64 bytes);
   void TileFailed(apdesk::map::TileId t, const QString& why);
   void NetworkDownChanged(bool down);
