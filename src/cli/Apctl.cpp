@@ -24,6 +24,7 @@
 #include "cli/Doctor.h"
 #include "cli/ExitStatus.h"
 #include "cli/InspectCommand.h"
+#include "cli/MapCommand.h"
 #include "cli/ParamNames.h"
 #include "cli/TelemetryText.h"
 #include "cli/UdevRule.h"
@@ -1112,6 +1113,17 @@ int CmdDoctor(Context& c) {
   return AnyBlocks(findings) ? kExitFailure : kExitOk;
 }
 
+// ---- map ----
+
+int CmdMap(Context& c) {
+  char self[4096] = {};
+  const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  const std::string settings =
+      n > 0 ? ResolveSettingsPath(AppFolderFromExecutablePath(std::string(self, static_cast<std::size_t>(n))))
+            : std::string();
+  return RunMapCommand(c.args, c.options.json, settings, c.out, c.err);
+}
+
 }  // namespace
 
 namespace {
@@ -1149,6 +1161,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
   if (command == "upgrade") return CmdUpgrade(c);
   if (command == "record") return CmdRecord(c);
   if (command == "doctor") return CmdDoctor(c);
+  if (command == "map") return CmdMap(c);
   if (command == "help") {
     out << HelpText() << ExitStatusTable();
     return kExitOk;
