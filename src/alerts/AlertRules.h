@@ -113,6 +113,10 @@ class AlertRules {
   void LinkLost(std::int64_t nowMs);
   void LinkReturned(std::int64_t nowMs);
   void SetLimits(const AlertLimits& limits, std::int64_t nowMs);
+  // The parameters were asked for and did not come: said now, not after the grace.
+  void ParametersUnavailable() {
+    if (!m_limits) Notice(AlertNotice::NoParameters);
+  }
   void Status(const StatusReading& reading, std::int64_t nowMs);
   void RecorderFailing(bool failing, std::int64_t nowMs);
   // Time passing without input: staleness and repeats.
