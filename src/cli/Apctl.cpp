@@ -25,6 +25,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/InspectCommand.h"
 #include "cli/MapCommand.h"
+#include "cli/MonitorAlerts.h"
 #include "cli/ParamNames.h"
 #include "cli/TelemetryText.h"
 #include "cli/UdevRule.h"
@@ -171,22 +172,38 @@ int CmdPorts(Context& c) {
 
 // ---- monitor ----
 
+// With --alerts the parameters are read first: the alerts come from the
+// limits the controller holds.
+std::unique_ptr<MonitorAlerts> StartMonitorAlerts(Context& c, CliLink& link, bool wanted) {
+  if (!wanted) return nullptr;
+  auto alerts = std::make_unique<MonitorAlerts>(c.out, c.err, c.options.json);
+  alerts->Connected();
+  std::optional<Parameters> parameters;
+  if (const std::optional<ParameterView> view = link.ReadParameters())
+    parameters = DecodeParameters(view->sentence.data());
+  alerts->Parameters(parameters);
+  return alerts;
+}
+
 int CmdMonitor(Context& c) {
   std::optional<int> count;
   std::string error;
   if (!TakeIntOption(c.args, "--count", 1, 1000000000, &count, &error)) return c.Fail(kExitUsage, error);
   const bool record = TakeFlag(c.args, "--record");
   const bool follow = TakeFlag(c.args, "--follow");
+  const bool withAlerts = TakeFlag(c.args, "--alerts");
   int status = 0;
   if (!NoExtraArgs(c, &status)) return status;
 
   CliLink link;
   if (!OpenLink(c, link, false, &status)) return status;
+  std::unique_ptr<MonitorAlerts> alerts = StartMonitorAlerts(c, link, withAlerts);
   // Counts the device's returns: the wait for telemetry starts again at each.
   int returns = 0;
   if (follow) {
-    link.Follow([&c, &link, &returns](bool lost) {
+    link.Follow([&c, &link, &returns, &alerts](bool lost) {
       if (!lost) ++returns;
+      if (alerts) lost ? alerts->Lost() : alerts->Returned();
       if (lost) {
         c.err << "apctl: " << Context::kGone << "; waiting for it to return\n" << std::flush;
       } else {
@@ -216,10 +233,12 @@ int CmdMonitor(Context& c) {
             << FileErrorReason(recorder->LastWriteError()) << "; records are kept until it can be\n";
       warnedRecorder = true;
     }
+    if (recorder && alerts) alerts->RecorderFailing(recorder->WriteFailing());
     const TelemetryView view = DecodeStatusSentence(s, AttitudeLabels{}, false);
     errno = 0;
     c.out << (c.options.json ? TelemetryJson(view) : TelemetryLine(view)) << "\n" << std::flush;
     ++shown;
+    if (alerts) alerts->Status(s);
     if (!c.out) {
       outputClosed = true;
       if (errno != EPIPE) outputError = errno;
@@ -240,7 +259,10 @@ int CmdMonitor(Context& c) {
       lastShown = shown;
       const int returnsBefore = returns;
       link.WaitUntil(
-          [&] { return shown != lastShown || (count && shown >= *count) || returns != returnsBefore; },
+          [&] {
+            if (alerts) alerts->Tick();
+            return shown != lastShown || (count && shown >= *count) || returns != returnsBefore;
+          },
           kAnswerTries * kAnswerWaitMs);
       // While the device is away, monitor waits for it as long as it takes;
       // once it is back, the time for its first record starts then.

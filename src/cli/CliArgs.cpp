@@ -29,7 +29,7 @@ const char* HelpText() {
          "\n"
          "commands:\n"
          "  ports                               serial ports, and HID devices with id 0483:5750\n"
-         "  monitor [--count N] [--record] [--follow]\n"
+         "  monitor [--count N] [--record] [--follow] [--alerts]\n"
          "                                      one line per valid telemetry record (Ctrl+C ends);\n"
          "                                      --record also writes them to Hj/<start time>.hj;\n"
          "                                      --follow waits for a device that goes away and\n"
