@@ -5,3 +5,4 @@ add_library(apdesk_upgrade_core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/UpgradeExchange.h)
 apdesk_export_headers(apdesk_upgrade_core)
 set_target_properties(apdesk_upgrade_core PROPERTIES AUTOMOC OFF)
+target_link_libraries(apdesk_upgrade_core PUBLIC apdesk_bytesum)
