@@ -20,8 +20,8 @@ bool ControllerLink::event(QEvent* e) {
 }
 
 void ControllerLink::Feed(const std::uint8_t* bytes, std::size_t length) {
-  Append(bytes, length);
-  ParseSentences();
+  m_parser.Parse(bytes, length, *this);
+  Q_EMIT CountersChanged();
 }
 
 void ControllerLink::ParseSentences() {
@@ -43,9 +43,9 @@ void ControllerLink::OnHidReceived() {
     ++m_usbReports;
     // While Open USB runs (its box included), reports are not the upgrade's.
     if (!m_usbOpening) Q_EMIT UsbReport(report);
-    Append(report, length);
+    m_parser.Parse(report, length, *this);
   });
-  ParseSentences();
+  Q_EMIT CountersChanged();
 }
 
 void ControllerLink::OnHidSent() {
