@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # apdesk.sh run   install what is missing, build, start on the simulated controller
 # apdesk.sh test  install what is missing, build normal and sanitizer builds, run every test
+# apdesk.sh test-windows  cross-build the plain-C++ libraries and their tests for Windows, run them under wine
 # apdesk.sh package  install what is missing, build the programs, make apdesk_VERSION_ARCH.deb here
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -23,6 +24,18 @@ configure_build() {  # dir, extra cmake args... (TARGETS, when set, limits what 
 run_ctest() {  # dir, extra ctest args...
   local dir=$1; shift
   (cd "$dir" && ctest --output-on-failure -j "$JOBS" "$@")
+}
+
+test_windows() {
+  # A wine folder of the build's own, made on first use; no display needed.
+  export WINEPREFIX="$ROOT/build-windows/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  unset DISPLAY WAYLAND_DISPLAY
+  mkdir -p "$ROOT/build-windows"
+  # Making the wine folder takes half a minute: before the tests list themselves.
+  [ -d "$WINEPREFIX" ] || /usr/lib/wine/wine64 wineboot --init
+  configure_build build-windows -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DAPDESK_WITH_QT=OFF -DAPDESK_BENCH=OFF
+  run_ctest build-windows
 }
 
 cmd=${1:-}
@@ -52,6 +65,10 @@ case "$cmd" in
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
     run_ctest build-fuzz -j 1
     ;;
+  test-windows)
+    "$ROOT/scripts/install-deps.sh" --tests
+    test_windows
+    ;;
   package)
     "$ROOT/scripts/install-deps.sh"
     # A folder of its own without tests and benchmarks: CPack builds the whole
@@ -70,7 +87,7 @@ case "$cmd" in
     ls "$ROOT"/apdesk_*.deb
     ;;
   *)
-    echo "usage: $0 run|test|package" >&2
+    echo "usage: $0 run|test|test-windows|package" >&2
     exit 2
     ;;
 esac

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, what the build, tests, benchmarks and
 # fuzzers need. Does nothing when everything is already there.
+#   --tests  also what only the tests need (the Windows cross-build and wine)
 set -euo pipefail
 
 PACKAGES=(
@@ -15,6 +16,14 @@ PACKAGES=(
   fonts-wqy-microhei
   dpkg-dev librsvg2-bin desktop-file-utils appstream lintian man-db
 )
+
+# Only for the tests: Windows cross-build of the plain-C++ core, run under wine.
+TEST_PACKAGES=(
+  g++-mingw-w64-x86-64-posix wine64
+)
+if [ "${1:-}" = "--tests" ]; then
+  PACKAGES+=("${TEST_PACKAGES[@]}")
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do
