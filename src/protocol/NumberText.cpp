@@ -26,7 +26,24 @@ char* PutInt(char* at, long long v) {
 }
 
 char* PutFixed(char* at, double v, int precision) {
-  return std::to_chars(at, at + kNumberTextRoom, v, std::chars_format::fixed, precision).ptr;
+  // Up to three decimals of a double in the usual range: v = mantissa / 2^shift
+  // exactly, and mantissa * 10^precision still fits 64 bits, so the rounding
+  // (to nearest, ties to even, on the exact value) is done in integers.
+  static constexpr std::uint64_t kUnits[] = {1, 10, 100, 1000};
+  std::uint64_t bits;
+  std::memcpy(&bits, &v, sizeof bits);
+  const int biased = static_cast<int>(bits >> 52 & 0x7FF);
+  const int shift = 1075 - biased;
+  if (precision < 0 || precision > 3 || biased == 0 || biased == 0x7FF || shift <= 0 || shift > 63)
+    return std::to_chars(at, at + kNumberTextRoom, v, std::chars_format::fixed, precision).ptr;
+  const std::uint64_t unit = kUnits[precision];
+  const std::uint64_t scaled = ((bits & 0xFFFFFFFFFFFFFull) | (std::uint64_t{1} << 52)) * unit;  // < 2^63
+  std::uint64_t q = scaled >> shift;
+  const std::uint64_t rest = scaled & ((std::uint64_t{1} << shift) - 1), half = std::uint64_t{1} << (shift - 1);
+  if (rest > half || (rest == half && (q & 1) != 0)) ++q;
+  if (bits >> 63) *at++ = '-';
+  if (precision == 0) return std::to_chars(at, at + 24, q).ptr;
+  return PutDecimals(at, q, unit, precision);
 }
 
 char* PutFloat6(char* at, float v) {

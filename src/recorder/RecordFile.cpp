@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +13,7 @@
 #include <functional>
 #include <ostream>
 
+#include "protocol/NumberText.h"
 #include "protocol/StatusSentence.h"
 
 namespace apdesk {
@@ -48,62 +48,30 @@ class TextOut {
   }
   void Int(long long v) {
     Room(24);
-    m_used = static_cast<std::size_t>(std::to_chars(At(), End(), v).ptr - m_buf.data());
+    m_used = static_cast<std::size_t>(PutInt(At(), v) - m_buf.data());
   }
-  // As printf "%.<precision>f" would, in the C locale.
-  void Fixed(double v, int precision) {
-    Room(400);  // the longest double in fixed notation
-    m_used = static_cast<std::size_t>(std::to_chars(At(), End(), v, std::chars_format::fixed, precision).ptr -
-                                      m_buf.data());
-  }
-  // "%.6f" of a float (latitude, longitude) as printf gives it: the float's
-  // exact value rounded to nearest, ties to even. Done in integers for the
-  // usual range; to_chars takes the rest (tiny, huge, not finite).
+  // "%.6f" of a float (latitude, longitude) as printf gives it.
   void Float6(float v) {
-    std::uint32_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    const int biased = static_cast<int>(bits >> 23 & 0xFF);
-    const int shift = 150 - biased;  // v = mantissa / 2^shift
-    if (biased == 0 || biased == 0xFF || shift <= 0 || shift > 40) {
-      Fixed(v, 6);
-      return;
-    }
-    const std::uint64_t scaled = (std::uint64_t{bits & 0x7FFFFF} | 0x800000) * 1000000;  // < 2^44
-    std::uint64_t q = scaled >> shift;
-    const std::uint64_t rest = scaled & ((std::uint64_t{1} << shift) - 1),
-                        half = std::uint64_t{1} << (shift - 1);
-    if (rest > half || (rest == half && (q & 1) != 0)) ++q;
-    if (bits >> 31) Put('-');
-    Decimals(q, 1000000, 6);
+    Room(kNumberTextRoom);
+    m_used = static_cast<std::size_t>(PutFloat6(At(), v) - m_buf.data());
   }
-  // "%.3f" of raw * 20 / 4096 (the voltage), exactly, in integers.
+  // "%.3f" of raw * 20 / 4096 (the voltage).
   void Volts3(int raw) {
-    const std::uint64_t scaled =
-        static_cast<std::uint64_t>(raw < 0 ? -static_cast<long long>(raw) : raw) * 5000;
-    std::uint64_t q = scaled / 1024;
-    const std::uint64_t rest = scaled % 1024;
-    if (rest > 512 || (rest == 512 && (q & 1) != 0)) ++q;
-    if (raw < 0) Put('-');
-    Decimals(q, 1000, 3);
+    Room(32);
+    m_used = static_cast<std::size_t>(PutVolts3(At(), raw) - m_buf.data());
   }
-  // A number in tenths with one decimal ("%.1f" of tenths / 10), without the
-  // detour through a double.
+  // A number in tenths with one decimal ("%.1f" of tenths / 10).
   void Tenths(long long tenths) {
-    if (tenths < 0) {
-      Put('-');
-      tenths = -tenths;
-    }
-    Int(tenths / 10);
-    Put('.');
-    Put(static_cast<char>('0' + tenths % 10));
+    Room(32);
+    m_used = static_cast<std::size_t>(PutTenths(At(), tenths) - m_buf.data());
   }
-  // JSON has no NaN or infinity: those are null.
-  void JsonFixed(double v, int precision) {
-    if (std::isfinite(v))
-      Fixed(v, precision);
-    else
-      Put("null");
+  // Room for n bytes at the returned place; Commit(end) keeps what was
+  // written up to end.
+  char* Reserve(std::size_t n) {
+    Room(n);
+    return At();
   }
+  void Commit(const char* end) { m_used = static_cast<std::size_t>(end - m_buf.data()); }
   std::size_t Used() const { return m_used; }
   // Hands the text so far to the stream; false once the stream has failed.
   bool Flush() {
@@ -117,20 +85,7 @@ class TextOut {
   std::string Take() { return std::string(m_buf.data(), m_used); }
 
  private:
-  // q / unit, a point and `digits` digits of q % unit.
-  void Decimals(std::uint64_t q, std::uint64_t unit, int digits) {
-    Int(static_cast<long long>(q / unit));
-    Room(static_cast<std::size_t>(digits) + 1);
-    m_buf[m_used++] = '.';
-    std::uint64_t f = q % unit;
-    for (int i = digits - 1; i >= 0; --i) {
-      m_buf[m_used + static_cast<std::size_t>(i)] = static_cast<char>('0' + f % 10);
-      f /= 10;
-    }
-    m_used += static_cast<std::size_t>(digits);
-  }
   char* At() { return m_buf.data() + m_used; }
-  char* End() { return m_buf.data() + m_buf.size(); }
   void Room(std::size_t n) {
     if (m_buf.size() - m_used >= n) return;
     Flush();
@@ -166,7 +121,6 @@ class UtcText {
     }
     return m_text;
   }
-  std::optional<long long> Seconds() const { return m_seconds; }
 
  private:
   std::uint8_t m_bytes[6] = {};
@@ -175,14 +129,23 @@ class UtcText {
   std::string m_text;
 };
 
-// "L 3" / "R 3": a direction word and the size of a signed reading, taken in
-// 64 bits so that the most negative reading has a positive size too.
-void Direction(TextOut& out, std::int32_t value, char positive, char negative) {
-  const long long v = value;
-  out.Put(v >= 0 ? positive : negative);
-  out.Put(' ');
-  out.Int(v >= 0 ? v : -v);
-}
+// The record's UTC second alone, worked out again only when it changes.
+class UtcSeconds {
+ public:
+  std::optional<long long> Of(const std::uint8_t* record) {
+    if (!m_valid || std::memcmp(m_bytes, record + 25, sizeof m_bytes) != 0) {
+      std::memcpy(m_bytes, record + 25, sizeof m_bytes);
+      m_valid = true;
+      m_seconds = RecordUtcSeconds(record);
+    }
+    return m_seconds;
+  }
+
+ private:
+  std::uint8_t m_bytes[6] = {};
+  bool m_valid = false;
+  std::optional<long long> m_seconds;
+};
 
 constexpr std::string_view kColumns[] = {
     "file",     "record",          "utc_time", "latitude",        "longitude",       "altitude",
@@ -191,12 +154,43 @@ constexpr std::string_view kColumns[] = {
     "throttle", "throttle_colour", "pdop",     "velocity_x_cm_s", "velocity_y_cm_s", "install_error_captured",
     "gps_fix"};
 
+char* Copy(char* at, std::string_view text) {
+  std::memcpy(at, text.data(), text.size());
+  return at + text.size();
+}
+
+// "L 3" / "R 3": a direction word and the size of a signed reading, taken in
+// 64 bits so that the most negative reading has a positive size too.
+char* PutDirection(char* at, std::int32_t value, char positive, char negative) {
+  const long long v = value;
+  *at++ = v >= 0 ? positive : negative;
+  *at++ = ' ';
+  return PutInt(at, v >= 0 ? v : -v);
+}
+
+// A small count (0-999, the usual field) without a call; others by PutInt.
+inline char* PutSmall(char* at, int v) {
+  if (v >= 0 && v < 10) {
+    *at = static_cast<char>('0' + v);
+    return at + 1;
+  }
+  if (v >= 10 && v < 100) {
+    at[0] = static_cast<char>('0' + v / 10);
+    at[1] = static_cast<char>('0' + v % 10);
+    return at + 2;
+  }
+  return PutInt(at, v);
+}
+
 // One CSV or JSON Lines row per record, with the fields as the main window
-// shows them (and apctl monitor prints them).
+// shows them (and apctl monitor prints them). A row is written straight into
+// the output buffer, room for the longest one made once.
 class RowWriter {
  public:
   RowWriter(TextOut& out, bool json, std::string_view sourceName) : m_out(out), m_json(json) {
     m_prefix = json ? "{\"file\":" + JsonString(sourceName) + ",\"record\":" : CsvField(sourceName) + ",";
+    for (std::size_t i = 0; i < std::size(kColumns); ++i)
+      m_keys[i] = json ? ",\"" + std::string(kColumns[i]) + "\":" : std::string(",");
     if (!json) {
       for (std::size_t i = 0; i < std::size(kColumns); ++i) {
         if (i > 0) m_out.Put(',');
@@ -204,97 +198,87 @@ class RowWriter {
       }
       m_out.Put('\n');
     }
+    // Four numbers may take a double's longest text; the rest are short.
+    m_room = m_prefix.size() + 4 * kNumberTextRoom + 1024;
   }
 
   void Row(const std::uint8_t* r) {
     const StatusFields f = ReadStatusFields(r);
     const std::array<StickChannel, 4> sticks = StickChannels(f);
     const std::string_view utc = m_utc.Of(r);
-    TextOut& o = m_out;
-    o.Put(m_prefix);
-    o.Int(static_cast<long long>(++m_index));
-    Key(2);
+    char* const start = m_out.Reserve(m_room + utc.size());
+    char* p = Copy(start, m_prefix);
+    p = PutInt(p, static_cast<long long>(++m_index));
+    p = Copy(p, m_keys[2]);
     if (m_json) {
       if (utc.empty()) {
-        o.Put("null");
+        p = Copy(p, "null");
       } else {
-        o.Put('"');
-        o.Put(utc);
-        o.Put('"');
+        *p++ = '"';
+        p = Copy(p, utc);
+        *p++ = '"';
       }
     } else {
-      o.Put(utc);
+      p = Copy(p, utc);
     }
-    Key(3);
-    Coordinate(f.latitude);
-    Key(4);
-    Coordinate(f.longitude);
-    Key(5);
-    o.Tenths(f.altitudeTenths);
-    Key(6);
-    Number(f.CourseDegrees(), 1);
-    Key(7);
-    o.Volts3(f.voltageRaw);
-    Key(8);
-    o.Int(f.Version());
-    Key(9);
-    o.Put('"');
-    Direction(o, f.attitudeLeft, 'L', 'R');
-    o.Put(',');
-    Direction(o, f.attitudeUp, 'U', 'D');
-    o.Put('"');
-    Key(10);
-    o.Int(f.satellites);
-    Key(11);
-    o.Int(f.flightStatus);
-    int column = 12;
+    p = Copy(p, m_keys[3]);
+    p = Coordinate(p, f.latitude);
+    p = Copy(p, m_keys[4]);
+    p = Coordinate(p, f.longitude);
+    p = Copy(p, m_keys[5]);
+    p = PutTenths(p, f.altitudeTenths);
+    p = Copy(p, m_keys[6]);
+    const double course = f.CourseDegrees();
+    p = m_json && !std::isfinite(course) ? Copy(p, "null") : PutFixed(p, course, 1);  // JSON has no NaN
+    p = Copy(p, m_keys[7]);
+    p = PutVolts3(p, f.voltageRaw);
+    p = Copy(p, m_keys[8]);
+    p = PutInt(p, f.Version());
+    p = Copy(p, m_keys[9]);
+    *p++ = '"';
+    p = PutDirection(p, f.attitudeLeft, 'L', 'R');
+    *p++ = ',';
+    p = PutDirection(p, f.attitudeUp, 'U', 'D');
+    *p++ = '"';
+    p = Copy(p, m_keys[10]);
+    p = PutSmall(p, f.satellites);
+    p = Copy(p, m_keys[11]);
+    p = PutSmall(p, f.flightStatus);
+    std::size_t column = 12;
     for (int ch : {kRudder, kAileron, kElevator, kThrottle}) {
-      Key(column++);
-      o.Int(sticks[static_cast<std::size_t>(ch)].value);
-      Key(column++);
-      if (m_json) o.Put('"');
-      o.Put(StickColourName(sticks[static_cast<std::size_t>(ch)].argb));
-      if (m_json) o.Put('"');
+      const StickChannel& stick = sticks[static_cast<std::size_t>(ch)];
+      p = Copy(p, m_keys[column++]);
+      p = PutSmall(p, stick.value);
+      p = Copy(p, m_keys[column++]);
+      if (m_json) *p++ = '"';
+      p = Copy(p, StickColourName(stick.argb));
+      if (m_json) *p++ = '"';
     }
-    Key(20);
-    o.Tenths(f.pdopTimes10);
-    Key(21);
-    o.Int(f.velocityX);
-    Key(22);
-    o.Int(f.velocityY);
-    Key(23);
-    o.Put(f.Captured() ? '1' : '0');
-    Key(24);
-    o.Put(HasGpsFix(f) ? '1' : '0');
-    o.Put(m_json ? "}\n" : "\n");
+    p = Copy(p, m_keys[20]);
+    p = PutTenths(p, f.pdopTimes10);
+    p = Copy(p, m_keys[21]);
+    p = PutInt(p, f.velocityX);
+    p = Copy(p, m_keys[22]);
+    p = PutInt(p, f.velocityY);
+    p = Copy(p, m_keys[23]);
+    *p++ = f.Captured() ? '1' : '0';
+    p = Copy(p, m_keys[24]);
+    *p++ = HasGpsFix(f) ? '1' : '0';
+    p = Copy(p, m_json ? std::string_view("}\n") : std::string_view("\n"));
+    m_out.Commit(p);
   }
 
  private:
-  void Key(std::size_t column) {
-    if (m_json) {
-      m_out.Put(",\"");
-      m_out.Put(kColumns[column]);
-      m_out.Put("\":");
-    } else {
-      m_out.Put(',');
-    }
-  }
-  void Coordinate(float v) {
-    if (m_json && !std::isfinite(v))
-      m_out.Put("null");
-    else
-      m_out.Float6(v);
-  }
-  void Number(double v, int precision) {
-    if (m_json)
-      m_out.JsonFixed(v, precision);
-    else
-      m_out.Fixed(v, precision);
+  char* Coordinate(char* at, float v) {
+    if (m_json && !std::isfinite(v)) return Copy(at, "null");
+    return PutFloat6(at, v);
   }
 
   TextOut& m_out;
   bool m_json;
   std::string m_prefix;
+  std::string m_keys[std::size(kColumns)];
+  std::size_t m_room = 0;
   std::size_t m_index = 0;
   UtcText m_utc;
 };
@@ -430,8 +414,7 @@ class Summariser {
   void Add(const std::uint8_t* r) {
     const StatusFields f = ReadStatusFields(r);
     ++m_info.records;
-    m_utc.Of(r);
-    if (const auto utc = m_utc.Seconds()) {
+    if (const auto utc = m_utc.Of(r)) {
       if (!m_info.firstUtc) m_info.firstUtc = utc;
       m_info.lastUtc = utc;
     }
@@ -472,7 +455,7 @@ class Summariser {
 
  private:
   RecordInfo m_info;
-  UtcText m_utc;
+  UtcSeconds m_utc;
   StatusFields m_first, m_last;
   int m_highestTenths = 0, m_lowestRaw = 0, m_highestRaw = 0;
 };

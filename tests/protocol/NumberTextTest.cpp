@@ -48,9 +48,20 @@ TEST(NumberText, WritesWhatPrintfWrites) {
     ASSERT_EQ(Written([&](char* at) { return PutVolts3(at, raw); }), Printf("%.3f", raw * 20 / 4096.0)) << raw;
     ASSERT_EQ(Written([&](char* at) { return PutTenths(at, raw); }), Printf("%.1f", raw / 10.0)) << raw;
   }
-  for (double v : {0.0, -0.05, 0.05, 0.25, 179.95, -1e300, 1e-300, 123456.789}) {
-    EXPECT_EQ(Written([&](char* at) { return PutFixed(at, v, 1); }), Printf("%.1f", v));
-    EXPECT_EQ(Written([&](char* at) { return PutFixed(at, v, 6); }), Printf("%.6f", v));
+  std::vector<double> doubles = {0.0, -0.0, -0.05, 0.05, 0.25, 0.125, 2.5, 3.5, 179.95, -1e300, 1e-300, 123456.789,
+                                 9007199254740993.0, 1e18, std::numeric_limits<double>::quiet_NaN(),
+                                 -std::numeric_limits<double>::infinity()};
+  for (int i = 0; i < 100000; ++i) {
+    doubles.push_back(static_cast<double>(floats[static_cast<std::size_t>(i)]) * 180.0 / 3.14159265);
+    doubles.push_back(static_cast<double>(static_cast<int>(rng() % 8000000) - 4000000) / 1000.0);
+    doubles.push_back(static_cast<double>(static_cast<int>(rng() % 8000000) - 4000000) / 2048.0);
+  }
+  for (double v : doubles) {
+    for (int precision = 0; precision <= 3; ++precision) {
+      const std::string format = "%." + std::to_string(precision) + "f";
+      ASSERT_EQ(Written([&](char* at) { return PutFixed(at, v, precision); }), Printf(format.c_str(), v)) << v;
+    }
+    ASSERT_EQ(Written([&](char* at) { return PutFixed(at, v, 6); }), Printf("%.6f", v));
   }
   EXPECT_EQ(Written([&](char* at) { return PutInt(at, -9223372036854775807LL - 1); }), "-9223372036854775808");
 }
