@@ -11,7 +11,7 @@ set_target_properties(apdesk_recorder PROPERTIES AUTOMOC OFF)
 add_library(apdesk_recordfile STATIC
   ${CMAKE_CURRENT_LIST_DIR}/RecordFile.cpp)
 apdesk_export_headers(apdesk_recordfile)
-target_link_libraries(apdesk_recordfile PUBLIC apdesk_recorder apdesk_protocol)
+target_link_libraries(apdesk_recordfile PUBLIC apdesk_recorder apdesk_protocol apdesk_files)
 set_target_properties(apdesk_recordfile PROPERTIES AUTOMOC OFF)
 
 # Replay pacing: a record file's records at their original pace.
