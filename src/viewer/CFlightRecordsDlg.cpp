@@ -416,7 +416,7 @@ void CFlightRecordsDlg::RebuildTrack() {
   const std::size_t n = m_flight.Size();
   if (n == 0 || m_flight.summary.fixes == 0) return;
   const bool bySpeed = m_colourBy->currentIndex() == 1;
-  const std::vector<float>& colour =
+  const apdesk::FlightColumn colour =
       m_flight.Column(bySpeed ? PlotQuantityId::kGroundSpeed : PlotQuantityId::kAltitude);
   float lo = std::numeric_limits<float>::max(), hi = std::numeric_limits<float>::lowest();
   std::size_t firstFix = n, lastFix = 0;

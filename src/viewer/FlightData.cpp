@@ -1,5 +1,7 @@
 #include "viewer/FlightData.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -81,6 +83,61 @@ class SecondsCache {
 
 }  // namespace
 
+FlightRecord MakeFlightRecord(const StatusFields& f) {
+  FlightRecord r;
+  r.groundSpeed = static_cast<float>(GroundSpeedMetres(f));
+  r.course = static_cast<float>(f.CourseDegrees());
+  r.attitudeUp = static_cast<float>(f.attitudeUp);
+  r.attitudeLeft = static_cast<float>(f.attitudeLeft);
+  // SignedReading16 is undone exactly: its results map one to one to 16 bits.
+  r.altitudeReading = static_cast<std::uint16_t>(f.altitudeTenths);
+  r.voltageReading = static_cast<std::uint16_t>(f.voltageRaw);
+  r.satellites = static_cast<std::uint8_t>(f.satellites);
+  r.flightStatus = static_cast<std::uint8_t>(f.flightStatus);
+  r.rudder = static_cast<std::uint8_t>(f.rudder);
+  r.elevator = static_cast<std::uint8_t>(f.elevator);
+  r.throttle = static_cast<std::uint8_t>(f.throttle);
+  r.aileron = static_cast<std::uint8_t>(f.aileron);
+  return r;
+}
+
+float PlottedValue(const FlightRecord& r, PlotQuantityId id) {
+  // The same arithmetic as the quantities' table, from the same readings.
+  switch (id) {
+    case PlotQuantityId::kAltitude: {
+      StatusFields f;
+      f.altitudeTenths = SignedReading16(r.altitudeReading);
+      return static_cast<float>(f.AltitudeShown());
+    }
+    case PlotQuantityId::kVoltage: {
+      StatusFields f;
+      f.voltageRaw = SignedReading16(r.voltageReading);
+      return static_cast<float>(f.Volts());
+    }
+    case PlotQuantityId::kSatellites:
+      return r.satellites;
+    case PlotQuantityId::kGroundSpeed:
+      return r.groundSpeed;
+    case PlotQuantityId::kCourse:
+      return r.course;
+    case PlotQuantityId::kAttitudeUp:
+      return r.attitudeUp;
+    case PlotQuantityId::kAttitudeLeft:
+      return r.attitudeLeft;
+    case PlotQuantityId::kRudder:
+      return r.rudder;
+    case PlotQuantityId::kElevator:
+      return r.elevator;
+    case PlotQuantityId::kThrottle:
+      return r.throttle;
+    case PlotQuantityId::kAileron:
+      return r.aileron;
+    case PlotQuantityId::kFlightStatus:
+      return r.flightStatus;
+  }
+  return 0;
+}
+
 bool SummariseFlightFile(const std::string& path, FlightSummary* summary, std::string* error) {
   RecordReader reader;
   if (!reader.Open(path, error)) return false;
@@ -125,9 +182,19 @@ bool LoadFlightFile(const std::string& path, FlightData* data, std::string* erro
   RecordReader reader;
   if (!reader.Open(path, error)) return false;
   FlightData d;
+  // Room for the file's records at once: growing by doubling would hold
+  // twice the columns for a moment and leave up to half of them unused.
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0 && info.st_size > 0) {
+    const std::size_t expected =
+        std::min(static_cast<std::size_t>(info.st_size) / kRecordSize + 1, kMaxViewerRecords);
+    d.times.reserve(expected);
+    d.records.reserve(expected);
+    d.east.reserve(expected);
+    d.north.reserve(expected);
+  }
   SummaryBuilder builder;
   SecondsCache seconds;
-  const std::span<const PlotQuantity> quantities = PlotQuantities();
   while (const std::uint8_t* r = reader.Next()) {
     if (d.times.size() >= kMaxViewerRecords) {
       *error = path + ": more than " + std::to_string(kMaxViewerRecords) +
@@ -139,8 +206,7 @@ bool LoadFlightFile(const std::string& path, FlightData* data, std::string* erro
     const bool fix = HasGpsFix(f);
     builder.Add(f, utc);
     d.times.push_back(utc ? static_cast<double>(*utc) : kUnknown);
-    for (std::size_t q = 0; q < quantities.size(); ++q)
-      d.columns[q].push_back(static_cast<float>(quantities[q].value(f)));
+    d.records.push_back(MakeFlightRecord(f));
     d.east.push_back(fix ? static_cast<float>(builder.LastEast()) : std::numeric_limits<float>::quiet_NaN());
     d.north.push_back(fix ? static_cast<float>(builder.LastNorth())
                           : std::numeric_limits<float>::quiet_NaN());
@@ -166,17 +232,24 @@ std::size_t FlightData::IndexAt(double time) const {
   return i;
 }
 
-void MinMaxPyramid::Build(const std::vector<float>& values) {
+void MinMaxPyramid::Build(const FlightColumn& values) {
   m_levels.clear();
   // The first level straight from the values, each further one from the one below.
   std::vector<float> level;
   const std::size_t bucket = std::size_t{1} << kFirstLevel;
   level.reserve((values.size() / bucket + 1) * 2);
   for (std::size_t i = 0; i < values.size(); i += bucket) {
-    const auto end = values.begin() + static_cast<std::ptrdiff_t>(std::min(values.size(), i + bucket));
-    const auto [lo, hi] = std::minmax_element(values.begin() + static_cast<std::ptrdiff_t>(i), end);
-    level.push_back(*lo);
-    level.push_back(*hi);
+    const std::size_t end = std::min(values.size(), i + bucket);
+    // As std::minmax_element: the first smallest and the last largest, so
+    // NaN is placed as it was.
+    float lo = values[i], hi = values[i];
+    for (std::size_t k = i + 1; k < end; ++k) {
+      const float v = values[k];
+      if (v < lo) lo = v;
+      if (!(v < hi)) hi = v;
+    }
+    level.push_back(lo);
+    level.push_back(hi);
   }
   while (level.size() > 2) {
     std::vector<float> up;
@@ -196,7 +269,7 @@ void MinMaxPyramid::Build(const std::vector<float>& values) {
   m_levels.push_back(std::move(level));
 }
 
-void MinMaxPyramid::Points(const std::vector<float>& values, const std::vector<double>& times,
+void MinMaxPyramid::Points(const FlightColumn& values, const std::vector<double>& times,
                            std::size_t first, std::size_t last, std::size_t maxBuckets,
                            std::vector<double>* keys, std::vector<double>* points) const {
   keys->clear();
@@ -207,8 +280,8 @@ void MinMaxPyramid::Points(const std::vector<float>& values, const std::vector<d
   if (count <= 2 * maxBuckets || m_levels.empty()) {
     keys->assign(times.begin() + static_cast<std::ptrdiff_t>(first),
                  times.begin() + static_cast<std::ptrdiff_t>(last));
-    points->assign(values.begin() + static_cast<std::ptrdiff_t>(first),
-                   values.begin() + static_cast<std::ptrdiff_t>(last));
+    points->reserve(last - first);
+    for (std::size_t i = first; i < last; ++i) points->push_back(values[i]);
     return;
   }
   std::size_t level = 0;
