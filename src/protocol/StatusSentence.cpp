@@ -106,10 +106,6 @@ std::array<StickChannel, 4> StickChannels(const StatusFields& f) {
   return sticks;
 }
 
-int SignedReading16(std::uint16_t v) {
-  return v > 32768 ? static_cast<int>(v) - 65536 : static_cast<int>(v);
-}
-
 StatusFields ReadStatusFields(const std::uint8_t* s) {
   StatusFields f;
   f.latitude = FloatAt(s, 4);

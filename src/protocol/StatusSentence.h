@@ -114,7 +114,9 @@ struct GpsView {
 std::array<StickChannel, 4> StickChannels(const StatusFields& fields);
 
 // The 16-bit signed reading: v above 32768 is v - 65536; 32768 stays +32768.
-int SignedReading16(std::uint16_t v);
+inline int SignedReading16(std::uint16_t v) {
+  return v > 32768 ? static_cast<int>(v) - 65536 : static_cast<int>(v);
+}
 
 // `s` points to kStatusSentenceLength bytes.
 StatusFields ReadStatusFields(const std::uint8_t* s);

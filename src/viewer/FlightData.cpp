@@ -101,19 +101,63 @@ FlightRecord MakeFlightRecord(const StatusFields& f) {
   return r;
 }
 
+namespace {
+
+// The same arithmetic as StatusFields::AltitudeShown and Volts, from the readings.
+float Altitude(const FlightRecord& r) {
+  return static_cast<float>(SignedReading16(r.altitudeReading) / 10.0);
+}
+float Volts(const FlightRecord& r) {
+  return static_cast<float>(SignedReading16(r.voltageReading) * 20 / 4096.0);
+}
+
+template <typename Get>
+void CopyValues(const FlightRecord* records, std::size_t count, float* out, Get get) {
+  for (std::size_t i = 0; i < count; ++i) out[i] = get(records[i]);
+}
+
+}  // namespace
+
+void FlightColumn::CopyTo(std::size_t first, std::size_t count, float* out) const {
+  if (m_values) {
+    std::copy(m_values + first, m_values + first + count, out);
+    return;
+  }
+  const FlightRecord* r = m_records + first;
+  switch (m_id) {
+    case PlotQuantityId::kAltitude:
+      return CopyValues(r, count, out, Altitude);
+    case PlotQuantityId::kVoltage:
+      return CopyValues(r, count, out, Volts);
+    case PlotQuantityId::kSatellites:
+      return CopyValues(r, count, out, [](const FlightRecord& x) { return static_cast<float>(x.satellites); });
+    case PlotQuantityId::kGroundSpeed:
+      return CopyValues(r, count, out, [](const FlightRecord& x) { return x.groundSpeed; });
+    case PlotQuantityId::kCourse:
+      return CopyValues(r, count, out, [](const FlightRecord& x) { return x.course; });
+    case PlotQuantityId::kAttitudeUp:
+      return CopyValues(r, count, out, [](const FlightRecord& x) { return x.attitudeUp; });
+    case PlotQuantityId::kAttitudeLeft:
+      return CopyValues(r, count, out, [](const FlightRecord& x) { return x.attitudeLeft; });
+    case PlotQuantityId::kRudder:
+      return CopyValues(r, count, out, [](const FlightRecord& x) { return static_cast<float>(x.rudder); });
+    case PlotQuantityId::kElevator:
+      return CopyValues(r, count, out, [](const FlightRecord& x) { return static_cast<float>(x.elevator); });
+    case PlotQuantityId::kThrottle:
+      return CopyValues(r, count, out, [](const FlightRecord& x) { return static_cast<float>(x.throttle); });
+    case PlotQuantityId::kAileron:
+      return CopyValues(r, count, out, [](const FlightRecord& x) { return static_cast<float>(x.aileron); });
+    case PlotQuantityId::kFlightStatus:
+      return CopyValues(r, count, out, [](const FlightRecord& x) { return static_cast<float>(x.flightStatus); });
+  }
+}
+
 float PlottedValue(const FlightRecord& r, PlotQuantityId id) {
-  // The same arithmetic as the quantities' table, from the same readings.
   switch (id) {
-    case PlotQuantityId::kAltitude: {
-      StatusFields f;
-      f.altitudeTenths = SignedReading16(r.altitudeReading);
-      return static_cast<float>(f.AltitudeShown());
-    }
-    case PlotQuantityId::kVoltage: {
-      StatusFields f;
-      f.voltageRaw = SignedReading16(r.voltageReading);
-      return static_cast<float>(f.Volts());
-    }
+    case PlotQuantityId::kAltitude:
+      return Altitude(r);
+    case PlotQuantityId::kVoltage:
+      return Volts(r);
     case PlotQuantityId::kSatellites:
       return r.satellites;
     case PlotQuantityId::kGroundSpeed:
@@ -238,18 +282,18 @@ void MinMaxPyramid::Build(const FlightColumn& values) {
   std::vector<float> level;
   const std::size_t bucket = std::size_t{1} << kFirstLevel;
   level.reserve((values.size() / bucket + 1) * 2);
-  for (std::size_t i = 0; i < values.size(); i += bucket) {
-    const std::size_t end = std::min(values.size(), i + bucket);
-    // As std::minmax_element: the first smallest and the last largest, so
-    // NaN is placed as it was.
-    float lo = values[i], hi = values[i];
-    for (std::size_t k = i + 1; k < end; ++k) {
-      const float v = values[k];
-      if (v < lo) lo = v;
-      if (!(v < hi)) hi = v;
+  // The values a block at a time (a multiple of the bucket).
+  constexpr std::size_t kBlock = 4096;
+  std::vector<float> block(kBlock);
+  for (std::size_t at = 0; at < values.size(); at += kBlock) {
+    const std::size_t n = std::min(kBlock, values.size() - at);
+    values.CopyTo(at, n, block.data());
+    for (std::size_t i = 0; i < n; i += bucket) {
+      const auto end = block.begin() + static_cast<std::ptrdiff_t>(std::min(n, i + bucket));
+      const auto [lo, hi] = std::minmax_element(block.begin() + static_cast<std::ptrdiff_t>(i), end);
+      level.push_back(*lo);
+      level.push_back(*hi);
     }
-    level.push_back(lo);
-    level.push_back(hi);
   }
   while (level.size() > 2) {
     std::vector<float> up;

@@ -65,6 +65,8 @@ class FlightColumn {
   std::size_t size() const { return m_size; }
   bool empty() const { return m_size == 0; }
   float operator[](std::size_t i) const { return m_values ? m_values[i] : PlottedValue(m_records[i], m_id); }
+  // Values [first, first + count) into out: one choice of quantity for all.
+  void CopyTo(std::size_t first, std::size_t count, float* out) const;
 
   class iterator {
    public:
