@@ -172,6 +172,9 @@ class SentenceParser {
   int CountTagMismatches(std::string_view tag) const;
 
   const RxQueue& Queue() const { return m_rxQueue; }
+  // Bytes given but not yet taken or dropped: the queue, and during Parse
+  // (from inside a sink) what it has still to look at.
+  std::size_t Unparsed() const { return m_rxQueue.Size() + m_spanLeft; }
   const ParserCounters& Counters() const { return m_counters; }
 
  private:
