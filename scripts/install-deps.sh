@@ -10,13 +10,14 @@ RUN_PACKAGES=(
   qt6-base-dev qt6-serialport-dev qt6-translations-l10n libgl-dev
   libqcustomplot-dev
   libhidapi-dev
+  libqt6sql6-sqlite
   fonts-wqy-microhei
   librsvg2-bin
 )
 # ... and besides, the tests, benchmarks, fuzzers and the package.
 PACKAGES=(
   "${RUN_PACKAGES[@]}"
-  git
+  git sqlite3
   libgtest-dev libgmock-dev
   libbenchmark-dev time
   clang libclang-rt-14-dev clang-format

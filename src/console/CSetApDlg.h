@@ -175,6 +175,7 @@ class CSetApDlg : public QDialog {
   QString Text(const char* key) const;
   void TellConnection(const char* key, bool inBox);
   void ShowRecorderNotice(const QString& text);
+  QString OperationText(const std::string& write) const;
   static constexpr int kNoticeRetryMs = 500;
   QComboBox* Combo(int id) const;
   QLineEdit* Edit(int id) const;

@@ -936,7 +936,8 @@ TEST_F(ParameterHistoryWindowTest, RestoreFromTheHistoryBringsTheControllerBack)
   QDialog* history = w.ShowParameterHistory();
   auto* table = history->findChild<QTableWidget*>("history");
   ASSERT_NE(table, nullptr);
-  ASSERT_EQ(table->rowCount(), 1);
+  // The folder is read off the window's thread: the rows come a moment later.
+  ASSERT_TRUE(WaitFor([&] { return table->rowCount() == 1; }));
   EXPECT_EQ(table->item(0, 1)->text(), Lid(w, "LID_HIST_OP_SEND"));
   history->findChild<QPushButton*>("restore")->click();
   const auto open = w.findChildren<ParameterCompareDlg*>();
@@ -985,7 +986,7 @@ TEST_F(ParameterHistoryWindowTest, AfterASendTheComparisonShowsWhatTheController
   QDialog* history = w.ShowParameterHistory();
   auto* table = history->findChild<QTableWidget*>("history");
   ASSERT_NE(table, nullptr);
-  ASSERT_EQ(table->rowCount(), 1);
+  ASSERT_TRUE(WaitFor([&] { return table->rowCount() == 1; }));
   EXPECT_TRUE(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d$").match(table->item(0, 0)->text()).hasMatch())
       << table->item(0, 0)->text().toStdString();
   EXPECT_GE(table->columnWidth(0), table->fontMetrics().horizontalAdvance(table->item(0, 0)->text()));
