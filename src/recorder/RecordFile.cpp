@@ -285,6 +285,56 @@ class RowWriter {
 // when the records could not be read to the end.
 using RecordPass = std::function<bool(const std::function<void(const std::uint8_t*)>&)>;
 
+// The records of one UTC second are held until the second ends, so that each
+// gets its share of it (second + k/n, as a replay plays them) instead of ten
+// equal times. A record without a valid time ends the second and passes on
+// with an empty time. Memory stays bounded: a second holds at most
+// kMaxSecondGroup records, more start a group of their own.
+class SecondSpread {
+ public:
+  using Emit = std::function<void(const std::uint8_t* record, std::string_view time)>;
+  static constexpr std::size_t kMaxSecondGroup = 1000;
+
+  explicit SecondSpread(Emit emit) : m_emit(std::move(emit)) {}
+
+  void Add(const std::uint8_t* r) {
+    const bool timed = !m_utc.Of(r).empty();
+    const std::optional<long long> second = timed ? m_utc.Seconds() : std::nullopt;
+    if (!second || second != m_second || m_group.size() >= kMaxSecondGroup) Flush();
+    if (!second) {
+      m_emit(r, std::string_view());
+      return;
+    }
+    m_second = second;
+    RecordBytes copy;
+    std::memcpy(copy.data(), r, copy.size());
+    m_group.push_back(copy);
+  }
+
+  void Flush() {
+    if (m_group.empty()) return;
+    const std::string whole = FormatUtc(*m_second);  // "...:07Z"
+    const std::size_t n = m_group.size();
+    for (std::size_t k = 0; k < n; ++k) {
+      if (k == 0) {
+        m_emit(m_group[k].data(), whole);
+        continue;
+      }
+      const std::string time = whole.substr(0, whole.size() - 1) +
+                               FormatText(".%03zuZ", k * 1000 / n);
+      m_emit(m_group[k].data(), time);
+    }
+    m_group.clear();
+    m_second.reset();
+  }
+
+ private:
+  Emit m_emit;
+  UtcText m_utc;
+  std::optional<long long> m_second;
+  std::vector<RecordBytes> m_group;
+};
+
 void PointText(TextOut& out, const StatusFields& f, char separator) {
   out.Float6(f.longitude);
   out.Put(separator);
@@ -300,8 +350,7 @@ bool WriteGpx(const RecordPass& pass, std::string_view name, TextOut& out, std::
       "  <trk>\n    <name>");
   out.Put(XmlEscape(name));
   out.Put("</name>\n    <trkseg>\n");
-  UtcText utc;
-  const bool read = pass([&](const std::uint8_t* r) {
+  SecondSpread spread([&](const std::uint8_t* r, std::string_view time) {
     const StatusFields f = ReadStatusFields(r);
     if (!HasGpsFix(f)) return;
     ++*exported;
@@ -312,7 +361,6 @@ bool WriteGpx(const RecordPass& pass, std::string_view name, TextOut& out, std::
     out.Put("\"><ele>");
     out.Tenths(f.altitudeTenths);
     out.Put("</ele>");
-    const std::string_view time = utc.Of(r);
     if (!time.empty()) {
       out.Put("<time>");
       out.Put(time);
@@ -320,6 +368,8 @@ bool WriteGpx(const RecordPass& pass, std::string_view name, TextOut& out, std::
     }
     out.Put("</trkpt>\n");
   });
+  const bool read = pass([&](const std::uint8_t* r) { spread.Add(r); });
+  spread.Flush();
   out.Put("    </trkseg>\n  </trk>\n</gpx>\n");
   return read;
 }
@@ -339,9 +389,8 @@ bool WriteKml(const RecordPass& pass, std::string_view name, TextOut& out, std::
   out.Put("</name>\n      <gx:Track>\n        <altitudeMode>absolute</altitudeMode>\n");
   UtcText utc;
   std::size_t untimed = 0;
-  bool read = pass([&](const std::uint8_t* r) {
+  SecondSpread spread([&](const std::uint8_t* r, std::string_view time) {
     if (!HasGpsFix(r)) return;
-    const std::string_view time = utc.Of(r);
     if (time.empty()) {
       ++untimed;
       return;
@@ -351,6 +400,8 @@ bool WriteKml(const RecordPass& pass, std::string_view name, TextOut& out, std::
     out.Put(time);
     out.Put("</when>\n");
   });
+  bool read = pass([&](const std::uint8_t* r) { spread.Add(r); });
+  spread.Flush();
   // A file still being recorded may have grown since: the track takes as
   // many positions as it has times.
   const std::size_t timed = *exported;
@@ -406,57 +457,63 @@ bool WriteExport(const RecordPass& pass, ExportFormat format, std::string_view n
   return false;
 }
 
+}  // namespace
+
 // The summary kept as numbers; the few texts are made at the end.
-class Summariser {
- public:
-  void Add(const std::uint8_t* r) {
-    const StatusFields f = ReadStatusFields(r);
-    ++m_info.records;
-    if (const auto utc = m_utc.Of(r)) {
-      if (!m_info.firstUtc) m_info.firstUtc = utc;
-      m_info.lastUtc = utc;
-    }
-    if (HasGpsFix(f)) {
-      if (m_info.fixes++ == 0) m_first = f;
-      m_last = f;
-    }
-    if (m_info.records == 1 || f.altitudeTenths > m_highestTenths) m_highestTenths = f.altitudeTenths;
-    if (m_info.records == 1 || f.voltageRaw < m_lowestRaw) m_lowestRaw = f.voltageRaw;
-    if (m_info.records == 1 || f.voltageRaw > m_highestRaw) m_highestRaw = f.voltageRaw;
+void FlightSummariser::Add(const std::uint8_t* r) {
+  // The UTC second, worked out again only when the date bytes change.
+  if (!m_timeValid || std::memcmp(m_timeBytes, r + 25, sizeof m_timeBytes) != 0) {
+    std::memcpy(m_timeBytes, r + 25, sizeof m_timeBytes);
+    m_timeValid = true;
+    m_seconds = RecordUtcSeconds(r);
   }
+  Add(ReadStatusFields(r), m_seconds);
+}
 
-  RecordInfo Finish(std::size_t skipped, std::size_t trailingBytes, std::size_t fileBytes) {
-    RecordInfo info = m_info;
-    info.skipped = skipped;
-    info.trailingBytes = trailingBytes;
-    info.fileBytes = fileBytes;
-    if (info.fixes > 0) {
-      info.firstLatitude = FormatText("%.6lf", static_cast<double>(m_first.latitude));
-      info.firstLongitude = FormatText("%.6lf", static_cast<double>(m_first.longitude));
-      info.lastLatitude = FormatText("%.6lf", static_cast<double>(m_last.latitude));
-      info.lastLongitude = FormatText("%.6lf", static_cast<double>(m_last.longitude));
-    }
-    if (info.records > 0) {
-      StatusFields f;
-      f.altitudeTenths = m_highestTenths;
-      info.highestAltitude = f.AltitudeShown();
-      info.highestAltitudeText = FormatText("%.1lf", f.AltitudeShown());
-      f.voltageRaw = m_lowestRaw;
-      info.lowestVolts = f.Volts();
-      info.lowestVoltsText = FormatText("%.3lf", f.Volts());
-      f.voltageRaw = m_highestRaw;
-      info.highestVolts = f.Volts();
-      info.highestVoltsText = FormatText("%.3lf", f.Volts());
-    }
-    return info;
+void FlightSummariser::Add(const StatusFields& f, const std::optional<long long>& utc) {
+  ++m_info.records;
+  if (utc) {
+    if (!m_info.firstUtc) m_info.firstUtc = utc;
+    m_info.lastUtc = utc;
   }
+  if (HasGpsFix(f)) {
+    if (m_info.fixes++ == 0) m_first = f;
+    m_last = f;
+    m_distance.Add(f.latitude, f.longitude);
+  }
+  if (m_info.records == 1 || f.altitudeTenths > m_highestTenths) m_highestTenths = f.altitudeTenths;
+  if (m_info.records == 1 || f.voltageRaw < m_lowestRaw) m_lowestRaw = f.voltageRaw;
+  if (m_info.records == 1 || f.voltageRaw > m_highestRaw) m_highestRaw = f.voltageRaw;
+}
 
- private:
-  RecordInfo m_info;
-  UtcSeconds m_utc;
-  StatusFields m_first, m_last;
-  int m_highestTenths = 0, m_lowestRaw = 0, m_highestRaw = 0;
-};
+RecordInfo FlightSummariser::Finish(std::size_t skipped, std::size_t trailingBytes, std::size_t fileBytes) const {
+  RecordInfo info = m_info;
+  info.skipped = skipped;
+  info.trailingBytes = trailingBytes;
+  info.fileBytes = fileBytes;
+  info.distanceMetres = m_distance.Metres();
+  if (info.fixes > 0) {
+    info.firstLatitude = FormatText("%.6lf", static_cast<double>(m_first.latitude));
+    info.firstLongitude = FormatText("%.6lf", static_cast<double>(m_first.longitude));
+    info.lastLatitude = FormatText("%.6lf", static_cast<double>(m_last.latitude));
+    info.lastLongitude = FormatText("%.6lf", static_cast<double>(m_last.longitude));
+  }
+  if (info.records > 0) {
+    StatusFields f;
+    f.altitudeTenths = m_highestTenths;
+    info.highestAltitude = f.AltitudeShown();
+    info.highestAltitudeText = FormatText("%.1lf", f.AltitudeShown());
+    f.voltageRaw = m_lowestRaw;
+    info.lowestVolts = f.Volts();
+    info.lowestVoltsText = FormatText("%.3lf", f.Volts());
+    f.voltageRaw = m_highestRaw;
+    info.highestVolts = f.Volts();
+    info.highestVoltsText = FormatText("%.3lf", f.Volts());
+  }
+  return info;
+}
+
+namespace {
 
 // The text as valid UTF-8: each byte that does not start a well-formed
 // sequence (a file name in another encoding, stray bytes) becomes U+FFFD, so
@@ -714,7 +771,7 @@ std::string FormatUtc(long long seconds) {
 }
 
 RecordInfo SummariseRecords(const RecordScan& scan) {
-  Summariser s;
+  FlightSummariser s;
   for (const RecordBytes& r : scan.records) s.Add(r.data());
   return s.Finish(scan.skipped, scan.trailingBytes, scan.fileBytes);
 }
@@ -731,7 +788,7 @@ static bool NoFlightRecord(const std::string& path, std::size_t bytes, std::stri
 bool SummariseRecordFile(const std::string& path, RecordInfo* info, std::string* error) {
   RecordReader reader;
   if (!reader.Open(path, error)) return false;
-  Summariser s;
+  FlightSummariser s;
   while (const std::uint8_t* r = reader.Next()) s.Add(r);
   if (reader.ReadFailed()) {
     *error = path + ": read error";
@@ -772,6 +829,7 @@ std::string FormatRecordInfo(const RecordInfo& info, std::string_view fileName) 
   } else {
     out += "position: none (no record has a GPS fix)\n";
   }
+  if (info.fixes > 0) out += FormatText("distance: %.0lf m\n", info.distanceMetres);
   if (info.highestAltitude) out += "highest altitude: " + info.highestAltitudeText + "\n";
   if (info.lowestVolts) out += "voltage: " + info.lowestVoltsText + " to " + info.highestVoltsText + " V\n";
   return out;
@@ -793,6 +851,7 @@ std::string RecordInfoJson(const RecordInfo& info, std::string_view fileName) {
   out += ",\"first_longitude\":" + text(info.firstLongitude, fix);
   out += ",\"last_latitude\":" + text(info.lastLatitude, fix);
   out += ",\"last_longitude\":" + text(info.lastLongitude, fix);
+  out += ",\"distance_m\":" + (fix ? FormatText("%.1lf", info.distanceMetres) : std::string("null"));
   out += ",\"highest_altitude\":" + text(info.highestAltitudeText, info.highestAltitude.has_value());
   out += ",\"lowest_voltage\":" + text(info.lowestVoltsText, info.lowestVolts.has_value());
   out += ",\"highest_voltage\":" + text(info.highestVoltsText, info.highestVolts.has_value());

@@ -27,39 +27,45 @@ struct LocalProjection {
   double North(double lat) const { return (lat - lat0) * kPi / 180 * kEarthRadius; }
 };
 
-// What the list and the loader both work out, one record at a time.
+// What the list and the loader both work out, one record at a time: the
+// recorder's one flight summary, and the track's local projection.
 class SummaryBuilder {
  public:
   void Add(const StatusFields& f, const std::optional<long long>& utc) {
-    ++m_s.records;
-    if (utc) {
-      if (!m_s.startUtc) m_s.startUtc = utc;
-      m_s.endUtc = utc;
-    }
-    const double altitude = f.AltitudeShown(), volts = f.Volts();
-    if (!m_s.highestAltitude || altitude > *m_s.highestAltitude) m_s.highestAltitude = altitude;
-    if (!m_s.lowestVolts || volts < *m_s.lowestVolts) m_s.lowestVolts = volts;
+    m_summariser.Add(f, utc);
     if (HasGpsFix(f)) {
-      if (m_s.fixes++ == 0) m_projection.SetOrigin(f.latitude, f.longitude);
-      const double e = m_projection.East(f.longitude), n = m_projection.North(f.latitude);
-      if (m_s.fixes > 1) m_s.distanceMetres += std::hypot(e - m_lastEast, n - m_lastNorth);
-      m_lastEast = e;
-      m_lastNorth = n;
+      if (!m_haveOrigin) {
+        m_projection.SetOrigin(f.latitude, f.longitude);
+        m_haveOrigin = true;
+      }
+      m_lastEast = m_projection.East(f.longitude);
+      m_lastNorth = m_projection.North(f.latitude);
     }
   }
   FlightSummary Finish(const RecordReader& reader) {
-    m_s.skipped = reader.Skipped();
-    m_s.trailingBytes = reader.TrailingBytes();
-    m_s.fileBytes = reader.BytesRead();
-    return m_s;
+    const RecordInfo info = m_summariser.Finish(reader.Skipped(), reader.TrailingBytes(), reader.BytesRead());
+    FlightSummary s;
+    s.records = info.records;
+    s.skipped = info.skipped;
+    s.trailingBytes = info.trailingBytes;
+    s.fileBytes = info.fileBytes;
+    s.fixes = info.fixes;
+    s.startUtc = info.firstUtc;
+    s.endUtc = info.lastUtc;
+    s.distanceMetres = info.distanceMetres;
+    s.highestAltitude = info.highestAltitude;
+    s.lowestVolts = info.lowestVolts;
+    s.highestVolts = info.highestVolts;
+    return s;
   }
   const LocalProjection& Projection() const { return m_projection; }
   double LastEast() const { return m_lastEast; }
   double LastNorth() const { return m_lastNorth; }
 
  private:
-  FlightSummary m_s;
+  FlightSummariser m_summariser;
   LocalProjection m_projection;
+  bool m_haveOrigin = false;
   double m_lastEast = 0, m_lastNorth = 0;
 };
 

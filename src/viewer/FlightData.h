@@ -17,6 +17,7 @@
 
 namespace apdesk {
 
+// The recorder's one flight summary (recorder/RecordFile.h), as numbers.
 struct FlightSummary {
   std::size_t records = 0;
   std::size_t skipped = 0;        // damaged records
@@ -24,9 +25,9 @@ struct FlightSummary {
   std::size_t fileBytes = 0;
   std::size_t fixes = 0;
   std::optional<long long> startUtc, endUtc;  // of the records with a valid time
-  double distanceMetres = 0;                  // along the fixes
+  double distanceMetres = 0;                  // along the fixes, GPS noise left out
   std::optional<double> highestAltitude;      // metres as shown
-  std::optional<double> lowestVolts;
+  std::optional<double> lowestVolts, highestVolts;
 };
 
 // The summary of the file list, streamed; false, with the reason, when the
