@@ -16,6 +16,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 #include "app/AppFolder.h"
 #include "cli/CliArgs.h"
@@ -23,9 +24,13 @@
 #include "cli/Doctor.h"
 #include "cli/ExitStatus.h"
 #include "cli/InspectCommand.h"
+#include "cli/MapCommand.h"
+#include "cli/MonitorAlerts.h"
 #include "cli/ParamNames.h"
 #include "cli/TelemetryText.h"
 #include "cli/UdevRule.h"
+#include "cmdline/BuildVersion.h"
+#include "cmdline/NearName.h"
 #include "gpscheck/CompassJudgement.h"
 #include "link/HidapiBackend.h"
 #include "localisation/LanguageFile.h"
@@ -98,6 +103,7 @@ bool ReadTextFile(const std::string& path, std::size_t maxBytes, std::string* te
 std::unique_ptr<IHidBackend> DefaultSim(bool bootloader) {
   sim::SimOptions options;
   options.bootloader = bootloader;
+  options.startUtc = static_cast<std::int64_t>(std::time(nullptr));  // the GPS clock is the present
   return sim::MakeSimHidBackend(options);
 }
 
@@ -166,22 +172,38 @@ int CmdPorts(Context& c) {
 
 // ---- monitor ----
 
+// With --alerts the parameters are read first: the alerts come from the
+// limits the controller holds.
+std::unique_ptr<MonitorAlerts> StartMonitorAlerts(Context& c, CliLink& link, bool wanted) {
+  if (!wanted) return nullptr;
+  auto alerts = std::make_unique<MonitorAlerts>(c.out, c.err, c.options.json);
+  alerts->Connected();
+  std::optional<Parameters> parameters;
+  if (const std::optional<ParameterView> view = link.ReadParameters())
+    parameters = DecodeParameters(view->sentence.data());
+  alerts->Parameters(parameters);
+  return alerts;
+}
+
 int CmdMonitor(Context& c) {
   std::optional<int> count;
   std::string error;
   if (!TakeIntOption(c.args, "--count", 1, 1000000000, &count, &error)) return c.Fail(kExitUsage, error);
   const bool record = TakeFlag(c.args, "--record");
   const bool follow = TakeFlag(c.args, "--follow");
+  const bool withAlerts = TakeFlag(c.args, "--alerts");
   int status = 0;
   if (!NoExtraArgs(c, &status)) return status;
 
   CliLink link;
   if (!OpenLink(c, link, false, &status)) return status;
+  std::unique_ptr<MonitorAlerts> alerts = StartMonitorAlerts(c, link, withAlerts);
   // Counts the device's returns: the wait for telemetry starts again at each.
   int returns = 0;
   if (follow) {
-    link.Follow([&c, &link, &returns](bool lost) {
+    link.Follow([&c, &link, &returns, &alerts](bool lost) {
       if (!lost) ++returns;
+      if (alerts) lost ? alerts->Lost() : alerts->Returned();
       if (lost) {
         c.err << "apctl: " << Context::kGone << "; waiting for it to return\n" << std::flush;
       } else {
@@ -211,10 +233,12 @@ int CmdMonitor(Context& c) {
             << FileErrorReason(recorder->LastWriteError()) << "; records are kept until it can be\n";
       warnedRecorder = true;
     }
+    if (recorder && alerts) alerts->RecorderFailing(recorder->WriteFailing());
     const TelemetryView view = DecodeStatusSentence(s, AttitudeLabels{}, false);
     errno = 0;
     c.out << (c.options.json ? TelemetryJson(view) : TelemetryLine(view)) << "\n" << std::flush;
     ++shown;
+    if (alerts) alerts->Status(s);
     if (!c.out) {
       outputClosed = true;
       if (errno != EPIPE) outputError = errno;
@@ -235,7 +259,10 @@ int CmdMonitor(Context& c) {
       lastShown = shown;
       const int returnsBefore = returns;
       link.WaitUntil(
-          [&] { return shown != lastShown || (count && shown >= *count) || returns != returnsBefore; },
+          [&] {
+            if (alerts) alerts->Tick();
+            return shown != lastShown || (count && shown >= *count) || returns != returnsBefore;
+          },
           kAnswerTries * kAnswerWaitMs);
       // While the device is away, monitor waits for it as long as it takes;
       // once it is back, the time for its first record starts then.
@@ -632,8 +659,7 @@ int CmdParamsRestore(Context& c) {
     while (std::getline(names, name, ',')) {
       const ParameterFacts* facts = FindParameter(name);
       if (!facts)
-        return c.Fail(kExitBadValue,
-                      "unknown parameter \"" + QuotedInput(name) + "\" in --only (apctl --help lists them)");
+        return c.Fail(kExitBadValue, UnknownParameterText(name) + " in --only");
       chosen.push_back(facts);
     }
     if (chosen.empty()) return c.Fail(kExitUsage, "--only needs NAME,...");
@@ -821,7 +847,8 @@ int CmdUpgrade(Context& c) {
     return c.Fail(kExitFileError, c.args.front() + " is empty; nothing was sent");
   if (exchange.State() != UpgradeState::Loaded)
     return c.Fail(kExitFileError, c.args.front() + " is too large for the controller (" +
-                                      std::to_string(exchange.ImageSize()) + " bytes)");
+                                      std::to_string(exchange.ImageSize()) + " bytes, at most " +
+                                      std::to_string(kUpgradeImageLimit - 1) + ")");
   int status = 0;
   CliLink link;
   if (!OpenLink(c, link, true, &status)) return status;
@@ -1108,6 +1135,17 @@ int CmdDoctor(Context& c) {
   return AnyBlocks(findings) ? kExitFailure : kExitOk;
 }
 
+// ---- map ----
+
+int CmdMap(Context& c) {
+  char self[4096] = {};
+  const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  const std::string settings =
+      n > 0 ? ResolveSettingsPath(AppFolderFromExecutablePath(std::string(self, static_cast<std::size_t>(n))))
+            : std::string();
+  return RunMapCommand(c.args, c.options.json, settings, c.out, c.err);
+}
+
 }  // namespace
 
 namespace {
@@ -1123,6 +1161,10 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
   }
   if (c.options.help) {
     out << HelpText() << ExitStatusTable();
+    return kExitOk;
+  }
+  if (c.options.version) {
+    out << "apctl " << kBuildVersion << "\n";
     return kExitOk;
   }
   const std::string command = c.options.command.front();
@@ -1141,11 +1183,17 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
   if (command == "upgrade") return CmdUpgrade(c);
   if (command == "record") return CmdRecord(c);
   if (command == "doctor") return CmdDoctor(c);
+  if (command == "map") return CmdMap(c);
   if (command == "help") {
     out << HelpText() << ExitStatusTable();
     return kExitOk;
   }
-  return c.Fail(kExitUsage, "unknown command \"" + command + "\" (apctl --help lists them)");
+  const std::string near =
+      NearestName(command, {"ports", "monitor", "inspect", "params", "defaults", "calibrate", "install-error",
+                            "compass-check", "upgrade", "record", "doctor", "help"});
+  return c.Fail(kExitUsage, "unknown command \"" + command + "\"" +
+                                (near.empty() ? std::string(" (apctl --help lists them)")
+                                              : " (did you mean \"" + near + "\"?)"));
 }
 
 }  // namespace

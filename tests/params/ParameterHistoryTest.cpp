@@ -254,5 +254,20 @@ TEST(ParameterComparison, MergesTheTickedRowsOntoTheCurrentSentence) {
   }
 }
 
+// A file saved as "p1" must be one Load's filter (*.params *.txt) shows.
+TEST(ParameterFileName, ANameWithoutExtensionGetsParams) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"p1", "p1.params"},
+      {"/home/u/p1", "/home/u/p1.params"},
+      {"/home/u/v1.2/p1", "/home/u/v1.2/p1.params"},
+      {"p1.", "p1.params"},
+      {".params", ".params.params"},
+      {"p1.params", "p1.params"},
+      {"p1.txt", "p1.txt"},
+      {"/home/u/p1.bak", "/home/u/p1.bak"},
+  };
+  for (const auto& [typed, saved] : cases) EXPECT_EQ(WithParameterFileSuffix(typed), saved) << typed;
+}
+
 }  // namespace
 }  // namespace apdesk
