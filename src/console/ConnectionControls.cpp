@@ -6,6 +6,7 @@
 
 #include "app/CConfigApp.h"
 #include "app/CommConfig.h"
+#include "cli/PortProblem.h"
 #include "console/CSetApDlg.h"
 #include "ui/MessageBoxes.h"
 #include "ui/PortList.h"
@@ -60,7 +61,11 @@ void CSetApDlg::OnOpenCom() {
     MessageBoxes::Show(this, Text("LID_COM_HINT1"));
     m_app.m_commandLink.SendGetParameters();
   } else {
-    MessageBoxes::Show(this, Text("LID_COM_HINT2"));
+    // The reason the system shows (no such port, not a serial port, no
+    // permission, another program has it), after the general hint.
+    const std::string why = apdesk::cli::SerialPortProblem(port);
+    MessageBoxes::Show(this, why.empty() ? Text("LID_COM_HINT2")
+                                         : Text("LID_COM_HINT2") + "\n\n" + QString::fromStdString(port + ": " + why));
   }
 }
 

@@ -189,12 +189,17 @@ constexpr std::string_view kColumns[] = {
     "throttle", "throttle_colour", "pdop",     "velocity_x_cm_s", "velocity_y_cm_s", "install_error_captured",
     "gps_fix"};
 
+std::string WellFormedUtf8(std::string_view text);
+
 // One CSV or JSON Lines row per record, with the fields as the main window
 // shows them (and apctl monitor prints them).
 class RowWriter {
  public:
   RowWriter(TextOut& out, bool json, std::string_view sourceName) : m_out(out), m_json(json) {
-    m_prefix = json ? "{\"file\":" + JsonString(sourceName) + ",\"record\":" : CsvField(sourceName) + ",";
+    // The name as UTF-8 in either form: a name in another encoding must not
+    // make the CSV something other than UTF-8.
+    m_prefix = json ? "{\"file\":" + JsonString(sourceName) + ",\"record\":"
+                    : CsvField(WellFormedUtf8(sourceName)) + ",";
     if (!json) {
       for (std::size_t i = 0; i < std::size(kColumns); ++i) {
         if (i > 0) m_out.Put(',');
@@ -555,6 +560,7 @@ bool RecordReader::Open(const std::string& path, std::string* error) {
   if (opened != FileOpen::Ok) {
     if (why == "it is a folder") *error = path + ": a directory, not a record file";
     else if (why == "it is not a regular file") *error = path + ": not a regular file";
+    else if (opened == FileOpen::Missing) *error = path + ": " + std::strerror(ENOENT);
     else *error = path + ": " + why;
     return false;
   }
