@@ -1123,8 +1123,14 @@ int CmdRecordExport(Context& c) {
   if (ec) return c.Fail(kExitFileError, *outDir + ": " + ec.message());
   // One export per record file, named after it; each row names the file it
   // came from (as given), so the exports together are one data set.
-  std::vector<std::string> written;
+  std::vector<std::string> written, exported;
   for (const std::string& input : files) {
+    // The same file named twice (or by two paths) is exported once.
+    if (std::any_of(exported.begin(), exported.end(),
+                    [&](const std::string& earlier) { return SameFile(earlier, input); })) {
+      c.err << "apctl: " << input << ": given more than once; exported once\n";
+      continue;
+    }
     std::string name = BaseName(input);
     if (name.size() > 3 && name.compare(name.size() - 3, 3, ".hj") == 0) name.resize(name.size() - 3);
     const std::string out = (std::filesystem::path(*outDir) / (name + "." + ExportFormatName(*f))).string();
@@ -1148,6 +1154,7 @@ int CmdRecordExport(Context& c) {
       continue;
     }
     written.push_back(out);
+    exported.push_back(input);
     c.err << "apctl: " << input << ": " << ExportSummary(counts) << " to " << out << "\n";
   }
   if (status != kExitOk)

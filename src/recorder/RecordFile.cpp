@@ -1,6 +1,7 @@
 #include "recorder/RecordFile.h"
 
 #include "files/RegularFile.h"
+#include "recorder/WholeFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -859,6 +860,7 @@ bool ExportRecordFile(const std::string& path, ExportFormat format, std::string_
   if (!reader.Open(path, error)) return false;
   TextOut out(&os);
   bool outFailed = false;
+  int failedWith = 0;  // errno of the failed write, kept before anything else can change it
   bool firstPass = true;
   const RecordPass pass = [&](const std::function<void(const std::uint8_t*)>& visit) {
     // KML reads the file again for each part of the track.
@@ -866,8 +868,10 @@ bool ExportRecordFile(const std::string& path, ExportFormat format, std::string_
     firstPass = false;
     while (const std::uint8_t* r = reader.Next()) {
       visit(r);
+      errno = 0;
       if (out.Used() >= kOutBlock && !out.Flush()) {
         outFailed = true;
+        failedWith = errno;
         return false;
       }
     }
@@ -882,8 +886,13 @@ bool ExportRecordFile(const std::string& path, ExportFormat format, std::string_
   counts->records = reader.Records();
   counts->skipped = reader.Skipped();
   counts->trailingBytes = reader.TrailingBytes();
-  if (outFailed || !out.Flush()) {
-    *error = "cannot write the export of " + path + " (disk full?)";
+  errno = 0;
+  if (!outFailed && !out.Flush()) {
+    outFailed = true;
+    failedWith = errno;
+  }
+  if (outFailed) {
+    *error = "cannot write the export of " + path + ": " + FileErrorReason(failedWith != 0 ? failedWith : EIO);
     return false;
   }
   return read;

@@ -749,6 +749,13 @@ TEST_F(ApctlSim, RecordExportOfManyFilesMakesOneDataSet) {
   for (const auto& e : fs::directory_iterator(out))
     EXPECT_NE(e.path().extension(), ".part") << "a failed export leaves no half file";
 
+  // The same file given twice (here by two paths) is exported once, not
+  // refused as "another file of that name".
+  r = Apctl({"record", "export", dir_ + "/b.hj", dir_ + "/a/../b.hj", "--format", "csv", "--out-dir",
+             dir_ + "/twice"});
+  EXPECT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_NE(r.err.find(dir_ + "/a/../b.hj: given more than once; exported once"), std::string::npos) << r.err;
+
   EXPECT_EQ(Apctl({"record", "export", dir_ + "/a", "--format", "csv"}).status, kExitUsage)
       << "a directory needs --out-dir";
   EXPECT_EQ(

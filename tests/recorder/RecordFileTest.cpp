@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <random>
 #include <sstream>
 #include <vector>
@@ -500,6 +501,16 @@ TEST_F(LargeRecordFile, StreamedSummaryAndExportsEqualTheWholeOnes) {
     const bool rows = format == ExportFormat::Csv || format == ExportFormat::Jsonl;
     EXPECT_EQ(counts.exported, rows ? whole.records.size() : info.fixes) << ExportFormatName(format);
   }
+}
+
+// An export that the disk refuses says why, not a guess.
+TEST_F(LargeRecordFile, AnExportToAFullDiskSaysSo) {
+  std::ofstream full("/dev/full");
+  ExportCounts counts;
+  std::string error;
+  EXPECT_FALSE(ExportRecordFile(path_, ExportFormat::Csv, "f.hj", full, &counts, &error));
+  EXPECT_NE(error.find(": the disk is full"), std::string::npos) << error;
+  EXPECT_EQ(error.find("?"), std::string::npos) << error;
 }
 
 TEST(RecordFile, WhatIsNoRecordFileIsRefusedWithTheReason) {
