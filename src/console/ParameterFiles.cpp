@@ -210,6 +210,8 @@ QDialog* CSetApDlg::ShowParameterHistory() {
       table->item(i, 0)->setToolTip(QString::fromStdString(e.path));
     }
     if (!entries->empty()) table->selectRow(0);
+    table->resizeColumnsToContents();
+    table->horizontalHeader()->setStretchLastSection(true);
     empty->setVisible(entries->empty());
     compare->setEnabled(!entries->empty());
     restore->setEnabled(!entries->empty());
