@@ -4,7 +4,7 @@ add_library(apdesk_recorder STATIC
   ${CMAKE_CURRENT_LIST_DIR}/WholeFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RecorderNotices.cpp)
 apdesk_export_headers(apdesk_recorder)
-target_link_libraries(apdesk_recorder PUBLIC Threads::Threads)
+target_link_libraries(apdesk_recorder PUBLIC Threads::Threads apdesk_bytesum)
 set_target_properties(apdesk_recorder PROPERTIES AUTOMOC OFF)
 
 # Reading record files and exporting them; decodes through the protocol library.

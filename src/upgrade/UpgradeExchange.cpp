@@ -12,6 +12,8 @@
 
 #include <sys/stat.h>
 
+#include "protocol/ByteSum.h"
+
 namespace apdesk {
 
 namespace {
@@ -58,9 +60,7 @@ void SetError(std::string* error, std::string text) {
 }  // namespace
 
 std::uint8_t UpgradeChecksum(const std::uint8_t* report) {
-  unsigned sum = 0;
-  for (std::size_t i = 0; i < kSumOffset; ++i) sum += report[i];
-  return static_cast<std::uint8_t>(sum);
+  return ByteSum(report, kSumOffset);
 }
 
 bool UpgradeExchange::LoadImage(std::span<const std::uint8_t> image, std::string* error) {

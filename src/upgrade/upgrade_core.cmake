@@ -6,3 +6,4 @@ add_library(apdesk_upgrade_core STATIC
 apdesk_export_headers(apdesk_upgrade_core)
 target_link_libraries(apdesk_upgrade_core PUBLIC apdesk_files)
 set_target_properties(apdesk_upgrade_core PROPERTIES AUTOMOC OFF)
+target_link_libraries(apdesk_upgrade_core PUBLIC apdesk_bytesum)
