@@ -234,6 +234,10 @@ int ReadCommandLine(const QStringList& arguments, CommandLine* line) {
     std::fprintf(stderr, "apdesk: --speed takes a number from 0.1 to 10\n");
     return 2;
   }
+  if (options.isSet(speed) && !options.isSet(replay)) {
+    std::fprintf(stderr, "apdesk: --speed is the speed of a replay; it needs --replay FILE\n");
+    return 2;
+  }
   line->replayFile = options.value(replay);
   if (options.isSet(replay) && line->choice.connect != apdesk::StartupChoice::Connect::None) {
     std::fprintf(stderr, "apdesk: --replay plays a record file in place of a device; leave out --connect\n");

@@ -7,6 +7,7 @@
 
 #include "app/CConfigApp.h"
 #include "app/CommConfig.h"
+#include "cli/PortProblem.h"
 #include "console/CSetApDlg.h"
 #include "ui/MessageBoxes.h"
 #include "ui/PortList.h"
@@ -71,7 +72,19 @@ void CSetApDlg::OpenCom(bool pressed) {
     TellConnection("LID_COM_HINT1", pressed);
     m_app.m_commandLink.SendGetParameters();
   } else {
-    TellConnection("LID_COM_HINT2", pressed);
+    // The reason the system shows (no such port, not a serial port, no
+    // permission, another program has it), after the general hint.
+    const std::string why = apdesk::cli::SerialPortProblem(port);
+    if (why.empty()) {
+      TellConnection("LID_COM_HINT2", pressed);
+    } else {
+      const QString text = Text("LID_COM_HINT2") + "\n\n" + QString::fromStdString(port + ": " + why);
+      if (pressed) {
+        MessageBoxes::Show(this, text);
+      } else if (QStatusBar* line = StatusLine()) {
+        line->showMessage(text.simplified(), kConnectionNoteMs);
+      }
+    }
   }
 }
 

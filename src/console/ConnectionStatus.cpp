@@ -61,6 +61,7 @@ ConnectionState ConnectionStatus::State() const {
   }
   s.recordsPerSecond = m_rate;
   s.lastRecordAgeMs = m_sinceRecord.isValid() ? m_sinceRecord.elapsed() : -1;
+  s.connectedMs = m_sinceConnect.isValid() ? m_sinceConnect.elapsed() : -1;
   const auto& bad = m_app.m_link.Counters().badSums;
   s.badSums = std::accumulate(bad.begin(), bad.end(), std::uint64_t{0});
   return s;
@@ -74,7 +75,12 @@ void ConnectionStatus::Refresh() {
     m_rateWindow.start();
   }
   // Without a connection there is no last record: the next one counts anew.
-  if (!m_app.m_hidLink.IsOpen() && !m_app.m_commandLink.m_uart.IsOpen()) m_sinceRecord.invalidate();
+  if (!m_app.m_hidLink.IsOpen() && !m_app.m_commandLink.m_uart.IsOpen()) {
+    m_sinceRecord.invalidate();
+    m_sinceConnect.invalidate();
+  } else if (!m_sinceConnect.isValid()) {
+    m_sinceConnect.start();
+  }
   if (m_label != nullptr) m_label->setText(Text());
 }
 

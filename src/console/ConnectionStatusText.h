@@ -18,6 +18,7 @@ struct ConnectionState {
   std::int64_t lastRecordAgeMs = -1;  // -1: no good record since connecting
   std::uint64_t badSums = 0;
   std::string lostSince;  // Lost: the time of day it went, "HH:MM:SS"
+  std::int64_t connectedMs = -1;  // Usb, Serial: how long the connection has been open
   // Replaying: what is played, at what speed, and where it is.
   struct Replay {
     std::string file;           // the record file's name
@@ -28,6 +29,9 @@ struct ConnectionState {
     bool finished = false;
   } replay;
 };
+
+// A connection open this long without a good record is said to get no answer.
+inline constexpr std::int64_t kNoAnswerAfterMs = 3000;
 
 using TextLookup = std::function<std::string(const char* key)>;
 

@@ -1,6 +1,7 @@
 #include "recorder/RecordFile.h"
 
 #include "files/RegularFile.h"
+#include "recorder/WholeFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -180,13 +181,15 @@ inline char* PutSmall(char* at, int v) {
   return PutInt(at, v);
 }
 
+std::string WellFormedUtf8(std::string_view text);
+
 // One CSV or JSON Lines row per record, with the fields as the main window
 // shows them (and apctl monitor prints them). A row is written straight into
 // the output buffer, room for the longest one made once.
 class RowWriter {
  public:
   RowWriter(TextOut& out, bool json, std::string_view sourceName) : m_out(out), m_json(json) {
-    m_prefix = json ? "{\"file\":" + JsonString(sourceName) + ",\"record\":" : CsvField(sourceName) + ",";
+    m_prefix = json ? "{\"file\":" + JsonString(sourceName) + ",\"record\":" : CsvField(WellFormedUtf8(sourceName)) + ",";
     for (std::size_t i = 0; i < std::size(kColumns); ++i)
       m_keys[i] = json ? ",\"" + std::string(kColumns[i]) + "\":" : std::string(",");
     if (!json) {
@@ -595,6 +598,7 @@ bool RecordReader::Open(const std::string& path, std::string* error) {
   if (opened != FileOpen::Ok) {
     if (why == "it is a folder") *error = path + ": a directory, not a record file";
     else if (why == "it is not a regular file") *error = path + ": not a regular file";
+    else if (opened == FileOpen::Missing) *error = path + ": " + std::strerror(ENOENT);
     else *error = path + ": " + why;
     return false;
   }
@@ -895,6 +899,7 @@ bool ExportRecordFile(const std::string& path, ExportFormat format, std::string_
   if (!reader.Open(path, error)) return false;
   TextOut out(&os);
   bool outFailed = false;
+  int failedWith = 0;  // errno of the failed write, kept before anything else can change it
   bool firstPass = true;
   const RecordPass pass = [&](const std::function<void(const std::uint8_t*)>& visit) {
     // KML reads the file again for each part of the track.
@@ -902,8 +907,10 @@ bool ExportRecordFile(const std::string& path, ExportFormat format, std::string_
     firstPass = false;
     while (const std::uint8_t* r = reader.Next()) {
       visit(r);
+      errno = 0;
       if (out.Used() >= kOutBlock && !out.Flush()) {
         outFailed = true;
+        failedWith = errno;
         return false;
       }
     }
@@ -918,8 +925,13 @@ bool ExportRecordFile(const std::string& path, ExportFormat format, std::string_
   counts->records = reader.Records();
   counts->skipped = reader.Skipped();
   counts->trailingBytes = reader.TrailingBytes();
-  if (outFailed || !out.Flush()) {
-    *error = "cannot write the export of " + path + " (disk full?)";
+  errno = 0;
+  if (!outFailed && !out.Flush()) {
+    outFailed = true;
+    failedWith = errno;
+  }
+  if (outFailed) {
+    *error = "cannot write the export of " + path + ": " + FileErrorReason(failedWith != 0 ? failedWith : EIO);
     return false;
   }
   return read;

@@ -163,6 +163,7 @@ int main(int argc, char** argv) {
   auto& f = o.sim.faults;
   std::string replayPath;
   double replaySpeed = 1.0;
+  bool speedGiven = false;
   // The GPS clock starts at the present, as a real receiver's does, so a
   // record's name and its times agree.
   o.sim.startUtc = static_cast<std::int64_t>(std::time(nullptr));
@@ -218,6 +219,7 @@ int main(int argc, char** argv) {
       if (!ParseDouble(value, apdesk::ReplayPacer::kMinSpeed, apdesk::ReplayPacer::kMaxSpeed, d))
         return bad("a speed from 0.1 to 10");
       replaySpeed = d;
+      speedGiven = true;
       ++i;
     } else if (a == "--drop" || a == "--corrupt" || a == "--duplicate") {
       if (!ParseDouble(value, 0, 1, d)) return bad("a share from 0 to 1");
@@ -251,6 +253,11 @@ int main(int argc, char** argv) {
   }
   if (mode == Mode::kNone) {
     std::fputs("apsim: choose --serial, --hidsock PATH or --uhid (see --help)\n", stderr);
+    return 2;
+  }
+
+  if (speedGiven && replayPath.empty()) {
+    std::fputs("apsim: --speed is the speed of a replay; it needs --replay FILE\n", stderr);
     return 2;
   }
 

@@ -159,6 +159,7 @@ void UpgradeExchange::CopyBlock(std::int64_t block, std::uint8_t* out) const {
 }
 
 void UpgradeExchange::Close() {
+  m_bootLoaderHeard = false;
   m_finishAcknowledged = false;
   m_announcements = 0;
   m_state = UpgradeState::Idle;
@@ -175,6 +176,7 @@ UpgradeResult UpgradeExchange::HandleReport(const std::uint8_t* report) {
 
   const std::uint8_t code = report[0];
   if (code == kUpgradeAnnounce && HasTag(report)) {
+    m_bootLoaderHeard = true;
     if (++m_announcements > kUpgradeAnnouncementLimit) {
       m_announcements = kUpgradeAnnouncementLimit;
       result.showWindow = true;
@@ -196,6 +198,7 @@ UpgradeResult UpgradeExchange::HandleReport(const std::uint8_t* report) {
     send();
   }
   if (code == kUpgradeAck) m_finishAcknowledged = true;
+  if (!m_bootLoaderHeard) return result;
 
   switch (code) {
     case kUpgradeErase:
@@ -263,6 +266,7 @@ void UpgradeExchange::HandleReadBack(const std::uint8_t* report, std::uint8_t* r
       m_announcements = 0;
       m_state = UpgradeState::Idle;
       m_status = kUpgradeStatusSuccess;
+      m_bootLoaderHeard = false;
       result.succeeded = true;
       return;
     }

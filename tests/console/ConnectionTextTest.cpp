@@ -23,6 +23,7 @@ const std::map<std::string, std::string> kTexts = {
     {"LID_LINK_REPLAY_AT", "record %1, %2 UTC"},
     {"LID_LINK_REPLAY_PAUSED", "paused"},
     {"LID_LINK_REPLAY_END", "played to the end"},
+    {"LID_LINK_NO_ANSWER", "no answer from the controller on %1"},
 };
 
 std::string Lookup(const char* key) {
@@ -46,6 +47,13 @@ TEST(ConnectionText, EachStateSaysWhatItShould) {
        "Serial /dev/ttyACM0 at 115200 baud  |  20.0 records/s  |  last 1.2 s ago  |  bad sums: 17"},
       {{K::Serial, "ttyUSB1", 57600, 0, 0, 0, "", {}},
        "Serial ttyUSB1 at 57600 baud  |  0.0 records/s  |  last 0.0 s ago  |  bad sums: 0"},
+      // A port that never answers: said after a few seconds, never before.
+      {{K::Serial, "/dev/pts/5", 115200, 0, -1, 0, "", 2900},
+       "Serial /dev/pts/5 at 115200 baud  |  0.0 records/s  |  no record yet  |  bad sums: 0"},
+      {{K::Serial, "/dev/pts/5", 115200, 0, -1, 0, "", 3000},
+       "Serial /dev/pts/5 at 115200 baud  |  0.0 records/s  |  no answer from the controller on /dev/pts/5  |  "
+       "bad sums: 0"},
+      {{K::Usb, "AP", 0, 0, 400, 0, "", 60000}, "USB: AP  |  0.0 records/s  |  last 0.4 s ago  |  bad sums: 0"},
   };
   for (const Case& c : cases) EXPECT_EQ(FormatConnectionStatus(c.state, Lookup), c.expected);
 }

@@ -1,6 +1,7 @@
 // The main window driven by control id, against the simulated controller, a
 // scripted HID device and a pseudo-terminal standing in for a serial port.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>
@@ -1004,6 +1005,55 @@ TEST_F(ParameterHistoryWindowTest, AfterASendTheComparisonShowsWhatTheController
   }
   const QString source = dlg->findChild<QLabel*>()->text();
   EXPECT_TRUE(source.contains(Lid(w, "LID_CMP_READ_AT").section('%', 0, 0))) << source.toStdString();
+}
+
+// The history window lists what lies in the folder however hostile (a named
+// pipe there must not stop the window), says which snapshot is damaged and
+// why and which is dated in the future; in both languages, written beside
+// the test program to be looked at.
+TEST_F(ParameterHistoryWindowTest, DamagedAndFutureSnapshotsAreShownSo) {
+  for (const char* locale : {"en_GB.UTF-8", "zh_CN.UTF-8"}) {
+    setenv("LC_ALL", locale, 1);
+    const QString data = m_dir.filePath(QString("data-") + locale);
+    setenv("XDG_DATA_HOME", data.toUtf8().constData(), 1);
+    const SnapshotStore store;
+    std::string path, error;
+    const Parameters p = *DecodeParameters(test::Parameters({}).data());
+    ASSERT_TRUE(store.Store(p, {"2026-03-02T10:00:00Z", "usb", "", "send"}, &path, &error)) << error;
+    ASSERT_TRUE(store.Store(p, {"2099-01-01T00:00:00Z", "usb", "", "default"}, &path, &error)) << error;
+    QFile cut(QString::fromStdString(path));
+    ASSERT_TRUE(cut.open(QIODevice::ReadOnly));
+    const QByteArray half = cut.readAll().left(200);
+    cut.close();
+    QFile damaged(QString::fromStdString(store.Folder() + "cut.params"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(half);
+    damaged.close();
+    ASSERT_EQ(::mkfifo((store.Folder() + "pipe.params").c_str(), 0600), 0);
+
+    BoxRecorder boxes;
+    std::shared_ptr<sim::SimHandle> sim;
+    auto app = MakeSimApp(&sim);
+    CSetApDlg w(*app);
+    QDialog* history = w.ShowParameterHistory();
+    auto* table = history->findChild<QTableWidget*>("history");
+    ASSERT_NE(table, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return table->rowCount() == 4; })) << locale;
+    EXPECT_EQ(table->item(0, 0)->text(),
+              QDateTime::fromString("2026-03-02T10:00:00Z", Qt::ISODate).toLocalTime().toString("yyyy-MM-dd HH:mm:ss"));
+    EXPECT_EQ(table->item(0, 2)->text(), "");
+    const QString damagedWord = Lid(w, "LID_HIST_DAMAGED").section("%1", 0, 0);
+    int damagedRows = 0, futureRows = 0;
+    for (int row = 0; row < 4; ++row) {
+      damagedRows += table->item(row, 2)->text().startsWith(damagedWord);
+      futureRows += table->item(row, 2)->text() == Lid(w, "LID_HIST_FUTURE");
+    }
+    EXPECT_EQ(damagedRows, 2) << locale;
+    EXPECT_EQ(futureRows, 1) << locale;
+    history->resize(720, 240);
+    const QString name = m_binDir + QString("/history_%1.png").arg(QString(locale).left(2));
+    EXPECT_TRUE(history->grab().save(name)) << name.toStdString();
+  }
 }
 
 // The comparison in both languages, written beside the test program to be

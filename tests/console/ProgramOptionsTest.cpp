@@ -63,6 +63,7 @@ TEST(ProgramOptions, HelpAndRefusedOptions) {
       {{"--simulate", "--sim-rate", "0"}, "--sim-rate"},
       {{"--simulate", "--sim-rate", "nan"}, "--sim-rate"},
       {{"--simulate", "--sim-rate", "inf"}, "--sim-rate"},
+      {{"--speed", "2"}, "it needs --replay FILE"},
   };
   for (const Case& c : cases) {
     const Outcome r = RunApdesk(c.args);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <random>
 #include <sstream>
 #include <vector>
@@ -459,8 +460,8 @@ TEST(RecordFile, ReadingAMissingFileSaysSo) {
   unlink(path);
 }
 
-// Names from the disk may hold any bytes: the JSON and XML made of them stay
-// well-formed (bytes that are not UTF-8 and unwritable controls become U+FFFD).
+// Names from the disk may hold any bytes: the JSON, XML and CSV made of them
+// stay well-formed (bytes that are not UTF-8 and unwritable controls become U+FFFD).
 TEST(RecordFile, JsonAndXmlTextsStayWellFormedForAnyBytes) {
   const std::string r = "\xEF\xBF\xBD";  // U+FFFD
   const struct {
@@ -476,9 +477,16 @@ TEST(RecordFile, JsonAndXmlTextsStayWellFormedForAnyBytes) {
       {"ctl\x01\x1B\t", "\"ctl\\u0001\\u001b\\u0009\"", "ctl" + r + r + "\t"},
       {"\xF0\x9F\x9B\xA9", "\"\xF0\x9F\x9B\xA9\"", "\xF0\x9F\x9B\xA9"},
   };
+  const Bytes one = Record(Fields{});
+  const RecordScan scan = ScanRecords(one.data(), one.size());
   for (const auto& c : cases) {
     EXPECT_EQ(JsonString(c.raw), c.json) << c.raw;
     EXPECT_EQ(XmlEscape(c.raw), c.xml) << c.raw;
+    // The CSV's file column: the XML's text where it has no markup or controls.
+    if (c.raw.find_first_of("<\x01") != std::string::npos) continue;
+    const std::string csv = ExportRecords(scan, ExportFormat::Csv, c.raw);
+    const std::size_t row = csv.find('\n') + 1;
+    EXPECT_EQ(csv.substr(row, c.xml.size() + 1), c.xml + ",") << c.raw;
   }
 }
 
@@ -564,6 +572,16 @@ TEST_F(LargeRecordFile, StreamedSummaryAndExportsEqualTheWholeOnes) {
     const bool rows = format == ExportFormat::Csv || format == ExportFormat::Jsonl;
     EXPECT_EQ(counts.exported, rows ? whole.records.size() : info.fixes) << ExportFormatName(format);
   }
+}
+
+// An export that the disk refuses says why, not a guess.
+TEST_F(LargeRecordFile, AnExportToAFullDiskSaysSo) {
+  std::ofstream full("/dev/full");
+  ExportCounts counts;
+  std::string error;
+  EXPECT_FALSE(ExportRecordFile(path_, ExportFormat::Csv, "f.hj", full, &counts, &error));
+  EXPECT_NE(error.find(": the disk is full"), std::string::npos) << error;
+  EXPECT_EQ(error.find("?"), std::string::npos) << error;
 }
 
 TEST(RecordFile, WhatIsNoRecordFileIsRefusedWithTheReason) {

@@ -113,6 +113,8 @@ TEST(Apsim, OptionsAreChecked) {
       {{"--serial", "--replay"}, 2},
       {{"--serial", "--replay", "/dev/null", "--speed", "20"}, 2},
       {{"--serial", "--speed", "0.05"}, 2},
+      {{"--serial", "--speed", "2"}, 2},  // a speed without a replay is refused, not ignored
+      {{"--serial", "--replay", "/dev/null"}, 1},
   };
   for (const Case& k : cases) {
     std::vector<std::string> argv{kApsim};
