@@ -148,7 +148,7 @@ int main(int argc, char** argv) {
   options.addOption(connect);
   QCommandLineOption open("open",
                           "Open these windows beside the main window at start, comma-separated: plots "
-                          "(the telemetry plots), inspector (the link inspector).",
+                          "(the telemetry plots), inspector (the link inspector), map (Tools > Map).",
                           "windows");
   QCommandLineOption replay(
       "replay",
@@ -161,6 +161,11 @@ int main(int argc, char** argv) {
   options.addOption(open);
   options.addOption(replay);
   options.addOption(speed);
+  QCommandLineOption mapSource("map-source",
+                               "The map's tiles for this run: a tile URL template (https://host/{z}/{x}/{y}.png) "
+                               "or an MBTiles file (FILE.mbtiles); otherwise [MAP] SOURCE of the settings.",
+                               "source");
+  options.addOption(mapSource);
   options.process(app);  // --help and unknown options end here
 
   apdesk::StartupChoice choice;
@@ -170,14 +175,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "apdesk: %s\n", error.c_str());
     return 2;
   }
-  bool openPlots = false, openInspector = false;
+  bool openPlots = false, openInspector = false, openMap = false;
   for (const QString& name : options.value(open).split(',', Qt::SkipEmptyParts)) {
     if (name.trimmed() == "plots") {
       openPlots = true;
     } else if (name.trimmed() == "inspector") {
       openInspector = true;
+    } else if (name.trimmed() == "map") {
+      openMap = true;
     } else {
-      std::fprintf(stderr, "apdesk: --open takes plots and inspector, not \"%s\"\n",
+      std::fprintf(stderr, "apdesk: --open takes plots, inspector and map, not \"%s\"\n",
                    name.toUtf8().constData());
       return 2;
     }
@@ -242,10 +249,18 @@ int main(int argc, char** argv) {
              config.GetSettingInt("Settings1", apdesk::kAutoConnectKey, 0) != 0) {
     choice.connect = apdesk::StartupChoice::Connect::Auto;
   }
+  if (options.isSet(mapSource)) {
+    QString why;
+    if (!window.SetMapSource(options.value(mapSource), &why)) {
+      std::fprintf(stderr, "apdesk: --map-source: %s\n", why.toUtf8().constData());
+      return 2;
+    }
+  }
   AfterFirstPaint connectAtStart(
-      &window, [&window, &choice, openPlots, openInspector, replayFile, replaySpeed] {
+      &window, [&window, &choice, openPlots, openInspector, openMap, replayFile, replaySpeed] {
         if (openPlots) window.ShowTelemetryPlots();
         if (openInspector) window.ShowLinkInspector();
+        if (openMap) window.ShowMap();
         if (!replayFile.isEmpty()) {
           QString why;
           if (!window.StartReplay(replayFile, replaySpeed, &why)) {

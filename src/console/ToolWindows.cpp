@@ -12,6 +12,7 @@
 #include "inspector/CLinkInspectorDlg.h"
 #include "recorder/ReplayPacer.h"
 #include "telemetryplots/CTelemetryPlotsDlg.h"
+#include "map/CMapDlg.h"
 #include "viewer/CFlightRecordsDlg.h"
 
 void CSetApDlg::ShowTelemetryPlots() {
@@ -68,6 +69,7 @@ bool CSetApDlg::StartReplay(const QString& path, double speed, QString* error) {
   Replay& r = *m_replay;
   // A replayed record is shown, plotted and inspected, but never recorded again.
   m_app.m_link.SetReplaying(true);
+  if (MapWindow()) MapWindow()->ResetHome();  // home is the replay's first fix
   r.timer.setSingleShot(true);
   r.timer.setTimerType(Qt::PreciseTimer);
   connect(&r.timer, &QTimer::timeout, this, [this] { ReplayTick(); });
