@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/ExitStatus.h"
+#include "cmdline/NearName.h"
 #include "protocol/ParameterCodec.h"
 
 namespace apdesk::cli {
@@ -28,7 +29,7 @@ const char* HelpText() {
          "\n"
          "commands:\n"
          "  ports                               serial ports, and HID devices with id 0483:5750\n"
-         "  monitor [--count N] [--record] [--follow]\n"
+         "  monitor [--count N] [--record] [--follow] [--alerts]\n"
          "                                      one line per valid telemetry record (Ctrl+C ends);\n"
          "                                      --record also writes them to Hj/<start time>.hj;\n"
          "                                      --follow waits for a device that goes away and\n"
@@ -113,15 +114,17 @@ bool ParseGlobalOptions(const std::vector<std::string>& args, CliOptions* option
         return false;
       }
       options->connect = *target;
+    } else if (a == "--version") {
+      options->version = true;
     } else if (a.size() > 1 && a[0] == '-') {
-      *error = "unknown option " + a;
+      *error = "unknown option " + a + DidYouMean(a, {"--json", "--help", "--connect", "--version"});
       return false;
     } else {
       break;
     }
   }
   options->command.assign(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
-  if (!options->help && options->command.empty()) {
+  if (!options->help && !options->version && options->command.empty()) {
     *error = "no command given (apctl --help lists them)";
     return false;
   }

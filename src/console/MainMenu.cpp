@@ -48,7 +48,5 @@ void CSetApDlg::BuildMenus() {
 }
 
 void CSetApDlg::ShowUpgradeWindow() {
-  m_upgradeDlg.show();
-  m_upgradeDlg.raise();
-  m_upgradeDlg.activateWindow();
+  m_upgradeDlg.ShowFromMenu();
 }
