@@ -52,6 +52,7 @@ void CSetApDlg::ShowLinkInspector() {
 void CSetApDlg::ShowFlightRecords() {
   if (!m_recordsDlg) {
     m_recordsDlg = std::make_unique<CFlightRecordsDlg>(this);
+    m_recordsDlg->SetMapTiles(MapTiles());
     m_recordsDlg->ShowFolder(QString::fromStdString(m_recorder.RecordFolder()));
   }
   m_recordsDlg->show();
