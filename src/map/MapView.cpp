@@ -83,6 +83,7 @@ void MapView::SetTrack(std::vector<LatLon> track) {
       m_track0.emplace_back(w.x, w.y);
     }
   }
+  m_trackRuns.clear();
   update();
 }
 
@@ -177,31 +178,44 @@ void MapView::paintEvent(QPaintEvent*) {
 
 void MapView::DrawTrack(QPainter& p) {
   if (m_track0.empty()) return;
-  // Points closer than a pixel to the last one drawn add nothing, so a long
-  // flight costs one pass and a few thousand segments.
-  QPainterPath path;
-  bool open = false;
-  QPointF last;
-  const double s = std::exp2(m_zoom);
-  const double dx = -m_centre.x + width() / 2.0, dy = -m_centre.y + height() / 2.0;
-  for (const QPointF& w : m_track0) {
-    if (std::isnan(w.x())) {
-      open = false;
-      continue;
+  std::vector<QPolygonF>& runs = m_trackRuns[m_zoom];
+  if (runs.empty()) {
+    // Points closer than a pixel to the last one kept add nothing, so a long
+    // flight becomes a few thousand segments at each zoom.
+    if (m_trackRuns.size() > 4) {
+      std::vector<QPolygonF> keep = std::move(runs);
+      m_trackRuns.clear();
+      m_trackRuns[m_zoom] = std::move(keep);
     }
-    const QPointF q(w.x() * s + dx, w.y() * s + dy);
-    if (!open) {
-      path.moveTo(q);
-      open = true;
-      last = q;
-    } else if (std::abs(q.x() - last.x()) + std::abs(q.y() - last.y()) >= 1.0) {
-      path.lineTo(q);
-      last = q;
+    std::vector<QPolygonF>& fresh = m_trackRuns[m_zoom];
+    const double s = std::exp2(m_zoom);
+    QPointF last;
+    fresh.emplace_back();
+    for (const QPointF& w : m_track0) {
+      if (std::isnan(w.x())) {
+        if (!fresh.back().isEmpty()) fresh.emplace_back();
+        continue;
+      }
+      const QPointF q(w.x() * s, w.y() * s);
+      QPolygonF& run = fresh.back();
+      if (run.isEmpty() || std::abs(q.x() - last.x()) + std::abs(q.y() - last.y()) >= 1.0) {
+        run << q;
+        last = q;
+      }
     }
   }
+  const std::vector<QPolygonF>& draw = m_trackRuns[m_zoom];
+  std::size_t points = 0;
+  for (const QPolygonF& run : draw) points += static_cast<std::size_t>(run.size());
+  p.save();
+  p.translate(-m_centre.x + width() / 2.0, -m_centre.y + height() / 2.0);
+  // Smoothing tens of thousands of segments would cost the frame its time.
+  p.setRenderHint(QPainter::Antialiasing, points < 4000);
   p.setPen(QPen(QColor(0xD0, 0x20, 0x20), 2.5));
   p.setBrush(Qt::NoBrush);
-  p.drawPath(path);
+  for (const QPolygonF& run : draw)
+    if (run.size() > 1) p.drawPolyline(run);
+  p.restore();
   if (m_cursor) {
     const QPointF c = ScreenOf(*m_cursor);
     p.setPen(QPen(Qt::black, 2));

@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QWidget>
 #include <deque>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -77,6 +78,9 @@ class MapView : public QWidget {
   WorldPoint m_centre{};  // world pixels at m_zoom
   QCache<quint64, QImage> m_decoded;
   std::vector<QPointF> m_track0;  // world pixels at zoom 0, NaN for gaps
+  // The track in world pixels of a zoom, a point per pixel moved, cut at
+  // the gaps: made once per zoom, so a frame only draws it.
+  std::map<int, std::vector<QPolygonF>> m_trackRuns;  // by zoom, a few kept
   std::optional<LatLon> m_cursor, m_aircraft, m_home;
   double m_course = 0;
   std::vector<LatLon> m_trail;
