@@ -172,3 +172,24 @@ TEST(MapWindow, ChineseTexts) {
 
 }  // namespace
 }  // namespace apdesk::map
+
+namespace apdesk::map {
+namespace {
+
+// A replay after a live session: home is taken again, from the replay's
+// first fix, and the trail starts anew.
+TEST(MapWindow, AReplayTakesItsOwnHome) {
+  MapFixture f(false);
+  f.Feed(kField, 0, 50, 0);
+  f.dlg.ResetHome();
+  const LatLon start = Destination(kField, 200, 400);
+  for (int i = 0; i < 60; ++i) f.Feed(Destination(start, 10 + i * 3, i * 4.0), 10 + i * 3, 60 + i * 0.5, 1000 + i * 100);
+  f.Settled();
+  ASSERT_TRUE(f.dlg.Home().has_value());
+  EXPECT_NEAR(DistanceMetres(*f.dlg.Home(), start), 0, 0.5);
+  EXPECT_EQ(f.dlg.HeightText(), "Above home: 29.5 m");
+  apdesk::testing::KeepScreenshot(&f.dlg, "map-replay-english");
+}
+
+}  // namespace
+}  // namespace apdesk::map
