@@ -127,11 +127,12 @@ struct CommandLine {
   std::vector<QString> openWindows;  // names of --open, in order
   QString replayFile;
   double replaySpeed = 1;
+  QString mapSource;  // --map-source, empty: the settings' source
   apdesk::sim::SimOptions simOptions;
 };
 
 // The windows --open names: every window of the Tools menu, and the flight records.
-const char* const kOpenableWindows[] = {"plots", "inspector", "upgrade", "records"};
+const char* const kOpenableWindows[] = {"plots", "inspector", "upgrade", "records", "map"};
 
 // Reads the command line. -1 to go on; otherwise the exit status: 0 after
 // --help or --version, 2 for a bad command line. Runs under a
@@ -166,7 +167,7 @@ int ReadCommandLine(const QStringList& arguments, CommandLine* line) {
   QCommandLineOption open("open",
                           "Open these windows beside the main window at start, comma-separated: plots "
                           "(the telemetry plots), inspector (the link inspector), upgrade (the firmware "
-                          "upgrade), records (the flight records).",
+                          "upgrade), records (the flight records), map (Tools > Map).",
                           "windows");
   QCommandLineOption replay(
       "replay",
@@ -179,11 +180,16 @@ int ReadCommandLine(const QStringList& arguments, CommandLine* line) {
   options.addOption(open);
   options.addOption(replay);
   options.addOption(speed);
+  QCommandLineOption mapSource("map-source",
+                               "The map's tiles for this run: a tile URL template (https://host/{z}/{x}/{y}.png) "
+                               "or an MBTiles file (FILE.mbtiles); otherwise [MAP] SOURCE of the settings.",
+                               "source");
+  options.addOption(mapSource);
 
   if (!options.parse(arguments)) {
     // An unknown option, or one without its value: say the nearest known one.
     std::vector<std::string> known;
-    const QCommandLineOption* all[] = {&help, &version, &simulate, &connect, &simRate, &open, &replay, &speed};
+    const QCommandLineOption* all[] = {&help, &version, &simulate, &connect, &simRate, &open, &replay, &speed, &mapSource};
     for (const QCommandLineOption* o : all) {
       for (const QString& name : o->names()) known.push_back((name.size() == 1 ? "-" : "--") + name.toStdString());
     }
@@ -222,7 +228,7 @@ int ReadCommandLine(const QStringList& arguments, CommandLine* line) {
   for (const QString& given : options.value(open).split(',', Qt::SkipEmptyParts)) {
     const QString name = given.trimmed();
     if (std::find(openable.begin(), openable.end(), name.toStdString()) == openable.end()) {
-      std::fprintf(stderr, "apdesk: --open takes plots, inspector, upgrade and records, not \"%s\"%s\n",
+      std::fprintf(stderr, "apdesk: --open takes plots, inspector, upgrade, records and map, not \"%s\"%s\n",
                    name.toUtf8().constData(), apdesk::DidYouMean(name.toStdString(), openable).c_str());
       return 2;
     }
@@ -239,6 +245,7 @@ int ReadCommandLine(const QStringList& arguments, CommandLine* line) {
     return 2;
   }
   line->replayFile = options.value(replay);
+  line->mapSource = options.value(mapSource);
   if (options.isSet(replay) && line->choice.connect != apdesk::StartupChoice::Connect::None) {
     std::fprintf(stderr, "apdesk: --replay plays a record file in place of a device; leave out --connect\n");
     return 2;
@@ -314,6 +321,13 @@ int main(int argc, char** argv) {
              config.GetSettingInt("Settings1", apdesk::kAutoConnectKey, 0) != 0) {
     choice.connect = apdesk::StartupChoice::Connect::Auto;
   }
+  if (!line.mapSource.isEmpty()) {
+    QString why;
+    if (!window.SetMapSource(line.mapSource, &why)) {
+      std::fprintf(stderr, "apdesk: --map-source: %s\n", why.toUtf8().constData());
+      return 2;
+    }
+  }
   AfterFirstPaint connectAtStart(
       &window, [&window, &choice, &line] {
         for (const QString& name : line.openWindows) {
@@ -321,6 +335,7 @@ int main(int argc, char** argv) {
           if (name == "inspector") window.ShowLinkInspector();
           if (name == "upgrade") window.ShowUpgradeWindow();
           if (name == "records") window.ShowFlightRecords();
+          if (name == "map") window.ShowMap();
         }
         if (!line.replayFile.isEmpty()) {
           QString why;

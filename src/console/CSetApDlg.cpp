@@ -1,4 +1,5 @@
 #include "console/CSetApDlg.h"
+#include "console/MapParts.h"
 
 #include <QComboBox>
 #include <QKeyEvent>

@@ -37,6 +37,10 @@ class QAction;
 class CFlightRecordsDlg;
 class CLinkInspectorDlg;
 class CTelemetryPlotsDlg;
+class CMapDlg;
+namespace apdesk::map {
+class TileService;
+}
 class ParameterCompareDlg;
 class QComboBox;
 class QLineEdit;
@@ -103,6 +107,14 @@ class CSetApDlg : public QDialog {
   // (0.1 to 10), with Tools > Pause replay; false with the reason when the
   // file cannot be read.
   bool StartReplay(const QString& path, double speed, QString* error);
+  // Tools > Map (made once, then shown again) over the one tile store, which
+  // the flight records' track shares. The source is [MAP] SOURCE of the
+  // settings, or `source` (apdesk --map-source) for this run; false with the
+  // reason when it cannot be used.
+  void ShowMap();
+  bool SetMapSource(const QString& source, QString* error);
+  CMapDlg* MapWindow() const;
+  apdesk::map::TileService* MapTiles();
   // The windows made so far (null until first shown).
   CTelemetryPlotsDlg* TelemetryPlots() const { return m_plotsDlg.get(); }
   CLinkInspectorDlg* LinkInspector() const { return m_inspectorDlg.get(); }
@@ -211,6 +223,9 @@ class CSetApDlg : public QDialog {
   std::unique_ptr<CLinkInspectorDlg> m_inspectorDlg;
   std::unique_ptr<CFlightRecordsDlg> m_recordsDlg;
   std::unique_ptr<Replay> m_replay;
+  struct MapParts;
+  std::unique_ptr<MapParts> m_map;
+  void ConnectMapWindow();
   apdesk::WindowChrome m_chrome;
   QMenu* m_fileMenu = nullptr;
   QMenu* m_toolsMenu = nullptr;

@@ -13,6 +13,7 @@
 #include "inspector/CLinkInspectorDlg.h"
 #include "recorder/ReplayPacer.h"
 #include "telemetryplots/CTelemetryPlotsDlg.h"
+#include "map/CMapDlg.h"
 #include "viewer/CFlightRecordsDlg.h"
 
 void CSetApDlg::ShowTelemetryPlots() {
@@ -52,6 +53,7 @@ void CSetApDlg::ShowLinkInspector() {
 void CSetApDlg::ShowFlightRecords() {
   if (!m_recordsDlg) {
     m_recordsDlg = std::make_unique<CFlightRecordsDlg>(this);
+    m_recordsDlg->SetMapTiles(MapTiles());
     m_recordsDlg->ShowFolder(QString::fromStdString(m_recorder.RecordFolder()));
   }
   m_recordsDlg->show();
@@ -69,6 +71,7 @@ bool CSetApDlg::StartReplay(const QString& path, double speed, QString* error) {
   Replay& r = *m_replay;
   // A replayed record is shown, plotted and inspected, but never recorded again.
   m_app.m_link.SetReplaying(true);
+  if (MapWindow()) MapWindow()->ResetHome();  // home is the replay's first fix
   r.timer.setSingleShot(true);
   r.timer.setTimerType(Qt::PreciseTimer);
   connect(&r.timer, &QTimer::timeout, this, [this] { ReplayTick(); });

@@ -113,6 +113,7 @@ CFlightRecordsDlg::CFlightRecordsDlg(QWidget* parent) : QDialog(parent) {
 
   auto* trackBox = new QWidget(this);
   auto* trackLayout = new QVBoxLayout(trackBox);
+  m_trackLayout = trackLayout;
   trackLayout->setContentsMargins(0, 0, 0, 0);
   trackLayout->addWidget(m_track, 1);
   m_trackLegend = new QLabel(trackBox);
@@ -402,6 +403,7 @@ void CFlightRecordsDlg::ShowFile(const QString& path) {
   m_status->setText(status);
   m_cursor = 0;
   RebuildTrack();
+  UpdateMapTrack();
   RefreshSeries();
   ResetZoom();
   SetCursorIndex(0);
@@ -595,6 +597,7 @@ void CFlightRecordsDlg::UpdateCursor() {
   }
   if (std::isnan(e)) text += QStringLiteral("   ") + Text(1049, "(no GPS fix)");
   m_cursorLabel->setText(text);
+  UpdateMapCursor();
 }
 
 QString CFlightRecordsDlg::StatusText() const {

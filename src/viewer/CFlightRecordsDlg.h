@@ -12,8 +12,15 @@
 #include "localisation/CLanguageManager.h"
 #include "viewer/FlightData.h"
 
+class QCheckBox;
 class QComboBox;
 class QFileSystemWatcher;
+class QStackedWidget;
+class QVBoxLayout;
+namespace apdesk::map {
+class MapView;
+class TileService;
+}  // namespace apdesk::map
 class QCPAxisRect;
 class QCPCurve;
 class QCPGraph;
@@ -48,6 +55,12 @@ class CFlightRecordsDlg : public QDialog {
   std::size_t CursorIndex() const { return m_cursor; }
   void SetCursorIndex(std::size_t index);
   QString StatusText() const;
+
+  // Draws the track over the map of these tiles too (a switch turns the map
+  // off); without it the track is drawn on its grid only.
+  void SetMapTiles(apdesk::map::TileService* service);
+  apdesk::map::MapView* TrackMap() const { return m_map; }
+  QCheckBox* MapSwitch() const { return m_mapSwitch; }
 
  private:
   struct Series;
@@ -94,6 +107,13 @@ class CFlightRecordsDlg : public QDialog {
   QCPItemText* m_scaleText = nullptr;
   std::vector<QCPItemText*> m_endLabels;
   QLabel* m_trackLegend = nullptr;
+  // The track over the map (SetMapTiles): in place of the grid while on.
+  void UpdateMapTrack();
+  void UpdateMapCursor();
+  QVBoxLayout* m_trackLayout = nullptr;
+  QStackedWidget* m_trackStack = nullptr;
+  apdesk::map::MapView* m_map = nullptr;
+  QCheckBox* m_mapSwitch = nullptr;
 
   apdesk::FlightData m_flight;
   QString m_shownPath;

@@ -350,4 +350,13 @@ void MinMaxPyramid::Points(const FlightColumn& values, const std::vector<double>
   }
 }
 
+bool PositionAt(const FlightData& data, std::size_t i, double* latitude, double* longitude) {
+  if (i >= data.east.size() || std::isnan(data.east[i])) return false;
+  LocalProjection p;
+  p.SetOrigin(data.originLatitude, data.originLongitude);
+  *latitude = p.lat0 + data.north[i] / kEarthRadius * 180 / kPi;
+  *longitude = p.lon0 + data.east[i] / (kEarthRadius * p.cosLat0) * 180 / kPi;
+  return true;
+}
+
 }  // namespace apdesk

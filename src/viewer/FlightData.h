@@ -114,6 +114,9 @@ struct FlightData {
 
 bool LoadFlightFile(const std::string& path, FlightData* data, std::string* error);
 
+// Record i's position on the globe, from its east/north; false without a fix.
+bool PositionAt(const FlightData& data, std::size_t i, double* latitude, double* longitude);
+
 // `seconds` holds each record's whole UTC second or NaN when it has none.
 // Records without one take the second of the record before (or, at the start,
 // the first known one); then the records of each second are spread evenly

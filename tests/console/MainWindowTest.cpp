@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
