@@ -8,6 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-serialport-dev qt6-translations-l10n libgl-dev
   libqcustomplot-dev
   libhidapi-dev
+  qt6-speech-dev qt6-declarative-dev qt6-speech-speechd-plugin speech-dispatcher-espeak-ng espeak-ng
   libgtest-dev libgmock-dev
   libbenchmark-dev time
   clang libclang-rt-14-dev clang-format

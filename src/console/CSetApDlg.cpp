@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QThread>
 
+#include "alerts/CAlertsDlg.h"
 #include "app/CConfigApp.h"
 #include "inspector/CLinkInspectorDlg.h"
 #include "localisation/LanguageFile.h"
@@ -30,6 +31,7 @@ CSetApDlg::CSetApDlg(CConfigApp& app, QWidget* parent) : QDialog(parent), m_app(
   m_toolClock.start();
   OnInitDialog();
   ConnectLink();
+  ConnectAlerts();
 }
 
 CSetApDlg::~CSetApDlg() {
