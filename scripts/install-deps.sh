@@ -9,6 +9,7 @@ PACKAGES=(
   libqcustomplot-dev
   libhidapi-dev
   qt6-speech-dev qt6-declarative-dev qt6-speech-speechd-plugin speech-dispatcher-espeak-ng espeak-ng
+  libqt6sql6-sqlite sqlite3
   libgtest-dev libgmock-dev
   libbenchmark-dev time
   clang libclang-rt-14-dev clang-format

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/ExitStatus.h"
+#include "cmdline/NearName.h"
 #include "protocol/ParameterCodec.h"
 
 namespace apdesk::cli {
@@ -58,6 +59,11 @@ const char* HelpText() {
          "                                      udev rule, serial group, ModemManager, port held;\n"
          "                                      each finding that blocks with its fix (exit 1 if any)\n"
          "  doctor --udev-rule                  print the udev rule (for the fix it names)\n"
+         "  map prefetch (--bbox S,W,N,E | --record FILE...) --zoom A[-B] [--source S] [--dry-run]\n"
+         "                                      fetch map tiles into the tile store, resumable\n"
+         "  map export OUT.mbtiles (--bbox ... | --record FILE...) --zoom A-B [--source S]\n"
+         "                                      write stored tiles into an MBTiles file, no network\n"
+         "  map info                            where the tile store is, its size, tiles per source\n"
          "\n"
          "--connect defaults to usb (the first device 0483:5750); sim is the simulated controller\n"
          "built into apctl (for upgrade it plays the boot loader). --json prints JSON instead of text.\n"
@@ -108,15 +114,17 @@ bool ParseGlobalOptions(const std::vector<std::string>& args, CliOptions* option
         return false;
       }
       options->connect = *target;
+    } else if (a == "--version") {
+      options->version = true;
     } else if (a.size() > 1 && a[0] == '-') {
-      *error = "unknown option " + a;
+      *error = "unknown option " + a + DidYouMean(a, {"--json", "--help", "--connect", "--version"});
       return false;
     } else {
       break;
     }
   }
   options->command.assign(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
-  if (!options->help && options->command.empty()) {
+  if (!options->help && !options->version && options->command.empty()) {
     *error = "no command given (apctl --help lists them)";
     return false;
   }

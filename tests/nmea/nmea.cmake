@@ -1,0 +1,11 @@
+apdesk_test(nmea_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/NmeaSentencesTest.cpp
+  LIBS apdesk_nmea)
+set_target_properties(nmea_tests PROPERTIES AUTOMOC OFF)
+
+if(APDESK_WITH_QT)
+  apdesk_test(nmea_server_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/NmeaServerTest.cpp
+    LIBS apdesk_nmeaserver)
+  set_target_properties(nmea_server_test PROPERTIES AUTOMOC OFF)
+endif()
