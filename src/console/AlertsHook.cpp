@@ -1,6 +1,7 @@
 // The main window's alerts: fed from the receive path here and nowhere else,
 // the newest on the status line, and the Tools menu's alert commands.
 #include <QAction>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QStatusBar>
@@ -30,7 +31,13 @@ void CSetApDlg::ConnectAlerts() {
     if (!m_replay || !m_app.m_link.Replaying()) return 1.0;
     return m_replay->pacer.Paused() ? 0.0 : m_replay->pacer.Speed();
   };
-  hooks.speech = [] { return apdesk::MakeQtSpeechOutput(); };
+  // Without a screen nobody listens either: no speech service is started
+  // (the tests run so).
+  hooks.speech = []() -> std::unique_ptr<apdesk::SpeechOutput> {
+    const QString platform = QGuiApplication::platformName();
+    if (platform == "offscreen" || platform == "minimal") return nullptr;
+    return apdesk::MakeQtSpeechOutput();
+  };
   m_alerts = std::make_unique<apdesk::AlertCentre>(std::move(hooks));
   apdesk::AlertCentre* alerts = m_alerts.get();
 
