@@ -8,6 +8,15 @@ namespace apdesk {
 AlertCentre::AlertCentre(Hooks hooks, QObject* parent)
     : QObject(parent), m_hooks(std::move(hooks)), m_speaker(m_hooks.speech) {
   m_clock.start();
+  // The section is written out once, so the operator finds which alerts speak.
+  if (m_hooks.setting && m_hooks.writeSetting) {
+    for (std::size_t i = 0; i < alerts::kAlertNameCount; ++i) {
+      const auto name = static_cast<alerts::AlertName>(i);
+      if (name == alerts::AlertName::LinkBack) continue;
+      if (m_hooks.setting(alerts::AlertNameText(name), -1) == -1) m_hooks.writeSetting(alerts::AlertNameText(name), 1);
+    }
+    if (m_hooks.setting(kSpeakDuringReplayKey, -1) == -1) m_hooks.writeSetting(kSpeakDuringReplayKey, 0);
+  }
   m_speaker.OnNoVoice([this] { Q_EMIT Notice(m_hooks.text("LID_ALERT_NO_VOICE")); });
   connect(&m_tick, &QTimer::timeout, this, [this] { Tick(); });
   m_tick.start(kTickMs);
