@@ -13,7 +13,8 @@ AlertCentre::AlertCentre(Hooks hooks, QObject* parent)
     for (std::size_t i = 0; i < alerts::kAlertNameCount; ++i) {
       const auto name = static_cast<alerts::AlertName>(i);
       if (name == alerts::AlertName::LinkBack) continue;
-      if (m_hooks.setting(alerts::AlertNameText(name), -1) == -1) m_hooks.writeSetting(alerts::AlertNameText(name), 1);
+      if (m_hooks.setting(alerts::AlertNameText(name), -1) == -1)
+        m_hooks.writeSetting(alerts::AlertNameText(name), 1);
     }
     if (m_hooks.setting(kSpeakDuringReplayKey, -1) == -1) m_hooks.writeSetting(kSpeakDuringReplayKey, 0);
   }

@@ -37,8 +37,8 @@ class AlertCentre : public QObject {
   static constexpr int kTickMs = 250;
 
   struct Hooks {
-    std::function<QString(const char* key)> text;  // the window's language
-    std::function<QLocale()> locale;               // the language spoken
+    std::function<QString(const char* key)> text;               // the window's language
+    std::function<QLocale()> locale;                            // the language spoken
     std::function<int(const char* key, int fallback)> setting;  // section "ALERTS"
     std::function<void(const char* key, int value)> writeSetting;
     // Checked at every tick: whether a connection is open (or lost and being

@@ -8,7 +8,8 @@
 namespace apdesk {
 
 QString AlertStyleSheet(const alerts::AlertEvent& e) {
-  if (e.state == alerts::AlertState::Cleared) return "QLabel { background: #2e7d32; color: white; padding: 0 6px; }";
+  if (e.state == alerts::AlertState::Cleared)
+    return "QLabel { background: #2e7d32; color: white; padding: 0 6px; }";
   if (e.level == alerts::AlertLevel::Critical)
     return "QLabel { background: #c62828; color: white; font-weight: bold; padding: 0 6px; }";
   return "QLabel { background: #ffb300; color: black; padding: 0 6px; }";
@@ -40,9 +41,9 @@ CAlertsDlg::CAlertsDlg(AlertCentre& centre, std::function<QString(const char*)> 
 void CAlertsDlg::Add(const AlertEntry& entry) {
   const int row = m_table->rowCount();
   m_table->insertRow(row);
-  const char* level = entry.event.state == alerts::AlertState::Cleared ? "LID_ALERT_LEVEL_CLEARED"
+  const char* level = entry.event.state == alerts::AlertState::Cleared    ? "LID_ALERT_LEVEL_CLEARED"
                       : entry.event.level == alerts::AlertLevel::Critical ? "LID_ALERT_LEVEL_CRITICAL"
-                                                                           : "LID_ALERT_LEVEL_WARNING";
+                                                                          : "LID_ALERT_LEVEL_WARNING";
   m_table->setItem(row, 0, new QTableWidgetItem(entry.time.toString("yyyy-MM-dd HH:mm:ss")));
   m_table->setItem(row, 1, new QTableWidgetItem(m_text(level)));
   m_table->setItem(row, 2, new QTableWidgetItem(entry.text));

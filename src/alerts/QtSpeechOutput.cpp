@@ -21,8 +21,8 @@ namespace {
 // What the engine's thread learnt, read from the window's thread.
 struct EngineState {
   std::mutex lock;
-  bool known = false;    // the engine has started (or failed to)
-  bool running = false;  // ... and it runs
+  bool known = false;                        // the engine has started (or failed to)
+  bool running = false;                      // ... and it runs
   std::vector<QLocale::Language> languages;  // with at least one voice
 };
 
@@ -88,7 +88,8 @@ class QtSpeechOutput : public SpeechOutput {
     m_worker = new EngineWorker(m_state, [this, receiver] {
       // Back on the window's thread, unless the output is gone.
       QMetaObject::invokeMethod(
-          receiver, [this, receiver] {
+          receiver,
+          [this, receiver] {
             if (receiver) Finished();
           },
           Qt::QueuedConnection);
@@ -97,12 +98,14 @@ class QtSpeechOutput : public SpeechOutput {
     m_worker->moveToThread(m_thread);
     QObject::connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
     m_thread->start();
-    QMetaObject::invokeMethod(m_worker, [worker = m_worker] { worker->Start(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        m_worker, [worker = m_worker] { worker->Start(); }, Qt::QueuedConnection);
   }
 
   ~QtSpeechOutput() override {
     m_receiver.reset();  // no Finished after this
-    QMetaObject::invokeMethod(m_worker, [worker = m_worker] { worker->Stop(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        m_worker, [worker = m_worker] { worker->Stop(); }, Qt::QueuedConnection);
     m_thread->quit();
     // A speech service that hangs keeps its thread: it is left to end with
     // the process rather than hold up the window's end.
@@ -128,7 +131,8 @@ class QtSpeechOutput : public SpeechOutput {
   }
 
   void Stop() override {
-    QMetaObject::invokeMethod(m_worker, [worker = m_worker] { worker->Stop(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        m_worker, [worker = m_worker] { worker->Stop(); }, Qt::QueuedConnection);
   }
 
  private:

@@ -24,7 +24,8 @@ void CSetApDlg::ConnectAlerts() {
     m_app.WriteSettingInt(apdesk::kAlertsSection, key, value);
   };
   hooks.connected = [this] {
-    return m_app.m_hidLink.IsOpen() || m_app.m_commandLink.m_uart.IsOpen() || m_connection->Follower().IsLost();
+    return m_app.m_hidLink.IsOpen() || m_app.m_commandLink.m_uart.IsOpen() ||
+           m_connection->Follower().IsLost();
   };
   hooks.recorderFailing = [this] { return m_recorderStarted && m_recorder.WriteFailing(); };
   hooks.clockSpeed = [this] {
@@ -47,7 +48,8 @@ void CSetApDlg::ConnectAlerts() {
   connect(&link, &apdesk::ControllerLink::ParameterSentence, alerts,
           [alerts](const std::uint8_t* s) { alerts->ParameterSentence(s); });
   connect(&link, &apdesk::ControllerLink::LinkLost, alerts, [alerts] { alerts->LinkLost(); });
-  connect(&m_connection->Follower(), &apdesk::LinkFollower::Returned, alerts, [alerts] { alerts->LinkReturned(); });
+  connect(&m_connection->Follower(), &apdesk::LinkFollower::Returned, alerts,
+          [alerts] { alerts->LinkReturned(); });
 
   m_alertLabel = new QLabel(StatusLine());
   m_alertLabel->hide();
@@ -73,9 +75,9 @@ void CSetApDlg::ConnectAlerts() {
 }
 
 apdesk::CAlertsDlg* CSetApDlg::ShowAlerts() {
-  if (!m_alertsDlg) m_alertsDlg = std::make_unique<apdesk::CAlertsDlg>(*m_alerts, [this](const char* key) {
-    return Text(key);
-  }, this);
+  if (!m_alertsDlg)
+    m_alertsDlg = std::make_unique<apdesk::CAlertsDlg>(
+        *m_alerts, [this](const char* key) { return Text(key); }, this);
   m_alertsDlg->show();
   m_alertsDlg->raise();
   return m_alertsDlg.get();

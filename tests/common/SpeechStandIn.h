@@ -18,7 +18,9 @@ class SpeechStandIn : public apdesk::SpeechOutput {
     bool voice = true;
     SpeechStandIn* live = nullptr;
   };
-  explicit SpeechStandIn(std::shared_ptr<Record> record) : m_record(std::move(record)) { m_record->live = this; }
+  explicit SpeechStandIn(std::shared_ptr<Record> record) : m_record(std::move(record)) {
+    m_record->live = this;
+  }
   ~SpeechStandIn() override { m_record->live = nullptr; }
 
   bool HasVoice(const QLocale&) override { return m_record->voice; }

@@ -116,8 +116,9 @@ class AlertsWindowTest : public ::testing::Test {
     unsetenv("LC_ALL");
   }
   std::unique_ptr<CConfigApp> MakeApp() {
-    return std::make_unique<CConfigApp>(m_dir.filePath("apdesk").toStdString(),
-                                        std::make_unique<test::ScriptedHidBackend>(std::make_shared<test::ScriptedHid>()));
+    return std::make_unique<CConfigApp>(
+        m_dir.filePath("apdesk").toStdString(),
+        std::make_unique<test::ScriptedHidBackend>(std::make_shared<test::ScriptedHid>()));
   }
   // The parameters a controller sent before: 3 cells, 3.65 V, 1000 m high and far.
   static void FeedParameters(CConfigApp& app) {
