@@ -8,6 +8,7 @@
 #include <QThread>
 
 #include "alerts/CAlertsDlg.h"
+#include "app/AppFolder.h"
 #include "app/CConfigApp.h"
 #include "inspector/CLinkInspectorDlg.h"
 #include "localisation/LanguageFile.h"
@@ -29,6 +30,8 @@ constexpr int kInstallErrorCommand = 254;
 
 CSetApDlg::CSetApDlg(CConfigApp& app, QWidget* parent) : QDialog(parent), m_app(app) {
   m_toolClock.start();
+  m_sendCheckTimer.setSingleShot(true);
+  connect(&m_sendCheckTimer, &QTimer::timeout, this, [this] { SendCheckTimedOut(); });
   OnInitDialog();
   ConnectLink();
   ConnectAlerts();
@@ -53,6 +56,7 @@ void CSetApDlg::OnInitDialog() {
 
   m_builder.Adopt(1205, &m_stickPanel);
 
+  m_recorder.SetBaseDir(apdesk::ResolveRecordBase(m_app.AppFolder()));
   m_recorderStarted = m_recorder.StartThread();
 
   if (!m_adjustDlg.Create(this)) {

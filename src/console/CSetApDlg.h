@@ -9,11 +9,13 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QStringList>
+#include <QTime>
 #include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "alerts/AlertCentre.h"
 #include "calibration/CAdjustTransmitterDlg.h"
@@ -52,6 +54,8 @@ class CSetApDlg : public QDialog {
   static constexpr std::uint16_t kVendorId = apdesk::kControllerVendorId;
   static constexpr std::uint16_t kProductId = apdesk::kControllerProductId;
   static constexpr int kDefaultPauseMs = 300;  // between "$HFMR" and asking again
+  // How long Send waits for the controller's read-back before it says none came.
+  static constexpr int kReadBackWaitMs = 3000;
 
   explicit CSetApDlg(CConfigApp& app, QWidget* parent = nullptr);
   ~CSetApDlg() override;
@@ -67,10 +71,17 @@ class CSetApDlg : public QDialog {
 
   // Connection (the buttons 1003 and 1019 run these).
   void FillPortList();
-  void OnOpenCom();
-  void OnOpenUsb();
+  // The buttons: their outcome is told in a box.
+  void OnOpenCom() { OpenCom(true); }
+  void OnOpenUsb() { OpenUsb(true); }
+  // The same without a press (at start): the status line tells the outcome
+  // for kConnectionNoteMs instead of a box that waits for OK.
+  void OpenCom(bool pressed);
+  void OpenUsb(bool pressed);
+  static constexpr int kConnectionNoteMs = 10000;
   // Open COM on a port given by name or path, listing it first if the port
-  // list does not hold it (a pseudo-terminal, a port plugged in later).
+  // list does not hold it (a pseudo-terminal, a port plugged in later); told
+  // on the status line.
   void OpenComPort(const QString& port);
 
   // Parameters.
@@ -168,7 +179,17 @@ class CSetApDlg : public QDialog {
   void TakeReadBack(const apdesk::Parameters& p);
   QPointer<ParameterCompareDlg> m_awaitingReadBack;
   bool m_awaitingDefaults = false;
+  // Send's read-back: the block sent, until the controller's next "$PAR".
+  void CheckSentParameters();
+  void SendCheckTimedOut();
+  std::optional<apdesk::ParameterBlock> m_sendCheck;
+  QTimer m_sendCheckTimer;
+  QTime m_paramsReadAt;  // when the last valid "$PAR" arrived
   QString Text(const char* key) const;
+  void TellConnection(const char* key, bool inBox);
+  void ShowRecorderNotice(const QString& text);
+  QString OperationText(const std::string& write) const;
+  static constexpr int kNoticeRetryMs = 500;
   QComboBox* Combo(int id) const;
   QLineEdit* Edit(int id) const;
   void SetEditText(int id, const std::string& utf8);
@@ -195,6 +216,7 @@ class CSetApDlg : public QDialog {
     QTimer timer;
     std::vector<apdesk::RecordBytes> due;
     QAction* pause = nullptr;
+    std::optional<long long> lastUtc;  // of the last record played that had a time
   };
   void ReplayTick();
   QElapsedTimer m_toolClock;  // the time base of the plots, the inspector and a replay

@@ -3,6 +3,7 @@
 // successful open asks for the parameters at once.
 #include <QComboBox>
 #include <QSerialPortInfo>
+#include <QStatusBar>
 
 #include "app/CConfigApp.h"
 #include "app/CommConfig.h"
@@ -27,6 +28,16 @@ void CSetApDlg::FillPortList() {
   if (list) list->setCurrentIndex(ports.selected);
 }
 
+void CSetApDlg::TellConnection(const char* key, bool inBox) {
+  if (inBox) {
+    MessageBoxes::Show(this, Text(key));
+    return;
+  }
+  // Connected at start, not by a press: the status line says it, and the
+  // window does not wait for an OK.
+  if (QStatusBar* line = StatusLine()) line->showMessage(Text(key), kConnectionNoteMs);
+}
+
 void CSetApDlg::OpenComPort(const QString& port) {
   QComboBox* list = Combo(1001);
   int index = int(m_portNames.indexOf(port));
@@ -36,10 +47,10 @@ void CSetApDlg::OpenComPort(const QString& port) {
     index = 0;
   }
   if (list) list->setCurrentIndex(index);
-  OnOpenCom();
+  OpenCom(false);
 }
 
-void CSetApDlg::OnOpenCom() {
+void CSetApDlg::OpenCom(bool pressed) {
   m_app.m_hidLink.Close();
   ForgetParameters();
   const QComboBox* list = Combo(1001);
@@ -57,14 +68,14 @@ void CSetApDlg::OnOpenCom() {
       apdesk::LineSettingsFromStored(m_app.GetSettingBinary("Settings1", "COMCONF"));
 
   if (m_app.m_commandLink.m_uart.Open(port, line)) {
-    MessageBoxes::Show(this, Text("LID_COM_HINT1"));
+    TellConnection("LID_COM_HINT1", pressed);
     m_app.m_commandLink.SendGetParameters();
   } else {
-    MessageBoxes::Show(this, Text("LID_COM_HINT2"));
+    TellConnection("LID_COM_HINT2", pressed);
   }
 }
 
-void CSetApDlg::OnOpenUsb() {
+void CSetApDlg::OpenUsb(bool pressed) {
   // Until the open has succeeded, inbound reports are not offered to the
   // upgrade window.
   m_usbOpening = 1;
@@ -73,11 +84,11 @@ void CSetApDlg::OnOpenUsb() {
   ForgetParameters();
   if (m_app.m_hidLink.Open(kVendorId, kProductId)) {
     m_app.m_commandLink.SendGetParameters();
-    MessageBoxes::Show(this, Text("LID_USB_HINT1"));
+    TellConnection("LID_USB_HINT1", pressed);
     m_app.m_commandLink.SendGetParameters();
     m_usbOpening = 0;
     m_app.m_link.SetUsbOpening(false);
   } else {
-    MessageBoxes::Show(this, Text("LID_USB_HINT2"));
+    TellConnection("LID_USB_HINT2", pressed);
   }
 }

@@ -13,6 +13,7 @@
 #include "viewer/FlightData.h"
 
 class QComboBox;
+class QFileSystemWatcher;
 class QCPAxisRect;
 class QCPCurve;
 class QCPGraph;
@@ -32,8 +33,12 @@ class CFlightRecordsDlg : public QDialog {
   ~CFlightRecordsDlg() override;
 
   // Lists the ".hj" files of the folder (newest first), summarising them one
-  // by one without blocking the window.
+  // by one without blocking the window; shows the folder's whole path and
+  // lists a file as soon as it is added (a folder made later included).
   void ShowFolder(const QString& hjFolder);
+  // Brings the list up to date with the folder: new files are added and
+  // summarised, removed ones leave, the others keep their summary.
+  void RefreshFolder();
   // Loads and shows one file; a file that cannot be shown leaves the window
   // as it was and says why in its status line.
   void ShowFile(const QString& path);
@@ -94,6 +99,8 @@ class CFlightRecordsDlg : public QDialog {
   QString m_shownPath;
   std::size_t m_cursor = 0;
   std::vector<QString> m_pendingFiles;  // still to be summarised in the list
+  QString m_folder;                     // the folder listed, whole
+  QFileSystemWatcher* m_watcher = nullptr;
   QPoint m_pressPos;
   bool m_syncingRanges = false;
 };

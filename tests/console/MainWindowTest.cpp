@@ -19,7 +19,9 @@
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QThread>
@@ -162,6 +164,23 @@ TEST_F(MainWindowTest, OpenUsbAsksTwiceAndFillsTheParameterControls) {
   EXPECT_EQ(std::memcmp(w.m_lastParams.data(), p.data(), 45), 0);
   // Telemetry streams on: the status fields fill.
   EXPECT_TRUE(WaitFor([&] { return Text(w, 1141) == "102406"; }));
+}
+
+// Connected at start (--connect, --simulate, auto-connect) nobody pressed a
+// button: the status line says it and no box waits for an OK. A press of
+// Open USB still gets its box.
+TEST_F(MainWindowTest, AConnectionAtStartIsToldOnTheStatusLine) {
+  BoxRecorder boxes;
+  std::shared_ptr<sim::SimHandle> sim;
+  auto app = MakeSimApp(&sim);
+  CSetApDlg w(*app);
+  w.OpenUsb(false);
+  EXPECT_TRUE(boxes.Texts().empty());
+  EXPECT_EQ(w.StatusLine()->currentMessage(), Lid(w, "LID_USB_HINT1"));
+  ASSERT_TRUE(WaitFor([&] { return w.m_paramsValid; }));
+  Click(w, 1019);
+  ASSERT_EQ(boxes.Texts().size(), 1u);
+  EXPECT_EQ(boxes.Texts()[0], Lid(w, "LID_USB_HINT1"));
 }
 
 TEST_F(MainWindowTest, AnEditedSendReachesTheController) {
@@ -591,10 +610,12 @@ TEST_F(MainWindowTest, RecordsTheDiskRefusesAreToldOnceThenCountedAsLost) {
     const char* failing;
     const char* lost;
   } cases[] = {
-      {"en_GB.UTF-8", "Flight records are not being written to Hj/",
+      {"en_GB.UTF-8", "Flight records are not being written to %1/Hj/",
        "10 flight records could not be written"},
-      {"zh_CN.UTF-8", "飞行记录未能写入 Hj/", "10 条飞行记录未能写入"},
+      {"zh_CN.UTF-8", "飞行记录未能写入 %1/Hj/", "10 条飞行记录未能写入"},
   };
+  // The message names the whole path, not "Hj/" of some folder.
+  const QString folder = QDir(m_dir.path()).canonicalPath();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.locale);
     setenv("LC_ALL", c.locale, 1);
@@ -602,7 +623,7 @@ TEST_F(MainWindowTest, RecordsTheDiskRefusesAreToldOnceThenCountedAsLost) {
     auto recorderBoxes = [&] {
       std::vector<QString> texts;
       for (const QString& t : boxes.Texts()) {
-        if (t.contains(QString::fromUtf8(c.failing)) || t.contains(QString::fromUtf8(c.lost)))
+        if (t.contains(QString::fromUtf8(c.failing).arg(folder)) || t.contains(QString::fromUtf8(c.lost)))
           texts.push_back(t);
       }
       return texts;
@@ -618,7 +639,7 @@ TEST_F(MainWindowTest, RecordsTheDiskRefusesAreToldOnceThenCountedAsLost) {
       ASSERT_TRUE(WaitFor([&] { return w.m_recorder.RecordsWaiting() == 10; }));
       Pump(200);
       ASSERT_EQ(recorderBoxes().size(), 1u);
-      EXPECT_TRUE(recorderBoxes()[0].startsWith(QString::fromUtf8(c.failing)))
+      EXPECT_TRUE(recorderBoxes()[0].startsWith(QString::fromUtf8(c.failing).arg(folder)))
           << recorderBoxes()[0].toStdString();
       EXPECT_TRUE(recorderBoxes()[0].contains("a part of the path is not a folder"))
           << recorderBoxes()[0].toStdString();
@@ -679,10 +700,10 @@ TEST_F(MainWindowTest, OpenComOverAPseudoTerminal) {
   Click(w, 1019);
   ASSERT_TRUE(app->m_hidLink.IsOpen());
 
-  w.OpenComPort(pty.Path());
+  w.OpenComPort(pty.Path());  // as --connect serial:PORT: told on the status line
   EXPECT_FALSE(app->m_hidLink.IsOpen());  // opening one transport closes the other
-  ASSERT_EQ(boxes.Texts().size(), 2u);
-  EXPECT_EQ(boxes.Texts()[1], Lid(w, "LID_COM_HINT1"));
+  ASSERT_EQ(boxes.Texts().size(), 1u);
+  EXPECT_EQ(w.StatusLine()->currentMessage(), Lid(w, "LID_COM_HINT1"));
   EXPECT_EQ(w.ControlAs<QComboBox>(1001)->currentText(), pty.Path());
   EXPECT_TRUE(Settings().contains("COMPORT=" + pty.Path()));
   EXPECT_TRUE(Settings().contains("COMCONF=EDAAAAAABAAAAAAAMBAAAAAA"));
@@ -702,7 +723,7 @@ TEST_F(MainWindowTest, OpenComOverAPseudoTerminal) {
 
   // A port that does not exist: the failure hint, nothing opened.
   w.OpenComPort(m_dir.filePath("no-such-port"));
-  EXPECT_EQ(boxes.Texts().back(), Lid(w, "LID_COM_HINT2"));
+  EXPECT_EQ(w.StatusLine()->currentMessage(), Lid(w, "LID_COM_HINT2"));
   EXPECT_FALSE(app->m_commandLink.m_uart.IsOpen());
 }
 
@@ -720,8 +741,8 @@ TEST_F(MainWindowTest, OpenComAgainstApsimOnAPseudoTerminal) {
   auto app = MakeApp(nullptr);
   CSetApDlg w(*app);
   w.OpenComPort(path);
-  ASSERT_EQ(boxes.Texts().size(), 1u);
-  EXPECT_EQ(boxes.Texts()[0], Lid(w, "LID_COM_HINT1"));
+  EXPECT_TRUE(boxes.Texts().empty());
+  EXPECT_EQ(w.StatusLine()->currentMessage(), Lid(w, "LID_COM_HINT1"));
   ASSERT_TRUE(WaitFor([&] { return w.m_paramsValid && Text(w, 1141) == "102406"; }, 5000));
 
   // Send, spoil the field, Get: the controller's value comes back.
@@ -787,6 +808,11 @@ TEST_F(MainWindowTest, ToolWindowsFollowTheReceivePathAndAReplayIsNotRecordedAga
   EXPECT_FALSE(why.isEmpty());
   ASSERT_TRUE(w.StartReplay(file, 10, &why)) << why.toStdString();
   ASSERT_TRUE(WaitFor([&] { return Text(w, 1142) == "9"; }, 5000)) << Text(w, 1142).toStdString();
+  // The status line says what is replayed, how fast and where, not "Not connected".
+  ASSERT_TRUE(WaitFor([&] { return w.Connection().Text().contains("played to the end"); }, 3000))
+      << w.Connection().Text().toStdString();
+  EXPECT_TRUE(w.Connection().Text().startsWith("Replaying flight.hj at 10x")) << w.Connection().Text().toStdString();
+  EXPECT_TRUE(w.Connection().Text().contains("record 40")) << w.Connection().Text().toStdString();
   Pump(200);
   EXPECT_EQ(w.m_recorder.RecordsWritten() + w.m_recorder.RecordsWaiting(), 0u);
   EXPECT_EQ(w.Parser().Counters().sentences[static_cast<std::size_t>(SentenceTag::Stp)], 40u);
@@ -912,7 +938,7 @@ TEST_F(ParameterHistoryWindowTest, RestoreFromTheHistoryBringsTheControllerBack)
   ASSERT_NE(table, nullptr);
   // The folder is read off the window's thread: the rows come a moment later.
   ASSERT_TRUE(WaitFor([&] { return table->rowCount() == 1; }));
-  EXPECT_EQ(table->item(0, 1)->text(), "send");
+  EXPECT_EQ(table->item(0, 1)->text(), Lid(w, "LID_HIST_OP_SEND"));
   history->findChild<QPushButton*>("restore")->click();
   const auto open = w.findChildren<ParameterCompareDlg*>();
   ASSERT_EQ(open.size(), 1);
@@ -935,6 +961,49 @@ TEST_F(ParameterHistoryWindowTest, RestoreFromTheHistoryBringsTheControllerBack)
   EXPECT_EQ(boxes.requests.back().buttons, BoxButtons::YesNo);
   EXPECT_TRUE(boxes.requests.back().text.contains("cannot be made"))
       << boxes.requests.back().text.toStdString();
+}
+
+// After a Send the controller's column is what the controller holds now:
+// Send reads back (and says on the status line that the controller took it),
+// the comparison says when its values were read, and the history's
+// comparison ticks the differing row, shows whole times and its operation in
+// the window's language.
+TEST_F(ParameterHistoryWindowTest, AfterASendTheComparisonShowsWhatTheControllerHolds) {
+  BoxRecorder boxes;
+  std::shared_ptr<sim::SimHandle> sim;
+  auto app = MakeSimApp(&sim);
+  CSetApDlg w(*app);
+  Click(w, 1019);
+  ASSERT_TRUE(WaitFor([&] { return w.m_paramsValid; }));
+  const sim::ParameterSentence before = sim->Parameters();
+  const int sway = (before[33] + 11) & 0xFF;
+  Type(w, 1156, QString::number(sway));
+  Click(w, 1028);
+  ASSERT_TRUE(WaitFor([&] { return w.StatusLine()->currentMessage() == Lid(w, "LID_SEND_CONFIRMED"); }))
+      << w.StatusLine()->currentMessage().toStdString();
+  EXPECT_EQ(w.m_lastParams[33], sway) << "read back after the Send";
+
+  QDialog* history = w.ShowParameterHistory();
+  auto* table = history->findChild<QTableWidget*>("history");
+  ASSERT_NE(table, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return table->rowCount() == 1; }));
+  EXPECT_TRUE(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d$").match(table->item(0, 0)->text()).hasMatch())
+      << table->item(0, 0)->text().toStdString();
+  EXPECT_GE(table->columnWidth(0), table->fontMetrics().horizontalAdvance(table->item(0, 0)->text()));
+  EXPECT_EQ(table->item(0, 1)->text(), Lid(w, "LID_HIST_OP_SEND"));
+  history->findChild<QPushButton*>("compare")->click();
+  const auto open = w.findChildren<ParameterCompareDlg*>();
+  ASSERT_EQ(open.size(), 1);
+  ParameterCompareDlg* dlg = open[0];
+  ASSERT_EQ(dlg->Comparison().Differing(), 1);
+  for (const ComparisonRow& r : dlg->Comparison().Rows()) {
+    if (r.id != ParameterId::SwayCompensation) continue;
+    EXPECT_TRUE(r.ticked) << "a differing row is ticked in every comparison";
+    EXPECT_EQ(r.heldCode, sway) << "the controller's column is what it holds after the Send";
+    EXPECT_EQ(r.wantedCode, before[33]);
+  }
+  const QString source = dlg->findChild<QLabel*>()->text();
+  EXPECT_TRUE(source.contains(Lid(w, "LID_CMP_READ_AT").section('%', 0, 0))) << source.toStdString();
 }
 
 // The comparison in both languages, written beside the test program to be
