@@ -10,6 +10,7 @@ RUN_PACKAGES=(
   qt6-base-dev qt6-serialport-dev qt6-translations-l10n libgl-dev
   libqcustomplot-dev
   libhidapi-dev
+  qt6-speech-dev qt6-declarative-dev qt6-speech-speechd-plugin speech-dispatcher-espeak-ng espeak-ng
   libqt6sql6-sqlite
   fonts-wqy-microhei
   librsvg2-bin

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QThread>
 
+#include "alerts/CAlertsDlg.h"
 #include "app/AppFolder.h"
 #include "app/CConfigApp.h"
 #include "inspector/CLinkInspectorDlg.h"
@@ -34,6 +35,7 @@ CSetApDlg::CSetApDlg(CConfigApp& app, QWidget* parent) : QDialog(parent), m_app(
   connect(&m_sendCheckTimer, &QTimer::timeout, this, [this] { SendCheckTimedOut(); });
   OnInitDialog();
   ConnectLink();
+  ConnectAlerts();
 }
 
 CSetApDlg::~CSetApDlg() {

@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 
+#include "alerts/AlertCentre.h"
 #include "calibration/CAdjustTransmitterDlg.h"
 #include "calibration/CStickGauge.h"
 #include "console/ConnectionStatus.h"
@@ -34,6 +35,10 @@
 
 class CConfigApp;
 class QAction;
+class QLabel;
+namespace apdesk {
+class CAlertsDlg;
+}
 class CFlightRecordsDlg;
 class CLinkInspectorDlg;
 class CTelemetryPlotsDlg;
@@ -58,6 +63,8 @@ class CSetApDlg : public QDialog {
 
   explicit CSetApDlg(CConfigApp& app, QWidget* parent = nullptr);
   ~CSetApDlg() override;
+  // Ends the window; from then on no alert is spoken.
+  void done(int result) override;
 
   // The control with this template id (null for an unknown id).
   QWidget* Control(int id) const { return m_builder.Control(id); }
@@ -118,6 +125,11 @@ class CSetApDlg : public QDialog {
   // The windows made so far (null until first shown).
   CTelemetryPlotsDlg* TelemetryPlots() const { return m_plotsDlg.get(); }
   CLinkInspectorDlg* LinkInspector() const { return m_inspectorDlg.get(); }
+  // Alerts: the rules and speaker, Tools > Alerts (made once) and the
+  // status-line label of the newest alert.
+  apdesk::AlertCentre& Alerts() { return *m_alerts; }
+  apdesk::CAlertsDlg* ShowAlerts();
+  QLabel* AlertLabel() const { return m_alertLabel; }
 
   // File > Save parameters, Load parameters, Parameter history: the
   // commands after their file dialogs. Load and the history open the
@@ -162,6 +174,7 @@ class CSetApDlg : public QDialog {
   void ConnectControls();
   // What arrives through the application's receive path.
   void ConnectLink();
+  void ConnectAlerts();
   void ShowStatus(const std::uint8_t* sentence99);
   void ShowInstallError(const std::uint8_t* sentence14);
   void ShowRefusal(const apdesk::ParameterRefusal& refusal);
@@ -231,4 +244,7 @@ class CSetApDlg : public QDialog {
   QMenu* m_toolsMenu = nullptr;
   std::unique_ptr<apdesk::ConnectionStatus> m_connection;
   std::map<int, QPixmap> m_pictures;
+  std::unique_ptr<apdesk::AlertCentre> m_alerts;
+  std::unique_ptr<apdesk::CAlertsDlg> m_alertsDlg;
+  QLabel* m_alertLabel = nullptr;
 };

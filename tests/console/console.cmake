@@ -16,3 +16,7 @@ if(APDESK_WITH_QT)
     add_dependencies(connection_status_test apsim)  # the controller that goes and returns
   endif()
 endif()
+
+if(APDESK_WITH_QT)
+  apdesk_test(alerts_window_test SOURCES AlertsWindowTest.cpp LIBS apdesk_console apdesk_sim)
+endif()
