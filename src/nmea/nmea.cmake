@@ -16,3 +16,9 @@ if(APDESK_WITH_QT)
   target_link_libraries(apdesk_nmeaserver PUBLIC apdesk_nmea Qt6::Network)
   target_compile_definitions(apdesk_nmeaserver PUBLIC QT_NO_KEYWORDS)
 endif()
+
+# NMEA on a pseudo-terminal (Linux).
+add_library(apdesk_nmeapty STATIC ${CMAKE_CURRENT_LIST_DIR}/PtyOutputLinux.cpp)
+apdesk_export_headers(apdesk_nmeapty)
+target_link_libraries(apdesk_nmeapty PRIVATE util)
+set_target_properties(apdesk_nmeapty PROPERTIES AUTOMOC OFF)
