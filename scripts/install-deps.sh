@@ -8,6 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-serialport-dev qt6-translations-l10n libgl-dev
   libqcustomplot-dev
   libhidapi-dev
+  gpsd gpsd-clients
   libgtest-dev libgmock-dev
   libbenchmark-dev time
   clang libclang-rt-14-dev clang-format

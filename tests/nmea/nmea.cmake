@@ -9,3 +9,10 @@ if(APDESK_WITH_QT)
     LIBS apdesk_nmeaserver)
   set_target_properties(nmea_server_test PROPERTIES AUTOMOC OFF)
 endif()
+
+if(APDESK_WITH_QT)
+  apdesk_test(gpsd_share_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/GpsdShareTest.cpp
+    LIBS apdesk_cli apdesk_sim)
+  set_target_properties(gpsd_share_test PROPERTIES AUTOMOC OFF)
+endif()
