@@ -9,6 +9,7 @@ PACKAGES=(
   libqcustomplot-dev
   libhidapi-dev
   gpsd gpsd-clients
+  libqt6sql6-sqlite sqlite3
   libgtest-dev libgmock-dev
   libbenchmark-dev time
   clang libclang-rt-14-dev clang-format

@@ -1,5 +1,7 @@
 #include "app/IniFile.h"
 
+#include "files/RegularFile.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -140,41 +142,14 @@ IniFile::LoadResult IniFile::Load(const std::string& path, IniFile& out, std::st
     if (why != nullptr) *why = std::move(reason);
     return LoadResult::Unreadable;
   };
-  // Looked at before opening: opening a named pipe waits for its writer, and
-  // the program would hang before its window appears.
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
-    if (errno == ENOENT) return LoadResult::Missing;
-    return unreadable(std::strerror(errno));
-  }
-  if (S_ISDIR(st.st_mode)) return unreadable("it is a folder");
-  if (!S_ISREG(st.st_mode)) return unreadable("it is not a regular file");
-  if (static_cast<std::size_t>(st.st_size) > kMaxFileSize) return unreadable("it is larger than 16 MB");
-  // Non-blocking, in case a pipe took the file's place since.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return errno == ENOENT ? LoadResult::Missing : unreadable(std::strerror(errno));
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::size_t>(st.st_size) > kMaxFileSize) {
-    ::close(fd);
-    return unreadable("it is not a regular file of at most 16 MB");
-  }
-  std::string text;
-  char buf[65536];
-  for (;;) {
-    const ssize_t got = ::read(fd, buf, sizeof buf);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      const int err = errno;
-      ::close(fd);
-      return unreadable(std::strerror(err));
-    }
-    if (got == 0) break;
-    if (text.size() + static_cast<std::size_t>(got) > kMaxFileSize) {
-      ::close(fd);
-      return unreadable("it is larger than 16 MB");
-    }
-    text.append(buf, static_cast<std::size_t>(got));
-  }
-  ::close(fd);
+  // A named pipe or device in the file's place must not hold the program
+  // before its window appears.
+  apdesk::RegularFileOptions options;
+  options.maxBytes = kMaxFileSize;
+  std::string text, reason;
+  const apdesk::FileOpen read = apdesk::ReadRegularFile(path, options, &text, &reason);
+  if (read == apdesk::FileOpen::Missing) return LoadResult::Missing;
+  if (read != apdesk::FileOpen::Ok) return unreadable(reason);
   out.m_text = std::move(text);
   return LoadResult::Ok;
 }

@@ -16,6 +16,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 #include "app/AppFolder.h"
 #include "cli/CliArgs.h"
@@ -23,13 +24,18 @@
 #include "cli/Doctor.h"
 #include "cli/ExitStatus.h"
 #include "cli/InspectCommand.h"
+#include "cli/MapCommand.h"
+#include "cli/MonitorAlerts.h"
 #include "cli/ParamNames.h"
 #include "cli/ShareNmea.h"
 #include "cli/TelemetryText.h"
 #include "cli/UdevRule.h"
+#include "cmdline/BuildVersion.h"
+#include "cmdline/NearName.h"
 #include "gpscheck/CompassJudgement.h"
 #include "link/HidapiBackend.h"
 #include "localisation/LanguageFile.h"
+#include "files/RegularFile.h"
 #include "params/SnapshotStore.h"
 #include "protocol/CommandFrame.h"
 #include "protocol/StatusSentence.h"
@@ -83,47 +89,22 @@ bool OutputWritten(std::ostream& out) {
 }
 
 // A parameter file is under a kilobyte; anything this large is another file.
-constexpr std::size_t kMaxParameterFileBytes = 64 * 1024;
+constexpr std::size_t kMaxParameterFileBytes = kMaxSnapshotBytes;
 
-// Reads a whole small text file. A pipe or device is refused before it is
-// opened (opening a pipe waits for its writer; /dev/zero never ends).
+// Reads a whole small text file; a pipe or device is refused without waiting.
 bool ReadTextFile(const std::string& path, std::size_t maxBytes, std::string* text, std::string* error) {
-  struct stat info {};
-  if (stat(path.c_str(), &info) != 0) {
-    *error = "cannot read " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  if (!S_ISREG(info.st_mode)) {
-    *error = "cannot read " + path + ": not a regular file";
-    return false;
-  }
-  if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) {
-    *error = path + " is too large (" + std::to_string(info.st_size) + " bytes) to be a parameter file";
-    return false;
-  }
-  std::ifstream f(path, std::ios::binary);
-  if (!f) {
-    *error = "cannot read " + path;
-    return false;
-  }
-  std::string bytes(maxBytes + 1, '\0');
-  f.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (f.bad()) {
-    *error = "cannot read " + path + " (read error)";
-    return false;
-  }
-  bytes.resize(static_cast<std::size_t>(f.gcount()));
-  if (bytes.size() > maxBytes) {
-    *error = path + " is too large to be a parameter file";
-    return false;
-  }
-  *text = std::move(bytes);
-  return true;
+  RegularFileOptions options;
+  options.maxBytes = maxBytes;
+  std::string why;
+  if (ReadRegularFile(path, options, text, &why) == FileOpen::Ok) return true;
+  *error = "cannot read " + path + ": " + why;
+  return false;
 }
 
 std::unique_ptr<IHidBackend> DefaultSim(bool bootloader) {
   sim::SimOptions options;
   options.bootloader = bootloader;
+  options.startUtc = static_cast<std::int64_t>(std::time(nullptr));  // the GPS clock is the present
   return sim::MakeSimHidBackend(options);
 }
 
@@ -192,22 +173,38 @@ int CmdPorts(Context& c) {
 
 // ---- monitor ----
 
+// With --alerts the parameters are read first: the alerts come from the
+// limits the controller holds.
+std::unique_ptr<MonitorAlerts> StartMonitorAlerts(Context& c, CliLink& link, bool wanted) {
+  if (!wanted) return nullptr;
+  auto alerts = std::make_unique<MonitorAlerts>(c.out, c.err, c.options.json);
+  alerts->Connected();
+  std::optional<Parameters> parameters;
+  if (const std::optional<ParameterView> view = link.ReadParameters())
+    parameters = DecodeParameters(view->sentence.data());
+  alerts->Parameters(parameters);
+  return alerts;
+}
+
 int CmdMonitor(Context& c) {
   std::optional<int> count;
   std::string error;
   if (!TakeIntOption(c.args, "--count", 1, 1000000000, &count, &error)) return c.Fail(kExitUsage, error);
   const bool record = TakeFlag(c.args, "--record");
   const bool follow = TakeFlag(c.args, "--follow");
+  const bool withAlerts = TakeFlag(c.args, "--alerts");
   int status = 0;
   if (!NoExtraArgs(c, &status)) return status;
 
   CliLink link;
   if (!OpenLink(c, link, false, &status)) return status;
+  std::unique_ptr<MonitorAlerts> alerts = StartMonitorAlerts(c, link, withAlerts);
   // Counts the device's returns: the wait for telemetry starts again at each.
   int returns = 0;
   if (follow) {
-    link.Follow([&c, &link, &returns](bool lost) {
+    link.Follow([&c, &link, &returns, &alerts](bool lost) {
       if (!lost) ++returns;
+      if (alerts) lost ? alerts->Lost() : alerts->Returned();
       if (lost) {
         c.err << "apctl: " << Context::kGone << "; waiting for it to return\n" << std::flush;
       } else {
@@ -237,10 +234,12 @@ int CmdMonitor(Context& c) {
             << FileErrorReason(recorder->LastWriteError()) << "; records are kept until it can be\n";
       warnedRecorder = true;
     }
+    if (recorder && alerts) alerts->RecorderFailing(recorder->WriteFailing());
     const TelemetryView view = DecodeStatusSentence(s, AttitudeLabels{}, false);
     errno = 0;
     c.out << (c.options.json ? TelemetryJson(view) : TelemetryLine(view)) << "\n" << std::flush;
     ++shown;
+    if (alerts) alerts->Status(s);
     if (!c.out) {
       outputClosed = true;
       if (errno != EPIPE) outputError = errno;
@@ -261,7 +260,10 @@ int CmdMonitor(Context& c) {
       lastShown = shown;
       const int returnsBefore = returns;
       link.WaitUntil(
-          [&] { return shown != lastShown || (count && shown >= *count) || returns != returnsBefore; },
+          [&] {
+            if (alerts) alerts->Tick();
+            return shown != lastShown || (count && shown >= *count) || returns != returnsBefore;
+          },
           kAnswerTries * kAnswerWaitMs);
       // While the device is away, monitor waits for it as long as it takes;
       // once it is back, the time for its first record starts then.
@@ -629,10 +631,14 @@ int CmdParamsHistory(Context& c) {
       if (json.size() > 1) json += ",";
       json += "{\"name\":" + JsonString(e.name) + ",\"time\":" + JsonString(e.notes.time) +
               ",\"before\":" + JsonString(e.notes.write) + ",\"transport\":" + JsonString(e.notes.transport) +
-              "}";
+              ",\"future\":" + (e.future ? "true" : "false") + ",\"damage\":" + JsonString(e.damage) + "}";
     } else {
-      c.out << e.name << "  " << e.notes.time << "  before " << e.notes.write << "  (" << e.notes.transport
-            << ")\n";
+      c.out << e.name << "  " << (e.notes.time.empty() ? "(no time)" : e.notes.time);
+      if (e.future) c.out << " (dated in the future)";
+      if (!e.notes.write.empty()) c.out << "  before " << e.notes.write;
+      if (!e.notes.transport.empty()) c.out << "  (" << e.notes.transport << ")";
+      if (!e.damage.empty()) c.out << "  DAMAGED: " << e.damage;
+      c.out << "\n";
     }
   }
   if (c.options.json) c.out << json << "]\n";
@@ -654,8 +660,7 @@ int CmdParamsRestore(Context& c) {
     while (std::getline(names, name, ',')) {
       const ParameterFacts* facts = FindParameter(name);
       if (!facts)
-        return c.Fail(kExitBadValue,
-                      "unknown parameter \"" + QuotedInput(name) + "\" in --only (apctl --help lists them)");
+        return c.Fail(kExitBadValue, UnknownParameterText(name) + " in --only");
       chosen.push_back(facts);
     }
     if (chosen.empty()) return c.Fail(kExitUsage, "--only needs NAME,...");
@@ -843,7 +848,8 @@ int CmdUpgrade(Context& c) {
     return c.Fail(kExitFileError, c.args.front() + " is empty; nothing was sent");
   if (exchange.State() != UpgradeState::Loaded)
     return c.Fail(kExitFileError, c.args.front() + " is too large for the controller (" +
-                                      std::to_string(exchange.ImageSize()) + " bytes)");
+                                      std::to_string(exchange.ImageSize()) + " bytes, at most " +
+                                      std::to_string(kUpgradeImageLimit - 1) + ")");
   int status = 0;
   CliLink link;
   if (!OpenLink(c, link, true, &status)) return status;
@@ -1146,6 +1152,17 @@ int CmdShare(Context& c) {
   return RunShareNmea(link, options, c.err);
 }
 
+// ---- map ----
+
+int CmdMap(Context& c) {
+  char self[4096] = {};
+  const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  const std::string settings =
+      n > 0 ? ResolveSettingsPath(AppFolderFromExecutablePath(std::string(self, static_cast<std::size_t>(n))))
+            : std::string();
+  return RunMapCommand(c.args, c.options.json, settings, c.out, c.err);
+}
+
 }  // namespace
 
 namespace {
@@ -1161,6 +1178,10 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
   }
   if (c.options.help) {
     out << HelpText() << ExitStatusTable();
+    return kExitOk;
+  }
+  if (c.options.version) {
+    out << "apctl " << kBuildVersion << "\n";
     return kExitOk;
   }
   const std::string command = c.options.command.front();
@@ -1180,11 +1201,17 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
   if (command == "record") return CmdRecord(c);
   if (command == "doctor") return CmdDoctor(c);
   if (command == "share") return CmdShare(c);
+  if (command == "map") return CmdMap(c);
   if (command == "help") {
     out << HelpText() << ExitStatusTable();
     return kExitOk;
   }
-  return c.Fail(kExitUsage, "unknown command \"" + command + "\" (apctl --help lists them)");
+  const std::string near =
+      NearestName(command, {"ports", "monitor", "inspect", "params", "defaults", "calibrate", "install-error",
+                            "compass-check", "upgrade", "record", "doctor", "help"});
+  return c.Fail(kExitUsage, "unknown command \"" + command + "\"" +
+                                (near.empty() ? std::string(" (apctl --help lists them)")
+                                              : " (did you mean \"" + near + "\"?)"));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/ExitStatus.h"
+#include "cmdline/NearName.h"
 #include "protocol/ParameterCodec.h"
 
 namespace apdesk::cli {
@@ -28,7 +29,7 @@ const char* HelpText() {
          "\n"
          "commands:\n"
          "  ports                               serial ports, and HID devices with id 0483:5750\n"
-         "  monitor [--count N] [--record] [--follow]\n"
+         "  monitor [--count N] [--record] [--follow] [--alerts]\n"
          "                                      one line per valid telemetry record (Ctrl+C ends);\n"
          "                                      --record also writes them to Hj/<start time>.hj;\n"
          "                                      --follow waits for a device that goes away and\n"
@@ -64,6 +65,11 @@ const char* HelpText() {
          "                                      names another address; --pty on a pseudo-terminal\n"
          "                                      instead (its path on stderr); follows the device\n"
          "                                      until Ctrl+C\n"
+         "  map prefetch (--bbox S,W,N,E | --record FILE...) --zoom A[-B] [--source S] [--dry-run]\n"
+         "                                      fetch map tiles into the tile store, resumable\n"
+         "  map export OUT.mbtiles (--bbox ... | --record FILE...) --zoom A-B [--source S]\n"
+         "                                      write stored tiles into an MBTiles file, no network\n"
+         "  map info                            where the tile store is, its size, tiles per source\n"
          "\n"
          "--connect defaults to usb (the first device 0483:5750); sim is the simulated controller\n"
          "built into apctl (for upgrade it plays the boot loader). --json prints JSON instead of text.\n"
@@ -114,15 +120,17 @@ bool ParseGlobalOptions(const std::vector<std::string>& args, CliOptions* option
         return false;
       }
       options->connect = *target;
+    } else if (a == "--version") {
+      options->version = true;
     } else if (a.size() > 1 && a[0] == '-') {
-      *error = "unknown option " + a;
+      *error = "unknown option " + a + DidYouMean(a, {"--json", "--help", "--connect", "--version"});
       return false;
     } else {
       break;
     }
   }
   options->command.assign(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
-  if (!options->help && options->command.empty()) {
+  if (!options->help && !options->version && options->command.empty()) {
     *error = "no command given (apctl --help lists them)";
     return false;
   }

@@ -16,6 +16,7 @@ struct CliOptions {
   ConnectSpec connect;
   bool json = false;
   bool help = false;
+  bool version = false;
   std::vector<std::string> command;  // the command and its arguments
 };
 

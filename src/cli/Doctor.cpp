@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "app/SettingsStore.h"
+#include "files/RegularFile.h"
 #include "recorder/RecordFile.h"
 
 namespace apdesk::cli {
@@ -21,11 +22,10 @@ namespace apdesk::cli {
 namespace {
 
 std::string ReadSmallFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  if (!f) return {};
-  std::string text(64 * 1024, '\0');
-  f.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<std::size_t>(f.gcount()));
+  RegularFileOptions options;
+  options.maxBytes = 64 * 1024;
+  std::string text, why;
+  if (ReadRegularFile(path, options, &text, &why) != FileOpen::Ok) return {};
   return text;
 }
 

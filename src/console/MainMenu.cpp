@@ -47,7 +47,5 @@ void CSetApDlg::BuildMenus() {
 }
 
 void CSetApDlg::ShowUpgradeWindow() {
-  m_upgradeDlg.show();
-  m_upgradeDlg.raise();
-  m_upgradeDlg.activateWindow();
+  m_upgradeDlg.ShowFromMenu();
 }

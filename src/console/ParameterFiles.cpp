@@ -12,12 +12,14 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/CConfigApp.h"
 #include "console/CSetApDlg.h"
 #include "console/ParameterCompareDlg.h"
+#include "files/RegularFile.h"
 #include "params/ParameterFile.h"
 #include "params/SnapshotStore.h"
 #include "ui/MessageBoxes.h"
@@ -28,9 +30,6 @@ using apdesk::BoxIcon;
 using apdesk::MessageBoxes;
 
 namespace {
-
-// A parameter file is under a kilobyte; anything this large is another file.
-constexpr qint64 kMaxParameterFileBytes = 64 * 1024;
 
 // "%1" of a message key with a block of its own.
 QString WithBlock(const QString& text, const std::string& block) {
@@ -82,15 +81,17 @@ ParameterCompareDlg* CSetApDlg::LoadParametersFrom(const QString& path) {
     MessageBoxes::Show(this, Text("LID_HINT_READFIRST"));
     return nullptr;
   }
-  QFile file(path);
-  std::string error;
+  std::string error, text, why;
   apdesk::ParameterFile parsed;
   apdesk::Parameters wanted;
-  if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
-    error = "cannot read " + path.toStdString();
-  } else if (file.size() > kMaxParameterFileBytes) {
-    error = path.toStdString() + " is too large for a parameter file";
-  } else if (!apdesk::ParseParameterFile(file.readAll().toStdString(), &parsed, &error) ||
+  // Only a regular file of a parameter file's size: a pipe or device chosen
+  // here would otherwise stop the window.
+  apdesk::RegularFileOptions options;
+  options.maxBytes = apdesk::kMaxSnapshotBytes;
+  if (apdesk::ReadRegularFile(QFile::encodeName(path).toStdString(), options, &text, &why) !=
+      apdesk::FileOpen::Ok) {
+    error = "cannot read " + path.toStdString() + ": " + why;
+  } else if (!apdesk::ParseParameterFile(text, &parsed, &error) ||
              !apdesk::ParametersFromFile(parsed, &wanted, &error)) {
     error = QFileInfo(path).fileName().toStdString() + ": " + error;
   }
@@ -168,47 +169,65 @@ QDialog* CSetApDlg::ShowParameterHistory() {
   dlg->setAttribute(Qt::WA_DeleteOnClose);
   dlg->setWindowTitle(Text("LID_HIST_CAPTION"));
   auto* layout = new QVBoxLayout(dlg);
-  const std::vector<apdesk::SnapshotEntry> entries = apdesk::SnapshotStore().List();
-  auto* table = new QTableWidget(static_cast<int>(entries.size()), 2, dlg);
+  auto* table = new QTableWidget(0, 3, dlg);
   table->setObjectName("history");
-  table->setHorizontalHeaderLabels({Text("LID_HIST_TIME"), Text("LID_HIST_WRITE")});
+  table->setHorizontalHeaderLabels({Text("LID_HIST_TIME"), Text("LID_HIST_WRITE"), Text("LID_HIST_STATE")});
   table->verticalHeader()->hide();
   table->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table->setSelectionBehavior(QAbstractItemView::SelectRows);
   table->setSelectionMode(QAbstractItemView::SingleSelection);
-  for (int i = 0; i < static_cast<int>(entries.size()); ++i) {
-    const apdesk::SnapshotEntry& e = entries[static_cast<std::size_t>(i)];
-    table->setItem(i, 0, new QTableWidgetItem(QString::fromStdString(e.notes.time)));
-    table->setItem(i, 1, new QTableWidgetItem(QString::fromStdString(e.notes.write)));
-    table->item(i, 0)->setToolTip(QString::fromStdString(e.path));
-  }
-  if (!entries.empty()) table->selectRow(0);
   table->horizontalHeader()->setStretchLastSection(true);
   layout->addWidget(table);
-  if (entries.empty()) layout->addWidget(new QLabel(Text("LID_HIST_EMPTY"), dlg));
+  auto* empty = new QLabel(Text("LID_HIST_EMPTY"), dlg);
+  empty->setObjectName("empty");
+  empty->hide();
+  layout->addWidget(empty);
   auto* buttons = new QDialogButtonBox(dlg);
   QPushButton* compare = buttons->addButton(Text("LID_HIST_COMPARE"), QDialogButtonBox::ActionRole);
   QPushButton* restore = buttons->addButton(Text("LID_HIST_RESTORE"), QDialogButtonBox::ActionRole);
   QPushButton* close = buttons->addButton(Text("LID_CMP_CLOSE"), QDialogButtonBox::RejectRole);
   compare->setObjectName("compare");
   restore->setObjectName("restore");
-  compare->setEnabled(!entries.empty());
-  restore->setEnabled(!entries.empty());
+  compare->setEnabled(false);
+  restore->setEnabled(false);
   layout->addWidget(buttons);
   connect(close, &QPushButton::clicked, dlg, &QDialog::reject);
+  // The folder is read on a thread of its own: however many files it holds,
+  // and whatever they are, telemetry and recording go on meanwhile.
+  auto entries = std::make_shared<std::vector<apdesk::SnapshotEntry>>();
+  QThread* reader = QThread::create([entries] { *entries = apdesk::SnapshotStore().List(); });
+  connect(reader, &QThread::finished, reader, &QObject::deleteLater);
+  connect(reader, &QThread::finished, dlg, [this, table, empty, compare, restore, entries] {
+    table->setRowCount(static_cast<int>(entries->size()));
+    for (int i = 0; i < static_cast<int>(entries->size()); ++i) {
+      const apdesk::SnapshotEntry& e = (*entries)[static_cast<std::size_t>(i)];
+      table->setItem(i, 0, new QTableWidgetItem(QString::fromStdString(e.notes.time)));
+      table->setItem(i, 1, new QTableWidgetItem(QString::fromStdString(e.notes.write)));
+      QString state;
+      if (!e.damage.empty()) state = Text("LID_HIST_DAMAGED").arg(QString::fromStdString(e.damage));
+      else if (e.future) state = Text("LID_HIST_FUTURE");
+      table->setItem(i, 2, new QTableWidgetItem(state));
+      table->item(i, 0)->setToolTip(QString::fromStdString(e.path));
+    }
+    if (!entries->empty()) table->selectRow(0);
+    empty->setVisible(entries->empty());
+    compare->setEnabled(!entries->empty());
+    restore->setEnabled(!entries->empty());
+  });
   // Compare opens the comparison with nothing ticked; Restore ticks every
   // row the snapshot changes back.
   auto open = [this, table, entries](bool tick) {
     const int row = table->currentRow();
-    if (row < 0 || row >= static_cast<int>(entries.size())) return;
-    const QString path = QString::fromStdString(entries[static_cast<std::size_t>(row)].path);
+    if (row < 0 || row >= static_cast<int>(entries->size())) return;
+    const QString path = QString::fromStdString((*entries)[static_cast<std::size_t>(row)].path);
     if (ParameterCompareDlg* cmp = LoadParametersFrom(path); cmp && !tick) {
       for (const apdesk::ParameterFacts& facts : apdesk::ParameterTable()) cmp->SetTicked(facts.id, false);
     }
   };
   connect(compare, &QPushButton::clicked, dlg, [open] { open(false); });
   connect(restore, &QPushButton::clicked, dlg, [open] { open(true); });
-  dlg->resize(480, 360);
+  dlg->resize(560, 360);
   dlg->show();
+  reader->start();
   return dlg;
 }

@@ -21,8 +21,8 @@ bool ControllerLink::event(QEvent* e) {
 }
 
 void ControllerLink::Feed(const std::uint8_t* bytes, std::size_t length) {
-  m_parser.Append(bytes, length);
-  ParseSentences();
+  m_parser.Parse(bytes, length, *this);
+  Q_EMIT CountersChanged();
 }
 
 void ControllerLink::ParseSentences() {
@@ -51,8 +51,8 @@ void ControllerLink::OnHidReceived() {
   ++m_usbReports;
   // While Open USB runs (its box included), reports are not the upgrade's.
   if (!m_usbOpening) Q_EMIT UsbReport(report);
-  m_parser.Append(report, sizeof report);
-  ParseSentences();
+  m_parser.Parse(report, sizeof report, *this);
+  Q_EMIT CountersChanged();
 }
 
 void ControllerLink::OnHidSent() {

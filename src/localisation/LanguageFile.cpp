@@ -8,6 +8,8 @@
 #include <climits>
 #include <cstring>
 
+#include "files/RegularFile.h"
+
 namespace apdesk {
 namespace {
 
@@ -112,44 +114,27 @@ void ScanLanguageSection(std::string_view text, std::string_view section, bool g
 }
 
 bool ReadLanguageSection(const std::string& path, std::string_view section, bool gbk, LanguageSection& out) {
-  // Looked at before opening: opening a named pipe waits for a writer, and
-  // the program would hang before its window appears.
-  struct stat before {};
-  if (::stat(path.c_str(), &before) != 0 || !S_ISREG(before.st_mode)) return false;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return false;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-      static_cast<std::size_t>(st.st_size) > kMaxLanguageFile) {
-    ::close(fd);
-    return false;
-  }
-  std::string text;
-  char buf[65536];
-  // A read error part way through keeps what was read before it.
-  for (;;) {
-    const ssize_t got = ::read(fd, buf, sizeof buf);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    if (text.size() + static_cast<std::size_t>(got) > kMaxLanguageFile) break;
-    text.append(buf, static_cast<std::size_t>(got));
-  }
-  ::close(fd);
+  // A named pipe or device in the file's place must not hold the program.
+  RegularFileOptions options;
+  options.maxBytes = kMaxLanguageFile;
+  std::string text, why;
+  if (ReadRegularFile(path, options, &text, &why) != FileOpen::Ok) return false;
   ScanLanguageSection(text, section, gbk && !IsValidUtf8(text), out);
   return true;
 }
 
 std::string LanguageFileProblem(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
-    return errno == ENOENT ? "it does not exist" : std::string("it cannot be read: ") + std::strerror(errno);
+  RegularFileOptions options;
+  options.maxBytes = kMaxLanguageFile;
+  int fd = -1;
+  std::uint64_t size = 0;
+  std::string why;
+  const FileOpen opened = OpenRegularFile(path, options, &fd, &size, &why);
+  if (opened == FileOpen::Missing) return "it does not exist";
+  if (opened != FileOpen::Ok) {
+    if (why.rfind("it is larger", 0) == 0) return "it is too large to be a language file";
+    return why.rfind("it is ", 0) == 0 ? why : "it cannot be read: " + why;
   }
-  if (S_ISDIR(st.st_mode)) return "it is a folder";
-  if (!S_ISREG(st.st_mode)) return "it is not a regular file";
-  if (static_cast<std::size_t>(st.st_size) > kMaxLanguageFile) return "it is too large to be a language file";
-  if (st.st_size == 0) return "it is empty";
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return std::string("it cannot be read: ") + std::strerror(errno);
   char byte;
   ssize_t got;
   do {
@@ -158,6 +143,7 @@ std::string LanguageFileProblem(const std::string& path) {
   const int err = errno;
   ::close(fd);
   if (got < 0) return std::string("it cannot be read: ") + std::strerror(err);
+  if (size == 0 || got == 0) return "it is empty";
   return {};
 }
 

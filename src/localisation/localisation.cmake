@@ -3,6 +3,7 @@ add_library(apdesk_language STATIC
   ${CMAKE_CURRENT_LIST_DIR}/LanguageFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LanguageText.cpp)
 apdesk_export_headers(apdesk_language)
+target_link_libraries(apdesk_language PUBLIC apdesk_files)
 set_target_properties(apdesk_language PROPERTIES AUTOMOC OFF)
 
 if(APDESK_WITH_QT)

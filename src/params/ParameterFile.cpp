@@ -4,6 +4,8 @@
 #include <cstring>
 #include <sstream>
 
+#include "cmdline/NearName.h"
+
 namespace apdesk {
 
 namespace {
@@ -99,6 +101,24 @@ std::string FormatNamedJson(const std::vector<NamedValue>& values) {
   return out + "}";
 }
 
+std::string WithParameterFileSuffix(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (name.empty()) return path;
+  const std::size_t dot = name.rfind('.');
+  // ".params" itself, "a." and "a" have no extension of their own.
+  if (dot != std::string::npos && dot != 0 && dot + 1 < name.size()) return path;
+  return path + (name.back() == '.' ? "params" : ".params");
+}
+
+std::string UnknownParameterText(const std::string& name) {
+  std::vector<std::string> names;
+  for (const ParameterFacts& facts : ParameterTable()) names.emplace_back(facts.name);
+  const std::string near = NearestName(name, names);
+  return "unknown parameter \"" + QuotedInput(name) + "\"" +
+         (near.empty() ? std::string(" (apctl --help lists them)") : " (did you mean \"" + near + "\"?)");
+}
+
 bool ParseAssignment(const std::string& text, NamedValue* value, std::string* error) {
   const auto eq = text.find('=');
   if (eq == std::string::npos || eq == 0) {
@@ -108,7 +128,7 @@ bool ParseAssignment(const std::string& text, NamedValue* value, std::string* er
   value->name = Trimmed(text.substr(0, eq));
   value->value = Trimmed(text.substr(eq + 1));
   if (!FindParameter(value->name)) {
-    *error = "unknown parameter \"" + QuotedInput(value->name) + "\" (apctl --help lists them)";
+    *error = UnknownParameterText(value->name);
     return false;
   }
   return true;
@@ -120,7 +140,7 @@ bool ApplyNamedValues(const std::vector<NamedValue>& values, bool withLines, Par
     const std::string where = withLines ? "line " + std::to_string(v.line) + ": " : std::string();
     const ParameterFacts* facts = FindParameter(v.name);
     if (!facts) {
-      *error = where + "unknown parameter \"" + QuotedInput(v.name) + "\" (apctl --help lists them)";
+      *error = where + UnknownParameterText(v.name);
       return false;
     }
     std::string why;

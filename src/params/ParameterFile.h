@@ -27,6 +27,13 @@ std::string FormatNamedJson(const std::vector<NamedValue>& values);
 
 // "NAME=VALUE" into its two halves; false with a message otherwise.
 bool ParseAssignment(const std::string& text, NamedValue* value, std::string* error);
+// The name a saved parameter file gets: one typed without an extension
+// gets ".params", so Load's filter shows it.
+std::string WithParameterFileSuffix(const std::string& path);
+
+// "unknown parameter "NAME"" with the nearest parameter's name when one is
+// near enough to be a slip of the keyboard.
+std::string UnknownParameterText(const std::string& name);
 
 // Puts named values into `p` (decoded from the sentence whose other bytes the
 // block will carry). A code no word names ("code:N") is accepted only as the

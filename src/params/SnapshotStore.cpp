@@ -12,8 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fstream>
-#include <sstream>
+
+#include "files/RegularFile.h"
 
 namespace apdesk {
 
@@ -47,16 +47,35 @@ std::string FileWord(const std::string& text) {
   return out.empty() ? "write" : out;
 }
 
-bool ReadSmallFile(const std::string& path, std::string* text) {
-  std::ifstream f(path, std::ios::binary);
-  if (!f) return false;
-  std::ostringstream s;
-  s << f.rdbuf();
-  *text = s.str();
-  return text->size() < 64 * 1024;
+// Days since 1970-01-01 of a civil date (proleptic Gregorian).
+long long DaysFromCivil(long long y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const long long era = (y >= 0 ? y : y - 399) / 400;
+  const unsigned yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<long long>(doe) - 719468;
 }
 
 }  // namespace
+
+std::optional<long long> ParseUtcTime(const std::string& t) {
+  // "YYYY-MM-DDTHH:MM:SSZ", exactly.
+  static const char kForm[] = "dddd-dd-ddTdd:dd:ddZ";
+  if (t.size() != sizeof kForm - 1) return std::nullopt;
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    const bool digit = t[i] >= '0' && t[i] <= '9';
+    if (kForm[i] == 'd' ? !digit : t[i] != kForm[i]) return std::nullopt;
+  }
+  const auto num = [&](std::size_t at, std::size_t n) {
+    int v = 0;
+    for (std::size_t i = at; i < at + n; ++i) v = v * 10 + (t[i] - '0');
+    return v;
+  };
+  const int y = num(0, 4), mo = num(5, 2), d = num(8, 2), h = num(11, 2), mi = num(14, 2), s = num(17, 2);
+  if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 60) return std::nullopt;
+  return DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) * 86400 + h * 3600 + mi * 60 + s;
+}
 
 std::string UtcTimeNow() {
   const std::time_t now = std::time(nullptr);
@@ -141,7 +160,8 @@ bool SnapshotStore::Store(const Parameters& p, FileNotes notes, std::string* pat
   return true;
 }
 
-std::vector<SnapshotEntry> SnapshotStore::List() const {
+std::vector<SnapshotEntry> SnapshotStore::List(long long now) const {
+  if (now == 0) now = static_cast<long long>(std::time(nullptr));
   std::vector<SnapshotEntry> out;
   DIR* dir = m_folder.empty() ? nullptr : opendir(m_folder.c_str());
   if (!dir) return out;
@@ -150,23 +170,49 @@ std::vector<SnapshotEntry> SnapshotStore::List() const {
     const std::size_t suffix = std::strlen(kSuffix);
     if (name.size() <= suffix || name.compare(name.size() - suffix, suffix, kSuffix) != 0) continue;
     if (name.rfind(kDefaultsName, 0) == 0) continue;
-    SnapshotEntry entry{m_folder + name, name, {}};
-    std::string text, error;
+    SnapshotEntry entry{m_folder + name, name, {}, {}, false};
+    std::string text, why;
     ParameterFile file;
-    if (!ReadSmallFile(entry.path, &text) || !ParseParameterFile(text, &file, &error)) continue;
+    // Only a regular file of a snapshot's size: a pipe or a link to a device
+    // put here would otherwise hold the reader for ever.
+    RegularFileOptions options;
+    options.maxBytes = kMaxSnapshotBytes;
+    options.noFollow = true;
+    if (ReadRegularFile(entry.path, options, &text, &why) != FileOpen::Ok) {
+      if (e->d_type == DT_DIR) continue;
+      entry.damage = why;
+    } else if (!ParseParameterFile(text, &file, &why)) {
+      entry.damage = why;
+    }
+    // A damaged file may still have its notes above the damage.
     entry.notes = file.notes;
+    const std::optional<long long> when = ParseUtcTime(entry.notes.time);
+    // A minute of grace for clocks that differ a little.
+    entry.future = when && *when > now + 60;
     out.push_back(std::move(entry));
   }
   closedir(dir);
-  // The names begin with the time, so the newest sorts last.
-  std::sort(out.begin(), out.end(),
-            [](const SnapshotEntry& a, const SnapshotEntry& b) { return a.name > b.name; });
+  // By the time written inside (the same form sorts as text), newest first;
+  // those dated ahead of the clock and those without a time after the rest.
+  std::sort(out.begin(), out.end(), [](const SnapshotEntry& a, const SnapshotEntry& b) {
+    const bool aTimed = ParseUtcTime(a.notes.time).has_value(), bTimed = ParseUtcTime(b.notes.time).has_value();
+    const int aRank = a.future ? 1 : aTimed ? 0 : 2, bRank = b.future ? 1 : bTimed ? 0 : 2;
+    if (aRank != bRank) return aRank < bRank;
+    if (a.notes.time != b.notes.time) return a.notes.time > b.notes.time;
+    if (a.damage.empty() != b.damage.empty()) return a.damage.empty();
+    return a.name > b.name;
+  });
   return out;
 }
 
 bool SnapshotStore::Find(const std::string& name, SnapshotEntry* entry, std::string* error) const {
   for (SnapshotEntry& e : List()) {
     if (e.name == name || e.path == name || e.name == name + kSuffix) {
+      if (!e.damage.empty()) {
+        *error = "the snapshot \"" + QuotedInput(e.name) + "\" in " + m_folder + " is damaged (" + e.damage +
+                 "), so it is not restored";
+        return false;
+      }
       *entry = std::move(e);
       return true;
     }

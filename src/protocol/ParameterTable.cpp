@@ -162,9 +162,7 @@ ParameterBlock EncodeParameters(const Parameters& p) {
 ParameterSentence SentenceAfterBlock(const ParameterSentence& before, const ParameterBlock& block) {
   ParameterSentence s = before;
   for (std::size_t i = 0; i < block.size(); ++i) s[kBlockFromSentence[i]] = block[i];
-  unsigned sum = 0;
-  for (std::size_t i = 0; i + 1 < s.size(); ++i) sum += s[i];
-  s[s.size() - 1] = static_cast<std::uint8_t>(sum);
+  s[s.size() - 1] = ByteSum(s.data(), s.size() - 1);
   return s;
 }
 

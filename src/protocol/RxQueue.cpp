@@ -1,21 +1,20 @@
 #include "protocol/RxQueue.h"
 
 #include <algorithm>
-#include <cstring>
 #include <utility>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define APDESK_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define APDESK_ASAN 1
-#endif
-#endif
-#if defined(APDESK_ASAN)
+#if defined(APDESK_RXQUEUE_POISONS)
 #include <sanitizer/asan_interface.h>
 #endif
 
 namespace apdesk {
+
+namespace {
+
+// The first storage: a few sentences, so a usual stream never grows it.
+constexpr std::size_t kFirstStorage = 256;
+
+}  // namespace
 
 RxQueue::RxQueue(const RxQueue& other) {
   Append(other.Data(), other.Size());
@@ -29,9 +28,10 @@ RxQueue& RxQueue::operator=(const RxQueue& other) {
   return *this;
 }
 
-RxQueue::RxQueue(RxQueue&& other) noexcept : m_bytes(std::move(other.m_bytes)), m_head(other.m_head) {
+RxQueue::RxQueue(RxQueue&& other) noexcept
+    : m_bytes(std::move(other.m_bytes)), m_head(other.m_head), m_tail(other.m_tail) {
   other.m_bytes.clear();
-  other.m_head = 0;
+  other.m_head = other.m_tail = 0;
 }
 
 RxQueue& RxQueue::operator=(RxQueue&& other) noexcept {
@@ -39,8 +39,9 @@ RxQueue& RxQueue::operator=(RxQueue&& other) noexcept {
     Unpoison();
     m_bytes = std::move(other.m_bytes);
     m_head = other.m_head;
+    m_tail = other.m_tail;
     other.m_bytes.clear();
-    other.m_head = 0;
+    other.m_head = other.m_tail = 0;
   }
   return *this;
 }
@@ -50,48 +51,41 @@ RxQueue::~RxQueue() {
 }
 
 void RxQueue::Unpoison() {
-#if defined(APDESK_ASAN)
-  if (m_bytes.capacity() > 0) ASAN_UNPOISON_MEMORY_REGION(m_bytes.data(), m_bytes.capacity());
-#endif
-}
-
-void RxQueue::PoisonDropped(std::size_t from) {
-#if defined(APDESK_ASAN)
-  ASAN_POISON_MEMORY_REGION(m_bytes.data() + from, m_head - from);
-#else
-  (void)from;
+#if defined(APDESK_RXQUEUE_POISONS)
+  if (!m_bytes.empty()) ASAN_UNPOISON_MEMORY_REGION(m_bytes.data(), m_bytes.size());
 #endif
 }
 
 void RxQueue::PoisonOutsideLiveBytes() {
-#if defined(APDESK_ASAN)
-  if (m_bytes.capacity() == 0) return;
+#if defined(APDESK_RXQUEUE_POISONS)
+  if (m_bytes.empty()) return;
   ASAN_POISON_MEMORY_REGION(m_bytes.data(), m_head);
-  ASAN_POISON_MEMORY_REGION(m_bytes.data() + m_bytes.size(), m_bytes.capacity() - m_bytes.size());
+  ASAN_POISON_MEMORY_REGION(m_bytes.data() + m_tail, m_bytes.size() - m_tail);
 #endif
 }
 
-void RxQueue::Append(const std::uint8_t* bytes, std::size_t length) {
+void RxQueue::AppendSlow(const std::uint8_t* bytes, std::size_t length) {
   if (length == 0) return;
   Unpoison();  // the vector may copy the whole storage when it grows
-  // Move the live bytes down only when the dead front is at least as large as
-  // them: each byte is then moved at most once per doubling of the stream.
-  if (m_head > 0 && m_head >= Size()) Compact();
-  m_bytes.insert(m_bytes.end(), bytes, bytes + length);
+  const std::size_t size = Size();
+  if (length > m_bytes.size() - m_tail && m_head > 0 && m_head >= size) {
+    // The dead front is at least as large as the live bytes: each byte is
+    // then moved at most once per doubling of the stream.
+    if (size > 0) std::memmove(m_bytes.data(), m_bytes.data() + m_head, size);
+    m_head = 0;
+    m_tail = size;
+  }
+  if (length > m_bytes.size() - m_tail)
+    m_bytes.resize(std::max({m_bytes.size() * 2, m_tail + length, kFirstStorage}));
+  std::memcpy(m_bytes.data() + m_tail, bytes, length);
+  m_tail += length;
   PoisonOutsideLiveBytes();
 }
 
 void RxQueue::Drop(std::size_t count) {
-  const std::size_t from = m_head;
   m_head += std::min(count, Size());
-  if (m_head == m_bytes.size()) {
-    // Empty: start again at the front; clear() keeps the capacity.
-    m_bytes.clear();
-    m_head = 0;
-    PoisonOutsideLiveBytes();
-  } else {
-    PoisonDropped(from);
-  }
+  if (m_head == m_tail) m_head = m_tail = 0;  // empty: start again at the front
+  PoisonOutsideLiveBytes();
 }
 
 void RxQueue::Take(std::uint8_t* dest, std::size_t length) {
@@ -111,17 +105,8 @@ std::size_t RxQueue::DropUntil(std::uint8_t value) {
 }
 
 void RxQueue::Clear() {
-  m_bytes.clear();
-  m_head = 0;
+  m_head = m_tail = 0;
   PoisonOutsideLiveBytes();
-}
-
-void RxQueue::Compact() {
-  // Called with the storage unpoisoned (from Append).
-  const std::size_t size = Size();
-  if (size > 0) std::memmove(m_bytes.data(), m_bytes.data() + m_head, size);
-  m_bytes.resize(size);
-  m_head = 0;
 }
 
 }  // namespace apdesk

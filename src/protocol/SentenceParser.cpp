@@ -1,5 +1,6 @@
 #include "protocol/SentenceParser.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace apdesk {
@@ -31,54 +32,6 @@ constexpr std::size_t kLongestTag = 6;
 std::size_t Index(SentenceTag tag) {
   return static_cast<std::size_t>(tag);
 }
-
-}  // namespace
-
-std::uint8_t ByteSum(const std::uint8_t* bytes, std::size_t length) {
-  unsigned sum = 0;
-  for (std::size_t i = 0; i < length; ++i) sum += bytes[i];
-  return static_cast<std::uint8_t>(sum);
-}
-
-bool SumHolds(const std::uint8_t* sentence, std::size_t length) {
-  return length > 0 && ByteSum(sentence, length - 1) == sentence[length - 1];
-}
-
-void SentenceParser::Append(const std::uint8_t* bytes, std::size_t length) {
-  m_rxQueue.Append(bytes, length);
-  m_counters.bytesAppended += length;
-}
-
-void SentenceParser::ParseSentences(SentenceSink& sink) {
-  while (ParseOneSentence(sink) > 0) {
-  }
-}
-
-int SentenceParser::CountTagMismatches(std::string_view tag) const {
-  const std::size_t size = m_rxQueue.Size();
-  int mismatches = 0;
-  for (std::size_t i = 0; i < tag.size(); ++i) {
-    if (i >= size || m_rxQueue[i] != static_cast<std::uint8_t>(tag[i])) ++mismatches;
-  }
-  return mismatches;
-}
-
-bool SentenceParser::BeginsWith(std::string_view tag) const {
-  // Same answer as CountTagMismatches(tag) == 0, but stops at the first difference.
-  return m_rxQueue.Size() >= tag.size() && std::memcmp(m_rxQueue.Data(), tag.data(), tag.size()) == 0;
-}
-
-int SentenceParser::TakeSentence(std::string_view tag, std::uint8_t* dest, std::size_t length) {
-  if (m_rxQueue.Size() < length) return 1;
-  if (BeginsWith(tag)) {
-    m_waitingFor = 0;
-    m_rxQueue.Take(dest, length);
-    return 0;
-  }
-  return CountTagMismatches(tag);
-}
-
-namespace {
 
 // The one known tag the bytes at `head` (at least `size` of them, head[0] is
 // '$') begin with, or kTagCount. No tag is a prefix of another, so at most
@@ -119,6 +72,144 @@ std::size_t MatchTag(const std::uint8_t* head, std::size_t size) {
 
 }  // namespace
 
+void SentenceParser::Append(const std::uint8_t* bytes, std::size_t length) {
+  if (m_spanLeft > 0) SpillSpan();  // from inside a sink, during Parse
+  m_rxQueue.Append(bytes, length);
+  m_counters.bytesAppended += length;
+}
+
+void SentenceParser::SpillSpan() {
+  m_rxQueue.Append(m_span, m_spanLeft);
+  m_span += m_spanLeft;
+  m_spanLeft = 0;
+}
+
+void SentenceParser::Parse(const std::uint8_t* bytes, std::size_t length, SentenceSink& sink) {
+  if (m_spanLeft > 0) {
+    // From inside a sink during an outer Parse: its rest comes first. The
+    // queue's state is not known any more.
+    SpillSpan();
+    m_waitingFor = 0;
+  }
+  m_counters.bytesAppended += length;
+  m_span = bytes;
+  m_spanLeft = length;
+  for (;;) {
+    if (m_rxQueue.Empty()) {
+      if (m_spanLeft == 0) return;
+      if (StepInSpan(sink)) continue;
+      SpillSpan();
+      return;
+    }
+    // A sentence begun earlier: top the queue up with just the bytes it
+    // waits for, so what follows it can be cut out in place.
+    const std::size_t size = m_rxQueue.Size();
+    if (m_waitingFor > size && m_spanLeft > 0) {
+      const std::size_t n = std::min(m_waitingFor - size, m_spanLeft);
+      m_rxQueue.Append(m_span, n);
+      m_span += n;
+      m_spanLeft -= n;
+    }
+    ParseSentences(sink);
+    if (m_spanLeft == 0) return;
+  }
+}
+
+// Same decisions as ParseOneSentence, on Parse's bytes while the queue is
+// empty. The step behind "$PAED"/"$QUZA" needs no rule of its own here: the
+// loop simply goes on, and taking or dropping the same bytes on the next
+// step counts the same.
+bool SentenceParser::StepInSpan(SentenceSink& sink) {
+  const void* dollar = std::memchr(m_span, '$', m_spanLeft);
+  const std::size_t skip =
+      dollar ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(dollar) - m_span) : m_spanLeft;
+  m_counters.bytesDropped += skip;
+  m_span += skip;
+  m_spanLeft -= skip;
+  if (m_spanLeft == 0) return false;
+  const std::size_t size = m_spanLeft;
+  const std::size_t match = MatchTag(m_span, size);
+  if (match < kTagCount && size >= kSentenceTable[match].length) {
+    const std::uint8_t* sentence = m_span;
+    m_span += kSentenceTable[match].length;
+    m_spanLeft -= kSentenceTable[match].length;
+    Deliver(match, sentence, sink);
+    return true;
+  }
+  if (size < kLongestTag) {
+    m_waitingFor = match < kTagCount ? kSentenceTable[match].length : size + 1;
+    return false;
+  }
+  if (match < kTagCount) {
+    m_waitingFor = kSentenceTable[match].length;
+    return false;
+  }
+  ++m_span;
+  --m_spanLeft;
+  ++m_counters.bytesDropped;
+  return true;
+}
+
+void SentenceParser::Deliver(std::size_t match, const std::uint8_t* sentence, SentenceSink& sink) {
+  const SentenceInfo& info = kSentenceTable[match];
+  ++m_counters.sentences[match];
+  const bool good = !info.summed || SumHolds(sentence, info.length);
+  if (!good) ++m_counters.badSums[match];
+  sink.OnSentence(info.tag, sentence, info.length, good);
+  switch (info.tag) {
+    case SentenceTag::Stp:
+      if (good) {
+        sink.OnStatusSentence(sentence);
+      } else {
+        sink.OnBadSum(info.tag);
+      }
+      return;
+    case SentenceTag::Tbs:
+      if (good) {
+        sink.OnInstallErrorSentence(sentence);
+      } else {
+        sink.OnBadSum(info.tag);
+      }
+      return;
+    case SentenceTag::Par:
+      sink.OnParameterSentence(sentence);
+      return;
+    default:
+      sink.OnIgnoredSentence(info.tag);
+      return;
+  }
+}
+
+void SentenceParser::ParseSentences(SentenceSink& sink) {
+  while (ParseOneSentence(sink) > 0) {
+  }
+}
+
+int SentenceParser::CountTagMismatches(std::string_view tag) const {
+  const std::size_t size = m_rxQueue.Size();
+  int mismatches = 0;
+  for (std::size_t i = 0; i < tag.size(); ++i) {
+    if (i >= size || m_rxQueue[i] != static_cast<std::uint8_t>(tag[i])) ++mismatches;
+  }
+  return mismatches;
+}
+
+bool SentenceParser::BeginsWith(std::string_view tag) const {
+  // Same answer as CountTagMismatches(tag) == 0, but stops at the first difference.
+  return m_rxQueue.Size() >= tag.size() && std::memcmp(m_rxQueue.Data(), tag.data(), tag.size()) == 0;
+}
+
+int SentenceParser::TakeSentence(std::string_view tag, std::uint8_t* dest, std::size_t length) {
+  if (m_rxQueue.Size() < length) return 1;
+  if (BeginsWith(tag)) {
+    m_waitingFor = 0;
+    m_rxQueue.Take(dest, length);
+    return 0;
+  }
+  return CountTagMismatches(tag);
+}
+
+
 int SentenceParser::ParseOneSentence(SentenceSink& sink) {
   // Still waiting for the rest of the same sentence: only bytes were added
   // behind it, so the answer is the same (the serial path asks once a byte).
@@ -131,41 +222,14 @@ int SentenceParser::ParseOneSentence(SentenceSink& sink) {
   std::size_t match = MatchTag(m_rxQueue.Data(), size);
   if (match < kTagCount && size >= kSentenceTable[match].length) {
     const SentenceInfo& info = kSentenceTable[match];
+    // A copy: a sink may append (and so move the queue's storage) in its call.
     std::uint8_t sentence[kLongestSentenceLength];
     m_rxQueue.Take(sentence, info.length);
-    ++m_counters.sentences[match];
-    const bool good = !info.summed || SumHolds(sentence, info.length);
-    if (!good) ++m_counters.badSums[match];
-    sink.OnSentence(info.tag, sentence, info.length, good);
-    switch (info.tag) {
-      case SentenceTag::Stp:
-        if (good) {
-          sink.OnStatusSentence(sentence);
-        } else {
-          sink.OnBadSum(info.tag);
-        }
-        return 1;
-      case SentenceTag::Tbs:
-        if (good) {
-          sink.OnInstallErrorSentence(sentence);
-        } else {
-          sink.OnBadSum(info.tag);
-        }
-        return 1;
-      case SentenceTag::Par:
-        sink.OnParameterSentence(sentence);
-        return 1;
-      case SentenceTag::Paed:
-      case SentenceTag::Quza:
-        sink.OnIgnoredSentence(info.tag);
-        tookPaedOrQuza = true;
-        size = m_rxQueue.Size();
-        match = MatchTag(m_rxQueue.Data(), size);
-        break;
-      default:
-        sink.OnIgnoredSentence(info.tag);
-        return 1;
-    }
+    Deliver(match, sentence, sink);
+    if (info.tag != SentenceTag::Paed && info.tag != SentenceTag::Quza) return 1;
+    tookPaedOrQuza = true;
+    size = m_rxQueue.Size();
+    match = MatchTag(m_rxQueue.Data(), size);
   }
 
   // After "$PAED"/"$QUZA" bytes were taken, so the caller must come back even

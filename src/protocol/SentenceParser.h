@@ -11,8 +11,12 @@
 // Typical use (the main window, apctl, the benchmarks):
 //
 //   SentenceParser parser;                    // one per window, lives as long as it
-//   parser.Append(report, 64);                // whatever a transport delivered
-//   parser.ParseSentences(mySink);            // hands out every complete sentence
+//   parser.Parse(report, 64, mySink);         // whatever a transport delivered
+//
+// Parse hands out the sentences that lie whole in the bytes given straight
+// from them, without copying; only a sentence cut by the end of one delivery
+// waits in the receive queue for the rest. Append and ParseSentences do the
+// same in two steps through the queue.
 //
 // Everything here is single-threaded: call it from the thread that owns it.
 
@@ -21,6 +25,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "protocol/ByteSum.h"
 #include "protocol/RxQueue.h"
 
 namespace apdesk {
@@ -65,12 +70,6 @@ extern const std::array<SentenceInfo, kTagCount> kSentenceTable;
 inline const SentenceInfo& InfoOf(SentenceTag tag) {
   return kSentenceTable[static_cast<std::size_t>(tag)];
 }
-
-// Sum of `length` bytes as unsigned 8-bit values, modulo 256.
-std::uint8_t ByteSum(const std::uint8_t* bytes, std::size_t length);
-
-// True when the last byte of the `length` bytes is the sum of those before it.
-bool SumHolds(const std::uint8_t* sentence, std::size_t length);
 
 // Receives what the parser takes out of the queue. The pointers are valid only
 // during the call: a receiver that keeps a sentence (the recorder, the kept
@@ -126,6 +125,12 @@ class SentenceParser {
   // its trailing zeros) to the receive queue. Parses nothing.
   void Append(const std::uint8_t* bytes, std::size_t length);
 
+  // Append and ParseSentences in one: the same sentences, counters and
+  // queue afterwards, but what lies whole in `bytes` is cut out in place. A
+  // sink may call Parse or Append again from inside a call (the rest of the
+  // outer bytes then goes to the queue first, so the order holds).
+  void Parse(const std::uint8_t* bytes, std::size_t length, SentenceSink& sink);
+
   // Calls ParseOneSentence until it returns 0. Afterwards the queue holds
   // fewer than 6 bytes or the beginning of one known sentence (so at most
   // kLongestSentenceLength - 1 bytes).
@@ -162,12 +167,22 @@ class SentenceParser {
 
  private:
   bool BeginsWith(std::string_view tag) const;
+  // Counts and hands out one sentence taken out (already out of the queue).
+  void Deliver(std::size_t match, const std::uint8_t* sentence, SentenceSink& sink);
+  // One step of ParseOneSentence on the outer bytes of Parse; false when
+  // they end in the beginning of a sentence, which must wait in the queue.
+  bool StepInSpan(SentenceSink& sink);
+  // The rest of Parse's bytes into the queue.
+  void SpillSpan();
 
   RxQueue m_rxQueue;
   ParserCounters m_counters;
   // Queue size below which the last step's "need more bytes" still holds
   // (0: none known); only appends happen until then.
   std::size_t m_waitingFor = 0;
+  // What Parse has not yet looked at of the bytes it was given.
+  const std::uint8_t* m_span = nullptr;
+  std::size_t m_spanLeft = 0;
 };
 
 }  // namespace apdesk

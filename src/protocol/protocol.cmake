@@ -10,4 +10,5 @@ add_library(apdesk_protocol STATIC
   ${CMAKE_CURRENT_LIST_DIR}/CommandFrame.cpp
 )
 set_target_properties(apdesk_protocol PROPERTIES AUTOMOC OFF)
+target_link_libraries(apdesk_protocol PUBLIC apdesk_bytesum)
 apdesk_export_headers(apdesk_protocol)

@@ -1,5 +1,7 @@
 #include "recorder/RecordFile.h"
 
+#include "files/RegularFile.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,10 +26,6 @@ namespace {
 // that memory does not depend on the file.
 constexpr std::size_t kReadBlock = std::size_t{1} << 20;
 constexpr std::size_t kOutBlock = std::size_t{1} << 18;
-
-std::string ErrnoText(const std::string& path) {
-  return path + ": " + std::strerror(errno);
-}
 
 // Text built in a buffer that the caller hands to a stream (Flush) every
 // kOutBlock or so, or kept whole when there is no stream. Plain memcpy into
@@ -547,23 +545,17 @@ void RecordReader::Close() {
 
 bool RecordReader::Open(const std::string& path, std::string* error) {
   Close();
-  // Looked at before opening: opening a pipe would wait for its writer.
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) {
-    *error = ErrnoText(path);
-    return false;
-  }
-  if (S_ISDIR(info.st_mode)) {
-    *error = path + ": a directory, not a record file";
-    return false;
-  }
-  if (!S_ISREG(info.st_mode)) {
-    *error = path + ": not a regular file";
-    return false;
-  }
-  m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (m_fd < 0) {
-    *error = ErrnoText(path);
+  // Only a regular file is read, and it is streamed: a pipe or device in
+  // its place is refused without waiting, however large the file is.
+  RegularFileOptions options;
+  options.maxBytes = UINT64_MAX;
+  std::uint64_t size = 0;
+  std::string why;
+  const FileOpen opened = OpenRegularFile(path, options, &m_fd, &size, &why);
+  if (opened != FileOpen::Ok) {
+    if (why == "it is a folder") *error = path + ": a directory, not a record file";
+    else if (why == "it is not a regular file") *error = path + ": not a regular file";
+    else *error = path + ": " + why;
     return false;
   }
   ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);

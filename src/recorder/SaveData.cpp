@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "protocol/ByteSum.h"
+
 namespace apdesk {
 
 namespace {
@@ -62,9 +64,7 @@ std::string RecordFileNameFor(const std::tm& t) {
 }
 
 bool StatusSentenceSumOk(const std::uint8_t* s) {
-  unsigned sum = 0;
-  for (std::size_t i = 0; i + 1 < kRecordSize; ++i) sum += s[i];
-  return static_cast<std::uint8_t>(sum) == s[kRecordSize - 1];
+  return SumHolds(s, kRecordSize);
 }
 
 bool RecordStatusSentence(CSaveData& recorder, const std::uint8_t* sentence99) {

@@ -4,14 +4,14 @@ add_library(apdesk_recorder STATIC
   ${CMAKE_CURRENT_LIST_DIR}/WholeFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RecorderNotices.cpp)
 apdesk_export_headers(apdesk_recorder)
-target_link_libraries(apdesk_recorder PUBLIC Threads::Threads)
+target_link_libraries(apdesk_recorder PUBLIC Threads::Threads apdesk_bytesum)
 set_target_properties(apdesk_recorder PROPERTIES AUTOMOC OFF)
 
 # Reading record files and exporting them; decodes through the protocol library.
 add_library(apdesk_recordfile STATIC
   ${CMAKE_CURRENT_LIST_DIR}/RecordFile.cpp)
 apdesk_export_headers(apdesk_recordfile)
-target_link_libraries(apdesk_recordfile PUBLIC apdesk_recorder apdesk_protocol)
+target_link_libraries(apdesk_recordfile PUBLIC apdesk_recorder apdesk_protocol apdesk_files)
 set_target_properties(apdesk_recordfile PROPERTIES AUTOMOC OFF)
 
 # Replay pacing: a record file's records at their original pace.

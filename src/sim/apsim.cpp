@@ -7,7 +7,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
+#include <vector>
+
+#include "cmdline/BuildVersion.h"
+#include "cmdline/NearName.h"
 
 #include "recorder/ReplayPacer.h"
 #include "sim/ApsimTransports.h"
@@ -22,6 +27,7 @@ void OnSignal(int) {
 
 const char kUsage[] =
     "usage: apsim --serial | --hidsock PATH | --uhid [options]\n"
+    "       apsim --help | --version\n"
     "\n"
     "Plays the flight controller (or its boot loader) on one transport:\n"
     "  --serial          a pseudo-terminal; its path is printed on one line\n"
@@ -39,6 +45,8 @@ const char kUsage[] =
     "  --speed X               replay speed, 0.1 to 10 (default 1)\n"
     "  --reversed-compass      the compass check turns counter-clockwise\n"
     "  --seed N                seed of the simulated values and faults (default 1)\n"
+    "  --start TIME            the GPS clock's start, YYYY-MM-DDTHH:MM:SSZ or seconds since\n"
+    "                          1970 (default: the present UTC time)\n"
     "  --pacing MS             gap between boot-loader reports (default 1; 0: none)\n"
     "  --retry MS              boot loader repeats an unanswered request after MS (default 100)\n"
     "  --erase-step MS         time per erase step (default 20)\n"
@@ -51,7 +59,48 @@ const char kUsage[] =
     "  --drop-block-request N  the first request for block N is lost\n"
     "  --wrong-readback N      the first read-back asked for block N carries block N+1\n"
     "  --stall-at MS --stall-for MS   go silent for a while\n"
-    "  --vanish-at MS          disappear as an unplugged device would\n";
+    "  --vanish-at MS          disappear as an unplugged device would\n"
+    "Exit status: 0 ended by a signal, 1 failure, 2 bad command line.\n";
+
+// Every option, for "did you mean".
+const std::vector<std::string> kOptions = {
+    "--help", "--version", "--serial", "--uhid", "--hidsock", "--link", "--bootloader", "--reversed-compass",
+    "--no-garbage", "--image-out", "--rate", "--replay", "--speed", "--drop", "--corrupt", "--duplicate",
+    "--seed", "--start", "--pacing", "--retry", "--erase-step", "--corrupt-readback", "--drop-block-request",
+    "--wrong-readback", "--stall-at", "--stall-for", "--vanish-at"};
+
+// "2026-12-09T00:00:00Z" or seconds since 1970.
+bool ParseStart(const char* s, std::int64_t& out) {
+  if (s == nullptr) return false;
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  char zone = 0, extra = 0;
+  if (std::sscanf(s, "%4d-%2d-%2dT%2d:%2d:%2d%c%c", &year, &month, &day, &hour, &minute, &second, &zone,
+                  &extra) == 7 &&
+      zone == 'Z') {
+    // The controller's clock holds years 2000 to 2255.
+    if (year < 2000 || year > 2255 || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 ||
+        minute > 59 || second > 59)
+      return false;
+    std::tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    const std::time_t v = timegm(&t);
+    if (t.tm_mday != day) return false;  // 31 April and the like
+    out = static_cast<std::int64_t>(v);
+    return true;
+  }
+  char* end = nullptr;
+  errno = 0;
+  const long long v = std::strtoll(s, &end, 10);
+  // 2000-01-01 to the end of 2255.
+  if (*s == '\0' || errno != 0 || *end != '\0' || v < 946684800LL || v > 8804995199LL) return false;
+  out = v;
+  return true;
+}
 
 bool ParseDouble(const char* s, double lo, double hi, double& out) {
   if (s == nullptr || *s == '\0') return false;
@@ -114,6 +163,9 @@ int main(int argc, char** argv) {
   auto& f = o.sim.faults;
   std::string replayPath;
   double replaySpeed = 1.0;
+  // The GPS clock starts at the present, as a real receiver's does, so a
+  // record's name and its times agree.
+  o.sim.startUtc = static_cast<std::int64_t>(std::time(nullptr));
 
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -127,6 +179,14 @@ int main(int argc, char** argv) {
     if (a == "--help" || a == "-h") {
       std::fputs(kUsage, stdout);
       return 0;
+    } else if (a == "--version") {
+      std::printf("apsim %s\n", apdesk::kBuildVersion);
+      return 0;
+    } else if (a == "--start") {
+      std::int64_t start = 0;
+      if (!ParseStart(value, start)) return bad("a time YYYY-MM-DDTHH:MM:SSZ (2000 to 2255) or seconds since 1970");
+      o.sim.startUtc = start;
+      ++i;
     } else if (a == "--serial" || a == "--uhid") {
       if (mode != Mode::kNone) return bad("to be the only transport");
       mode = a == "--serial" ? Mode::kSerial : Mode::kUhid;
@@ -184,7 +244,8 @@ int main(int argc, char** argv) {
       (a == "--stall-at" ? f.stallAtMs : a == "--stall-for" ? f.stallForMs : f.vanishAtMs) = n;
       ++i;
     } else {
-      std::fprintf(stderr, "apsim: unknown option %s (see --help)\n", a.c_str());
+      std::fprintf(stderr, "apsim: unknown option %s%s (see --help)\n", a.c_str(),
+                   apdesk::DidYouMean(a, kOptions).c_str());
       return 2;
     }
   }
@@ -203,7 +264,7 @@ int main(int argc, char** argv) {
     std::string error;
     if (!pacer.Open(replayPath, &error)) {
       std::fprintf(stderr, "apsim: %s\n", error.c_str());
-      return 2;
+      return 1;  // a file that cannot be read is a failure, not a bad command line
     }
     pacer.SetSpeed(replaySpeed, 0);
     o.sim.statusSource = &replay;

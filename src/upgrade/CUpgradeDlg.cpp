@@ -53,8 +53,7 @@ void CUpgradeDlg::SetLink(CHidLink* link) {
 bool CUpgradeDlg::Create(QWidget* owner) {
   if (owner != parentWidget()) setParent(owner, windowFlags() | Qt::Dialog);
   if (!m_builder.Build(this, kTemplateId)) return false;
-  // A caption without a close box: Close is the only way out, and it ends
-  // the program.
+  // A caption without a close box: Close is the only way out.
   setWindowFlags((windowFlags() & ~(Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint)) |
                  Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
@@ -77,6 +76,7 @@ bool CUpgradeDlg::Create(QWidget* owner) {
     QString text = apdesk::ControlText(info);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     apdesk::SetControlText(info, text);
+    m_infoText = text;
   }
 
   // "Ready" is the program's own text; a language file that gives the status
@@ -101,11 +101,36 @@ void CUpgradeDlg::UpdateStatusText() {
 
 void CUpgradeDlg::HandleReport(const std::uint8_t* report64) {
   const apdesk::UpgradeResult result = m_exchange.HandleReport(report64);
-  if (result.showWindow && isHidden()) show();
+  if (result.showWindow && isHidden()) {
+    SetCloseEndsProgram(true);
+    show();
+  }
   for (std::size_t i = 0; i < result.replyCount; ++i) {
     if (m_replySink) m_replySink(result.replies[i].data());
   }
   UpdateStatusText();
+}
+
+void CUpgradeDlg::ShowFromMenu() {
+  if (isHidden()) SetCloseEndsProgram(false);
+  show();
+  raise();
+  activateWindow();
+}
+
+void CUpgradeDlg::SetCloseEndsProgram(bool ends) {
+  m_closeEndsProgram = ends;
+  QWidget* info = m_builder.Control(kInfoText);
+  if (info == nullptr) return;
+  if (!ends) {
+    apdesk::SetControlText(info, m_infoText);
+    return;
+  }
+  // Told before it happens: the boot loader's window is the one whose Close
+  // ends the program (and the flight record with it).
+  QString note = m_language.PublicTextForDisplay("LID_PUB_UPGRADE_CLOSE_ENDS");
+  if (note.isEmpty()) note = QStringLiteral("Close ends apdesk and its flight record.");
+  apdesk::SetControlText(info, m_infoText.isEmpty() ? note : m_infoText + QStringLiteral("\n") + note);
 }
 
 void CUpgradeDlg::OnChoose() {
@@ -153,6 +178,11 @@ bool CUpgradeDlg::LoadImageFile(const QString& path) {
 
 void CUpgradeDlg::OnClose() {
   m_exchange.Close();
+  if (!m_closeEndsProgram) {
+    // Opened from the menu: the connection and the recording go on.
+    hide();
+    return;
+  }
   if (m_closeDevice) m_closeDevice();
   hide();
   if (m_requestQuit) m_requestQuit();

@@ -2,7 +2,9 @@
 // The firmware upgrade window: chooses a ".bin" image and serves it to the
 // controller's boot loader, which drives the exchange. Created once, hidden,
 // by the main window; it shows itself when a boot loader floods the link
-// with announcements, and its Close ends the program.
+// with announcements. Close ends the program only when the window came up
+// by itself for a boot loader (and then it says so); opened from the Tools
+// menu, Close only closes it.
 //
 // The main window hands it every inbound HID report (HandleReport), except
 // while it is opening the USB device; replies go out at once through the
@@ -53,13 +55,19 @@ class CUpgradeDlg : public CKeyFilterDialog {
 
   // One inbound 64-byte report.
   void HandleReport(const std::uint8_t* report64);
+  // Tools > Upgrade firmware: shows the window; its Close then only closes it.
+  void ShowFromMenu();
+  // True while the window is up because a boot loader raised it: Close
+  // then ends the program, and the hint above the buttons says so.
+  bool CloseEndsProgram() const { return m_closeEndsProgram; }
 
   // Choose...: the open-file dialog, then LoadImageFile.
   void OnChoose();
   // Choose... after the dialog: shows the path and loads the image. A file
   // that cannot be read leaves Choose... enabled and says why in the status.
   bool LoadImageFile(const QString& path);
-  // Close: ends the exchange, closes the HID device, hides, requests quit.
+  // Close: ends the exchange and hides; when the window came up by itself
+  // it also closes the HID device and requests quit.
   void OnClose();
   // The 100 ms tick.
   void OnTimer();
@@ -77,12 +85,15 @@ class CUpgradeDlg : public CKeyFilterDialog {
 
  private:
   void UpdateStatusText();
+  void SetCloseEndsProgram(bool ends);
 
   apdesk::DialogBuilder m_builder;
   apdesk::UpgradeExchange m_exchange;
   const char* m_statusKey = nullptr;  // the key m_statusText was looked up for
   QString m_statusText;
   QString m_readyText;  // "Ready", or the language file's word for it
+  QString m_infoText;   // the hint as the language file gives it
+  bool m_closeEndsProgram = false;
   QBasicTimer m_timer;
   ReplySink m_replySink;
   Action m_closeDevice;

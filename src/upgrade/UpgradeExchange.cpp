@@ -1,5 +1,7 @@
 #include "upgrade/UpgradeExchange.h"
 
+#include "files/RegularFile.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -9,6 +11,8 @@
 #include <system_error>
 
 #include <sys/stat.h>
+
+#include "protocol/ByteSum.h"
 
 namespace apdesk {
 
@@ -56,9 +60,7 @@ void SetError(std::string* error, std::string text) {
 }  // namespace
 
 std::uint8_t UpgradeChecksum(const std::uint8_t* report) {
-  unsigned sum = 0;
-  for (std::size_t i = 0; i < kSumOffset; ++i) sum += report[i];
-  return static_cast<std::uint8_t>(sum);
+  return ByteSum(report, kSumOffset);
 }
 
 bool UpgradeExchange::LoadImage(std::span<const std::uint8_t> image, std::string* error) {
@@ -88,29 +90,31 @@ bool UpgradeExchange::LoadImageFile(const std::string& path, std::string* error)
   m_imageSize = 0;
   m_state = UpgradeState::Idle;
 
-  // Looked at before opening: opening a pipe would wait for its writer.
-  struct stat before {};
-  if (stat(path.c_str(), &before) == 0 && !S_ISREG(before.st_mode)) {
-    SetError(error, "\"" + path + "\" is not a regular file");
+  // A pipe or device in the image's place is refused without waiting.
+  RegularFileOptions options;
+  options.maxBytes = static_cast<std::uint64_t>(kLoadableMaximum);
+  int fd = -1;
+  std::uint64_t fileSize = 0;
+  std::string why;
+  if (OpenRegularFile(path, options, &fd, &fileSize, &why) != FileOpen::Ok) {
+    if (why.rfind("it is larger", 0) == 0) {
+      struct stat info {};
+      const std::string bytes = stat(path.c_str(), &info) == 0 ? " (" + std::to_string(info.st_size) + " bytes)" : "";
+      SetError(error, "\"" + path + "\" is too large to be an image" + bytes);
+    } else if (why == "it is not a regular file" || why == "it is a folder") {
+      SetError(error, "\"" + path + "\" is not a regular file");
+    } else {
+      SetError(error, "cannot open \"" + path + "\": " + why);
+    }
     return false;
   }
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = fdopen(fd, "rb");
   if (file == nullptr) {
     SetError(error, "cannot open \"" + path + "\": " + std::strerror(errno));
+    close(fd);
     return false;
   }
-  struct stat info {};
-  if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
-    std::fclose(file);
-    SetError(error, "\"" + path + "\" is not a regular file");
-    return false;
-  }
-  const std::int64_t size = info.st_size;
-  if (size > kLoadableMaximum) {
-    std::fclose(file);
-    SetError(error, "\"" + path + "\" is too large to be an image (" + std::to_string(size) + " bytes)");
-    return false;
-  }
+  const std::int64_t size = static_cast<std::int64_t>(fileSize);
   const std::size_t total = static_cast<std::size_t>(size) + kUpgradeImageTail;
   std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[total]);
   if (!buffer) {

@@ -7,6 +7,8 @@
 #include "cli/CliArgs.h"
 #include "cli/ParamNames.h"
 #include "cli/TelemetryText.h"
+#include "cmdline/NearName.h"
+#include "params/ParameterFile.h"
 
 namespace apdesk::cli {
 namespace {
@@ -103,6 +105,37 @@ TEST(CliArgs, GlobalOptionsAndConnections) {
     EXPECT_EQ(o.json, c.json);
     EXPECT_EQ(o.command.size(), c.commandWords);
   }
+}
+
+// A slip of the keyboard gets the name meant; a word that is no slip gets
+// none, rather than a wrong guess.
+TEST(CliArgs, MistypedNamesGetTheNearestOne) {
+  const std::vector<std::string> commands = {"ports", "monitor", "inspect", "params", "record", "doctor"};
+  const std::vector<std::string> options = {"--json", "--help", "--connect", "--version"};
+  struct Case {
+    std::string typed;
+    const std::vector<std::string>* among;
+    std::string meant;  // empty: no suggestion
+  } cases[] = {
+      {"moniter", &commands, "monitor"},  {"MONITOR", &commands, "monitor"}, {"prots", &commands, "ports"},
+      {"inpsect", &commands, "inspect"},  {"recrod", &commands, "record"},   {"frobnicate", &commands, ""},
+      {"p", &commands, ""},               {"--conect", &options, "--connect"}, {"--jsno", &options, "--json"},
+      {"--verison", &options, "--version"}, {"--x", &options, ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(NearestName(c.typed, *c.among), c.meant) << c.typed;
+
+  CliOptions o;
+  std::string error;
+  EXPECT_FALSE(ParseGlobalOptions({"--conect", "sim", "ports"}, &o, &error));
+  EXPECT_EQ(error, "unknown option --conect (did you mean \"--connect\"?)");
+  EXPECT_TRUE(ParseGlobalOptions({"--version"}, &o, &error)) << error;
+  EXPECT_TRUE(o.version);
+
+  NamedValue v;
+  EXPECT_FALSE(ParseAssignment("max_sped=8", &v, &error));
+  EXPECT_EQ(error, "unknown parameter \"max_sped\" (did you mean \"max_speed\"?)");
+  EXPECT_FALSE(ParseAssignment("colour=red", &v, &error));
+  EXPECT_EQ(error, "unknown parameter \"colour\" (apctl --help lists them)");
 }
 
 TEST(CliArgs, CommandOptions) {

@@ -24,3 +24,13 @@ if(APDESK_WITH_QT)
     add_dependencies(apctl_follow_test apsim)
   endif()
 endif()
+
+if(APDESK_WITH_QT)
+  apdesk_test(apctl_alerts_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/ApctlAlertsTest.cpp
+    LIBS apdesk_cli)
+  set_target_properties(apctl_alerts_test PROPERTIES AUTOMOC OFF)
+  if(TARGET apsim)
+    add_dependencies(apctl_alerts_test apsim)
+  endif()
+endif()

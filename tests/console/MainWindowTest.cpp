@@ -910,7 +910,8 @@ TEST_F(ParameterHistoryWindowTest, RestoreFromTheHistoryBringsTheControllerBack)
   QDialog* history = w.ShowParameterHistory();
   auto* table = history->findChild<QTableWidget*>("history");
   ASSERT_NE(table, nullptr);
-  ASSERT_EQ(table->rowCount(), 1);
+  // The folder is read off the window's thread: the rows come a moment later.
+  ASSERT_TRUE(WaitFor([&] { return table->rowCount() == 1; }));
   EXPECT_EQ(table->item(0, 1)->text(), "send");
   history->findChild<QPushButton*>("restore")->click();
   const auto open = w.findChildren<ParameterCompareDlg*>();

@@ -9,9 +9,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 #include <sstream>
 
+#include "common/HostileFiles.h"
 #include "params/ParameterCompare.h"
 #include "params/ParameterFile.h"
 #include "params/SnapshotStore.h"
@@ -123,9 +125,79 @@ TEST_F(SnapshotStoreTest, StoresWholeFilesAndListsThemNewestFirst) {
   EXPECT_FALSE(store.Find("nothing", &found, &error));
   EXPECT_NE(error.find("params history"), std::string::npos) << error;
 
-  // A file in the folder that is not a snapshot stays out of the list.
-  std::ofstream(store.Folder() + "junk.params") << "not a parameter file\n";
-  EXPECT_EQ(store.List().size(), 2u);
+}
+
+// Whatever else lands in the folder is listed with what is wrong with it (a
+// pipe or a link to /dev/zero without holding the reader), restore refuses
+// it saying so, and the order follows the time written inside: a snapshot
+// dated ahead of the clock is marked and does not pass for the newest.
+TEST_F(SnapshotStoreTest, DamagedHostileAndFutureFilesAreListedWithTheirReason) {
+  const SnapshotStore store(dir_);
+  std::mt19937 random(5);
+  const Parameters p = *DecodeParameters(RandomSentence(random).data());
+  std::string older, newer, ahead, error;
+  ASSERT_TRUE(store.Store(p, {"2026-03-01T10:00:00Z", "usb", "", "send"}, &older, &error)) << error;
+  ASSERT_TRUE(store.Store(p, {"2026-03-02T10:00:00Z", "usb", "", "send"}, &newer, &error)) << error;
+  ASSERT_TRUE(store.Store(p, {"2099-01-01T00:00:00Z", "usb", "", "send"}, &ahead, &error)) << error;
+  // The names say otherwise than the times inside: the time inside decides.
+  fs::rename(older, dir_ + "/zzz-older.params");
+  std::ifstream in(newer);
+  std::stringstream whole;
+  whole << in.rdbuf();
+  const std::string text = whole.str();
+  std::ofstream(dir_ + "/truncated.params") << text.substr(0, text.find("sentence="));
+  std::string badSum = text;
+  const std::size_t at = badSum.find("sentence=") + 9 + 88;  // the sum's two digits
+  badSum[at] = badSum[at] == '0' ? '1' : '0';
+  std::ofstream(dir_ + "/badsum.params") << badSum;
+  std::ofstream(dir_ + "/junk.params") << "not a parameter file\n";
+  ASSERT_EQ(test::MakeHostileFiles(dir_, ".params").size(), 4u);
+
+  const long long now = *ParseUtcTime("2026-06-01T00:00:00Z");
+  std::vector<SnapshotEntry> list;
+  {
+    const test::HangWatchdog watchdog(20);
+    list = store.List(now);
+  }
+  std::map<std::string, const SnapshotEntry*> byName;
+  for (const SnapshotEntry& e : list) byName[e.name] = &e;
+  struct Case {
+    const char* name;
+    const char* damage;  // a piece of the reason; "" for a sound one
+  };
+  const Case cases[] = {
+      {"zzz-older.params", ""},
+      {"truncated.params", "ends without its \"sentence=\" line"},
+      {"badsum.params", "its sum is wrong"},
+      {"junk.params", "is not NAME=VALUE"},
+      {"pipe.params", "it is not a regular file"},
+      {"zero.params", "it is a symbolic link"},
+      {"huge.params", "it is larger than 64 KB"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(byName.count(c.name)) << c.name;
+    const SnapshotEntry& e = *byName[c.name];
+    if (*c.damage == 0) {
+      EXPECT_TRUE(e.damage.empty()) << c.name << ": " << e.damage;
+      continue;
+    }
+    EXPECT_NE(e.damage.find(c.damage), std::string::npos) << c.name << ": " << e.damage;
+    SnapshotEntry found;
+    EXPECT_FALSE(store.Find(c.name, &found, &error)) << c.name;
+    EXPECT_NE(error.find("is damaged (" + e.damage + ")"), std::string::npos) << error;
+  }
+  EXPECT_FALSE(byName.count("folder.params")) << "a folder is not a file of the history";
+
+  // Newest by the time inside first; the one dated ahead after the others.
+  EXPECT_EQ(byName["truncated.params"]->notes.time, "2026-03-02T10:00:00Z");  // notes above the damage
+  std::vector<std::string> sound;
+  for (const SnapshotEntry& e : list)
+    if (e.damage.empty()) sound.push_back(e.path);
+  EXPECT_EQ(sound, (std::vector<std::string>{newer, dir_ + "/zzz-older.params", ahead}));
+  EXPECT_EQ(list[0].path, newer);
+  EXPECT_TRUE(byName[fs::path(ahead).filename().string()]->future);
+  EXPECT_FALSE(list[0].future);
+  EXPECT_EQ(list.size(), 9u);
 }
 
 TEST_F(SnapshotStoreTest, AFolderThatCannotBeMadeIsSaidPlainly) {
@@ -180,6 +252,21 @@ TEST(ParameterComparison, MergesTheTickedRowsOntoTheCurrentSentence) {
       EXPECT_EQ(r.readBack, ComparisonRow::ReadBack::Confirmed);
     }
   }
+}
+
+// A file saved as "p1" must be one Load's filter (*.params *.txt) shows.
+TEST(ParameterFileName, ANameWithoutExtensionGetsParams) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"p1", "p1.params"},
+      {"/home/u/p1", "/home/u/p1.params"},
+      {"/home/u/v1.2/p1", "/home/u/v1.2/p1.params"},
+      {"p1.", "p1.params"},
+      {".params", ".params.params"},
+      {"p1.params", "p1.params"},
+      {"p1.txt", "p1.txt"},
+      {"/home/u/p1.bak", "/home/u/p1.bak"},
+  };
+  for (const auto& [typed, saved] : cases) EXPECT_EQ(WithParameterFileSuffix(typed), saved) << typed;
 }
 
 }  // namespace

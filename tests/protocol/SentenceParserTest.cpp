@@ -250,6 +250,128 @@ TEST(SentenceParser, AnyCuttingGivesTheSameSentences) {
   }
 }
 
+// Any bytes at all: sentences with good and bad sums, '$' inside them and
+// in the garbage, cut-off tags, "$PAED"/"$QUZA" runs.
+Bytes HostileStream(std::mt19937& rng, int count) {
+  auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+  Bytes bytes;
+  for (int i = 0; i < count; ++i) {
+    const SentenceInfo& info = kSentenceTable[static_cast<std::size_t>(pick(kTagCount))];
+    switch (pick(5)) {
+      case 0:  // garbage rich in '$'
+        for (int g = pick(80); g > 0; --g) bytes.push_back(pick(4) == 0 ? '$' : static_cast<std::uint8_t>(pick(256)));
+        break;
+      case 1:  // a tag cut short
+        Add(bytes, Text(info.text.substr(0, static_cast<std::size_t>(1 + pick(static_cast<int>(info.text.size()))))));
+        break;
+      default: {
+        Bytes sentence = Tagged(info.text, info.length);
+        for (std::size_t j = info.text.size(); j < info.length; ++j)
+          sentence[j] = pick(16) == 0 ? '$' : static_cast<std::uint8_t>(pick(256));
+        if (info.summed && pick(3) != 0) test::PutSum(sentence);
+        Add(bytes, sentence);
+      }
+    }
+  }
+  return bytes;
+}
+
+struct ParserState {
+  std::string log;
+  std::vector<Bytes> sentences;
+  ParserCounters counters;
+  Bytes queue;
+  bool operator==(const ParserState&) const = default;
+};
+
+ParserState StateOf(const SentenceParser& p, const LogSink& sink) {
+  const ParserCounters& c = p.Counters();
+  ParserCounters copy;
+  copy.bytesAppended = c.bytesAppended;
+  copy.bytesDropped = c.bytesDropped;
+  copy.sentences = c.sentences;
+  copy.badSums = c.badSums;
+  return {sink.log, sink.sentences, copy, QueueBytes(p)};
+}
+
+bool operator==(const ParserCounters& a, const ParserCounters& b) {
+  return a.bytesAppended == b.bytesAppended && a.bytesDropped == b.bytesDropped && a.sentences == b.sentences &&
+         a.badSums == b.badSums;
+}
+
+// Parse cuts sentences out of the bytes it is given; Append and
+// ParseSentences go through the queue. Whatever the stream and however it is
+// cut, both must hand out the same sentences and leave the same counters and
+// queue, also when the two ways alternate on one parser.
+TEST(SentenceParser, ParseInPlaceAgreesWithTheQueueOnAnyStream) {
+  std::mt19937 rng(2626);
+  for (int round = 0; round < 60; ++round) {
+    const Bytes stream = HostileStream(rng, 80);
+    SentenceParser viaQueue, inPlace;
+    LogSink queueSink, placeSink;
+    const bool mixed = round % 3 == 0;
+    for (std::size_t at = 0; at < stream.size();) {
+      const std::size_t n = std::min<std::size_t>(round % 4 == 0 ? 1 : 1 + rng() % 130, stream.size() - at);
+      viaQueue.Append(stream.data() + at, n);
+      viaQueue.ParseSentences(queueSink);
+      if (mixed && rng() % 2 == 0) {
+        inPlace.Append(stream.data() + at, n);
+        inPlace.ParseSentences(placeSink);
+      } else {
+        inPlace.Parse(stream.data() + at, n, placeSink);
+      }
+      at += n;
+      ASSERT_TRUE(StateOf(inPlace, placeSink) == StateOf(viaQueue, queueSink)) << "round " << round << " at " << at;
+    }
+    EXPECT_GT(queueSink.sentences.size(), 0u);
+  }
+}
+
+// A sink that parses more bytes from inside a call (a message box's nested
+// event loop): the rest of the outer bytes must still come before them.
+TEST(SentenceParser, ParseKeepsTheOrderWhenASinkParsesAgain) {
+  struct NestingSink : LogSink {
+    SentenceParser* parser = nullptr;
+    Bytes more;
+    bool inPlace = false;
+    int depth = 0;
+    void OnInstallErrorSentence(const std::uint8_t* s) override {
+      LogSink::OnInstallErrorSentence(s);
+      if (depth > 0) return;
+      ++depth;
+      if (inPlace) {
+        parser->Parse(more.data(), more.size(), *this);
+      } else {
+        parser->Append(more.data(), more.size());
+        parser->ParseSentences(*this);
+      }
+      --depth;
+    }
+  };
+  const Bytes outer = Cat({Tagged("$DIN", 14), test::InstallError(1.5f, -0.3f), test::Status(), Tagged("$MG1", 25),
+                           Text("$ST")});
+  const Bytes inner = Cat({Tagged("$LIM", 16), test::InstallError(2.0f, 1.0f), test::Status()});
+  ParserState states[2];
+  for (bool inPlace : {false, true}) {
+    NestingSink sink;
+    SentenceParser p;
+    sink.parser = &p;
+    sink.more = inner;
+    sink.inPlace = inPlace;
+    if (inPlace) {
+      p.Parse(outer.data(), outer.size(), sink);
+    } else {
+      p.Append(outer.data(), outer.size());
+      p.ParseSentences(sink);
+    }
+    states[inPlace] = StateOf(p, sink);
+  }
+  // The cut-off "$ST" meets the inner "$LIM" and is dropped as garbage.
+  EXPECT_EQ(states[0].log, "IGN:$DIN TBS STP IGN:$MG1 IGN:$LIM TBS STP");
+  EXPECT_EQ(states[0].counters.bytesDropped, 3u);
+  EXPECT_TRUE(states[1] == states[0]) << states[1].log;
+}
+
 TEST(SentenceParser, QueueStaysSmallOnAStreamRichInPaddingSentences) {
   // Several "$PAED"/"$QUZA" in one feed, each followed by a known sentence:
   // waiting for more bytes after each would let the queue grow every feed.

@@ -219,5 +219,25 @@ TEST_F(UpgradeWindow, CloseEndsTheExchangeClosesTheDeviceAndRequestsQuit) {
   EXPECT_EQ(sent[0][0], 0xFF);
 }
 
+// Opened from the menu, Close only closes the window; raised by a boot
+// loader it ends the program, and the hint says so before it happens.
+TEST_F(UpgradeWindow, CloseEndsTheProgramOnlyWhenABootLoaderRaisedTheWindow) {
+  Make();
+  for (const bool fromMenu : {true, false, true}) {
+    quits = deviceCloses = 0;
+    if (fromMenu) dlg.ShowFromMenu();
+    for (int i = 0; i < 51; ++i) Feed(Announcement());  // raises the window only when hidden
+    ASSERT_TRUE(dlg.isVisible());
+    EXPECT_EQ(dlg.CloseEndsProgram(), !fromMenu);
+    EXPECT_EQ(Text(1033).contains("Close ends apdesk"), !fromMenu) << Text(1033).toStdString();
+    EXPECT_TRUE(Text(1033).startsWith("Connect the AP"));
+    QTest::mouseClick(qobject_cast<QPushButton*>(dlg.Control(1019)), Qt::LeftButton);
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_EQ(quits, fromMenu ? 0 : 1);
+    EXPECT_EQ(deviceCloses, fromMenu ? 0 : 1);
+    dlg.OnTimer();  // clears the announcement count
+  }
+}
+
 }  // namespace
 }  // namespace apdesk
