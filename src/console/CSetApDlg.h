@@ -21,6 +21,7 @@
 #include "gpscheck/CGpsCheckDlg.h"
 #include "link/HidBackend.h"
 #include "localisation/CLanguageManager.h"
+#include "nmea/CNmeaShareDlg.h"
 #include "protocol/ParameterCodec.h"
 #include "protocol/SentenceParser.h"
 #include "recorder/RecorderNotices.h"
@@ -37,6 +38,7 @@ class CLinkInspectorDlg;
 class CTelemetryPlotsDlg;
 class ParameterCompareDlg;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 
 class CSetApDlg : public QDialog {
@@ -95,6 +97,8 @@ class CSetApDlg : public QDialog {
   // The windows made so far (null until first shown).
   CTelemetryPlotsDlg* TelemetryPlots() const { return m_plotsDlg.get(); }
   CLinkInspectorDlg* LinkInspector() const { return m_inspectorDlg.get(); }
+  // Tools > Share position (NMEA): made at start (sharing may be kept on).
+  apdesk::nmea::CNmeaShareDlg* NmeaShare() const { return m_nmeaDlg.get(); }
 
   // File > Save parameters, Load parameters, Parameter history: the
   // commands after their file dialogs. Load and the history open the
@@ -194,4 +198,10 @@ class CSetApDlg : public QDialog {
   QMenu* m_toolsMenu = nullptr;
   std::unique_ptr<apdesk::ConnectionStatus> m_connection;
   std::map<int, QPixmap> m_pictures;
+
+  // Sharing the position as NMEA (NmeaShareMenu.cpp).
+  void AddNmeaShareMenu();
+  void ConnectNmeaShare();
+  std::unique_ptr<apdesk::nmea::CNmeaShareDlg> m_nmeaDlg;
+  QLabel* m_nmeaStatus = nullptr;
 };
