@@ -96,7 +96,8 @@ void CNmeaShareDlg::ShowStatus() {
   m_status->setStyleSheet(m_error.isEmpty() ? QString() : QString("color: #b00000"));
   const QString where = QString::fromStdString(
       (m_server.Listening() ? m_server.Address() : ListenAddress()).Text());
-  m_hint->setText(m_text("LID_NMEA_HINT").arg(where));
+  // The command is built here: the language files take "//" for a comment.
+  m_hint->setText(m_text("LID_NMEA_HINT") + " gpsd -N tcp://" + where);
   Q_EMIT StatusChanged(StatusLineText());
 }
 

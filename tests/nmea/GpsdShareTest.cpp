@@ -18,9 +18,6 @@
 #include <thread>
 #include <vector>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include "cli/Apctl.h"
@@ -95,21 +92,6 @@ class SteppedRecords : public sim::StatusSource {
   int m_next = 0;
 };
 
-int FreePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof a;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size) != 0) {
-    ::close(fd);
-    return 0;
-  }
-  ::close(fd);
-  return ntohs(a.sin_port);
-}
-
 // A number field of one JSON line ("lat":22.5); NaN when absent.
 double Field(const std::string& json, const std::string& name) {
   const std::size_t at = json.find("\"" + name + "\":");
@@ -144,8 +126,8 @@ TEST(GpsdShare, GpsdReadsTheRecordsFromApctl) {
   char folderTemplate[] = "/tmp/gpsd-share-test-XXXXXX";
   ASSERT_NE(::mkdtemp(folderTemplate), nullptr);
   const std::string folder = folderTemplate;
-  const int sharePort = FreePort();
-  const int gpsdPort = FreePort();
+  const int sharePort = LoopbackClient::FreePort();
+  const int gpsdPort = LoopbackClient::FreePort();
   ASSERT_GT(sharePort, 0);
   ASSERT_GT(gpsdPort, 0);
 
