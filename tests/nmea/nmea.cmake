@@ -1,6 +1,6 @@
 apdesk_test(nmea_tests
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/NmeaSentencesTest.cpp
-  LIBS apdesk_nmea)
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/NmeaSentencesTest.cpp ${CMAKE_CURRENT_LIST_DIR}/PtyOutputTest.cpp
+  LIBS apdesk_nmea apdesk_nmeapty)
 set_target_properties(nmea_tests PROPERTIES AUTOMOC OFF)
 
 if(APDESK_WITH_QT)
