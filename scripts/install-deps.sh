@@ -19,6 +19,7 @@ RUN_PACKAGES=(
 PACKAGES=(
   "${RUN_PACKAGES[@]}"
   git sqlite3
+  gpsd gpsd-clients
   libgtest-dev libgmock-dev
   libbenchmark-dev time
   clang libclang-rt-14-dev clang-format

@@ -24,6 +24,7 @@
 #include "gpscheck/CGpsCheckDlg.h"
 #include "link/HidBackend.h"
 #include "localisation/CLanguageManager.h"
+#include "nmea/CNmeaShareDlg.h"
 #include "protocol/ParameterCodec.h"
 #include "protocol/SentenceParser.h"
 #include "recorder/RecorderNotices.h"
@@ -48,6 +49,7 @@ class TileService;
 }
 class ParameterCompareDlg;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 
 class CSetApDlg : public QDialog {
@@ -130,6 +132,8 @@ class CSetApDlg : public QDialog {
   apdesk::AlertCentre& Alerts() { return *m_alerts; }
   apdesk::CAlertsDlg* ShowAlerts();
   QLabel* AlertLabel() const { return m_alertLabel; }
+  // Tools > Share position (NMEA): made at start (sharing may be kept on).
+  apdesk::nmea::CNmeaShareDlg* NmeaShare() const { return m_nmeaDlg.get(); }
 
   // File > Save parameters, Load parameters, Parameter history: the
   // commands after their file dialogs. Load and the history open the
@@ -247,4 +251,10 @@ class CSetApDlg : public QDialog {
   std::unique_ptr<apdesk::AlertCentre> m_alerts;
   std::unique_ptr<apdesk::CAlertsDlg> m_alertsDlg;
   QLabel* m_alertLabel = nullptr;
+
+  // Sharing the position as NMEA (NmeaShareMenu.cpp).
+  void AddNmeaShareMenu();
+  void ConnectNmeaShare();
+  std::unique_ptr<apdesk::nmea::CNmeaShareDlg> m_nmeaDlg;
+  QLabel* m_nmeaStatus = nullptr;
 };

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
@@ -33,6 +34,7 @@
 
 #include "app/CConfigApp.h"
 #include "common/BoxRecorder.h"
+#include "common/LoopbackClient.h"
 #include "console/CSetApDlg.h"
 #include "console/ParameterCompareDlg.h"
 #include "console/ScriptedHid.h"
@@ -1088,6 +1090,70 @@ TEST_F(ParameterHistoryWindowTest, ComparisonScreenshotsInBothLanguages) {
     EXPECT_TRUE(tip.contains(Lid(w, "LID_UNIT_M")) && tip.contains("1500")) << tip.toStdString();
     const QString name = m_binDir + QString("/comparison_%1.png").arg(QString(locale).left(2));
     EXPECT_TRUE(dlg->grab().save(name)) << name.toStdString();
+  }
+}
+
+// Tools > Share position (NMEA): kept on in the settings file it shares at
+// start; the status line counts the listening programs; a replayed flight is
+// shared; switched off it lets its programs go and says so in the file.
+TEST_F(MainWindowTest, SharesThePositionAsNmeaAndKeepsTheSwitch) {
+  const QString file = m_dir.filePath("shared.hj");
+  {
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 20; ++i) {
+      Bytes s = test::Status();
+      test::PutFloat(s, 4, 22.5009765625f);
+      test::PutFloat(s, 8, -114.25f);
+      s[24] = 9;
+      const std::uint8_t date[] = {24, 5, 1, 8, 0, static_cast<std::uint8_t>(i / 10)};
+      std::copy(date, date + 6, s.begin() + 25);
+      test::PutSum(s);
+      out.write(reinterpret_cast<const char*>(s.data()), static_cast<qint64>(s.size()));
+    }
+  }
+  for (const char* locale : {"en_GB.UTF-8", "zh_CN.UTF-8"}) {
+    setenv("LC_ALL", locale, 1);
+    BoxRecorder boxes;
+    const int port = testsupport::LoopbackClient::FreePort();
+    auto app = MakeScriptedApp();
+    app->WriteSettingString("NmeaShare", "Address", "127.0.0.1:" + std::to_string(port));
+    app->WriteSettingInt("NmeaShare", "On", 1);
+    CSetApDlg w(*app);
+    w.show();
+    apdesk::nmea::CNmeaShareDlg* share = w.NmeaShare();
+    ASSERT_TRUE(share->Sharing());
+    testsupport::LoopbackClient client;
+    ASSERT_TRUE(client.Connect(port));
+    auto* line = w.findChild<QLabel*>("nmeaStatusLine");
+    ASSERT_NE(line, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return share->Programs() == 1; }));
+    EXPECT_EQ(line->text(), Lid(w, "LID_NMEA_STATUS").arg(1));
+    EXPECT_FALSE(line->text().isEmpty());
+
+    QString why;
+    ASSERT_TRUE(w.StartReplay(file, 10, &why)) << why.toStdString();
+    ASSERT_TRUE(WaitFor([&] {
+      client.ReadAvailable();
+      return client.Lines() >= 60;
+    })) << client.Received();
+    EXPECT_NE(client.Received().find("$GPGGA,080001.00,2230.058594,N,11415.000000,W,1,09,"), std::string::npos)
+        << client.Received().substr(0, 300);
+
+    // A bad address is said in the window and shares nothing.
+    share->findChild<QLineEdit*>("nmeaAddress")->setText("example.org:1");
+    share->Restore("example.org:1", true);
+    EXPECT_FALSE(share->Sharing());
+    EXPECT_TRUE(share->StatusText().startsWith(Lid(w, "LID_NMEA_FAILED"))) << share->StatusText().toStdString();
+    EXPECT_TRUE(line->isHidden());
+    share->Restore("127.0.0.1:" + QString::number(port), true);
+    share->show();
+    Pump(100);
+    EXPECT_TRUE(share->grab().save(m_binDir + QString("/nmea_share_%1.png").arg(QString(locale).left(2))));
+    share->findChild<QCheckBox*>("nmeaShare")->setChecked(false);
+    EXPECT_FALSE(share->Sharing());
+    EXPECT_TRUE(Settings().contains("On=0")) << Settings().toStdString();
+    EXPECT_TRUE(WaitFor([&] { return !client.ReadAvailable(); })) << "switched off, the program is let go";
   }
 }
 
