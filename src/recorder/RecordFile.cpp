@@ -120,6 +120,7 @@ class UtcText {
     }
     return m_text;
   }
+  std::optional<long long> Seconds() const { return m_seconds; }
 
  private:
   std::uint8_t m_bytes[6] = {};
@@ -128,20 +129,6 @@ class UtcText {
   std::string m_text;
 };
 
-// The record's UTC second alone, worked out again only when it changes.
-class UtcSeconds {
- public:
-  std::optional<long long> Of(const std::uint8_t* record) {
-    if (!m_valid || std::memcmp(m_bytes, record + 25, sizeof m_bytes) != 0) {
-      std::memcpy(m_bytes, record + 25, sizeof m_bytes);
-      m_valid = true;
-      m_seconds = RecordUtcSeconds(record);
-    }
-    return m_seconds;
-  }
-
- private:
-  std::uint8_t m_bytes[6] = {};
   bool m_valid = false;
   std::optional<long long> m_seconds;
 };
