@@ -129,10 +129,6 @@ class UtcText {
   std::string m_text;
 };
 
-  bool m_valid = false;
-  std::optional<long long> m_seconds;
-};
-
 constexpr std::string_view kColumns[] = {
     "file",     "record",          "utc_time", "latitude",        "longitude",       "altitude",
     "course",   "voltage",         "version",  "attitude",        "satellites",      "flight_status",
