@@ -64,8 +64,9 @@ void CSetApDlg::OnOpenCom() {
     // The reason the system shows (no such port, not a serial port, no
     // permission, another program has it), after the general hint.
     const std::string why = apdesk::cli::SerialPortProblem(port);
-    MessageBoxes::Show(this, why.empty() ? Text("LID_COM_HINT2")
-                                         : Text("LID_COM_HINT2") + "\n\n" + QString::fromStdString(port + ": " + why));
+    MessageBoxes::Show(
+        this, why.empty() ? Text("LID_COM_HINT2")
+                          : Text("LID_COM_HINT2") + "\n\n" + QString::fromStdString(port + ": " + why));
   }
 }
 

@@ -50,7 +50,7 @@ class ConnectionStatus : public QObject {
   std::function<QString(const char*)> m_text;
   LinkFollower m_follower;
   QTimer m_tick;
-  QElapsedTimer m_sinceRecord;  // invalid until a good record on this connection
+  QElapsedTimer m_sinceRecord;   // invalid until a good record on this connection
   QElapsedTimer m_sinceConnect;  // invalid while not connected
   QElapsedTimer m_rateWindow;
   int m_recordsInWindow = 0;

@@ -1,9 +1,9 @@
 // The main window driven by control id, against the simulated controller, a
 // scripted HID device and a pseudo-terminal standing in for a serial port.
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -593,7 +593,7 @@ TEST_F(MainWindowTest, RecordsTheDiskRefusesAreToldOnceThenCountedAsLost) {
     const char* lost;
   } cases[] = {
       {"en_GB.UTF-8", "Flight records are not being written to Hj/",
-       "10 flight records could not be written"},
+       "Flight records that could not be written"},
       {"zh_CN.UTF-8", "飞行记录未能写入 Hj/", "10 条飞行记录未能写入"},
   };
   for (const auto& c : cases) {
@@ -703,7 +703,8 @@ TEST_F(MainWindowTest, OpenComOverAPseudoTerminal) {
 
   // A port that does not exist: the failure hint, nothing opened.
   w.OpenComPort(m_dir.filePath("no-such-port"));
-  EXPECT_EQ(boxes.Texts().back(), Lid(w, "LID_COM_HINT2"));
+  EXPECT_TRUE(boxes.Texts().back().startsWith(Lid(w, "LID_COM_HINT2")));
+  EXPECT_TRUE(boxes.Texts().back().contains("no such port")) << boxes.Texts().back().toStdString();
   EXPECT_FALSE(app->m_commandLink.m_uart.IsOpen());
 }
 
