@@ -38,6 +38,10 @@ bool ParseCount(const char* text, long max, long* out) {
 int main(int argc, char** argv) {
   long runs = 1000, seed = 1, minSize = 1000, maxSize = 64000;
   for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::printf("usage: %s [--runs N] [--seed S] [--min-size B] [--max-size B]\n", argv[0]);
+      return 0;
+    }
     long* target = nullptr;
     long max = 1000000;
     if (std::strcmp(argv[i], "--runs") == 0) target = &runs;

@@ -51,6 +51,49 @@ std::string LanguageFolderFor(const std::string& appFolder) {
   return beside;
 }
 
+namespace {
+
+// $XDG_DATA_HOME/apdesk, or ~/.local/share/apdesk; created. Empty without a home.
+std::string UserDataFolder() {
+  std::string base;
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  if (xdg != nullptr && xdg[0] == '/') {
+    base = xdg;
+  } else {
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] != '/') {
+      const passwd* pw = ::getpwuid(::getuid());
+      home = (pw != nullptr) ? pw->pw_dir : nullptr;
+    }
+    if (home == nullptr || home[0] != '/') return {};
+    base = home;
+    while (!base.empty() && base.back() == '/') base.pop_back();
+    base += "/.local/share";
+  }
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  std::string folder = base + "/apdesk";
+  MakeFolders(folder);
+  return folder + "/";
+}
+
+bool IsInstalled(const std::string& appFolder) {
+  return LanguageFolderFor(appFolder) != appFolder + "Language/";
+}
+
+}  // namespace
+
+std::string ResolveRecordBase(const std::string& appFolder) {
+  if (IsInstalled(appFolder)) {
+    const std::string folder = UserDataFolder();
+    if (!folder.empty()) return folder;
+  }
+  char here[4096];
+  if (::getcwd(here, sizeof here) == nullptr) return {};
+  std::string folder = here;
+  if (folder.back() != '/') folder += '/';
+  return folder;
+}
+
 std::string UserConfigFolder() {
   std::string base;
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
@@ -78,7 +121,7 @@ std::string ResolveSettingsPath(const std::string& appFolder) {
   // An installed program (its language files under ../share, none beside it)
   // keeps its settings in the user's folder even when it could write its own
   // folder, as root can write /usr/bin.
-  const bool installed = LanguageFolderFor(appFolder) != appFolder + "Language/";
+  const bool installed = IsInstalled(appFolder);
   if (!installed && IsWritableFolder(appFolder)) return appFolder + kSettingsFile;
   const std::string folder = UserConfigFolder();
   // Nowhere to write: keep the application folder, whose file may still be read.

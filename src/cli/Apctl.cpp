@@ -28,6 +28,7 @@
 #include "cli/MapCommand.h"
 #include "cli/MonitorAlerts.h"
 #include "cli/ParamNames.h"
+#include "cli/ShareNmea.h"
 #include "cli/TelemetryText.h"
 #include "cli/UdevRule.h"
 #include "cmdline/BuildVersion.h"
@@ -1205,6 +1206,22 @@ int CmdDoctor(Context& c) {
   return AnyBlocks(findings) ? kExitFailure : kExitOk;
 }
 
+// ---- share ----
+
+int CmdShare(Context& c) {
+  if (c.args.empty() || c.args.front() != "nmea")
+    return c.Fail(kExitUsage, "share needs nmea (apctl share nmea [--listen HOST:PORT] [--pty])");
+  c.args.erase(c.args.begin());
+  ShareNmeaOptions options;
+  std::string error;
+  if (!TakeShareNmeaOptions(c.args, &options, &error)) return c.Fail(kExitUsage, error);
+  int status = 0;
+  if (!NoExtraArgs(c, &status)) return status;
+  CliLink link;
+  if (!OpenLink(c, link, false, &status)) return status;
+  return RunShareNmea(link, options, c.err);
+}
+
 // ---- map ----
 
 int CmdMap(Context& c) {
@@ -1253,6 +1270,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
   if (command == "upgrade") return CmdUpgrade(c);
   if (command == "record") return CmdRecord(c);
   if (command == "doctor") return CmdDoctor(c);
+  if (command == "share") return CmdShare(c);
   if (command == "map") return CmdMap(c);
   if (command == "help") {
     out << HelpText() << ExitStatusTable();

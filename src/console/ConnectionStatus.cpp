@@ -55,6 +55,9 @@ ConnectionState ConnectionStatus::State() const {
     s.lostSince = m_follower.LostAt().toString("HH:mm:ss").toStdString();
   } else if (m_follower.Looking()) {
     s.kind = ConnectionState::Kind::Waiting;
+  } else if (m_replayFill) {
+    s.kind = ConnectionState::Kind::Replaying;
+    m_replayFill(&s.replay);
   }
   s.recordsPerSecond = m_rate;
   s.lastRecordAgeMs = m_sinceRecord.isValid() ? m_sinceRecord.elapsed() : -1;

@@ -33,6 +33,20 @@ std::string FormatConnectionStatus(const ConnectionState& state, const TextLooku
       return lookup("LID_LINK_WAITING");
     case ConnectionState::Kind::Lost:
       return Fill(lookup("LID_LINK_LOST"), state.lostSince, state.device);
+    case ConnectionState::Kind::Replaying: {
+      const ConnectionState::Replay& r = state.replay;
+      char speed[32];
+      std::snprintf(speed, sizeof speed, "%g", r.speed);
+      std::string line = Fill(lookup("LID_LINK_REPLAY"), r.file, speed);
+      line += "  |  " + Fill(lookup("LID_LINK_REPLAY_AT"), std::to_string(r.records),
+                             r.flightTime.empty() ? "-" : r.flightTime);
+      if (r.finished) {
+        line += "  |  " + lookup("LID_LINK_REPLAY_END");
+      } else if (r.paused) {
+        line += "  |  " + lookup("LID_LINK_REPLAY_PAUSED");
+      }
+      return line;
+    }
     case ConnectionState::Kind::Usb:
     case ConnectionState::Kind::Serial:
       break;

@@ -72,6 +72,14 @@ std::optional<QByteArray> TileService::Tile(TileId t) {
   return std::nullopt;
 }
 
+std::optional<QByteArray> TileService::Stored(TileId t) {
+  if (m_mbtiles) return m_mbtiles->Read(t);
+  if (const QByteArray* kept = m_unstored.object(Key(t))) return *kept;
+  std::optional<TileStore::Tile> stored = m_store ? m_store->Get(m_key, t, false) : std::nullopt;
+  if (stored) return std::move(stored->data);
+  return std::nullopt;
+}
+
 bool TileService::Request(TileId t, bool force) {
   if (m_mbtiles || !m_online || t.z > m_source.maxZoom) return false;
   const qint64 now = Now();

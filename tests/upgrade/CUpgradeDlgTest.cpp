@@ -240,6 +240,17 @@ TEST_F(UpgradeWindow, CloseEndsTheProgramOnlyWhenABootLoaderRaisedTheWindow) {
     EXPECT_EQ(deviceCloses, fromMenu ? 0 : 1);
     dlg.OnTimer();  // clears the announcement count
   }
+
+  // The warning in the window's language, where the language file has it.
+  CUpgradeDlg chinese;
+  chinese.m_language = CLanguageManager(lang.Folder(), true);
+  chinese.SetQuitRequester([] {});
+  ASSERT_TRUE(chinese.Create(nullptr));
+  for (int i = 0; i < 51; ++i) chinese.HandleReport(Announcement().data());
+  EXPECT_TRUE(ControlText(chinese.Control(1033)).endsWith(QString::fromUtf8("关闭将退出 apdesk。")));
+  testing::KeepScreenshot(&chinese, "upgrade-close-ends-chinese");
+  for (int i = 0; i < 51; ++i) Feed(Announcement());
+  testing::KeepScreenshot(&dlg, "upgrade-close-ends");
 }
 
 }  // namespace
