@@ -163,7 +163,8 @@ RunResult RunUpgrade(const RunPlan& plan, std::int64_t limitMs) {
   UpgradeExchange exchange;
   exchange.LoadImage(image);
   RunResult result;
-  if (plan.fault == Fault::LookalikeTelemetry) result.falseProgress = LookalikesMoveTheExchange(exchange, plan.imageSeed);
+  if (plan.fault == Fault::LookalikeTelemetry)
+    result.falseProgress = LookalikesMoveTheExchange(exchange, plan.imageSeed);
   std::int64_t now = 0;
   std::int64_t nextTick = kTickMs;
   auto ended = [&] {

@@ -45,8 +45,8 @@ const char* OutcomeName(Outcome outcome);
 
 struct RunResult {
   Outcome outcome = Outcome::NoEnd;
-  bool falseSuccess = false;  // success claimed for an image the device does not hold
-  bool falseProgress = false; // a step shown or answered before the boot loader announced itself
+  bool falseSuccess = false;   // success claimed for an image the device does not hold
+  bool falseProgress = false;  // a step shown or answered before the boot loader announced itself
   bool finishAcknowledged = false;
   std::int64_t endMs = -1;  // when the outcome was known (success: when it was claimed)
   std::uint64_t deviceReports = 0;

@@ -102,7 +102,8 @@ int main(int argc, char** argv) {
       t.worstExtraReports = std::max(t.worstExtraReports, static_cast<long long>(r.deviceReports) -
                                                               static_cast<long long>(clean.deviceReports));
     }
-    if (r.falseSuccess || r.falseProgress || noEnd || (r.outcome == Outcome::Succeeded && r.endMs > 3 * clean.endMs)) {
+    if (r.falseSuccess || r.falseProgress || noEnd ||
+        (r.outcome == Outcome::Succeeded && r.endMs > 3 * clean.endMs)) {
       std::printf("run %ld: %s %s at %.3f, %d bytes: %s after %lld ms (clean %lld ms)%s%s\n", run,
                   apdesk::campaign::FaultName(plan.fault), plan.towardDevice ? "to device" : "from device",
                   plan.moment, plan.imageSize, apdesk::campaign::OutcomeName(r.outcome),
@@ -121,9 +122,10 @@ int main(int argc, char** argv) {
       const auto it = t.outcomes.find(o);
       return it == t.outcomes.end() ? 0 : it->second;
     };
-    std::printf("%-19s %5d %9d %13d %11d %6d %6d %8d %5d %5.2fx %+12lld\n", apdesk::campaign::FaultName(fault),
-                n, count(Outcome::Succeeded), count(Outcome::VerifyFailed), count(Outcome::DeviceGone), t.noEnds,
-                t.falseSuccesses, t.falseProgress, t.slow, t.worstRatio, t.worstExtraReports);
+    std::printf("%-19s %5d %9d %13d %11d %6d %6d %8d %5d %5.2fx %+12lld\n",
+                apdesk::campaign::FaultName(fault), n, count(Outcome::Succeeded),
+                count(Outcome::VerifyFailed), count(Outcome::DeviceGone), t.noEnds, t.falseSuccesses,
+                t.falseProgress, t.slow, t.worstRatio, t.worstExtraReports);
     falseSuccesses += t.falseSuccesses;
     falseProgress += t.falseProgress;
     noEnds += t.noEnds;

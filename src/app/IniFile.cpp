@@ -169,7 +169,8 @@ IniFile::LoadResult IniFile::Load(const std::string& path, IniFile& out, std::st
   const apdesk::FileOpen read = apdesk::ReadRegularFile(path, options, &text, &reason);
   if (read == apdesk::FileOpen::Missing) return LoadResult::Missing;
   if (read != apdesk::FileOpen::Ok) return unreadable(reason);
-  if (LooksLikeAnotherFile(text)) return unreadable("it is not a settings file: binary bytes and no [section] line");
+  if (LooksLikeAnotherFile(text))
+    return unreadable("it is not a settings file: binary bytes and no [section] line");
   out.m_text = std::move(text);
   return LoadResult::Ok;
 }

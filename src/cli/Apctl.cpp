@@ -33,10 +33,10 @@
 #include "cli/UdevRule.h"
 #include "cmdline/BuildVersion.h"
 #include "cmdline/NearName.h"
+#include "files/RegularFile.h"
 #include "gpscheck/CompassJudgement.h"
 #include "link/HidapiBackend.h"
 #include "localisation/LanguageFile.h"
-#include "files/RegularFile.h"
 #include "params/SnapshotStore.h"
 #include "protocol/CommandFrame.h"
 #include "protocol/StatusSentence.h"
@@ -277,8 +277,9 @@ int CmdMonitor(Context& c) {
   bool saidSilent = false;
   auto waitSilently = [&](long long before) {
     if (!saidSilent)
-      c.err << "apctl: no telemetry from the controller; waiting (it may be starting, or in its boot loader)\n"
-            << std::flush;
+      c.err
+          << "apctl: no telemetry from the controller; waiting (it may be starting, or in its boot loader)\n"
+          << std::flush;
     saidSilent = true;
     link.Commands().SendGetParameters();
     link.WaitUntil([&] { return shown != before; }, kAnswerWaitMs);
@@ -611,7 +612,8 @@ int CmdParamsLoad(Context& c) {
 // The values of a snapshot or file, checked before the controller is
 // opened, then what the controller holds.
 bool ReadFileThenController(Context& c, const std::string& what, const char* refusalTail, CliLink& link,
-                            Parameters* wanted, Parameters* held, std::vector<NamedValue>* named, int* status) {
+                            Parameters* wanted, Parameters* held, std::vector<NamedValue>* named,
+                            int* status) {
   ParameterFile file;
   std::string path, error;
   if (!ReadSnapshotOrFile(c, what, &file, &path, status)) return false;
@@ -713,8 +715,7 @@ int CmdParamsRestore(Context& c) {
     std::string name;
     while (std::getline(names, name, ',')) {
       const ParameterFacts* facts = FindParameter(name);
-      if (!facts)
-        return c.Fail(kExitBadValue, UnknownParameterText(name) + " in --only");
+      if (!facts) return c.Fail(kExitBadValue, UnknownParameterText(name) + " in --only");
       chosen.push_back(facts);
     }
     if (chosen.empty()) return c.Fail(kExitUsage, "--only needs NAME,...");
@@ -732,9 +733,9 @@ int CmdParamsRestore(Context& c) {
     for (const ParameterFacts* facts : chosen) target.SetCode(facts->id, wanted.Code(facts->id));
     named.erase(std::remove_if(named.begin(), named.end(),
                                [&](const NamedValue& v) {
-                                 return std::none_of(chosen.begin(), chosen.end(), [&](const ParameterFacts* f) {
-                                   return v.name == f->name;
-                                 });
+                                 return std::none_of(
+                                     chosen.begin(), chosen.end(),
+                                     [&](const ParameterFacts* f) { return v.name == f->name; });
                                }),
                 named.end());
   }

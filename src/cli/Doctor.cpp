@@ -221,10 +221,11 @@ std::vector<Finding> Diagnose(const DoctorFacts& facts, const std::string& insta
   }
 
   if (ruleWhole) {
-    out.push_back({"udev-rule-scope", L::Note,
-                   "the rule gives the logged-in user every USB device with the id 0483:5750, and other boards "
-                   "use that id too",
-                   ""});
+    out.push_back(
+        {"udev-rule-scope", L::Note,
+         "the rule gives the logged-in user every USB device with the id 0483:5750, and other boards "
+         "use that id too",
+         ""});
   }
 
   if (facts.serialGroup.empty()) {
@@ -234,10 +235,11 @@ std::vector<Finding> Diagnose(const DoctorFacts& facts, const std::string& insta
     out.push_back({"serial-group", L::Ok, "root opens every serial port", ""});
   } else if (facts.serialGroup == "root" || facts.serialGroup == "0") {
     // Joining root's group would hand the user far more than a port.
-    out.push_back({"serial-group", L::Blocks,
-                   "the serial ports belong to root's group, which no user should join: the port's owner must "
-                   "change (a udev rule that gives it the group dialout, or the logged-in user)",
-                   ""});
+    out.push_back(
+        {"serial-group", L::Blocks,
+         "the serial ports belong to root's group, which no user should join: the port's owner must "
+         "change (a udev rule that gives it the group dialout, or the logged-in user)",
+         ""});
   } else if (facts.inSerialGroupNow) {
     out.push_back({"serial-group", L::Ok,
                    facts.user + " is in " + facts.serialGroup + ", the serial ports' group", ""});
@@ -277,14 +279,16 @@ std::vector<Finding> Diagnose(const DoctorFacts& facts, const std::string& insta
                        (facts.portKind == PortNodeKind::NotDevice ? "no device" : "no terminal device") + ")",
                    "apctl ports"});
   } else if (facts.portKind == PortNodeKind::PseudoTerminal) {
-    out.push_back({"serial-port", L::Note,
-                   facts.port + " (" + facts.portSource +
-                       ") is a pseudo-terminal: a program (a simulator, for one) serves it, so it has no serial "
-                       "device behind it to check",
-                   ""});
+    out.push_back(
+        {"serial-port", L::Note,
+         facts.port + " (" + facts.portSource +
+             ") is a pseudo-terminal: a program (a simulator, for one) serves it, so it has no serial "
+             "device behind it to check",
+         ""});
   } else if (facts.portKind == PortNodeKind::OtherTerminal) {
     out.push_back({"serial-port", L::Note,
-                   facts.port + " (" + facts.portSource + ") is a terminal without a serial device behind it", ""});
+                   facts.port + " (" + facts.portSource + ") is a terminal without a serial device behind it",
+                   ""});
   } else if (!facts.portHolders.empty()) {
     // Named, never to be killed: the operator knows which of them to close.
     std::string who;

@@ -4,7 +4,8 @@
 // for tests): the USB device and its hidraw node, the udev rule, the group of
 // the serial ports, ModemManager, and the processes holding the port.
 // Diagnose judges the facts; a finding that blocks carries the command that
-// fixes it when one does (a program holding the port is named, never killed). Plain C++ over POSIX and /proc, /sys.
+// fixes it when one does (a program holding the port is named, never killed). Plain C++ over POSIX and /proc,
+// /sys.
 
 #include <string>
 #include <vector>

@@ -66,7 +66,8 @@ PortNodeKind ClassifyPortNode(const std::string& root, bool isChar, unsigned lon
   const std::string where = resolved;
   if (where.find("/tty/") == std::string::npos) return PortNodeKind::NotTerminal;
   struct stat st {};
-  return ::stat((where + "/device").c_str(), &st) == 0 ? PortNodeKind::SerialDevice : PortNodeKind::OtherTerminal;
+  return ::stat((where + "/device").c_str(), &st) == 0 ? PortNodeKind::SerialDevice
+                                                       : PortNodeKind::OtherTerminal;
 }
 
 std::string SerialPortProblem(const std::string& port) {
@@ -77,7 +78,8 @@ std::string SerialPortProblem(const std::string& port) {
   }
   const PortNodeKind kind = ClassifyPortNode("", S_ISCHR(st.st_mode), st.st_rdev);
   if (kind == PortNodeKind::NotDevice) return "it is not a serial port (" + path + " is no device)";
-  if (kind == PortNodeKind::NotTerminal) return "it is not a serial port (" + path + " is no terminal device)";
+  if (kind == PortNodeKind::NotTerminal)
+    return "it is not a serial port (" + path + " is no terminal device)";
   if (access(path.c_str(), R_OK | W_OK) != 0) {
     std::string text = "permission denied";
     if (const group* g = getgrgid(st.st_gid)) {

@@ -57,7 +57,7 @@ class ConnectionStatus : public QObject {
   std::function<void(ConnectionState::Replay*)> m_replayFill;
   LinkFollower m_follower;
   QTimer m_tick;
-  QElapsedTimer m_sinceRecord;  // invalid until a good record on this connection
+  QElapsedTimer m_sinceRecord;   // invalid until a good record on this connection
   QElapsedTimer m_sinceConnect;  // invalid while not connected
   QElapsedTimer m_rateWindow;
   int m_recordsInWindow = 0;

@@ -17,7 +17,7 @@ struct ConnectionState {
   double recordsPerSecond = 0;
   std::int64_t lastRecordAgeMs = -1;  // -1: no good record since connecting
   std::uint64_t badSums = 0;
-  std::string lostSince;  // Lost: the time of day it went, "HH:MM:SS"
+  std::string lostSince;          // Lost: the time of day it went, "HH:MM:SS"
   std::int64_t connectedMs = -1;  // Usb, Serial: how long the connection has been open
   // Replaying: what is played, at what speed, and where it is.
   struct Replay {

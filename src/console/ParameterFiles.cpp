@@ -232,8 +232,10 @@ QDialog* CSetApDlg::ShowParameterHistory() {
       table->setItem(i, 0, new QTableWidgetItem(time));
       table->setItem(i, 1, new QTableWidgetItem(OperationText(e.notes.write)));
       QString state;
-      if (!e.damage.empty()) state = Text("LID_HIST_DAMAGED").arg(QString::fromStdString(e.damage));
-      else if (e.future) state = Text("LID_HIST_FUTURE");
+      if (!e.damage.empty())
+        state = Text("LID_HIST_DAMAGED").arg(QString::fromStdString(e.damage));
+      else if (e.future)
+        state = Text("LID_HIST_FUTURE");
       table->setItem(i, 2, new QTableWidgetItem(state));
       table->item(i, 0)->setToolTip(QString::fromStdString(e.path));
     }

@@ -17,8 +17,8 @@ std::string SizeInWords(std::uint64_t bytes) {
   return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
 }
 
-FileOpen OpenRegularFile(const std::string& path, const RegularFileOptions& opt, int* fd,
-                         std::uint64_t* size, std::string* why) {
+FileOpen OpenRegularFile(const std::string& path, const RegularFileOptions& opt, int* fd, std::uint64_t* size,
+                         std::string* why) {
   *fd = -1;
   // O_NONBLOCK: opening a named pipe would otherwise wait for its writer.
   int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;

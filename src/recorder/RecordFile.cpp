@@ -579,10 +579,14 @@ bool RecordReader::Open(const std::string& path, std::string* error) {
   std::string why;
   const FileOpen opened = OpenRegularFile(path, options, &m_fd, &size, &why);
   if (opened != FileOpen::Ok) {
-    if (why == "it is a folder") *error = path + ": a directory, not a record file";
-    else if (why == "it is not a regular file") *error = path + ": not a regular file";
-    else if (opened == FileOpen::Missing) *error = path + ": " + std::strerror(ENOENT);
-    else *error = path + ": " + why;
+    if (why == "it is a folder")
+      *error = path + ": a directory, not a record file";
+    else if (why == "it is not a regular file")
+      *error = path + ": not a regular file";
+    else if (opened == FileOpen::Missing)
+      *error = path + ": " + std::strerror(ENOENT);
+    else
+      *error = path + ": " + why;
     return false;
   }
   ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -914,7 +918,8 @@ bool ExportRecordFile(const std::string& path, ExportFormat format, std::string_
     failedWith = errno;
   }
   if (outFailed) {
-    *error = "cannot write the export of " + path + ": " + FileErrorReason(failedWith != 0 ? failedWith : EIO);
+    *error =
+        "cannot write the export of " + path + ": " + FileErrorReason(failedWith != 0 ? failedWith : EIO);
     return false;
   }
   return read;

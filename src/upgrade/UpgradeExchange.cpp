@@ -99,7 +99,8 @@ bool UpgradeExchange::LoadImageFile(const std::string& path, std::string* error)
   if (OpenRegularFile(path, options, &fd, &fileSize, &why) != FileOpen::Ok) {
     if (why.rfind("it is larger", 0) == 0) {
       struct stat info {};
-      const std::string bytes = stat(path.c_str(), &info) == 0 ? " (" + std::to_string(info.st_size) + " bytes)" : "";
+      const std::string bytes =
+          stat(path.c_str(), &info) == 0 ? " (" + std::to_string(info.st_size) + " bytes)" : "";
       SetError(error, "\"" + path + "\" is too large to be an image" + bytes);
     } else if (why == "it is not a regular file" || why == "it is a folder") {
       SetError(error, "\"" + path + "\" is not a regular file");

@@ -344,7 +344,7 @@ TEST_F(ApctlSim, DamagedParameterFileIsRefusedNamingTheLine) {
   } refused[] = {
       {junk, "line 1: binary bytes"},
       {fifo, "not a regular file"},
-      {dir_, "not a regular file"},
+      {dir_, "it is a folder"},
       {"/dev/zero", "not a regular file"},
   };
   for (const auto& k : refused) {

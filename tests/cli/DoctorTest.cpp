@@ -170,7 +170,8 @@ TEST(Doctor, EachBlockingFindingNamesItsFix) {
   EXPECT_FALSE(AnyBlocks(Diagnose(pty, install)));
   EXPECT_EQ(FormatFindings(pty, Diagnose(pty, install)).find("apsim"), std::string::npos);
   // The installed rule's reach is said: the id is shared by other boards.
-  EXPECT_NE(FormatFindings(good, Diagnose(good, install)).find("other boards use that id too"), std::string::npos);
+  EXPECT_NE(FormatFindings(good, Diagnose(good, install)).find("other boards use that id too"),
+            std::string::npos);
 
   // Not blocking: no device, ModemManager kept away by the rule, root, no port.
   DoctorFacts quiet = good;

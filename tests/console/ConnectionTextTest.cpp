@@ -51,9 +51,11 @@ TEST(ConnectionText, EachStateSaysWhatItShould) {
       {{K::Serial, "/dev/pts/5", 115200, 0, -1, 0, "", 2900},
        "Serial /dev/pts/5 at 115200 baud  |  0.0 records/s  |  no record yet  |  bad sums: 0"},
       {{K::Serial, "/dev/pts/5", 115200, 0, -1, 0, "", 3000},
-       "Serial /dev/pts/5 at 115200 baud  |  0.0 records/s  |  no answer from the controller on /dev/pts/5  |  "
+       "Serial /dev/pts/5 at 115200 baud  |  0.0 records/s  |  no answer from the controller on /dev/pts/5  "
+       "|  "
        "bad sums: 0"},
-      {{K::Usb, "AP", 0, 0, 400, 0, "", 60000}, "USB: AP  |  0.0 records/s  |  last 0.4 s ago  |  bad sums: 0"},
+      {{K::Usb, "AP", 0, 0, 400, 0, "", 60000},
+       "USB: AP  |  0.0 records/s  |  last 0.4 s ago  |  bad sums: 0"},
   };
   for (const Case& c : cases) EXPECT_EQ(FormatConnectionStatus(c.state, Lookup), c.expected);
 }

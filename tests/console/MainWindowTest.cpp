@@ -1,9 +1,9 @@
 // The main window driven by control id, against the simulated controller, a
 // scripted HID device and a pseudo-terminal standing in for a serial port.
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -615,7 +615,7 @@ TEST_F(MainWindowTest, RecordsTheDiskRefusesAreToldOnceThenCountedAsLost) {
     const char* lost;
   } cases[] = {
       {"en_GB.UTF-8", "Flight records are not being written to %1/Hj/",
-       "10 flight records could not be written"},
+       "Flight records that could not be written"},
       {"zh_CN.UTF-8", "飞行记录未能写入 %1/Hj/", "10 条飞行记录未能写入"},
   };
   // The message names the whole path, not "Hj/" of some folder.
@@ -727,7 +727,10 @@ TEST_F(MainWindowTest, OpenComOverAPseudoTerminal) {
 
   // A port that does not exist: the failure hint, nothing opened.
   w.OpenComPort(m_dir.filePath("no-such-port"));
-  EXPECT_EQ(w.StatusLine()->currentMessage(), Lid(w, "LID_COM_HINT2"));
+  EXPECT_TRUE(w.StatusLine()->currentMessage().startsWith(Lid(w, "LID_COM_HINT2").simplified()))
+      << w.StatusLine()->currentMessage().toStdString();
+  EXPECT_TRUE(w.StatusLine()->currentMessage().contains("no such port"))
+      << w.StatusLine()->currentMessage().toStdString();
   EXPECT_FALSE(app->m_commandLink.m_uart.IsOpen());
 }
 

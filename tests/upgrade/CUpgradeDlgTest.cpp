@@ -156,6 +156,8 @@ TEST_F(UpgradeWindow, AFileThatCannotBeReadSaysWhyAndKeepsChoose) {
 TEST_F(UpgradeWindow, TickShowsStatusAndProgress) {
   Make();
   ASSERT_TRUE(dlg.LoadImageFile(WriteFile("fw.bin", upgradetest::RandomImage(560, 1))));
+  Feed(Announcement());  // steps count once the boot loader is there
+  dlg.OnTimer();
   struct Step {
     Report report;
     const char* status;
@@ -188,6 +190,7 @@ TEST_F(UpgradeWindow, TickShowsStatusAndProgress) {
 TEST_F(UpgradeWindow, MissingStatusKeyGivesAnEmptyStatus) {
   lang.Write("Default.ini", "[public]\nLID_PUB_UPGRADE_ERASE=Erasing\n");
   Make();
+  Feed(Announcement());
   Feed(DeviceReport(0x31, 1));
   dlg.OnTimer();
   EXPECT_EQ(Text(1032), "Erasing");
