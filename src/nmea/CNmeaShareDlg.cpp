@@ -53,6 +53,13 @@ CNmeaShareDlg::CNmeaShareDlg(TextFn text, QWidget* parent) : QDialog(parent), m_
   ShowStatus();
 }
 
+// The programs still connected are let go without telling a window that is
+// going away.
+CNmeaShareDlg::~CNmeaShareDlg() {
+  m_server.disconnect();
+  m_server.Close();
+}
+
 void CNmeaShareDlg::Restore(const QString& address, bool on) {
   const QSignalBlocker block(m_share);
   m_address->setText(address);
