@@ -72,7 +72,8 @@ void CNmeaShareDlg::Apply() {
   m_server.Close();
   if (m_share->isChecked()) {
     std::string why;
-    const std::optional<ListenAddress> a = ParseListenAddress(m_address->text().trimmed().toStdString(), &why);
+    const std::optional<ListenAddress> a =
+        ParseListenAddress(m_address->text().trimmed().toStdString(), &why);
     QString error;
     if (!a) {
       m_error = QString::fromStdString(why);
@@ -101,8 +102,8 @@ QString CNmeaShareDlg::StatusLineText() const {
 void CNmeaShareDlg::ShowStatus() {
   m_status->setText(StatusText());
   m_status->setStyleSheet(m_error.isEmpty() ? QString() : QString("color: #b00000"));
-  const QString where = QString::fromStdString(
-      (m_server.Listening() ? m_server.Address() : ListenAddress()).Text());
+  const QString where =
+      QString::fromStdString((m_server.Listening() ? m_server.Address() : ListenAddress()).Text());
   // The command is built here: the language files take "//" for a comment.
   m_hint->setText(m_text("LID_NMEA_HINT") + " gpsd -N tcp://" + where);
   Q_EMIT StatusChanged(StatusLineText());
