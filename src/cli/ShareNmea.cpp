@@ -47,8 +47,8 @@ int RunShareNmea(CliLink& link, const ShareNmeaOptions& options, std::ostream& e
       err << "apctl: " << error << "\n";
       return kExitFailure;
     }
-    err << "apctl: sharing the position as NMEA 0183 on " << pty.Path() << " (read it as a serial GPS: gpsd -N "
-        << pty.Path() << ")\n";
+    err << "apctl: sharing the position as NMEA 0183 on " << pty.Path()
+        << " (read it as a serial GPS: gpsd -N " << pty.Path() << ")\n";
   } else {
     QString error;
     if (!server.Listen(options.listen, &error)) {
@@ -60,7 +60,8 @@ int RunShareNmea(CliLink& link, const ShareNmeaOptions& options, std::ostream& e
     if (!server.Address().Loopback())
       err << "apctl: " << where << " is reachable from other machines on the network\n";
     QObject::connect(&server, &nmea::NmeaServer::ClientJoined, [&](const QString& peer) {
-      err << "apctl: " << peer.toStdString() << " connected (" << server.Clients() << " listening)\n" << std::flush;
+      err << "apctl: " << peer.toStdString() << " connected (" << server.Clients() << " listening)\n"
+          << std::flush;
     });
     QObject::connect(&server, &nmea::NmeaServer::ClientLeft, [&](const QString& peer, quint64 dropped) {
       err << "apctl: " << peer.toStdString() << " left (" << server.Clients() << " listening)";
@@ -93,7 +94,8 @@ int RunShareNmea(CliLink& link, const ShareNmeaOptions& options, std::ostream& e
     link.WaitUntil([] { return false; }, 250);
     const bool nowSilent = !link.Away() && sinceLast.elapsed() >= kSilenceMs;
     if (nowSilent && !silent) {
-      err << "apctl: no telemetry for " << kSilenceMs / 1000 << " s; the programs get nothing new until it returns\n"
+      err << "apctl: no telemetry for " << kSilenceMs / 1000
+          << " s; the programs get nothing new until it returns\n"
           << std::flush;
       link.Commands().SendGetParameters();
     } else if (!nowSilent && silent && !link.Away()) {

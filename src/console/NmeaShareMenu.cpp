@@ -20,7 +20,8 @@ constexpr const char* kNmeaOnKey = "On";
 }  // namespace
 
 void CSetApDlg::AddNmeaShareMenu() {
-  m_nmeaDlg = std::make_unique<apdesk::nmea::CNmeaShareDlg>([this](const char* key) { return Text(key); }, this);
+  m_nmeaDlg =
+      std::make_unique<apdesk::nmea::CNmeaShareDlg>([this](const char* key) { return Text(key); }, this);
   apdesk::nmea::CNmeaShareDlg* share = m_nmeaDlg.get();
   m_nmeaStatus = new QLabel(this);
   m_nmeaStatus->setObjectName("nmeaStatusLine");
@@ -30,10 +31,11 @@ void CSetApDlg::AddNmeaShareMenu() {
     m_nmeaStatus->setText(text);
     m_nmeaStatus->setVisible(!text.isEmpty());
   });
-  connect(share, &apdesk::nmea::CNmeaShareDlg::SettingsChanged, this, [this](const QString& address, bool on) {
-    m_app.WriteSettingString(kNmeaSection, kNmeaAddressKey, address.toStdString());
-    m_app.WriteSettingInt(kNmeaSection, kNmeaOnKey, on ? 1 : 0);
-  });
+  connect(share, &apdesk::nmea::CNmeaShareDlg::SettingsChanged, this,
+          [this](const QString& address, bool on) {
+            m_app.WriteSettingString(kNmeaSection, kNmeaAddressKey, address.toStdString());
+            m_app.WriteSettingInt(kNmeaSection, kNmeaOnKey, on ? 1 : 0);
+          });
   share->Restore(QString::fromStdString(m_app.GetSettingString(kNmeaSection, kNmeaAddressKey, "")),
                  m_app.GetSettingInt(kNmeaSection, kNmeaOnKey, 0) != 0);
   ConnectNmeaShare();

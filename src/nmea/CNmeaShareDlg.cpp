@@ -53,6 +53,13 @@ CNmeaShareDlg::CNmeaShareDlg(TextFn text, QWidget* parent) : QDialog(parent), m_
   ShowStatus();
 }
 
+// The programs still connected are let go without telling a window that is
+// going away.
+CNmeaShareDlg::~CNmeaShareDlg() {
+  m_server.disconnect();
+  m_server.Close();
+}
+
 void CNmeaShareDlg::Restore(const QString& address, bool on) {
   const QSignalBlocker block(m_share);
   m_address->setText(address);
@@ -65,7 +72,8 @@ void CNmeaShareDlg::Apply() {
   m_server.Close();
   if (m_share->isChecked()) {
     std::string why;
-    const std::optional<ListenAddress> a = ParseListenAddress(m_address->text().trimmed().toStdString(), &why);
+    const std::optional<ListenAddress> a =
+        ParseListenAddress(m_address->text().trimmed().toStdString(), &why);
     QString error;
     if (!a) {
       m_error = QString::fromStdString(why);
@@ -94,8 +102,8 @@ QString CNmeaShareDlg::StatusLineText() const {
 void CNmeaShareDlg::ShowStatus() {
   m_status->setText(StatusText());
   m_status->setStyleSheet(m_error.isEmpty() ? QString() : QString("color: #b00000"));
-  const QString where = QString::fromStdString(
-      (m_server.Listening() ? m_server.Address() : ListenAddress()).Text());
+  const QString where =
+      QString::fromStdString((m_server.Listening() ? m_server.Address() : ListenAddress()).Text());
   // The command is built here: the language files take "//" for a comment.
   m_hint->setText(m_text("LID_NMEA_HINT") + " gpsd -N tcp://" + where);
   Q_EMIT StatusChanged(StatusLineText());

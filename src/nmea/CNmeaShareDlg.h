@@ -24,6 +24,7 @@ class CNmeaShareDlg : public QDialog {
  public:
   using TextFn = std::function<QString(const char* key)>;
   CNmeaShareDlg(TextFn text, QWidget* parent = nullptr);
+  ~CNmeaShareDlg() override;
 
   // Sets the address and switch as kept, and starts sharing when on.
   void Restore(const QString& address, bool on);

@@ -10,7 +10,9 @@
 
 namespace apdesk::nmea {
 
-PtyOutput::~PtyOutput() { Close(); }
+PtyOutput::~PtyOutput() {
+  Close();
+}
 
 bool PtyOutput::Open(std::string* error) {
   Close();

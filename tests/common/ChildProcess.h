@@ -59,7 +59,8 @@ class ChildProcess {
         m_buffer.erase(0, nl + 1);
         return true;
       }
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
       if (m_out < 0 || left.count() <= 0) return false;
       pollfd p{m_out, POLLIN, 0};
       if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;

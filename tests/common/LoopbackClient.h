@@ -54,7 +54,8 @@ class LoopbackClient {
   }
 
   bool Send(const std::string& bytes) {
-    return m_fd >= 0 && ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+    return m_fd >= 0 &&
+           ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
   }
 
   void Close() {
@@ -79,7 +80,8 @@ class LoopbackClient {
   // Line ends received so far.
   std::size_t Lines() const {
     std::size_t n = 0;
-    for (std::size_t at = m_received.find('\n'); at != std::string::npos; at = m_received.find('\n', at + 1)) ++n;
+    for (std::size_t at = m_received.find('\n'); at != std::string::npos; at = m_received.find('\n', at + 1))
+      ++n;
     return n;
   }
 

@@ -48,8 +48,12 @@ struct Record {
 // Record i moves north-east and climbs, one second of GPS time after i - 1
 // (faster than real time, so the test is short and every fix has its own time).
 Record RecordAt(int i) {
-  return {static_cast<float>(22.5 + i * 1.7e-4), static_cast<float>(114.05 + i * 2.3e-4),
-          static_cast<float>(std::fmod(i * 0.037, 6.2)), -50 + 7 * i, 100u + 13u * i, 40u + 29u * i};
+  return {static_cast<float>(22.5 + i * 1.7e-4),
+          static_cast<float>(114.05 + i * 2.3e-4),
+          static_cast<float>(std::fmod(i * 0.037, 6.2)),
+          -50 + 7 * i,
+          100u + 13u * i,
+          40u + 29u * i};
 }
 
 sim::StatusSource::Sentence SentenceAt(int i) {
@@ -80,7 +84,8 @@ class SteppedRecords : public sim::StatusSource {
  public:
   void TakeDue(std::int64_t nowMs, std::vector<Sentence>* due) override {
     if (m_firstMs < 0) m_firstMs = nowMs;
-    while (m_next < kRecords && m_firstMs + m_next * kIntervalMs <= nowMs) due->push_back(SentenceAt(m_next++));
+    while (m_next < kRecords && m_firstMs + m_next * kIntervalMs <= nowMs)
+      due->push_back(SentenceAt(m_next++));
   }
   std::int64_t NextDueMs() const override {
     if (m_firstMs < 0) return 0;
@@ -117,7 +122,8 @@ std::string TimeOf(int i) {
 TEST(GpsdShare, GpsdReadsTheRecordsFromApctl) {
   const std::string gpsd = ChildProcess::Which("gpsd");
   const std::string gpspipe = ChildProcess::Which("gpspipe");
-  if (gpsd.empty() || gpspipe.empty()) GTEST_SKIP() << "gpsd and gpspipe are not installed (scripts/install-deps.sh)";
+  if (gpsd.empty() || gpspipe.empty())
+    GTEST_SKIP() << "gpsd and gpspipe are not installed (scripts/install-deps.sh)";
   int argc = 1;
   char name[] = "gpsd_share_test";
   char* argv[] = {name, nullptr};
@@ -148,14 +154,16 @@ TEST(GpsdShare, GpsdReadsTheRecordsFromApctl) {
     for (int tries = 0; tries < 200 && !stalled.Connect(sharePort, 1024); ++tries) ::usleep(20000);
     ChildProcess daemon, pipe;
     const std::string source = "tcp://127.0.0.1:" + std::to_string(sharePort);
-    if (!daemon.Start({gpsd, "-N", "-n", "-b", "-S", std::to_string(gpsdPort), "-F", folder + "/control", source},
-                      folder + "/gpsd.log")) {
+    if (!daemon.Start(
+            {gpsd, "-N", "-n", "-b", "-S", std::to_string(gpsdPort), "-F", folder + "/control", source},
+            folder + "/gpsd.log")) {
       failure = "gpsd did not start";
     } else {
       std::string line;
       for (int tries = 0; tries < 50 && fixes.empty() && failure.empty(); ++tries) {
         ::usleep(100000);
-        if (!pipe.Start({gpspipe, "-w", "127.0.0.1:" + std::to_string(gpsdPort)}, folder + "/gpspipe.log")) break;
+        if (!pipe.Start({gpspipe, "-w", "127.0.0.1:" + std::to_string(gpsdPort)}, folder + "/gpspipe.log"))
+          break;
         // gpspipe ends at once while gpsd is not yet listening.
         while (pipe.ReadLine(&line, 15000)) {
           if (line.find("\"class\":\"TPV\"") == std::string::npos) continue;
@@ -174,7 +182,8 @@ TEST(GpsdShare, GpsdReadsTheRecordsFromApctl) {
 
   std::ostringstream out, err;
   const int status = cli::RunApctl(
-      {"--connect", "sim", "share", "nmea", "--listen", "127.0.0.1:" + std::to_string(sharePort)}, out, err, hooks);
+      {"--connect", "sim", "share", "nmea", "--listen", "127.0.0.1:" + std::to_string(sharePort)}, out, err,
+      hooks);
   programs.join();
   ASSERT_EQ(failure, "");
   EXPECT_EQ(status, cli::kExitOk) << err.str();
