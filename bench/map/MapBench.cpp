@@ -83,7 +83,8 @@ struct WarmStore {
       const TileId c = TileAt(kField, z);
       for (int x = c.x - kSpan; x <= c.x + kSpan; ++x)
         for (int y = c.y - kSpan; y <= c.y + kSpan; ++y)
-          store.Put(source.Key(), {z, x, y}, tiles[static_cast<std::size_t>((x * 3 + y) & 15)], "", 4'000'000'000LL);
+          store.Put(source.Key(), {z, x, y}, tiles[static_cast<std::size_t>((x * 3 + y) & 15)], "",
+                    4'000'000'000LL);
     }
     service = std::make_unique<TileService>(&store);
     service->SetSource(source, &error);
@@ -199,7 +200,8 @@ void BM_MapWindowAt50Hz(benchmark::State& state) {
   for (auto _ : state) {
     const double cpu0 = ThreadCpuMs();
     for (int redraw = 0; redraw < 10; ++redraw) {
-      for (int s = 0; s < 5; ++s, nowMs += 20) dlg.AddStatusSentence(sentences[k++ % sentences.size()].data(), nowMs);
+      for (int s = 0; s < 5; ++s, nowMs += 20)
+        dlg.AddStatusSentence(sentences[k++ % sentences.size()].data(), nowMs);
       dlg.Refresh();
       dlg.View()->render(&frame);
     }

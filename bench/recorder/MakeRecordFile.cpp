@@ -45,7 +45,8 @@ int main(int argc, char** argv) {
   double recordsValue = 1000000, rate = 50.0;
   if ((argc > 2 && !WholeNumber(argv[2], &recordsValue)) || (argc > 3 && !WholeNumber(argv[3], &rate)) ||
       recordsValue < 0 || recordsValue > 1e12 || recordsValue != std::floor(recordsValue) || !(rate > 0)) {
-    std::fprintf(stderr, "make_record_file: RECORDS must be a whole number, 0 or more, and RATE_HZ above 0\n");
+    std::fprintf(stderr,
+                 "make_record_file: RECORDS must be a whole number, 0 or more, and RATE_HZ above 0\n");
     return 2;
   }
   const long long records = static_cast<long long>(recordsValue);

@@ -27,7 +27,8 @@ struct FlightFile {
   long long bytes = 0;
   FlightFile() {
     const char* dir = std::getenv("TMPDIR");
-    path = std::string(dir ? dir : "/tmp") + "/apdesk-record-tools-bench-" + std::to_string(::getpid()) + ".hj";
+    path =
+        std::string(dir ? dir : "/tmp") + "/apdesk-record-tools-bench-" + std::to_string(::getpid()) + ".hj";
     const char* records = std::getenv("RECORDS");
     const long long n = records ? std::atoll(records) : 1000000;
     if (!apdesk::bench::WriteFlightFile(path, n)) {

@@ -1,8 +1,8 @@
 // apdesk: configures and monitors the flight controller over USB HID or a
 // serial port. One modal main window is the program's only event loop.
 #include <QApplication>
-#include <QCoreApplication>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLibraryInfo>
@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "app/CConfigApp.h"
+#include "app/HidBackendChoice.h"
 #include "cmdline/BuildVersion.h"
 #include "cmdline/NearName.h"
-#include "app/HidBackendChoice.h"
 #include "console/CSetApDlg.h"
 #include "localisation/CLanguageManager.h"
 #include "sim/SimOptions.h"
@@ -180,18 +180,21 @@ int ReadCommandLine(const QStringList& arguments, CommandLine* line) {
   options.addOption(open);
   options.addOption(replay);
   options.addOption(speed);
-  QCommandLineOption mapSource("map-source",
-                               "The map's tiles for this run: a tile URL template (https://host/{z}/{x}/{y}.png) "
-                               "or an MBTiles file (FILE.mbtiles); otherwise [MAP] SOURCE of the settings.",
-                               "source");
+  QCommandLineOption mapSource(
+      "map-source",
+      "The map's tiles for this run: a tile URL template (https://host/{z}/{x}/{y}.png) "
+      "or an MBTiles file (FILE.mbtiles); otherwise [MAP] SOURCE of the settings.",
+      "source");
   options.addOption(mapSource);
 
   if (!options.parse(arguments)) {
     // An unknown option, or one without its value: say the nearest known one.
     std::vector<std::string> known;
-    const QCommandLineOption* all[] = {&help, &version, &simulate, &connect, &simRate, &open, &replay, &speed, &mapSource};
+    const QCommandLineOption* all[] = {&help, &version, &simulate, &connect,  &simRate,
+                                       &open, &replay,  &speed,    &mapSource};
     for (const QCommandLineOption* o : all) {
-      for (const QString& name : o->names()) known.push_back((name.size() == 1 ? "-" : "--") + name.toStdString());
+      for (const QString& name : o->names())
+        known.push_back((name.size() == 1 ? "-" : "--") + name.toStdString());
     }
     std::string hint;
     for (const QString& name : options.unknownOptionNames()) {
@@ -211,7 +214,8 @@ int ReadCommandLine(const QStringList& arguments, CommandLine* line) {
     return 0;
   }
   if (!options.positionalArguments().isEmpty()) {
-    std::fprintf(stderr, "apdesk: takes no arguments besides its options, not \"%s\" (apdesk --help lists them)\n",
+    std::fprintf(stderr,
+                 "apdesk: takes no arguments besides its options, not \"%s\" (apdesk --help lists them)\n",
                  options.positionalArguments().first().toLocal8Bit().constData());
     return 2;
   }
@@ -219,8 +223,8 @@ int ReadCommandLine(const QStringList& arguments, CommandLine* line) {
   std::string error;
   line->connectGiven = options.isSet(connect);
   line->simulateGiven = options.isSet(simulate);
-  if (!apdesk::ParseStartupChoice(options.isSet(simulate), options.value(connect).toStdString(), &line->choice,
-                                  &error)) {
+  if (!apdesk::ParseStartupChoice(options.isSet(simulate), options.value(connect).toStdString(),
+                                  &line->choice, &error)) {
     std::fprintf(stderr, "apdesk: %s\n", error.c_str());
     return 2;
   }
@@ -328,30 +332,29 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  AfterFirstPaint connectAtStart(
-      &window, [&window, &choice, &line] {
-        for (const QString& name : line.openWindows) {
-          if (name == "plots") window.ShowTelemetryPlots();
-          if (name == "inspector") window.ShowLinkInspector();
-          if (name == "upgrade") window.ShowUpgradeWindow();
-          if (name == "records") window.ShowFlightRecords();
-          if (name == "map") window.ShowMap();
-        }
-        if (!line.replayFile.isEmpty()) {
-          QString why;
-          if (!window.StartReplay(line.replayFile, line.replaySpeed, &why)) {
-            std::fprintf(stderr, "apdesk: cannot replay: %s\n", why.toUtf8().constData());
-            apdesk::MessageBoxes::Show(&window, why, apdesk::BoxIcon::Error);
-          }
-        }
-        if (choice.connect == apdesk::StartupChoice::Connect::Auto) {
-          window.Connection().Follower().WaitForUsb();
-        } else if (choice.connect == apdesk::StartupChoice::Connect::Usb) {
-          window.OpenUsb(false);
-        } else if (choice.connect == apdesk::StartupChoice::Connect::Serial) {
-          window.OpenComPort(QString::fromStdString(choice.serialPort));
-        }
-      });
+  AfterFirstPaint connectAtStart(&window, [&window, &choice, &line] {
+    for (const QString& name : line.openWindows) {
+      if (name == "plots") window.ShowTelemetryPlots();
+      if (name == "inspector") window.ShowLinkInspector();
+      if (name == "upgrade") window.ShowUpgradeWindow();
+      if (name == "records") window.ShowFlightRecords();
+      if (name == "map") window.ShowMap();
+    }
+    if (!line.replayFile.isEmpty()) {
+      QString why;
+      if (!window.StartReplay(line.replayFile, line.replaySpeed, &why)) {
+        std::fprintf(stderr, "apdesk: cannot replay: %s\n", why.toUtf8().constData());
+        apdesk::MessageBoxes::Show(&window, why, apdesk::BoxIcon::Error);
+      }
+    }
+    if (choice.connect == apdesk::StartupChoice::Connect::Auto) {
+      window.Connection().Follower().WaitForUsb();
+    } else if (choice.connect == apdesk::StartupChoice::Connect::Usb) {
+      window.OpenUsb(false);
+    } else if (choice.connect == apdesk::StartupChoice::Connect::Serial) {
+      window.OpenComPort(QString::fromStdString(choice.serialPort));
+    }
+  });
   window.exec();
   return 0;
 }

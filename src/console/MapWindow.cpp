@@ -9,7 +9,6 @@
 #include "map/TileService.h"
 #include "map/TileStore.h"
 
-
 apdesk::map::TileService* CSetApDlg::MapTiles() {
   if (!m_map) {
     m_map = std::make_unique<MapParts>();
@@ -31,14 +30,17 @@ bool CSetApDlg::SetMapSource(const QString& text, QString* error) {
   apdesk::map::TileService* service = MapTiles();
   apdesk::map::TileSource source;
   std::string why;
-  if (!apdesk::map::ChooseTileSource(text.toStdString(), &source, &why) || !service->SetSource(source, &why)) {
+  if (!apdesk::map::ChooseTileSource(text.toStdString(), &source, &why) ||
+      !service->SetSource(source, &why)) {
     *error = QString::fromStdString(why);
     return false;
   }
   return true;
 }
 
-CMapDlg* CSetApDlg::MapWindow() const { return m_map ? m_map->window.get() : nullptr; }
+CMapDlg* CSetApDlg::MapWindow() const {
+  return m_map ? m_map->window.get() : nullptr;
+}
 
 void CSetApDlg::ShowMap() {
   MapTiles();

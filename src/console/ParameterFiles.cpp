@@ -2,9 +2,9 @@
 // files in apctl's format, the comparison before a load or a restore, and a
 // snapshot of what the controller held before every write.
 #include <QAction>
+#include <QDateTime>
 #include <QDialogButtonBox>
 #include <QFile>
-#include <QDateTime>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>

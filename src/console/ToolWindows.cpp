@@ -11,9 +11,9 @@
 #include "app/CConfigApp.h"
 #include "console/CSetApDlg.h"
 #include "inspector/CLinkInspectorDlg.h"
+#include "map/CMapDlg.h"
 #include "recorder/ReplayPacer.h"
 #include "telemetryplots/CTelemetryPlotsDlg.h"
-#include "map/CMapDlg.h"
 #include "viewer/CFlightRecordsDlg.h"
 
 void CSetApDlg::ShowTelemetryPlots() {
@@ -86,20 +86,20 @@ bool CSetApDlg::StartReplay(const QString& path, double speed, QString* error) {
   r.pacer.Start(m_toolClock.elapsed());
   // The status line says what is played, at what speed and where, instead
   // of "Not connected".
-  m_connection->SetReplay([this, file = QFileInfo(path).fileName().toStdString()](
-                              apdesk::ConnectionState::Replay* state) {
-    const Replay& now = *m_replay;
-    state->file = file;
-    state->speed = now.pacer.Speed();
-    state->records = now.pacer.Played();
-    state->paused = now.pacer.Paused();
-    state->finished = now.pacer.Finished();
-    if (now.lastUtc) {
-      const long long day = *now.lastUtc % 86400;
-      state->flightTime = QString::asprintf("%02lld:%02lld:%02lld", day / 3600, day / 60 % 60, day % 60)
-                              .toStdString();
-    }
-  });
+  m_connection->SetReplay(
+      [this, file = QFileInfo(path).fileName().toStdString()](apdesk::ConnectionState::Replay* state) {
+        const Replay& now = *m_replay;
+        state->file = file;
+        state->speed = now.pacer.Speed();
+        state->records = now.pacer.Played();
+        state->paused = now.pacer.Paused();
+        state->finished = now.pacer.Finished();
+        if (now.lastUtc) {
+          const long long day = *now.lastUtc % 86400;
+          state->flightTime =
+              QString::asprintf("%02lld:%02lld:%02lld", day / 3600, day / 60 % 60, day % 60).toStdString();
+        }
+      });
   ReplayTick();
   return true;
 }

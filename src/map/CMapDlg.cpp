@@ -73,7 +73,9 @@ void CMapDlg::SetFollow(bool follow) {
   m_follow->setChecked(follow);
 }
 
-bool CMapDlg::Follow() const { return m_follow && m_follow->isChecked(); }
+bool CMapDlg::Follow() const {
+  return m_follow && m_follow->isChecked();
+}
 
 void CMapDlg::AddStatusSentence(const std::uint8_t* s99, qint64 nowMs) {
   const apdesk::StatusFields f = apdesk::ReadStatusFields(s99);
@@ -115,7 +117,9 @@ QString CMapDlg::HeightText() const {
 
 QString CMapDlg::LimitsText() const {
   if (!m_distanceLimit || !m_altitudeLimit) return Text("LID_MAP_NOLIMITS", "Limits: not read yet");
-  return Text("LID_MAP_LIMITS", "Limits: %1 m from home, %2 m high").arg(*m_distanceLimit).arg(*m_altitudeLimit);
+  return Text("LID_MAP_LIMITS", "Limits: %1 m from home, %2 m high")
+      .arg(*m_distanceLimit)
+      .arg(*m_altitudeLimit);
 }
 
 void CMapDlg::Refresh() {
@@ -133,7 +137,8 @@ void CMapDlg::Refresh() {
     m_centred = true;
   }
   m_distance->setText(DistanceText());
-  const bool tooHigh = m_home && m_altitudeLimit && *m_altitudeLimit > 0 && m_altitude - m_homeAltitude > *m_altitudeLimit;
+  const bool tooHigh =
+      m_home && m_altitudeLimit && *m_altitudeLimit > 0 && m_altitude - m_homeAltitude > *m_altitudeLimit;
   m_height->setText(HeightText());
   m_height->setStyleSheet(tooHigh ? "color: #c00000; font-weight: bold" : "");
   m_limits->setText(LimitsText());

@@ -14,7 +14,9 @@ namespace apdesk::map {
 
 namespace {
 
-quint64 KeyOf(TileId t) { return (quint64(t.z) << 56) | (quint64(t.x) << 28) | quint64(t.y); }
+quint64 KeyOf(TileId t) {
+  return (quint64(t.z) << 56) | (quint64(t.x) << 28) | quint64(t.y);
+}
 
 // The number of metres on the scale bar: 1, 2 or 5 times a power of ten, at most `most`.
 double RoundScale(double most) {
@@ -44,9 +46,13 @@ void MapView::SetCentre(LatLon centre) {
   update();
 }
 
-LatLon MapView::Centre() const { return FromWorld(m_centre, m_zoom); }
+LatLon MapView::Centre() const {
+  return FromWorld(m_centre, m_zoom);
+}
 
-void MapView::SetZoom(int zoom) { ZoomAt(zoom, QPointF(width() / 2.0, height() / 2.0)); }
+void MapView::SetZoom(int zoom) {
+  ZoomAt(zoom, QPointF(width() / 2.0, height() / 2.0));
+}
 
 void MapView::ZoomAt(int zoom, QPointF anchor) {
   zoom = std::clamp(zoom, 0, std::min(kMaxZoom, m_service->Source().maxZoom));
@@ -318,7 +324,9 @@ void MapView::mouseMoveEvent(QMouseEvent* e) {
   update();
 }
 
-void MapView::mouseReleaseEvent(QMouseEvent*) { m_dragFrom.reset(); }
+void MapView::mouseReleaseEvent(QMouseEvent*) {
+  m_dragFrom.reset();
+}
 
 void MapView::wheelEvent(QWheelEvent* e) {
   const int steps = e->angleDelta().y() / 120;

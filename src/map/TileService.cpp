@@ -13,7 +13,9 @@ namespace apdesk::map {
 
 namespace {
 
-qint64 Now() { return QDateTime::currentSecsSinceEpoch(); }
+qint64 Now() {
+  return QDateTime::currentSecsSinceEpoch();
+}
 
 // Answers that say the network or the server is not there, rather than that
 // this tile is bad.
@@ -110,7 +112,8 @@ void TileService::StartNext() {
     request.setHeader(QNetworkRequest::UserAgentHeader, QString::fromStdString(TileUserAgent()));
     request.setTransferTimeout(kTimeoutMs);
     if (m_store) {
-      if (std::optional<TileStore::Tile> stored = m_store->Get(m_key, t, false); stored && !stored->etag.isEmpty())
+      if (std::optional<TileStore::Tile> stored = m_store->Get(m_key, t, false);
+          stored && !stored->etag.isEmpty())
         request.setRawHeader("If-None-Match", stored->etag);
     }
     QNetworkReply* reply = m_network->get(request);
@@ -150,9 +153,10 @@ void TileService::OnFinished(QNetworkReply* reply, TileId t) {
   }
   const QByteArray body = reply->readAll();
   const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-  const bool whole = error == QNetworkReply::NoError && (!length.isValid() || length.toLongLong() == body.size());
-  const TileImage kind =
-      JudgeTileImage(reinterpret_cast<const std::uint8_t*>(body.constData()), static_cast<std::size_t>(body.size()));
+  const bool whole =
+      error == QNetworkReply::NoError && (!length.isValid() || length.toLongLong() == body.size());
+  const TileImage kind = JudgeTileImage(reinterpret_cast<const std::uint8_t*>(body.constData()),
+                                        static_cast<std::size_t>(body.size()));
   if (status >= 200 && status < 300 && whole && kind != TileImage::None) {
     if (fresh.store && m_store)
       m_store->Put(m_key, t, body, reply->rawHeader("ETag"), fresh.freshUntil);

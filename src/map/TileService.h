@@ -83,7 +83,7 @@ class TileService : public QObject {
   bool m_networkDown = false;
   qint64 m_networkRetryAt = 0;
   std::deque<TileId> m_queue;
-  QSet<quint64> m_pending;        // queued or in flight
+  QSet<quint64> m_pending;                 // queued or in flight
   QCache<quint64, QByteArray> m_unstored;  // "no-store" answers, kept in memory only
   int m_inFlight = 0, m_mostInFlight = 0;
   qint64 m_sent = 0;

@@ -39,7 +39,8 @@ char* PutFixed(char* at, double v, int precision) {
   const std::uint64_t unit = kUnits[precision];
   const std::uint64_t scaled = ((bits & 0xFFFFFFFFFFFFFull) | (std::uint64_t{1} << 52)) * unit;  // < 2^63
   std::uint64_t q = scaled >> shift;
-  const std::uint64_t rest = scaled & ((std::uint64_t{1} << shift) - 1), half = std::uint64_t{1} << (shift - 1);
+  const std::uint64_t rest = scaled & ((std::uint64_t{1} << shift) - 1),
+                      half = std::uint64_t{1} << (shift - 1);
   if (rest > half || (rest == half && (q & 1) != 0)) ++q;
   if (bits >> 63) *at++ = '-';
   if (precision == 0) return std::to_chars(at, at + 24, q).ptr;
@@ -52,10 +53,12 @@ char* PutFloat6(char* at, float v) {
   const int biased = static_cast<int>(bits >> 23 & 0xFF);
   const int shift = 150 - biased;  // v = mantissa / 2^shift
   // The usual range in integers; to_chars takes the rest (tiny, huge, not finite).
-  if (biased == 0 || biased == 0xFF || shift <= 0 || shift > 40) return PutFixed(at, static_cast<double>(v), 6);
+  if (biased == 0 || biased == 0xFF || shift <= 0 || shift > 40)
+    return PutFixed(at, static_cast<double>(v), 6);
   const std::uint64_t scaled = (std::uint64_t{bits & 0x7FFFFF} | 0x800000) * 1000000;  // < 2^44
   std::uint64_t q = scaled >> shift;
-  const std::uint64_t rest = scaled & ((std::uint64_t{1} << shift) - 1), half = std::uint64_t{1} << (shift - 1);
+  const std::uint64_t rest = scaled & ((std::uint64_t{1} << shift) - 1),
+                      half = std::uint64_t{1} << (shift - 1);
   if (rest > half || (rest == half && (q & 1) != 0)) ++q;
   if (bits >> 31) *at++ = '-';
   return PutDecimals(at, q, 1000000, 6);
@@ -74,7 +77,8 @@ char* PutTenths(char* at, long long tenths) {
 }
 
 char* PutVolts3(char* at, int raw) {
-  const std::uint64_t scaled = static_cast<std::uint64_t>(raw < 0 ? -static_cast<long long>(raw) : raw) * 5000;
+  const std::uint64_t scaled =
+      static_cast<std::uint64_t>(raw < 0 ? -static_cast<long long>(raw) : raw) * 5000;
   std::uint64_t q = scaled / 1024;
   const std::uint64_t rest = scaled % 1024;
   if (rest > 512 || (rest == 512 && (q & 1) != 0)) ++q;

@@ -237,7 +237,6 @@ int SentenceParser::TakeSentence(std::string_view tag, std::uint8_t* dest, std::
   return CountTagMismatches(tag);
 }
 
-
 int SentenceParser::ParseOneSentence(SentenceSink& sink) {
   // Still waiting for the rest of the same sentence: only bytes were added
   // behind it, so the answer is the same (the serial path asks once a byte).

@@ -51,7 +51,8 @@ StickChannel ThrottleChannel(int reading) {
 
 // A direction word and the size of a signed 32-bit reading; the size is taken
 // in 64 bits so that the most negative reading has a positive size too.
-void AddDirection(std::string& text, std::int32_t value, const std::string& positive, const std::string& negative) {
+void AddDirection(std::string& text, std::int32_t value, const std::string& positive,
+                  const std::string& negative) {
   const long long v = value;
   // As "%s" would, the word ends at a NUL.
   const std::string& word = v >= 0 ? positive : negative;

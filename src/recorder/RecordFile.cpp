@@ -172,7 +172,8 @@ std::string WellFormedUtf8(std::string_view text);
 class RowWriter {
  public:
   RowWriter(TextOut& out, bool json, std::string_view sourceName) : m_out(out), m_json(json) {
-    m_prefix = json ? "{\"file\":" + JsonString(sourceName) + ",\"record\":" : CsvField(WellFormedUtf8(sourceName)) + ",";
+    m_prefix = json ? "{\"file\":" + JsonString(sourceName) + ",\"record\":"
+                    : CsvField(WellFormedUtf8(sourceName)) + ",";
     for (std::size_t i = 0; i < std::size(kColumns); ++i)
       m_keys[i] = json ? ",\"" + std::string(kColumns[i]) + "\":" : std::string(",");
     if (!json) {
@@ -306,8 +307,7 @@ class SecondSpread {
         m_emit(m_group[k].data(), whole);
         continue;
       }
-      const std::string time = whole.substr(0, whole.size() - 1) +
-                               FormatText(".%03zuZ", k * 1000 / n);
+      const std::string time = whole.substr(0, whole.size() - 1) + FormatText(".%03zuZ", k * 1000 / n);
       m_emit(m_group[k].data(), time);
     }
     m_group.clear();
@@ -472,7 +472,8 @@ void FlightSummariser::Add(const StatusFields& f, const std::optional<long long>
   if (m_info.records == 1 || f.voltageRaw > m_highestRaw) m_highestRaw = f.voltageRaw;
 }
 
-RecordInfo FlightSummariser::Finish(std::size_t skipped, std::size_t trailingBytes, std::size_t fileBytes) const {
+RecordInfo FlightSummariser::Finish(std::size_t skipped, std::size_t trailingBytes,
+                                    std::size_t fileBytes) const {
   RecordInfo info = m_info;
   info.skipped = skipped;
   info.trailingBytes = trailingBytes;

@@ -12,7 +12,8 @@ constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
 double TrackDistance::Between(double lat1, double lon1, double lat2, double lon2) {
   const double p1 = lat1 * kRadiansPerDegree, p2 = lat2 * kRadiansPerDegree;
   const double dp = p2 - p1, dl = (lon2 - lon1) * kRadiansPerDegree;
-  const double a = std::sin(dp / 2) * std::sin(dp / 2) + std::cos(p1) * std::cos(p2) * std::sin(dl / 2) * std::sin(dl / 2);
+  const double a =
+      std::sin(dp / 2) * std::sin(dp / 2) + std::cos(p1) * std::cos(p2) * std::sin(dl / 2) * std::sin(dl / 2);
   return 2 * kEarthRadius * std::asin(std::sqrt(std::fmin(1.0, a)));
 }
 

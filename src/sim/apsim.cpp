@@ -63,11 +63,33 @@ const char kUsage[] =
     "Exit status: 0 ended by a signal, 1 failure, 2 bad command line.\n";
 
 // Every option, for "did you mean".
-const std::vector<std::string> kOptions = {
-    "--help", "--version", "--serial", "--uhid", "--hidsock", "--link", "--bootloader", "--reversed-compass",
-    "--no-garbage", "--image-out", "--rate", "--replay", "--speed", "--drop", "--corrupt", "--duplicate",
-    "--seed", "--start", "--pacing", "--retry", "--erase-step", "--corrupt-readback", "--drop-block-request",
-    "--wrong-readback", "--stall-at", "--stall-for", "--vanish-at"};
+const std::vector<std::string> kOptions = {"--help",
+                                           "--version",
+                                           "--serial",
+                                           "--uhid",
+                                           "--hidsock",
+                                           "--link",
+                                           "--bootloader",
+                                           "--reversed-compass",
+                                           "--no-garbage",
+                                           "--image-out",
+                                           "--rate",
+                                           "--replay",
+                                           "--speed",
+                                           "--drop",
+                                           "--corrupt",
+                                           "--duplicate",
+                                           "--seed",
+                                           "--start",
+                                           "--pacing",
+                                           "--retry",
+                                           "--erase-step",
+                                           "--corrupt-readback",
+                                           "--drop-block-request",
+                                           "--wrong-readback",
+                                           "--stall-at",
+                                           "--stall-for",
+                                           "--vanish-at"};
 
 // "2026-12-09T00:00:00Z" or seconds since 1970.
 bool ParseStart(const char* s, std::int64_t& out) {
@@ -185,7 +207,8 @@ int main(int argc, char** argv) {
       return 0;
     } else if (a == "--start") {
       std::int64_t start = 0;
-      if (!ParseStart(value, start)) return bad("a time YYYY-MM-DDTHH:MM:SSZ (2000 to 2255) or seconds since 1970");
+      if (!ParseStart(value, start))
+        return bad("a time YYYY-MM-DDTHH:MM:SSZ (2000 to 2255) or seconds since 1970");
       o.sim.startUtc = start;
       ++i;
     } else if (a == "--serial" || a == "--uhid") {

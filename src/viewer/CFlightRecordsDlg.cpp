@@ -208,9 +208,9 @@ void CFlightRecordsDlg::BuildPlots() {
     title->setPadding(QMargins(3, 0, 3, 0));
     title->setFont(small);
     title->setBrush(QColor(255, 255, 255, 200));
-    title->setText(rows[r].titleId != 0
-                       ? Text(rows[r].titleId, rows[r].title)
-                       : apdesk::PlotQuantityLabel(first, m_language.PublicTextForDisplay(first.languageKey)));
+    title->setText(rows[r].titleId != 0 ? Text(rows[r].titleId, rows[r].title)
+                                        : apdesk::PlotQuantityLabel(
+                                              first, m_language.PublicTextForDisplay(first.languageKey)));
     for (PlotQuantityId id : rows[r].quantities) {
       const apdesk::PlotQuantity& q = apdesk::GetPlotQuantity(id);
       Series s;

@@ -136,7 +136,8 @@ void FlightColumn::CopyTo(std::size_t first, std::size_t count, float* out) cons
     case PlotQuantityId::kVoltage:
       return CopyValues(r, count, out, Volts);
     case PlotQuantityId::kSatellites:
-      return CopyValues(r, count, out, [](const FlightRecord& x) { return static_cast<float>(x.satellites); });
+      return CopyValues(r, count, out,
+                        [](const FlightRecord& x) { return static_cast<float>(x.satellites); });
     case PlotQuantityId::kGroundSpeed:
       return CopyValues(r, count, out, [](const FlightRecord& x) { return x.groundSpeed; });
     case PlotQuantityId::kCourse:
@@ -154,7 +155,8 @@ void FlightColumn::CopyTo(std::size_t first, std::size_t count, float* out) cons
     case PlotQuantityId::kAileron:
       return CopyValues(r, count, out, [](const FlightRecord& x) { return static_cast<float>(x.aileron); });
     case PlotQuantityId::kFlightStatus:
-      return CopyValues(r, count, out, [](const FlightRecord& x) { return static_cast<float>(x.flightStatus); });
+      return CopyValues(r, count, out,
+                        [](const FlightRecord& x) { return static_cast<float>(x.flightStatus); });
   }
 }
 
@@ -319,9 +321,9 @@ void MinMaxPyramid::Build(const FlightColumn& values) {
   m_levels.push_back(std::move(level));
 }
 
-void MinMaxPyramid::Points(const FlightColumn& values, const std::vector<double>& times,
-                           std::size_t first, std::size_t last, std::size_t maxBuckets,
-                           std::vector<double>* keys, std::vector<double>* points) const {
+void MinMaxPyramid::Points(const FlightColumn& values, const std::vector<double>& times, std::size_t first,
+                           std::size_t last, std::size_t maxBuckets, std::vector<double>* keys,
+                           std::vector<double>* points) const {
   keys->clear();
   points->clear();
   last = std::min(last, values.size());

@@ -1,8 +1,8 @@
 // The flight-record viewer's track over the map, with the shared cursor.
+#include <qcustomplot.h>
 #include <QCheckBox>
 #include <QStackedWidget>
 #include <QVBoxLayout>
-#include <qcustomplot.h>
 #include <cmath>
 #include <limits>
 

@@ -1,7 +1,7 @@
 // apctl map against a tile server of the test's own on 127.0.0.1, with the
 // tile store in a folder of the test's own.
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <QTemporaryDir>
 
 #include <sstream>
 
@@ -67,7 +67,8 @@ TEST(ApctlMap, PrefetchResumesExportsAndInfoCounts) {
   ASSERT_TRUE(server.Start());
   const std::string url = server.Template().toStdString();
   server.Script("/13/4290/2868.png", {404, "none", {}, -1});
-  const std::vector<std::string> area = {"--bbox", "47.36,8.52,47.39,8.56", "--zoom", "12-13", "--source", url};
+  const std::vector<std::string> area = {"--bbox", "47.36,8.52,47.39,8.56", "--zoom", "12-13", "--source",
+                                         url};
   auto with = [&](std::vector<std::string> head) {
     head.insert(head.end(), area.begin(), area.end());
     return head;
@@ -78,7 +79,8 @@ TEST(ApctlMap, PrefetchResumesExportsAndInfoCounts) {
   EXPECT_EQ(server.Requests(), 0);
   const MapRun first = Map(with({"prefetch"}), true);
   EXPECT_EQ(first.status, 1) << first.err;  // one tile failed
-  EXPECT_NE(first.out.find("\"tiles\":6,\"cached\":0,\"fetched\":5,\"failed\":1"), std::string::npos) << first.out;
+  EXPECT_NE(first.out.find("\"tiles\":6,\"cached\":0,\"fetched\":5,\"failed\":1"), std::string::npos)
+      << first.out;
   EXPECT_NE(first.err.find("6 tiles, 0 stored already"), std::string::npos) << first.err;
   server.Script("/13/4290/2868.png", {200, ::test::PngOf(Qt::blue), {}, -1});
   const int asked = server.Requests();
@@ -94,7 +96,8 @@ TEST(ApctlMap, PrefetchResumesExportsAndInfoCounts) {
   EXPECT_NE(exported.out.find("\"tiles\":6,\"written\":6,\"missing\":0"), std::string::npos) << exported.out;
   const MapRun info = Map({"info"});
   EXPECT_EQ(info.status, 0);
-  EXPECT_NE(info.out.find(cache.path().toStdString() + "/apdesk/tiles/tiles.sqlite"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find(cache.path().toStdString() + "/apdesk/tiles/tiles.sqlite"), std::string::npos)
+      << info.out;
   EXPECT_NE(info.out.find("tiles 6 url:" + url), std::string::npos) << info.out;
 }
 

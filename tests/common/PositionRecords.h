@@ -11,7 +11,8 @@
 namespace test {
 
 // A fix (8 satellites) at lat/lon, course in degrees, altitude in metres.
-inline std::vector<std::uint8_t> PositionRecord(double lat, double lon, double courseDegrees, double altitude) {
+inline std::vector<std::uint8_t> PositionRecord(double lat, double lon, double courseDegrees,
+                                                double altitude) {
   std::vector<std::uint8_t> s(apdesk::kStatusSentenceLength, 0);
   std::memcpy(s.data(), "$STP", 4);
   const float la = static_cast<float>(lat), lo = static_cast<float>(lon);

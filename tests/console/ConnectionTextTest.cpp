@@ -68,7 +68,8 @@ TEST(ConnectionText, AReplaySaysWhatWhereAndHowFast) {
   } cases[] = {
       {{"a.hj", 1, 0, "", false, false}, "Replaying a.hj at 1x  |  record 0, - UTC"},
       {{"b.hj", 2.5, 1234, "08:00:12", false, false}, "Replaying b.hj at 2.5x  |  record 1234, 08:00:12 UTC"},
-      {{"b.hj", 0.1, 7, "08:00:00", true, false}, "Replaying b.hj at 0.1x  |  record 7, 08:00:00 UTC  |  paused"},
+      {{"b.hj", 0.1, 7, "08:00:00", true, false},
+       "Replaying b.hj at 0.1x  |  record 7, 08:00:00 UTC  |  paused"},
       {{"c.hj", 1, 9, "23:59:59", true, true},
        "Replaying c.hj at 1x  |  record 9, 23:59:59 UTC  |  played to the end"},
   };

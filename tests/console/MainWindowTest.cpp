@@ -704,7 +704,7 @@ TEST_F(MainWindowTest, OpenComOverAPseudoTerminal) {
   Click(w, 1019);
   ASSERT_TRUE(app->m_hidLink.IsOpen());
 
-  w.OpenComPort(pty.Path());  // as --connect serial:PORT: told on the status line
+  w.OpenComPort(pty.Path());              // as --connect serial:PORT: told on the status line
   EXPECT_FALSE(app->m_hidLink.IsOpen());  // opening one transport closes the other
   ASSERT_EQ(boxes.Texts().size(), 1u);
   EXPECT_EQ(w.StatusLine()->currentMessage(), Lid(w, "LID_COM_HINT1"));
@@ -818,7 +818,8 @@ TEST_F(MainWindowTest, ToolWindowsFollowTheReceivePathAndAReplayIsNotRecordedAga
   // The status line says what is replayed, how fast and where, not "Not connected".
   ASSERT_TRUE(WaitFor([&] { return w.Connection().Text().contains("played to the end"); }, 3000))
       << w.Connection().Text().toStdString();
-  EXPECT_TRUE(w.Connection().Text().startsWith("Replaying flight.hj at 10x")) << w.Connection().Text().toStdString();
+  EXPECT_TRUE(w.Connection().Text().startsWith("Replaying flight.hj at 10x"))
+      << w.Connection().Text().toStdString();
   EXPECT_TRUE(w.Connection().Text().contains("record 40")) << w.Connection().Text().toStdString();
   Pump(200);
   EXPECT_EQ(w.m_recorder.RecordsWritten() + w.m_recorder.RecordsWaiting(), 0u);
@@ -994,7 +995,9 @@ TEST_F(ParameterHistoryWindowTest, AfterASendTheComparisonShowsWhatTheController
   auto* table = history->findChild<QTableWidget*>("history");
   ASSERT_NE(table, nullptr);
   ASSERT_TRUE(WaitFor([&] { return table->rowCount() == 1; }));
-  EXPECT_TRUE(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d$").match(table->item(0, 0)->text()).hasMatch())
+  EXPECT_TRUE(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d$")
+                  .match(table->item(0, 0)->text())
+                  .hasMatch())
       << table->item(0, 0)->text().toStdString();
   EXPECT_GE(table->columnWidth(0), table->fontMetrics().horizontalAdvance(table->item(0, 0)->text()));
   EXPECT_EQ(table->item(0, 1)->text(), Lid(w, "LID_HIST_OP_SEND"));
@@ -1045,8 +1048,9 @@ TEST_F(ParameterHistoryWindowTest, DamagedAndFutureSnapshotsAreShownSo) {
     auto* table = history->findChild<QTableWidget*>("history");
     ASSERT_NE(table, nullptr);
     ASSERT_TRUE(WaitFor([&] { return table->rowCount() == 4; })) << locale;
-    EXPECT_EQ(table->item(0, 0)->text(),
-              QDateTime::fromString("2026-03-02T10:00:00Z", Qt::ISODate).toLocalTime().toString("yyyy-MM-dd HH:mm:ss"));
+    EXPECT_EQ(table->item(0, 0)->text(), QDateTime::fromString("2026-03-02T10:00:00Z", Qt::ISODate)
+                                             .toLocalTime()
+                                             .toString("yyyy-MM-dd HH:mm:ss"));
     EXPECT_EQ(table->item(0, 2)->text(), "");
     const QString damagedWord = Lid(w, "LID_HIST_DAMAGED").section("%1", 0, 0);
     int damagedRows = 0, futureRows = 0;
@@ -1140,14 +1144,16 @@ TEST_F(MainWindowTest, SharesThePositionAsNmeaAndKeepsTheSwitch) {
       client.ReadAvailable();
       return client.Lines() >= 60;
     })) << client.Received();
-    EXPECT_NE(client.Received().find("$GPGGA,080001.00,2230.058594,N,11415.000000,W,1,09,"), std::string::npos)
+    EXPECT_NE(client.Received().find("$GPGGA,080001.00,2230.058594,N,11415.000000,W,1,09,"),
+              std::string::npos)
         << client.Received().substr(0, 300);
 
     // A bad address is said in the window and shares nothing.
     share->findChild<QLineEdit*>("nmeaAddress")->setText("example.org:1");
     share->Restore("example.org:1", true);
     EXPECT_FALSE(share->Sharing());
-    EXPECT_TRUE(share->StatusText().startsWith(Lid(w, "LID_NMEA_FAILED"))) << share->StatusText().toStdString();
+    EXPECT_TRUE(share->StatusText().startsWith(Lid(w, "LID_NMEA_FAILED")))
+        << share->StatusText().toStdString();
     EXPECT_TRUE(line->isHidden());
     share->Restore("127.0.0.1:" + QString::number(port), true);
     share->show();

@@ -44,7 +44,9 @@ Outcome RunProgram(const QString& program, const QStringList& args, bool noDispl
   return r;
 }
 
-Outcome RunApdesk(const QStringList& args) { return RunProgram("apdesk", args); }
+Outcome RunApdesk(const QStringList& args) {
+  return RunProgram("apdesk", args);
+}
 
 TEST(ProgramOptions, HelpAndRefusedOptions) {
   const Outcome help = RunApdesk({"--help"});
@@ -103,8 +105,8 @@ TEST(ProgramOptions, AnsweredWithoutADisplayAlikeInEveryProgram) {
     const Outcome r = RunProgram(c.program, c.args, true);
     const QString what = c.program + " " + c.args.join(' ');
     EXPECT_EQ(r.exitCode, c.status) << what.toStdString() << "\n" << r.err.toStdString();
-    EXPECT_TRUE((c.status == 0 ? r.out : r.err).contains(c.says)) << what.toStdString() << ": " << r.out.toStdString()
-                                                                  << r.err.toStdString();
+    EXPECT_TRUE((c.status == 0 ? r.out : r.err).contains(c.says))
+        << what.toStdString() << ": " << r.out.toStdString() << r.err.toStdString();
   }
 }
 

@@ -1,11 +1,11 @@
 // Tools > Map against a tile server of the test's own on 127.0.0.1: the right
 // tile at the right place (read back from the grabbed picture), home, the
 // limits, follow, and the map from the store with the server stopped.
+#include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include "app/QtTestApp.h"
 #include "calibration/WindowTestSupport.h"
@@ -148,10 +148,12 @@ TEST(MapWindow, StoredTilesWithTheServerStoppedAndNeverAskedTwice) {
   const QImage image = f.dlg.View()->grab().toImage();
   EXPECT_TRUE(f.dlg.View()->OfflineShown());
   // Under a point the colour is that of its parent tile, the one stored.
-  const LatLon p = FromWorld({ToWorld(kField, f.dlg.View()->Zoom()).x - 200, ToWorld(kField, f.dlg.View()->Zoom()).y + 150},
-                             f.dlg.View()->Zoom());
+  const LatLon p = FromWorld(
+      {ToWorld(kField, f.dlg.View()->Zoom()).x - 200, ToWorld(kField, f.dlg.View()->Zoom()).y + 150},
+      f.dlg.View()->Zoom());
   const TileId parent = TileAt(p, f.dlg.View()->Zoom() - 1);
-  EXPECT_EQ(image.pixelColor(f.dlg.View()->ScreenOf(p).toPoint()), ::test::TileColour(parent.z, parent.x, parent.y));
+  EXPECT_EQ(image.pixelColor(f.dlg.View()->ScreenOf(p).toPoint()),
+            ::test::TileColour(parent.z, parent.x, parent.y));
   apdesk::testing::KeepScreenshot(&f.dlg, "map-offline-english");
   EXPECT_LE(f.dlg.View()->DecodedBytes(), MapView::kDecodedBytes);
 }
@@ -183,7 +185,8 @@ TEST(MapWindow, AReplayTakesItsOwnHome) {
   f.Feed(kField, 0, 50, 0);
   f.dlg.ResetHome();
   const LatLon start = Destination(kField, 200, 400);
-  for (int i = 0; i < 60; ++i) f.Feed(Destination(start, 10 + i * 3, i * 4.0), 10 + i * 3, 60 + i * 0.5, 1000 + i * 100);
+  for (int i = 0; i < 60; ++i)
+    f.Feed(Destination(start, 10 + i * 3, i * 4.0), 10 + i * 3, 60 + i * 0.5, 1000 + i * 100);
   f.Settled();
   ASSERT_TRUE(f.dlg.Home().has_value());
   EXPECT_NEAR(DistanceMetres(*f.dlg.Home(), start), 0, 0.5);

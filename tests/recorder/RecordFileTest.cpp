@@ -136,14 +136,13 @@ TEST(RecordFile, InfoOfAHandComputedRecording) {
             "distance: 3650 m\n"
             "highest altitude: 150.0\n"
             "voltage: 10.000 to 11.099 V\n");
-  EXPECT_EQ(
-      RecordInfoJson(info, "t.hj"),
-      "{\"file\":\"t.hj\",\"bytes\":436,\"records\":3,\"skipped\":1,\"trailing_bytes\":40,"
-      "\"first_time\":\"2014-03-05T09:30:07Z\",\"last_time\":\"2014-03-05T09:31:07Z\",\"seconds\":60,"
-      "\"fixes\":2,\"first_latitude\":\"22.515625\",\"first_longitude\":\"113.281250\","
-      "\"last_latitude\":\"22.500000\",\"last_longitude\":\"113.250000\",\"distance_m\":3650.2,"
-      "\"highest_altitude\":\"150.0\","
-      "\"lowest_voltage\":\"10.000\",\"highest_voltage\":\"11.099\"}");
+  EXPECT_EQ(RecordInfoJson(info, "t.hj"),
+            "{\"file\":\"t.hj\",\"bytes\":436,\"records\":3,\"skipped\":1,\"trailing_bytes\":40,"
+            "\"first_time\":\"2014-03-05T09:30:07Z\",\"last_time\":\"2014-03-05T09:31:07Z\",\"seconds\":60,"
+            "\"fixes\":2,\"first_latitude\":\"22.515625\",\"first_longitude\":\"113.281250\","
+            "\"last_latitude\":\"22.500000\",\"last_longitude\":\"113.250000\",\"distance_m\":3650.2,"
+            "\"highest_altitude\":\"150.0\","
+            "\"lowest_voltage\":\"10.000\",\"highest_voltage\":\"11.099\"}");
 }
 
 // Ten fixes a second for five minutes: GPS noise must not add up to
@@ -343,14 +342,15 @@ TEST(RecordFile, GpxAndKmlSpreadTheRecordsOfOneSecondOverIt) {
   const RecordScan scan = ScanRecords(file.data(), file.size());
   const std::string gpx = ExportRecords(scan, ExportFormat::Gpx, "t");
   const std::string kml = ExportRecords(scan, ExportFormat::Kml, "t");
-  for (const char* time : {"09:30:07Z", "09:30:07.100Z", "09:30:07.200Z", "09:30:07.400Z", "09:30:07.900Z",
-                           "09:30:08Z"}) {
+  for (const char* time :
+       {"09:30:07Z", "09:30:07.100Z", "09:30:07.200Z", "09:30:07.400Z", "09:30:07.900Z", "09:30:08Z"}) {
     EXPECT_NE(gpx.find(std::string("<time>2014-03-05T") + time + "</time>"), std::string::npos) << time;
     EXPECT_NE(kml.find(std::string("<when>2014-03-05T") + time + "</when>"), std::string::npos) << time;
   }
   EXPECT_EQ(gpx.find("07.300Z"), std::string::npos) << "the record without a fix is not in the track";
   std::size_t points = 0;
-  for (std::size_t at = gpx.find("<trkpt"); at != std::string::npos; at = gpx.find("<trkpt", at + 1)) ++points;
+  for (std::size_t at = gpx.find("<trkpt"); at != std::string::npos; at = gpx.find("<trkpt", at + 1))
+    ++points;
   EXPECT_EQ(points, 10u) << gpx;
 }
 

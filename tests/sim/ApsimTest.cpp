@@ -157,7 +157,8 @@ TEST(Apsim, GpsClockStartsNowOrAtStart) {
   struct Case {
     std::vector<std::string> extra;
     std::time_t expected;  // 0: the present
-  } cases[] = {{{}, 0}, {{"--start", "2024-05-01T08:00:00Z"}, 1714550400}, {{"--start", "1714550400"}, 1714550400}};
+  } cases[] = {
+      {{}, 0}, {{"--start", "2024-05-01T08:00:00Z"}, 1714550400}, {{"--start", "1714550400"}, 1714550400}};
   for (const Case& c : cases) {
     std::vector<std::string> argv{kApsim, "--serial", "--rate", "20", "--no-garbage"};
     argv.insert(argv.end(), c.extra.begin(), c.extra.end());

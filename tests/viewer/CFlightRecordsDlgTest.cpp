@@ -105,7 +105,8 @@ TEST_F(FlightRecordsWindow, ListsFilesAddedWhileOpenAndShowsTheWholeFolder) {
   EXPECT_EQ(list->topLevelItemCount(), 0);
   auto* folder = dlg.findChild<QLabel*>(QStringLiteral("folder"));
   ASSERT_NE(folder, nullptr);
-  EXPECT_TRUE(folder->text().contains(QString::fromStdString(later.string()))) << folder->text().toStdString();
+  EXPECT_TRUE(folder->text().contains(QString::fromStdString(later.string())))
+      << folder->text().toStdString();
   fs::create_directories(later);
   test::WriteFile((later / "20240503100000.hj").string(), Circuit());
   ASSERT_TRUE(linktest::PumpUntil([&] { return list->topLevelItemCount() == 1; }));

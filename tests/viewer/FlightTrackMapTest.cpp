@@ -1,12 +1,12 @@
 // The flight-record viewer's track over the map: the map under the track from
 // a tile server of the test's own on 127.0.0.1, the shared cursor marked at
 // its record's place, and the switch back to the grid.
+#include <gtest/gtest.h>
+#include <qcustomplot.h>
 #include <QCheckBox>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <gtest/gtest.h>
-#include <qcustomplot.h>
 
 #include "app/QtTestApp.h"
 #include "calibration/WindowTestSupport.h"
@@ -84,7 +84,8 @@ void CheckTrackOverMap(bool chinese) {
   const map::TileId t = map::TileAt(beside, view->Zoom());
   EXPECT_EQ(image.pixelColor(view->ScreenOf(beside).toPoint()), ::test::TileColour(t.z, t.x, t.y));
   apdesk::testing::KeepScreenshot(&dlg, chinese ? "viewer-track-map-chinese" : "viewer-track-map-english");
-  EXPECT_EQ(dlg.MapSwitch()->text(), chinese ? QString::fromUtf8("轨迹下显示地图") : QString("Map under the track"));
+  EXPECT_EQ(dlg.MapSwitch()->text(),
+            chinese ? QString::fromUtf8("轨迹下显示地图") : QString("Map under the track"));
 
   // The switch brings the grid back.
   dlg.MapSwitch()->setChecked(false);
@@ -92,8 +93,12 @@ void CheckTrackOverMap(bool chinese) {
   EXPECT_TRUE(dlg.findChild<QCustomPlot*>(QStringLiteral("flightTrack"))->isVisible());
 }
 
-TEST(FlightTrackMap, TrackAndCursorOverTheMapEnglish) { CheckTrackOverMap(false); }
-TEST(FlightTrackMap, TrackAndCursorOverTheMapChinese) { CheckTrackOverMap(true); }
+TEST(FlightTrackMap, TrackAndCursorOverTheMapEnglish) {
+  CheckTrackOverMap(false);
+}
+TEST(FlightTrackMap, TrackAndCursorOverTheMapChinese) {
+  CheckTrackOverMap(true);
+}
 
 }  // namespace
 }  // namespace apdesk
