@@ -34,6 +34,8 @@ const char* HelpText() {
          "                                      --record also writes them to Hj/<start time>.hj;\n"
          "                                      --follow waits for a device that goes away and\n"
          "                                      goes on when it returns (a line on stderr for each)\n"
+         "  inspect [--seconds N]               the link for N seconds (default 5): sentences by tag,\n"
+         "                                      bad sums, stray bytes, USB reports, the last of each\n"
          "  params get [--verbose]              read the parameters and print them by name\n"
          "                                      (--verbose: label, unit, range, description)\n"
          "  params set NAME=VALUE ...           read, change, check, write, read back and confirm\n"

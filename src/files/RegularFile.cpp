@@ -30,7 +30,7 @@ FileOpen OpenRegularFile(const std::string& path, const RegularFileOptions& opt,
   if (f < 0) {
     const int err = errno;
     if (err == ENOENT) {
-      *why = "it does not exist";
+      *why = std::strerror(err);  // the words callers and scripts already know
       return FileOpen::Missing;
     }
     if (err == ELOOP && opt.noFollow) {
