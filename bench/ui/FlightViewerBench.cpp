@@ -145,8 +145,8 @@ int main(int argc, char** argv) {
   pan.Print("plots pan");
   zoom.Print("plots zoom");
   trackFrames.Print("track pan/zoom");
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  std::printf("max resident memory %.0f MB\n", static_cast<double>(usage.ru_maxrss) / 1024);
+  rusage resources{};
+  getrusage(RUSAGE_SELF, &resources);
+  std::printf("max resident memory %.0f MB\n", static_cast<double>(resources.ru_maxrss) / 1024);
   return 0;
 }
