@@ -56,6 +56,10 @@ CNmeaShareDlg::CNmeaShareDlg(TextFn text, QWidget* parent) : QDialog(parent), m_
 // The programs still connected are let go without telling a window that is
 // going away.
 CNmeaShareDlg::~CNmeaShareDlg() {
+  // Hiding in QDialog's destructor moves the focus, and the address field
+  // would then report its edit to a window that is already half gone.
+  disconnect(m_address, nullptr, this, nullptr);
+  disconnect(m_share, nullptr, this, nullptr);
   m_server.disconnect();
   m_server.Close();
 }

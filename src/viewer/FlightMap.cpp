@@ -21,7 +21,8 @@ void CFlightRecordsDlg::SetMapTiles(apdesk::map::TileService* service) {
   if (!offline.isEmpty()) m_map->SetOfflineText(offline);
   // The grid and the map take the same place; the switch chooses.
   m_trackStack = new QStackedWidget(this);
-  m_trackLayout->replaceWidget(m_track, m_trackStack);
+  // The layout hands back the grid's old item: ours to delete.
+  delete m_trackLayout->replaceWidget(m_track, m_trackStack);
   m_trackStack->addWidget(m_map);
   m_trackStack->addWidget(m_track);
   m_trackLayout->insertWidget(0, m_mapSwitch);
