@@ -53,10 +53,12 @@ std::string LanguageFolderFor(const std::string& appFolder) {
 
 namespace {
 
-// $XDG_DATA_HOME/apdesk, or ~/.local/share/apdesk; created. Empty without a home.
-std::string UserDataFolder() {
+// $VARIABLE/apdesk, or ~UNDER_HOME/apdesk; created. Empty without a home.
+// Relative values of the variable are to be ignored, as the base-directory
+// rules say.
+std::string XdgAppFolder(const char* variable, const char* underHome) {
   std::string base;
-  const char* xdg = std::getenv("XDG_DATA_HOME");
+  const char* xdg = std::getenv(variable);
   if (xdg != nullptr && xdg[0] == '/') {
     base = xdg;
   } else {
@@ -68,12 +70,17 @@ std::string UserDataFolder() {
     if (home == nullptr || home[0] != '/') return {};
     base = home;
     while (!base.empty() && base.back() == '/') base.pop_back();
-    base += "/.local/share";
+    base += underHome;
   }
   while (base.size() > 1 && base.back() == '/') base.pop_back();
   std::string folder = base + "/apdesk";
   MakeFolders(folder);
   return folder + "/";
+}
+
+// $XDG_DATA_HOME/apdesk, or ~/.local/share/apdesk.
+std::string UserDataFolder() {
+  return XdgAppFolder("XDG_DATA_HOME", "/.local/share");
 }
 
 bool IsInstalled(const std::string& appFolder) {
@@ -95,26 +102,7 @@ std::string ResolveRecordBase(const std::string& appFolder) {
 }
 
 std::string UserConfigFolder() {
-  std::string base;
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  // Relative values are to be ignored, as the base-directory rules say.
-  if (xdg != nullptr && xdg[0] == '/') {
-    base = xdg;
-  } else {
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || home[0] != '/') {
-      const passwd* pw = ::getpwuid(::getuid());
-      home = (pw != nullptr) ? pw->pw_dir : nullptr;
-    }
-    if (home == nullptr || home[0] != '/') return {};
-    base = home;
-    while (!base.empty() && base.back() == '/') base.pop_back();
-    base += "/.config";
-  }
-  while (base.size() > 1 && base.back() == '/') base.pop_back();
-  std::string folder = base + "/apdesk";
-  MakeFolders(folder);
-  return folder + "/";
+  return XdgAppFolder("XDG_CONFIG_HOME", "/.config");
 }
 
 std::string ResolveSettingsPath(const std::string& appFolder) {
