@@ -12,6 +12,10 @@ configure_build() {  # dir, extra cmake args... (TARGETS, when set, limits what 
   local dir=$1; shift
   if [ ! -f "$dir/build.ninja" ]; then
     cmake -S "$ROOT" -B "$dir" -G Ninja "$@"
+  elif [ $# -gt 0 ]; then
+    # Configured before (perhaps by "run", without the tests): the options
+    # asked for now hold.
+    cmake -S "$ROOT" -B "$dir" "$@" >/dev/null
   fi
   if [ -n "${TARGETS:-}" ]; then
     # shellcheck disable=SC2086
@@ -41,9 +45,15 @@ test_windows() {
 cmd=${1:-}
 case "$cmd" in
   run)
-    "$ROOT/scripts/install-deps.sh"
-    # Only the programs: the tests are built by "test".
-    TARGETS="apdesk apctl apsim" configure_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    "$ROOT/scripts/install-deps.sh" run
+    # Only the programs and the files "cmake --install build" lays out (icons,
+    # manual pages): the tests are built by "test", which also installs their
+    # tools. A folder configured before keeps its choice of tests.
+    run_options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+    if [ ! -f build/CMakeCache.txt ]; then
+      run_options+=(-DAPDESK_TESTS=OFF -DAPDESK_BENCH=OFF)
+    fi
+    TARGETS="apdesk apctl apsim apdesk_install_files" configure_build build "${run_options[@]}"
     shift
     if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
       exec "$ROOT/build/bin/apdesk" --simulate "$@"
@@ -54,7 +64,7 @@ case "$cmd" in
     ;;
   test)
     "$ROOT/scripts/install-deps.sh"
-    configure_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    configure_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAPDESK_TESTS=ON -DAPDESK_BENCH=ON
     run_ctest build
     configure_build build-asan -DCMAKE_BUILD_TYPE=Debug -DAPDESK_SANITIZE=ON -DAPDESK_BENCH=OFF
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \

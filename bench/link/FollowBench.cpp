@@ -146,6 +146,8 @@ BENCHMARK(WhileConnected)->Iterations(1)->Unit(benchmark::kMillisecond)->UseReal
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
+  // What Google Benchmark did not take is no option of ours either.
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;

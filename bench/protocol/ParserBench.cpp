@@ -1,7 +1,9 @@
 // Parser throughput on the streams it meets: 64-byte HID reports holding
 // "$STP" and ignored sentences padded with zeros, pure garbage, and the serial
-// path's one byte per call. "allocs/MB" counts heap allocations while parsing
-// (the receive queue's storage settles after the first reports).
+// path's one byte per call, each delivery handed to Parse as the receive path
+// does. "allocs/MB" counts heap allocations while parsing (the receive
+// queue's storage settles after the first reports). Then the byte sum alone,
+// and the decoding of one status sentence without and with its texts.
 
 #include <benchmark/benchmark.h>
 
@@ -9,6 +11,7 @@
 #include <random>
 #include <vector>
 
+#include "protocol/ByteSum.h"
 #include "protocol/ParameterCodec.h"
 #include "protocol/SentenceParser.h"
 #include "protocol/StatusSentence.h"
@@ -97,8 +100,7 @@ void Run(benchmark::State& state, const Bytes& stream, std::size_t chunk, bool r
   bool first = true;
   for (auto _ : state) {
     for (std::size_t at = 0; at < stream.size(); at += chunk) {
-      parser.Append(stream.data() + at, chunk);
-      parser.ParseSentences(sink);
+      parser.Parse(stream.data() + at, chunk, sink);
     }
     if (first) {
       first = false;
@@ -138,6 +140,32 @@ void BM_ParseSerialByteAtATime(benchmark::State& state) {
 }
 BENCHMARK(BM_ParseSerialByteAtATime);
 
+// The byte sum over one status sentence (98 bytes) and over 1 MB.
+void BM_ByteSum(benchmark::State& state) {
+  static const Bytes stream = Garbage();
+  const std::size_t length = static_cast<std::size_t>(state.range(0));
+  unsigned total = 0;
+  for (auto _ : state) {
+    total += apdesk::ByteSum(stream.data() + 1, length);
+    benchmark::DoNotOptimize(total);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(length) * static_cast<std::int64_t>(state.iterations()));
+}
+BENCHMARK(BM_ByteSum)->Arg(98)->Arg(1 << 20);
+
+// The fields of one status sentence, no text: what the plots, the recorder's
+// readers and the record tools need.
+void BM_DecodeStatus(benchmark::State& state) {
+  std::mt19937 rng(3);
+  const Bytes s = Sentence("$STP", 99, rng);
+  for (auto _ : state) {
+    apdesk::StatusReading r = apdesk::DecodeStatus(s.data());
+    benchmark::DoNotOptimize(r);
+  }
+}
+BENCHMARK(BM_DecodeStatus);
+
+// The same with every text the main window shows.
 void BM_DecodeStatusSentence(benchmark::State& state) {
   std::mt19937 rng(3);
   const Bytes s = Sentence("$STP", 99, rng);

@@ -63,12 +63,19 @@ struct Frames {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (std::getenv("QT_QPA_PLATFORM") == nullptr) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  QApplication app(argc, argv);
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: flight_viewer_bench FILE.hj [FRAMES]\n");
+  const char* usage =
+      "usage: flight_viewer_bench FILE.hj [FRAMES]\n"
+      "       flight_viewer_bench FILE.hj --screenshot OUT.png [CURSOR]\n";
+  if (argc > 1 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+    std::fputs(usage, stdout);
+    return 0;
+  }
+  if (argc < 2 || argv[1][0] == '-') {
+    std::fputs(usage, stderr);
     return 2;
   }
+  if (std::getenv("QT_QPA_PLATFORM") == nullptr) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QApplication app(argc, argv);
   if (argc > 3 && std::string(argv[2]) == "--screenshot") {
     CFlightRecordsDlg dlg(nullptr);
     dlg.resize(1300, 820);
@@ -138,8 +145,8 @@ int main(int argc, char** argv) {
   pan.Print("plots pan");
   zoom.Print("plots zoom");
   trackFrames.Print("track pan/zoom");
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  std::printf("max resident memory %.0f MB\n", static_cast<double>(usage.ru_maxrss) / 1024);
+  rusage resources{};
+  getrusage(RUSAGE_SELF, &resources);
+  std::printf("max resident memory %.0f MB\n", static_cast<double>(resources.ru_maxrss) / 1024);
   return 0;
 }

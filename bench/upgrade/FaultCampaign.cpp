@@ -46,6 +46,30 @@ class Wire {
   std::uint64_t m_count = 0;
 };
 
+// Telemetry of a controller in flight, cut into reports: most plain text,
+// some whose first byte is a step's code and whose last byte sums the rest.
+// Fed to the exchange before any boot loader is there; true when one of them
+// moved the exchange or drew an answer.
+bool LookalikesMoveTheExchange(UpgradeExchange& exchange, std::uint32_t seed) {
+  std::mt19937 rng(seed);
+  static const std::uint8_t kCodes[] = {kUpgradeErase, kUpgradeBlock, kUpgradeVerifyStart, kUpgradeReadBack};
+  const std::int32_t position = exchange.ProgressPosition();
+  for (int i = 0; i < 400; ++i) {
+    std::uint8_t report[kUpgradeReportSize];
+    for (auto& b : report) b = static_cast<std::uint8_t>(0x20 + rng() % 0x5F);
+    if (i % 4 == 0) {
+      report[0] = kCodes[(i / 4) % 4];
+      report[kUpgradeReportSize - 1] = UpgradeChecksum(report);
+    }
+    const UpgradeResult r = exchange.HandleReport(report);
+    if (r.replyCount != 0 || r.succeeded || exchange.State() != UpgradeState::Loaded ||
+        exchange.ProgressPosition() != position || std::string(exchange.Status()) != "Ready")
+      return true;
+    if (i % 20 == 0) exchange.Tick();
+  }
+  return false;
+}
+
 bool IsReportFault(Fault f) {
   return f == Fault::Drop || f == Fault::Corrupt || f == Fault::Duplicate;
 }
@@ -72,6 +96,8 @@ const char* FaultName(Fault fault) {
       return "stall";
     case Fault::Vanish:
       return "vanish";
+    case Fault::LookalikeTelemetry:
+      return "lookalike-telemetry";
   }
   return "?";
 }
@@ -137,6 +163,8 @@ RunResult RunUpgrade(const RunPlan& plan, std::int64_t limitMs) {
   UpgradeExchange exchange;
   exchange.LoadImage(image);
   RunResult result;
+  if (plan.fault == Fault::LookalikeTelemetry)
+    result.falseProgress = LookalikesMoveTheExchange(exchange, plan.imageSeed);
   std::int64_t now = 0;
   std::int64_t nextTick = kTickMs;
   auto ended = [&] {

@@ -19,8 +19,12 @@ enum class Fault {
   DropBlockRequest,  // the device's first request for one block is lost
   Stall,             // the device (or, toward the device, the tool) is silent and deaf for a while
   Vanish,            // the device is unplugged
+  // Before the boot loader starts, the controller in flight sends telemetry
+  // reports that look like erase progress, block requests or read-backs
+  // (first byte a step's code, last byte the sum of the rest).
+  LookalikeTelemetry,
 };
-inline constexpr int kFaultKinds = 9;
+inline constexpr int kFaultKinds = 10;
 const char* FaultName(Fault fault);
 
 struct RunPlan {
@@ -41,7 +45,8 @@ const char* OutcomeName(Outcome outcome);
 
 struct RunResult {
   Outcome outcome = Outcome::NoEnd;
-  bool falseSuccess = false;  // success claimed for an image the device does not hold
+  bool falseSuccess = false;   // success claimed for an image the device does not hold
+  bool falseProgress = false;  // a step shown or answered before the boot loader announced itself
   bool finishAcknowledged = false;
   std::int64_t endMs = -1;  // when the outcome was known (success: when it was claimed)
   std::uint64_t deviceReports = 0;

@@ -213,6 +213,8 @@ BENCHMARK(WholeUpgrade)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillise
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   benchmark::Initialize(&argc, argv);
+  // What Google Benchmark did not take is no option of ours either.
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
   QApplication app(argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

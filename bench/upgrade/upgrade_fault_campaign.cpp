@@ -1,7 +1,8 @@
 // Upgrades against the simulated boot loader, each with one fault of a
 // random kind at a random moment, on a simulated clock. Prints what came of
 // them (per fault kind: outcomes, the worst time against the clean upgrade
-// and the most device reports beyond it) and checks the targets: no false success, every run ends, and every
+// and the most device reports beyond it) and checks the targets: no false success, no progress shown
+// before the boot loader announced itself, every run ends, and every
 // success takes at most three times the same upgrade without the fault.
 //
 //   upgrade_fault_campaign [--runs N] [--seed S] [--min-size B] [--max-size B]
@@ -37,6 +38,10 @@ bool ParseCount(const char* text, long max, long* out) {
 int main(int argc, char** argv) {
   long runs = 1000, seed = 1, minSize = 1000, maxSize = 64000;
   for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::printf("usage: %s [--runs N] [--seed S] [--min-size B] [--max-size B]\n", argv[0]);
+      return 0;
+    }
     long* target = nullptr;
     long max = 1000000;
     if (std::strcmp(argv[i], "--runs") == 0) target = &runs;
@@ -55,7 +60,7 @@ int main(int argc, char** argv) {
   std::uniform_real_distribution<double> share(0.0, 1.0);
   struct Tally {
     std::map<Outcome, int> outcomes;
-    int falseSuccesses = 0, noEnds = 0, slow = 0, unacknowledged = 0;
+    int falseSuccesses = 0, falseProgress = 0, noEnds = 0, slow = 0, unacknowledged = 0;
     double worstRatio = 0;
     long long worstExtraReports = 0;  // device reports beyond the clean upgrade's
   };
@@ -86,6 +91,7 @@ int main(int argc, char** argv) {
     const bool noEnd = r.outcome == Outcome::NoEnd || (r.outcome == Outcome::Succeeded &&
                                                        !r.finishAcknowledged && plan.fault != Fault::Vanish);
     t.falseSuccesses += r.falseSuccess;
+    t.falseProgress += r.falseProgress;
     t.noEnds += noEnd;
     t.unacknowledged += r.outcome == Outcome::Succeeded && !r.finishAcknowledged;
     if (r.outcome == Outcome::Succeeded) {
@@ -96,18 +102,19 @@ int main(int argc, char** argv) {
       t.worstExtraReports = std::max(t.worstExtraReports, static_cast<long long>(r.deviceReports) -
                                                               static_cast<long long>(clean.deviceReports));
     }
-    if (r.falseSuccess || noEnd || (r.outcome == Outcome::Succeeded && r.endMs > 3 * clean.endMs)) {
-      std::printf("run %ld: %s %s at %.3f, %d bytes: %s after %lld ms (clean %lld ms)%s\n", run,
+    if (r.falseSuccess || r.falseProgress || noEnd ||
+        (r.outcome == Outcome::Succeeded && r.endMs > 3 * clean.endMs)) {
+      std::printf("run %ld: %s %s at %.3f, %d bytes: %s after %lld ms (clean %lld ms)%s%s\n", run,
                   apdesk::campaign::FaultName(plan.fault), plan.towardDevice ? "to device" : "from device",
                   plan.moment, plan.imageSize, apdesk::campaign::OutcomeName(r.outcome),
                   static_cast<long long>(r.endMs), static_cast<long long>(clean.endMs),
-                  r.falseSuccess ? " FALSE SUCCESS" : "");
+                  r.falseSuccess ? " FALSE SUCCESS" : "", r.falseProgress ? " FALSE PROGRESS" : "");
     }
   }
 
-  int falseSuccesses = 0, noEnds = 0, slow = 0;
-  std::printf("%-19s %5s %9s %13s %11s %6s %6s %5s %6s %12s\n", "fault", "runs", "succeeded", "verify-failed",
-              "device-gone", "no-end", "false", "slow", "worst", "most-reports");
+  int falseSuccesses = 0, falseProgress = 0, noEnds = 0, slow = 0;
+  std::printf("%-19s %5s %9s %13s %11s %6s %6s %8s %5s %6s %12s\n", "fault", "runs", "succeeded",
+              "verify-failed", "device-gone", "no-end", "false", "progress", "slow", "worst", "most-reports");
   for (const auto& [fault, t] : tallies) {
     int n = 0;
     for (const auto& [o, c] : t.outcomes) n += c;
@@ -115,10 +122,12 @@ int main(int argc, char** argv) {
       const auto it = t.outcomes.find(o);
       return it == t.outcomes.end() ? 0 : it->second;
     };
-    std::printf("%-19s %5d %9d %13d %11d %6d %6d %5d %5.2fx %+12lld\n", apdesk::campaign::FaultName(fault), n,
-                count(Outcome::Succeeded), count(Outcome::VerifyFailed), count(Outcome::DeviceGone), t.noEnds,
-                t.falseSuccesses, t.slow, t.worstRatio, t.worstExtraReports);
+    std::printf("%-19s %5d %9d %13d %11d %6d %6d %8d %5d %5.2fx %+12lld\n",
+                apdesk::campaign::FaultName(fault), n, count(Outcome::Succeeded),
+                count(Outcome::VerifyFailed), count(Outcome::DeviceGone), t.noEnds, t.falseSuccesses,
+                t.falseProgress, t.slow, t.worstRatio, t.worstExtraReports);
     falseSuccesses += t.falseSuccesses;
+    falseProgress += t.falseProgress;
     noEnds += t.noEnds;
     slow += t.slow;
   }
@@ -127,7 +136,9 @@ int main(int argc, char** argv) {
     std::printf("successes: %zu; time against the clean upgrade: median %.2fx, p99 %.2fx, worst %.2fx\n",
                 ratios.size(), ratios[ratios.size() / 2], ratios[ratios.size() * 99 / 100], ratios.back());
   }
-  std::printf("runs %ld: false successes %d, runs without an end %d, successes over 3x the clean time %d\n",
-              runs, falseSuccesses, noEnds, slow);
-  return falseSuccesses == 0 && noEnds == 0 && slow == 0 ? 0 : 1;
+  std::printf(
+      "runs %ld: false successes %d, false progress %d, runs without an end %d, successes over 3x the clean "
+      "time %d\n",
+      runs, falseSuccesses, falseProgress, noEnds, slow);
+  return falseSuccesses == 0 && falseProgress == 0 && noEnds == 0 && slow == 0 ? 0 : 1;
 }

@@ -5,7 +5,7 @@
 //    its tag and, for "$STP" and "$TBS", has a right sum;
 //  - the queue is always the unparsed tail of the stream;
 //  - every byte is accounted for: dropped, in a sentence, or still queued;
-//  - after ParseSentences the queue holds less than the longest sentence
+//  - after ParseSentences or Parse the queue holds less than the longest sentence
 //    (well within "longest sentence plus the last feed").
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -48,8 +48,8 @@ class CheckingSink : public apdesk::SentenceSink {
     const apdesk::SentenceInfo& info = apdesk::InfoOf(tag);
     FUZZ_CHECK(std::memcmp(s, info.text.data(), info.text.size()) == 0);
     if (sumMustHold) FUZZ_CHECK(apdesk::SumHolds(s, info.length));
-    // The sentence ends where the queue now begins.
-    const std::size_t end = m_stream.size() - m_parser.Queue().Size();
+    // The sentence ends where the unparsed bytes now begin.
+    const std::size_t end = m_stream.size() - m_parser.Unparsed();
     FUZZ_CHECK(end >= info.length);
     FUZZ_CHECK(std::memcmp(s, m_stream.data() + end - info.length, info.length) == 0);
     m_taken += info.length;
@@ -72,13 +72,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // An exact-size copy, so a read past the feed is caught as well.
     const std::vector<std::uint8_t> feed = input.ConsumeBytes<std::uint8_t>(cut);
     stream.insert(stream.end(), feed.begin(), feed.end());
-    parser.Append(feed.data(), feed.size());
-    if (input.ConsumeBool()) {
-      // One step at a time, as a caller may.
-      while (parser.ParseOneSentence(sink) > 0) {
-      }
+    const int mode = input.ConsumeIntegralInRange<int>(0, 2);
+    if (mode == 2) {
+      // Cut out of the feed in place; only an unfinished sentence is queued.
+      parser.Parse(feed.data(), feed.size(), sink);
     } else {
-      parser.ParseSentences(sink);
+      parser.Append(feed.data(), feed.size());
+      if (mode == 1) {
+        // One step at a time, as a caller may.
+        while (parser.ParseOneSentence(sink) > 0) {
+        }
+      } else {
+        parser.ParseSentences(sink);
+      }
     }
     const apdesk::RxQueue& q = parser.Queue();
     FUZZ_CHECK(q.Size() < apdesk::kLongestSentenceLength);

@@ -59,6 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<bool> matched(static_cast<std::size_t>(lastBlock) + 1, false);
   bool failed = false;     // a read-back of the asked-for block differed
   std::int32_t asked = 0;  // the block the tool last asked to read back
+  // Steps count only after a boot loader announced itself, until an upgrade
+  // succeeds; before that the exchange ignores them, and so does the harness.
+  bool heard = false;
 
   // Each report takes 1 control byte and up to 64 report bytes; control bit 0
   // repairs the checksum so that most reports reach the state machine, bit 1
@@ -84,12 +87,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (control & 2) ex.Tick();
 
     const bool valid = Sum63(report) == report[63];
-    if (valid && report[0] == 0x50) {
+    if (valid && report[0] == 0x30 && std::memcmp(report + 6, "$ZERO", 5) == 0) heard = true;
+    if (valid && heard && report[0] == 0x50) {
       std::fill(matched.begin(), matched.end(), false);
       failed = false;
       asked = 0;
     }
-    if (valid && report[0] == 0x51 && !failed && Arg(report) == asked) {
+    if (valid && heard && report[0] == 0x51 && !failed && Arg(report) == asked) {
       if (BlockMatches(image, asked, report + 6)) {
         if (asked >= 0 && asked <= lastBlock) matched[static_cast<std::size_t>(asked)] = true;
       } else {
@@ -111,6 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       Check(!failed);
       for (bool m : matched) Check(m);
       Check(ex.State() == apdesk::UpgradeState::Idle);
+      heard = false;
     }
     Check(ex.Announcements() >= 0 && ex.Announcements() <= 50);
   }

@@ -7,7 +7,7 @@ namespace apdesk::alerts {
 namespace {
 
 constexpr const char* kNames[kAlertNameCount] = {
-    "low_voltage", "critical_voltage", "gps_lost", "distance_limit", "altitude_limit",
+    "low_voltage", "critical_voltage", "gps_lost",        "distance_limit",    "altitude_limit",
     "link_lost",   "link_back",        "telemetry_stale", "recording_stopped",
 };
 
@@ -205,9 +205,10 @@ void AlertRules::PositionRules(const StatusReading& r, std::int64_t nowMs) {
     if (limitM <= 0) return;
     const double limit = limitM;
     Step(warn, name, AlertLevel::Warning, value >= kLimitWarningShare * limit,
-         value < (kLimitWarningShare - kLimitClearShare) * limit, kLimitHoldMs, kLimitHoldMs, value, limit, nowMs);
-    Step(crit, name, AlertLevel::Critical, value >= limit, value < (1 - kLimitClearShare) * limit, kLimitHoldMs,
-         kLimitHoldMs, value, limit, nowMs);
+         value < (kLimitWarningShare - kLimitClearShare) * limit, kLimitHoldMs, kLimitHoldMs, value, limit,
+         nowMs);
+    Step(crit, name, AlertLevel::Critical, value >= limit, value < (1 - kLimitClearShare) * limit,
+         kLimitHoldMs, kLimitHoldMs, value, limit, nowMs);
   };
   m_lastDistance = GroundDistanceM(m_homeLat, m_homeLon, r.latitude, r.longitude);
   m_lastHeight = r.altitudeM - m_homeAlt;

@@ -1,6 +1,5 @@
 #include "alerts/AlertText.h"
 
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -113,13 +112,34 @@ const char* NoticeText(AlertNotice notice) {
 }
 
 std::string AlertTextKey(const AlertEvent& e) {
-  std::string key = "LID_ALERT_";
-  for (const char* c = AlertNameText(e.name); *c; ++c)
-    key += static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
-  if (e.name == AlertName::DistanceLimit || e.name == AlertName::AltitudeLimit)
-    key += e.level == AlertLevel::Critical ? "_CRITICAL" : "_WARNING";
-  if (e.state == AlertState::Cleared && e.name != AlertName::LinkBack) key += "_CLEARED";
-  return key;
+  // Every key written out, so the language files can be checked against them.
+  const bool cleared = e.state == AlertState::Cleared;
+  const bool critical = e.level == AlertLevel::Critical;
+  switch (e.name) {
+    case AlertName::LowVoltage:
+      return cleared ? "LID_ALERT_LOW_VOLTAGE_CLEARED" : "LID_ALERT_LOW_VOLTAGE";
+    case AlertName::CriticalVoltage:
+      return cleared ? "LID_ALERT_CRITICAL_VOLTAGE_CLEARED" : "LID_ALERT_CRITICAL_VOLTAGE";
+    case AlertName::GpsLost:
+      return cleared ? "LID_ALERT_GPS_LOST_CLEARED" : "LID_ALERT_GPS_LOST";
+    case AlertName::DistanceLimit:
+      if (critical)
+        return cleared ? "LID_ALERT_DISTANCE_LIMIT_CRITICAL_CLEARED" : "LID_ALERT_DISTANCE_LIMIT_CRITICAL";
+      return cleared ? "LID_ALERT_DISTANCE_LIMIT_WARNING_CLEARED" : "LID_ALERT_DISTANCE_LIMIT_WARNING";
+    case AlertName::AltitudeLimit:
+      if (critical)
+        return cleared ? "LID_ALERT_ALTITUDE_LIMIT_CRITICAL_CLEARED" : "LID_ALERT_ALTITUDE_LIMIT_CRITICAL";
+      return cleared ? "LID_ALERT_ALTITUDE_LIMIT_WARNING_CLEARED" : "LID_ALERT_ALTITUDE_LIMIT_WARNING";
+    case AlertName::LinkLost:
+      return "LID_ALERT_LINK_LOST";
+    case AlertName::LinkBack:
+      return "LID_ALERT_LINK_BACK";
+    case AlertName::TelemetryStale:
+      return cleared ? "LID_ALERT_TELEMETRY_STALE_CLEARED" : "LID_ALERT_TELEMETRY_STALE";
+    case AlertName::RecordingStopped:
+      break;
+  }
+  return cleared ? "LID_ALERT_RECORDING_STOPPED_CLEARED" : "LID_ALERT_RECORDING_STOPPED";
 }
 
 const char* NoticeTextKey(AlertNotice notice) {

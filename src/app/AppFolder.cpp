@@ -51,10 +51,14 @@ std::string LanguageFolderFor(const std::string& appFolder) {
   return beside;
 }
 
-std::string UserConfigFolder() {
+namespace {
+
+// $VARIABLE/apdesk, or ~UNDER_HOME/apdesk; created. Empty without a home.
+// Relative values of the variable are to be ignored, as the base-directory
+// rules say.
+std::string XdgAppFolder(const char* variable, const char* underHome) {
   std::string base;
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  // Relative values are to be ignored, as the base-directory rules say.
+  const char* xdg = std::getenv(variable);
   if (xdg != nullptr && xdg[0] == '/') {
     base = xdg;
   } else {
@@ -66,7 +70,7 @@ std::string UserConfigFolder() {
     if (home == nullptr || home[0] != '/') return {};
     base = home;
     while (!base.empty() && base.back() == '/') base.pop_back();
-    base += "/.config";
+    base += underHome;
   }
   while (base.size() > 1 && base.back() == '/') base.pop_back();
   std::string folder = base + "/apdesk";
@@ -74,11 +78,38 @@ std::string UserConfigFolder() {
   return folder + "/";
 }
 
+// $XDG_DATA_HOME/apdesk, or ~/.local/share/apdesk.
+std::string UserDataFolder() {
+  return XdgAppFolder("XDG_DATA_HOME", "/.local/share");
+}
+
+bool IsInstalled(const std::string& appFolder) {
+  return LanguageFolderFor(appFolder) != appFolder + "Language/";
+}
+
+}  // namespace
+
+std::string ResolveRecordBase(const std::string& appFolder) {
+  if (IsInstalled(appFolder)) {
+    const std::string folder = UserDataFolder();
+    if (!folder.empty()) return folder;
+  }
+  char here[4096];
+  if (::getcwd(here, sizeof here) == nullptr) return {};
+  std::string folder = here;
+  if (folder.back() != '/') folder += '/';
+  return folder;
+}
+
+std::string UserConfigFolder() {
+  return XdgAppFolder("XDG_CONFIG_HOME", "/.config");
+}
+
 std::string ResolveSettingsPath(const std::string& appFolder) {
   // An installed program (its language files under ../share, none beside it)
   // keeps its settings in the user's folder even when it could write its own
   // folder, as root can write /usr/bin.
-  const bool installed = LanguageFolderFor(appFolder) != appFolder + "Language/";
+  const bool installed = IsInstalled(appFolder);
   if (!installed && IsWritableFolder(appFolder)) return appFolder + kSettingsFile;
   const std::string folder = UserConfigFolder();
   // Nowhere to write: keep the application folder, whose file may still be read.

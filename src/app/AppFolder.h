@@ -23,6 +23,14 @@ std::string ResolveSettingsPath(const std::string& appFolder);
 // exists the first is kept, so that a message names where the files belong.
 std::string LanguageFolderFor(const std::string& appFolder);
 
+// The folder that holds "Hj", the flight records, with a trailing '/'. An
+// installed program keeps them in $XDG_DATA_HOME/apdesk/ (default
+// ~/.local/share/apdesk/, created here), as it keeps its settings in the
+// user's folder; one run from its build or portable folder keeps them in the
+// current folder, given as a whole path. Empty (the current folder) when
+// neither can be found.
+std::string ResolveRecordBase(const std::string& appFolder);
+
 // The folder used when the application folder is not writable, with a
 // trailing '/'; created here. Empty when no home folder can be found.
 std::string UserConfigFolder();

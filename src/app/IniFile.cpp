@@ -134,6 +134,25 @@ bool Holds(std::string_view s, std::string_view bad) {
 
 constexpr std::string_view kLineBreaks("\r\n\0", 3);
 
+// Binary bytes and not one "[section]" line: some other file (a random one,
+// an image) under the settings file's name. Damage inside a real settings
+// file keeps its sections and is read around.
+bool LooksLikeAnotherFile(const std::string& text) {
+  bool binary = false;
+  std::size_t lineStart = 0;
+  for (std::size_t i = 0; i <= text.size(); ++i) {
+    const char c = i < text.size() ? text[i] : '\n';
+    if (c == '\n') {
+      const std::string_view line = Trim(std::string_view(text).substr(lineStart, i - lineStart));
+      if (line.size() >= 2 && line.front() == '[' && line.find(']') != std::string_view::npos) return false;
+      lineStart = i + 1;
+    } else if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\r') {
+      binary = true;
+    }
+  }
+  return binary;
+}
+
 }  // namespace
 
 IniFile::LoadResult IniFile::Load(const std::string& path, IniFile& out, std::string* why) {
@@ -150,6 +169,8 @@ IniFile::LoadResult IniFile::Load(const std::string& path, IniFile& out, std::st
   const apdesk::FileOpen read = apdesk::ReadRegularFile(path, options, &text, &reason);
   if (read == apdesk::FileOpen::Missing) return LoadResult::Missing;
   if (read != apdesk::FileOpen::Ok) return unreadable(reason);
+  if (LooksLikeAnotherFile(text))
+    return unreadable("it is not a settings file: binary bytes and no [section] line");
   out.m_text = std::move(text);
   return LoadResult::Ok;
 }

@@ -2,21 +2,26 @@
 // serial port. One modal main window is the program's only event loop.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTimer>
 #include <QTranslator>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <functional>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "app/CConfigApp.h"
 #include "app/HidBackendChoice.h"
+#include "cmdline/BuildVersion.h"
+#include "cmdline/NearName.h"
 #include "console/CSetApDlg.h"
 #include "localisation/CLanguageManager.h"
 #include "sim/SimOptions.h"
@@ -115,13 +120,24 @@ class AfterFirstPaint : public QObject {
   std::function<void()> m_action;
 };
 
-}  // namespace
+// What the command line asks for, read before any window exists.
+struct CommandLine {
+  apdesk::StartupChoice choice;
+  bool connectGiven = false, simulateGiven = false;
+  std::vector<QString> openWindows;  // names of --open, in order
+  QString replayFile;
+  double replaySpeed = 1;
+  QString mapSource;  // --map-source, empty: the settings' source
+  apdesk::sim::SimOptions simOptions;
+};
 
-int main(int argc, char** argv) {
-  QElapsedTimer sinceStart;
-  sinceStart.start();
-  QApplication app(argc, argv);
+// The windows --open names: every window of the Tools menu, and the flight records.
+const char* const kOpenableWindows[] = {"plots", "inspector", "upgrade", "records", "map"};
 
+// Reads the command line. -1 to go on; otherwise the exit status: 0 after
+// --help or --version, 2 for a bad command line. Runs under a
+// QCoreApplication, so it needs no display.
+int ReadCommandLine(const QStringList& arguments, CommandLine* line) {
   QCommandLineParser options;
   // --help names the language file the windows will read, so a user (and the
   // installation check) can see whether an installed program found its texts.
@@ -132,8 +148,10 @@ int main(int argc, char** argv) {
       "Configures and monitors the flight controller (USB HID 0483:5750 or a serial port).\n" +
       (languageFile.isEmpty() ? QString("Language file: none found in %1 (the windows show no texts)")
                                     .arg(QString::fromStdString(language.LanguageFolder()))
-                              : "Language file: " + languageFile));
-  options.addHelpOption();
+                              : "Language file: " + languageFile) +
+      "\nExit status: 0 success, 1 failure, 2 bad command line.");
+  const QCommandLineOption help = options.addHelpOption();
+  const QCommandLineOption version = options.addVersionOption();
   QCommandLineOption simulate("simulate",
                               "Play the controller in this process as the USB device and connect to it.");
   QCommandLineOption connect("connect",
@@ -148,7 +166,8 @@ int main(int argc, char** argv) {
   options.addOption(connect);
   QCommandLineOption open("open",
                           "Open these windows beside the main window at start, comma-separated: plots "
-                          "(the telemetry plots), inspector (the link inspector).",
+                          "(the telemetry plots), inspector (the link inspector), upgrade (the firmware "
+                          "upgrade), records (the flight records), map (Tools > Map).",
                           "windows");
   QCommandLineOption replay(
       "replay",
@@ -161,46 +180,110 @@ int main(int argc, char** argv) {
   options.addOption(open);
   options.addOption(replay);
   options.addOption(speed);
-  options.process(app);  // --help and unknown options end here
+  QCommandLineOption mapSource(
+      "map-source",
+      "The map's tiles for this run: a tile URL template (https://host/{z}/{x}/{y}.png) "
+      "or an MBTiles file (FILE.mbtiles); otherwise [MAP] SOURCE of the settings.",
+      "source");
+  options.addOption(mapSource);
 
-  apdesk::StartupChoice choice;
+  if (!options.parse(arguments)) {
+    // An unknown option, or one without its value: say the nearest known one.
+    std::vector<std::string> known;
+    const QCommandLineOption* all[] = {&help, &version, &simulate, &connect,  &simRate,
+                                       &open, &replay,  &speed,    &mapSource};
+    for (const QCommandLineOption* o : all) {
+      for (const QString& name : o->names())
+        known.push_back((name.size() == 1 ? "-" : "--") + name.toStdString());
+    }
+    std::string hint;
+    for (const QString& name : options.unknownOptionNames()) {
+      hint = apdesk::DidYouMean((name.size() == 1 ? "-" : "--") + name.toStdString(), known);
+      if (!hint.empty()) break;
+    }
+    std::fprintf(stderr, "apdesk: %s%s (apdesk --help lists the options)\n",
+                 options.errorText().toLocal8Bit().constData(), hint.c_str());
+    return 2;
+  }
+  if (options.isSet(help) || options.isSet(QStringLiteral("help-all"))) {
+    std::fputs(options.helpText().toLocal8Bit().constData(), stdout);
+    return 0;
+  }
+  if (options.isSet(version)) {
+    std::printf("apdesk %s\n", apdesk::kBuildVersion);
+    return 0;
+  }
+  if (!options.positionalArguments().isEmpty()) {
+    std::fprintf(stderr,
+                 "apdesk: takes no arguments besides its options, not \"%s\" (apdesk --help lists them)\n",
+                 options.positionalArguments().first().toLocal8Bit().constData());
+    return 2;
+  }
+
   std::string error;
-  if (!apdesk::ParseStartupChoice(options.isSet(simulate), options.value(connect).toStdString(), &choice,
-                                  &error)) {
+  line->connectGiven = options.isSet(connect);
+  line->simulateGiven = options.isSet(simulate);
+  if (!apdesk::ParseStartupChoice(options.isSet(simulate), options.value(connect).toStdString(),
+                                  &line->choice, &error)) {
     std::fprintf(stderr, "apdesk: %s\n", error.c_str());
     return 2;
   }
-  bool openPlots = false, openInspector = false;
-  for (const QString& name : options.value(open).split(',', Qt::SkipEmptyParts)) {
-    if (name.trimmed() == "plots") {
-      openPlots = true;
-    } else if (name.trimmed() == "inspector") {
-      openInspector = true;
-    } else {
-      std::fprintf(stderr, "apdesk: --open takes plots and inspector, not \"%s\"\n",
-                   name.toUtf8().constData());
+  std::vector<std::string> openable(std::begin(kOpenableWindows), std::end(kOpenableWindows));
+  for (const QString& given : options.value(open).split(',', Qt::SkipEmptyParts)) {
+    const QString name = given.trimmed();
+    if (std::find(openable.begin(), openable.end(), name.toStdString()) == openable.end()) {
+      std::fprintf(stderr, "apdesk: --open takes plots, inspector, upgrade, records and map, not \"%s\"%s\n",
+                   name.toUtf8().constData(), apdesk::DidYouMean(name.toStdString(), openable).c_str());
       return 2;
     }
+    line->openWindows.push_back(name);
   }
   bool speedOk = false;
-  const double replaySpeed = options.value(speed).toDouble(&speedOk);
-  if (!speedOk || !(replaySpeed >= 0.1 && replaySpeed <= 10)) {
+  line->replaySpeed = options.value(speed).toDouble(&speedOk);
+  if (!speedOk || !(line->replaySpeed >= 0.1 && line->replaySpeed <= 10)) {
     std::fprintf(stderr, "apdesk: --speed takes a number from 0.1 to 10\n");
     return 2;
   }
-  const QString replayFile = options.value(replay);
-  if (options.isSet(replay) && choice.connect != apdesk::StartupChoice::Connect::None) {
+  if (options.isSet(speed) && !options.isSet(replay)) {
+    std::fprintf(stderr, "apdesk: --speed is the speed of a replay; it needs --replay FILE\n");
+    return 2;
+  }
+  line->replayFile = options.value(replay);
+  line->mapSource = options.value(mapSource);
+  if (options.isSet(replay) && line->choice.connect != apdesk::StartupChoice::Connect::None) {
     std::fprintf(stderr, "apdesk: --replay plays a record file in place of a device; leave out --connect\n");
     return 2;
   }
-  apdesk::sim::SimOptions simOptions;
   bool rateOk = false;
-  simOptions.rateHz = options.value(simRate).toDouble(&rateOk);
+  line->simOptions.rateHz = options.value(simRate).toDouble(&rateOk);
   // Written so that NaN fails it too: NaN compares false with everything.
-  if (!rateOk || !(simOptions.rateHz > 0 && simOptions.rateHz <= 1000)) {
+  if (!rateOk || !(line->simOptions.rateHz > 0 && line->simOptions.rateHz <= 1000)) {
     std::fprintf(stderr, "apdesk: --sim-rate takes a number of sentences per second above 0, at most 1000\n");
     return 2;
   }
+  // The simulated controller's GPS clock is the present, as a real one's is.
+  line->simOptions.startUtc = static_cast<std::int64_t>(std::time(nullptr));
+  return -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QElapsedTimer sinceStart;
+  sinceStart.start();
+  CommandLine line;
+  {
+    // Help, version and a bad command line need no display: they are
+    // answered before the window system is started.
+    QCoreApplication reader(argc, argv);
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(apdesk::kBuildVersion));
+    const int status = ReadCommandLine(QCoreApplication::arguments(), &line);
+    if (status >= 0) return status;
+  }
+  QApplication app(argc, argv);
+  apdesk::StartupChoice& choice = line.choice;
+  std::string error;
+  const apdesk::sim::SimOptions& simOptions = line.simOptions;
 
   std::unique_ptr<apdesk::IHidBackend> backend =
       apdesk::MakeHidBackend(choice.hidBackend, simOptions, &error);
@@ -238,29 +321,40 @@ int main(int argc, char** argv) {
   // --connect (or a replay) the remembered choice holds.
   if (choice.connect == apdesk::StartupChoice::Connect::Auto) {
     config.WriteSettingInt("Settings1", apdesk::kAutoConnectKey, 1);
-  } else if (!options.isSet(connect) && !options.isSet(simulate) && !options.isSet(replay) &&
+  } else if (!line.connectGiven && !line.simulateGiven && line.replayFile.isEmpty() &&
              config.GetSettingInt("Settings1", apdesk::kAutoConnectKey, 0) != 0) {
     choice.connect = apdesk::StartupChoice::Connect::Auto;
   }
-  AfterFirstPaint connectAtStart(
-      &window, [&window, &choice, openPlots, openInspector, replayFile, replaySpeed] {
-        if (openPlots) window.ShowTelemetryPlots();
-        if (openInspector) window.ShowLinkInspector();
-        if (!replayFile.isEmpty()) {
-          QString why;
-          if (!window.StartReplay(replayFile, replaySpeed, &why)) {
-            std::fprintf(stderr, "apdesk: cannot replay: %s\n", why.toUtf8().constData());
-            apdesk::MessageBoxes::Show(&window, why, apdesk::BoxIcon::Error);
-          }
-        }
-        if (choice.connect == apdesk::StartupChoice::Connect::Auto) {
-          window.Connection().Follower().WaitForUsb();
-        } else if (choice.connect == apdesk::StartupChoice::Connect::Usb) {
-          window.OnOpenUsb();
-        } else if (choice.connect == apdesk::StartupChoice::Connect::Serial) {
-          window.OpenComPort(QString::fromStdString(choice.serialPort));
-        }
-      });
+  if (!line.mapSource.isEmpty()) {
+    QString why;
+    if (!window.SetMapSource(line.mapSource, &why)) {
+      std::fprintf(stderr, "apdesk: --map-source: %s\n", why.toUtf8().constData());
+      return 2;
+    }
+  }
+  AfterFirstPaint connectAtStart(&window, [&window, &choice, &line] {
+    for (const QString& name : line.openWindows) {
+      if (name == "plots") window.ShowTelemetryPlots();
+      if (name == "inspector") window.ShowLinkInspector();
+      if (name == "upgrade") window.ShowUpgradeWindow();
+      if (name == "records") window.ShowFlightRecords();
+      if (name == "map") window.ShowMap();
+    }
+    if (!line.replayFile.isEmpty()) {
+      QString why;
+      if (!window.StartReplay(line.replayFile, line.replaySpeed, &why)) {
+        std::fprintf(stderr, "apdesk: cannot replay: %s\n", why.toUtf8().constData());
+        apdesk::MessageBoxes::Show(&window, why, apdesk::BoxIcon::Error);
+      }
+    }
+    if (choice.connect == apdesk::StartupChoice::Connect::Auto) {
+      window.Connection().Follower().WaitForUsb();
+    } else if (choice.connect == apdesk::StartupChoice::Connect::Usb) {
+      window.OpenUsb(false);
+    } else if (choice.connect == apdesk::StartupChoice::Connect::Serial) {
+      window.OpenComPort(QString::fromStdString(choice.serialPort));
+    }
+  });
   window.exec();
   return 0;
 }

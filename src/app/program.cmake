@@ -8,6 +8,7 @@ if(APDESK_WITH_QT)
 
   add_executable(apdesk ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
   target_link_libraries(apdesk PRIVATE apdesk_console apdesk_backendchoice apdesk_telemetryplots apdesk_inspector
+    apdesk_cmdline
     Qt6::Widgets)
   apdesk_export_headers(apdesk)
 endif()

@@ -23,18 +23,20 @@
 #include "cli/CliLink.h"
 #include "cli/Doctor.h"
 #include "cli/ExitStatus.h"
+#include "cli/FdOutput.h"
 #include "cli/InspectCommand.h"
 #include "cli/MapCommand.h"
 #include "cli/MonitorAlerts.h"
 #include "cli/ParamNames.h"
+#include "cli/ShareNmea.h"
 #include "cli/TelemetryText.h"
 #include "cli/UdevRule.h"
 #include "cmdline/BuildVersion.h"
 #include "cmdline/NearName.h"
+#include "files/RegularFile.h"
 #include "gpscheck/CompassJudgement.h"
 #include "link/HidapiBackend.h"
 #include "localisation/LanguageFile.h"
-#include "files/RegularFile.h"
 #include "params/SnapshotStore.h"
 #include "protocol/CommandFrame.h"
 #include "protocol/StatusSentence.h"
@@ -83,6 +85,8 @@ bool OutputWritten(std::ostream& out) {
   errno = 0;
   out.flush();
   if (out) return true;
+  if (const auto* fd = dynamic_cast<const FdOutput*>(out.rdbuf()); fd != nullptr && fd->FirstError() != 0)
+    errno = fd->FirstError();
   if (errno == 0) errno = EIO;
   return false;
 }
@@ -196,7 +200,24 @@ int CmdMonitor(Context& c) {
   if (!NoExtraArgs(c, &status)) return status;
 
   CliLink link;
-  if (!OpenLink(c, link, false, &status)) return status;
+  if (follow) {
+    // Follow means wait: for a device that is not there yet as well.
+    bool said = false;
+    std::string why;
+    for (;;) {
+      std::unique_ptr<IHidBackend> sim;
+      if (c.options.connect.kind == ConnectSpec::Kind::Sim)
+        sim = c.hooks.makeSim ? c.hooks.makeSim(false) : DefaultSim(false);
+      if (link.Open(c.options.connect, std::move(sim), &why)) break;
+      if (!said) c.err << "apctl: " << why << "; waiting for it (Ctrl+C ends)\n" << std::flush;
+      said = true;
+      link.Sleep(LinkFollower::kLookIntervalMs);
+      if (g_interrupted.load()) return kExitOk;
+    }
+    if (said) c.err << "apctl: the device is there\n" << std::flush;
+  } else if (!OpenLink(c, link, false, &status)) {
+    return status;
+  }
   std::unique_ptr<MonitorAlerts> alerts = StartMonitorAlerts(c, link, withAlerts);
   // Counts the device's returns: the wait for telemetry starts again at each.
   int returns = 0;
@@ -251,11 +272,25 @@ int CmdMonitor(Context& c) {
     link.Commands().SendGetParameters();
     link.WaitUntil([&] { return shown > 0; }, kAnswerWaitMs);
   }
+  // Following, a silent controller is waited for: it may be starting slowly,
+  // or be its boot loader that becomes the controller again.
+  bool saidSilent = false;
+  auto waitSilently = [&](long long before) {
+    if (!saidSilent)
+      c.err
+          << "apctl: no telemetry from the controller; waiting (it may be starting, or in its boot loader)\n"
+          << std::flush;
+    saidSilent = true;
+    link.Commands().SendGetParameters();
+    link.WaitUntil([&] { return shown != before; }, kAnswerWaitMs);
+  };
+  while (follow && shown == 0 && !g_interrupted.load() && !outputClosed) waitSilently(0);
   int result = kExitOk;
   if (shown == 0 && !g_interrupted.load()) {
     result = c.NoAnswer(link);
   } else {
     while (!g_interrupted.load() && !outputClosed && !(count && shown >= *count)) {
+      if (shown != lastShown) saidSilent = false;
       lastShown = shown;
       const int returnsBefore = returns;
       link.WaitUntil(
@@ -267,6 +302,10 @@ int CmdMonitor(Context& c) {
       // While the device is away, monitor waits for it as long as it takes;
       // once it is back, the time for its first record starts then.
       if (shown == lastShown && (link.Away() || returns != returnsBefore)) continue;
+      if (shown == lastShown && follow && !g_interrupted.load()) {
+        waitSilently(shown);
+        continue;
+      }
       if (shown == lastShown && !g_interrupted.load()) {
         result = link.Lost() ? c.Lost() : c.Fail(kExitNoAnswer, "the controller stopped sending telemetry");
         break;
@@ -566,16 +605,19 @@ int CmdParamsLoad(Context& c) {
   const std::optional<ParameterView> held = link.ReadParameters();
   if (!held) return c.NoAnswer(link);
   if (!SnapshotBefore(c, held->sentence, "params load", noSnapshot, &status)) return status;
-  return WriteAndConfirm(c, link, block);
+  // The file's values are checked against what is confirmed, as params set's.
+  return WriteAndConfirm(c, link, block, file.values);
 }
 
 // The values of a snapshot or file, checked before the controller is
 // opened, then what the controller holds.
 bool ReadFileThenController(Context& c, const std::string& what, const char* refusalTail, CliLink& link,
-                            Parameters* wanted, Parameters* held, int* status) {
+                            Parameters* wanted, Parameters* held, std::vector<NamedValue>* named,
+                            int* status) {
   ParameterFile file;
   std::string path, error;
   if (!ReadSnapshotOrFile(c, what, &file, &path, status)) return false;
+  *named = file.values;
   if (!ParametersFromFile(file, wanted, &error)) {
     *status = c.Fail(kExitBadValue, path + ": " + error + refusalTail);
     return false;
@@ -596,16 +638,26 @@ bool ReadFileThenController(Context& c, const std::string& what, const char* ref
 int CmdParamsDiff(Context& c) {
   if (c.args.size() != 1) return c.Fail(kExitUsage, "params diff needs one FILE");
   Parameters wanted, held;
+  std::vector<NamedValue> named;
   int status = 0;
   CliLink link;
-  if (!ReadFileThenController(c, c.args.front(), "", link, &wanted, &held, &status)) return status;
+  if (!ReadFileThenController(c, c.args.front(), "", link, &wanted, &held, &named, &status)) return status;
   std::string json = "[";
   int differing = 0;
   for (const ParameterFacts& facts : ParameterTable()) {
-    if (held.Code(facts.id) == wanted.Code(facts.id)) continue;
-    ++differing;
     const std::string have = FormatParameterValue(facts, held.Code(facts.id));
-    const std::string want = FormatParameterValue(facts, wanted.Code(facts.id));
+    std::string want = FormatParameterValue(facts, wanted.Code(facts.id));
+    bool differs = held.Code(facts.id) != wanted.Code(facts.id);
+    // A number is compared as the file writes it: 8.05 is not the 8.04 the
+    // controller would round it to.
+    for (const NamedValue& v : named) {
+      const std::optional<double> inFile = NumberIn(v.value), inController = NumberIn(have);
+      if (v.name != facts.name || !inFile || !inController) continue;
+      differs = *inFile != *inController;
+      want = v.value;
+    }
+    if (!differs) continue;
+    ++differing;
     if (c.options.json) {
       if (json.size() > 1) json += ",";
       json += "{\"name\":" + JsonString(facts.name) + ",\"controller\":" + JsonString(have) +
@@ -650,7 +702,12 @@ int CmdParamsRestore(Context& c) {
   const bool noSnapshot = TakeFlag(c.args, "--no-snapshot");
   std::optional<std::string> only;
   std::string error;
-  if (!TakeStringOption(c.args, "--only", "", &only, &error)) return c.Fail(kExitUsage, error);
+  // --only may be given more than once: the names add up.
+  for (std::optional<std::string> more;; more.reset()) {
+    if (!TakeStringOption(c.args, "--only", "", &more, &error)) return c.Fail(kExitUsage, error);
+    if (!more) break;
+    only = only ? *only + "," + *more : *more;
+  }
   if (c.args.size() != 1) return c.Fail(kExitUsage, "params restore needs one SNAPSHOT or FILE");
   std::vector<const ParameterFacts*> chosen;
   if (only) {
@@ -658,25 +715,32 @@ int CmdParamsRestore(Context& c) {
     std::string name;
     while (std::getline(names, name, ',')) {
       const ParameterFacts* facts = FindParameter(name);
-      if (!facts)
-        return c.Fail(kExitBadValue, UnknownParameterText(name) + " in --only");
+      if (!facts) return c.Fail(kExitBadValue, UnknownParameterText(name) + " in --only");
       chosen.push_back(facts);
     }
     if (chosen.empty()) return c.Fail(kExitUsage, "--only needs NAME,...");
   }
   Parameters wanted, held;
+  std::vector<NamedValue> named;
   int status = 0;
   CliLink link;
-  if (!ReadFileThenController(c, c.args.front(), "; nothing was sent", link, &wanted, &held, &status))
+  if (!ReadFileThenController(c, c.args.front(), "; nothing was sent", link, &wanted, &held, &named, &status))
     return status;
   // With --only the controller's own sentence carries everything else.
   Parameters target = wanted;
   if (only) {
     target = held;
     for (const ParameterFacts* facts : chosen) target.SetCode(facts->id, wanted.Code(facts->id));
+    named.erase(std::remove_if(named.begin(), named.end(),
+                               [&](const NamedValue& v) {
+                                 return std::none_of(
+                                     chosen.begin(), chosen.end(),
+                                     [&](const ParameterFacts* f) { return v.name == f->name; });
+                               }),
+                named.end());
   }
   if (!SnapshotBefore(c, held.sentence, "params restore", noSnapshot, &status)) return status;
-  return WriteAndConfirm(c, link, EncodeParameters(target));
+  return WriteAndConfirm(c, link, EncodeParameters(target), named);
 }
 
 int CmdParams(Context& c) {
@@ -1061,8 +1125,14 @@ int CmdRecordExport(Context& c) {
   if (ec) return c.Fail(kExitFileError, *outDir + ": " + ec.message());
   // One export per record file, named after it; each row names the file it
   // came from (as given), so the exports together are one data set.
-  std::vector<std::string> written;
+  std::vector<std::string> written, exported;
   for (const std::string& input : files) {
+    // The same file named twice (or by two paths) is exported once.
+    if (std::any_of(exported.begin(), exported.end(),
+                    [&](const std::string& earlier) { return SameFile(earlier, input); })) {
+      c.err << "apctl: " << input << ": given more than once; exported once\n";
+      continue;
+    }
     std::string name = BaseName(input);
     if (name.size() > 3 && name.compare(name.size() - 3, 3, ".hj") == 0) name.resize(name.size() - 3);
     const std::string out = (std::filesystem::path(*outDir) / (name + "." + ExportFormatName(*f))).string();
@@ -1086,6 +1156,7 @@ int CmdRecordExport(Context& c) {
       continue;
     }
     written.push_back(out);
+    exported.push_back(input);
     c.err << "apctl: " << input << ": " << ExportSummary(counts) << " to " << out << "\n";
   }
   if (status != kExitOk)
@@ -1133,6 +1204,22 @@ int CmdDoctor(Context& c) {
   const std::vector<Finding> findings = Diagnose(facts, installRule);
   c.out << (c.options.json ? FindingsJson(facts, findings) + "\n" : FormatFindings(facts, findings));
   return AnyBlocks(findings) ? kExitFailure : kExitOk;
+}
+
+// ---- share ----
+
+int CmdShare(Context& c) {
+  if (c.args.empty() || c.args.front() != "nmea")
+    return c.Fail(kExitUsage, "share needs nmea (apctl share nmea [--listen HOST:PORT] [--pty])");
+  c.args.erase(c.args.begin());
+  ShareNmeaOptions options;
+  std::string error;
+  if (!TakeShareNmeaOptions(c.args, &options, &error)) return c.Fail(kExitUsage, error);
+  int status = 0;
+  if (!NoExtraArgs(c, &status)) return status;
+  CliLink link;
+  if (!OpenLink(c, link, false, &status)) return status;
+  return RunShareNmea(link, options, c.err);
 }
 
 // ---- map ----
@@ -1183,6 +1270,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
   if (command == "upgrade") return CmdUpgrade(c);
   if (command == "record") return CmdRecord(c);
   if (command == "doctor") return CmdDoctor(c);
+  if (command == "share") return CmdShare(c);
   if (command == "map") return CmdMap(c);
   if (command == "help") {
     out << HelpText() << ExitStatusTable();
@@ -1205,9 +1293,10 @@ int RunApctl(const std::vector<std::string>& args, std::ostream& out, std::ostre
   // The result that did not reach its reader (a full disk, a closed pipe) is
   // a failure, whatever the command made of it.
   if (!OutputWritten(out) && !readerMayLeave) {
-    if (status != kExitOk) return status;
+    // Said whatever the command's own status: a doctor's findings or a diff
+    // lost on a full disk would otherwise end without a word.
     err << "apctl: cannot write the output: " << FileErrorReason(errno) << "\n";
-    return kExitFileError;
+    return status != kExitOk ? status : kExitFileError;
   }
   return status;
 }

@@ -99,6 +99,11 @@ void FindRule(const std::string& root, DoctorFacts& facts) {
 
 void FindSerialGroup(const std::string& root, DoctorFacts& facts) {
   std::vector<std::string> nodes;
+  // The port to check first: its group is the one that matters.
+  if (facts.portPresent && facts.portKind == PortNodeKind::SerialDevice) {
+    const std::string node = PortNode(facts.port);
+    if (node.rfind("/dev/", 0) == 0) nodes.push_back(node.substr(5));
+  }
   for (const std::string& name : Entries(root + "/dev")) {
     if (name.rfind("ttyUSB", 0) == 0 || name.rfind("ttyACM", 0) == 0) nodes.push_back(name);
   }
@@ -165,7 +170,6 @@ DoctorFacts GatherDoctorFacts(const std::string& root, const std::string& port,
   facts.user = pw != nullptr ? pw->pw_name : std::to_string(facts.uid);
   FindDevices(root, facts);
   FindRule(root, facts);
-  FindSerialGroup(root, facts);
   facts.port = port;
   facts.portSource = "given";
   struct stat st {};
@@ -174,6 +178,8 @@ DoctorFacts GatherDoctorFacts(const std::string& root, const std::string& port,
     facts.portSource = "remembered in " + settingsPath;
   }
   facts.portPresent = !facts.port.empty() && ::stat((root + PortNode(facts.port)).c_str(), &st) == 0;
+  if (facts.portPresent) facts.portKind = ClassifyPortNode(root, S_ISCHR(st.st_mode), st.st_rdev);
+  FindSerialGroup(root, facts);
   FindProcesses(root, facts);
   return facts;
 }
@@ -214,11 +220,26 @@ std::vector<Finding> Diagnose(const DoctorFacts& facts, const std::string& insta
     out.push_back({"udev-rule", L::Ok, "udev rule installed: " + facts.rulePath, ""});
   }
 
+  if (ruleWhole) {
+    out.push_back(
+        {"udev-rule-scope", L::Note,
+         "the rule gives the logged-in user every USB device with the id 0483:5750, and other boards "
+         "use that id too",
+         ""});
+  }
+
   if (facts.serialGroup.empty()) {
     out.push_back(
         {"serial-group", L::Note, "no serial port found (/dev/ttyUSB*, /dev/ttyACM*, /dev/ttyS0)", ""});
   } else if (facts.uid == 0) {
     out.push_back({"serial-group", L::Ok, "root opens every serial port", ""});
+  } else if (facts.serialGroup == "root" || facts.serialGroup == "0") {
+    // Joining root's group would hand the user far more than a port.
+    out.push_back(
+        {"serial-group", L::Blocks,
+         "the serial ports belong to root's group, which no user should join: the port's owner must "
+         "change (a udev rule that gives it the group dialout, or the logged-in user)",
+         ""});
   } else if (facts.inSerialGroupNow) {
     out.push_back({"serial-group", L::Ok,
                    facts.user + " is in " + facts.serialGroup + ", the serial ports' group", ""});
@@ -252,16 +273,34 @@ std::vector<Finding> Diagnose(const DoctorFacts& facts, const std::string& insta
     out.push_back({"serial-port", L::Note, "no serial port given (--connect serial:PORT) or remembered", ""});
   } else if (!facts.portPresent) {
     out.push_back({"serial-port", L::Note, facts.port + " (" + facts.portSource + ") is not present", ""});
+  } else if (facts.portKind == PortNodeKind::NotDevice || facts.portKind == PortNodeKind::NotTerminal) {
+    out.push_back({"serial-port", L::Blocks,
+                   facts.port + " (" + facts.portSource + ") is not a serial port (" +
+                       (facts.portKind == PortNodeKind::NotDevice ? "no device" : "no terminal device") + ")",
+                   "apctl ports"});
+  } else if (facts.portKind == PortNodeKind::PseudoTerminal) {
+    out.push_back(
+        {"serial-port", L::Note,
+         facts.port + " (" + facts.portSource +
+             ") is a pseudo-terminal: a program (a simulator, for one) serves it, so it has no serial "
+             "device behind it to check",
+         ""});
+  } else if (facts.portKind == PortNodeKind::OtherTerminal) {
+    out.push_back({"serial-port", L::Note,
+                   facts.port + " (" + facts.portSource + ") is a terminal without a serial device behind it",
+                   ""});
   } else if (!facts.portHolders.empty()) {
-    std::string who, kill = "kill";
+    // Named, never to be killed: the operator knows which of them to close.
+    std::string who;
     bool modemManager = false;
     for (const DoctorFacts::Holder& h : facts.portHolders) {
       who += (who.empty() ? "" : ", ") + h.name + " (pid " + std::to_string(h.pid) + ")";
-      kill += " " + std::to_string(h.pid);
       modemManager = modemManager || h.name == "ModemManager";
     }
-    out.push_back({"serial-port", L::Blocks, facts.port + " (" + facts.portSource + ") is held by " + who,
-                   modemManager ? "sudo systemctl stop ModemManager" : kill});
+    out.push_back({"serial-port", L::Blocks,
+                   facts.port + " (" + facts.portSource + ") is open in another program: " + who +
+                       "; close it there first",
+                   modemManager ? "sudo systemctl stop ModemManager" : ""});
   } else {
     out.push_back({"serial-port", L::Ok,
                    facts.port + " (" + facts.portSource + ") is held by no other process" +

@@ -3,11 +3,14 @@
 // controller. GatherDoctorFacts looks at the system (under `root`, "/" but
 // for tests): the USB device and its hidraw node, the udev rule, the group of
 // the serial ports, ModemManager, and the processes holding the port.
-// Diagnose judges the facts; a finding that blocks carries the one command
-// that fixes it. Plain C++ over POSIX and /proc, /sys.
+// Diagnose judges the facts; a finding that blocks carries the command that
+// fixes it when one does (a program holding the port is named, never killed). Plain C++ over POSIX and /proc,
+// /sys.
 
 #include <string>
 #include <vector>
+
+#include "cli/PortProblem.h"
 
 namespace apdesk::cli {
 
@@ -35,6 +38,9 @@ struct DoctorFacts {
   std::string port;        // the port to check: given, or remembered in the settings
   std::string portSource;  // "given" or "remembered in FILE"
   bool portPresent = false;
+  // Only a real serial device has holders worth naming: a pseudo-terminal's
+  // other user is the program that serves it, /dev/null's are everyone.
+  PortNodeKind portKind = PortNodeKind::SerialDevice;
   struct Holder {
     int pid = 0;
     std::string name;

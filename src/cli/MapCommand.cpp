@@ -39,7 +39,8 @@ int TakeMapArgs(std::vector<std::string>& args, const std::string& settingsPath,
                 std::ostream& err) {
   std::string error;
   std::optional<std::string> bbox, zoom, source;
-  if (!TakeStringOption(args, "--bbox", "", &bbox, &error) || !TakeStringOption(args, "--zoom", "", &zoom, &error) ||
+  if (!TakeStringOption(args, "--bbox", "", &bbox, &error) ||
+      !TakeStringOption(args, "--zoom", "", &zoom, &error) ||
       !TakeStringOption(args, "--source", "", &source, &error))
     return Fail(err, kExitUsage, error);
   std::vector<std::string> records;
@@ -58,7 +59,8 @@ int TakeMapArgs(std::vector<std::string>& args, const std::string& settingsPath,
   if (!ChooseTileSource(*source, &m->source, &error)) return Fail(err, kExitUsage, error);
   if (m->last > m->source.maxZoom)
     return Fail(err, kExitUsage,
-                "zoom " + std::to_string(m->last) + " is above the source's highest, " + std::to_string(m->source.maxZoom));
+                "zoom " + std::to_string(m->last) + " is above the source's highest, " +
+                    std::to_string(m->source.maxZoom));
   if (bbox) {
     Box box;
     if (!ParseBox(*bbox, &box, &error)) return Fail(err, kExitUsage, error);
@@ -67,7 +69,8 @@ int TakeMapArgs(std::vector<std::string>& args, const std::string& settingsPath,
     std::vector<LatLon> track;
     for (const std::string& r : records)
       if (!AppendRecordTrack(r, &track, &error)) return Fail(err, kExitFileError, error);
-    if (track.empty()) return Fail(err, kExitFileError, "the record files hold no GPS fix, so no place to fetch");
+    if (track.empty())
+      return Fail(err, kExitFileError, "the record files hold no GPS fix, so no place to fetch");
     m->cover = TileCover::OfTrack(track, m->first, m->last);
   }
   if (m->cover.Count() > kMaxTiles)
@@ -114,24 +117,27 @@ int Prefetch(std::vector<std::string>& args, bool json, const std::string& setti
   }
   if (json) {
     out << "{\"tiles\":" << c.tiles << ",\"cached\":" << c.cached << ",\"fetched\":" << c.fetched
-        << ",\"failed\":" << c.failed << ",\"bytes\":" << c.bytes << (dryRun ? ",\"dry_run\":true" : "") << "}\n";
+        << ",\"failed\":" << c.failed << ",\"bytes\":" << c.bytes << (dryRun ? ",\"dry_run\":true" : "")
+        << "}\n";
   } else {
-    out << "tiles " << c.tiles << "\ncached " << c.cached << "\nfetched " << c.fetched << "\nfailed " << c.failed
-        << "\nbytes " << c.bytes << "\n";
+    out << "tiles " << c.tiles << "\ncached " << c.cached << "\nfetched " << c.fetched << "\nfailed "
+        << c.failed << "\nbytes " << c.bytes << "\n";
   }
   return c.failed ? kExitFailure : kExitOk;
 }
 
 int Export(std::vector<std::string>& args, bool json, const std::string& settingsPath, std::ostream& out,
            std::ostream& err) {
-  if (args.empty() || args.front().starts_with("--")) return Fail(err, kExitUsage, "export needs OUT.mbtiles first");
+  if (args.empty() || args.front().starts_with("--"))
+    return Fail(err, kExitUsage, "export needs OUT.mbtiles first");
   const std::string path = args.front();
   args.erase(args.begin());
   if (!path.ends_with(".mbtiles")) return Fail(err, kExitUsage, "the export's file name ends in .mbtiles");
   MapArgs m;
   if (const int s = TakeMapArgs(args, settingsPath, true, &m, err); s != kExitOk) return s;
   if (m.source.builtinOsm) return Fail(err, kExitUsage, "export refused: " + OfflineUseRefusal());
-  if (m.source.kind == TileSource::Kind::Mbtiles) return Fail(err, kExitUsage, "export reads a tile server's stored tiles");
+  if (m.source.kind == TileSource::Kind::Mbtiles)
+    return Fail(err, kExitUsage, "export reads a tile server's stored tiles");
   TileStore store;
   if (!OpenStore(&store, err)) return kExitFileError;
   map::ExportCounts c;
@@ -142,9 +148,11 @@ int Export(std::vector<std::string>& args, bool json, const std::string& setting
     out << "{\"file\":" << JsonString(path) << ",\"tiles\":" << c.tiles << ",\"written\":" << c.written
         << ",\"missing\":" << c.missing << "}\n";
   } else {
-    out << "file " << path << "\ntiles " << c.tiles << "\nwritten " << c.written << "\nmissing " << c.missing << "\n";
+    out << "file " << path << "\ntiles " << c.tiles << "\nwritten " << c.written << "\nmissing " << c.missing
+        << "\n";
   }
-  if (c.missing) err << "apctl: map: " << c.missing << " tiles are not in the store (apctl map prefetch fetches them)\n";
+  if (c.missing)
+    err << "apctl: map: " << c.missing << " tiles are not in the store (apctl map prefetch fetches them)\n";
   return c.missing ? kExitFailure : kExitOk;
 }
 
@@ -157,8 +165,8 @@ int Info(std::vector<std::string>& args, bool json, std::ostream& out, std::ostr
     out << "{\"store\":" << JsonString(store.FilePath().toStdString()) << ",\"bytes\":" << store.SizeBytes()
         << ",\"sources\":[";
     for (std::size_t i = 0; i < sources.size(); ++i)
-      out << (i ? "," : "") << "{\"source\":" << JsonString(sources[i].first) << ",\"tiles\":" << sources[i].second
-          << "}";
+      out << (i ? "," : "") << "{\"source\":" << JsonString(sources[i].first)
+          << ",\"tiles\":" << sources[i].second << "}";
     out << "]}\n";
   } else {
     out << "store " << store.FilePath().toStdString() << "\nbytes " << store.SizeBytes() << "\n";
@@ -169,8 +177,8 @@ int Info(std::vector<std::string>& args, bool json, std::ostream& out, std::ostr
 
 }  // namespace
 
-int RunMapCommand(std::vector<std::string> args, bool json, const std::string& settingsPath, std::ostream& out,
-                  std::ostream& err) {
+int RunMapCommand(std::vector<std::string> args, bool json, const std::string& settingsPath,
+                  std::ostream& out, std::ostream& err) {
   if (args.empty()) return Fail(err, kExitUsage, "use prefetch, export or info");
   const std::string sub = args.front();
   args.erase(args.begin());

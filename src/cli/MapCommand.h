@@ -11,7 +11,7 @@ namespace apdesk::cli {
 // `args` are the words after "map"; `settingsPath` is the windows' settings
 // file (its [MAP] SOURCE is the default source). Exit status: 0 all done,
 // 1 some tiles failed or are missing, 2 a bad command line, 7 a file error.
-int RunMapCommand(std::vector<std::string> args, bool json, const std::string& settingsPath, std::ostream& out,
-                  std::ostream& err);
+int RunMapCommand(std::vector<std::string> args, bool json, const std::string& settingsPath,
+                  std::ostream& out, std::ostream& err);
 
 }  // namespace apdesk::cli

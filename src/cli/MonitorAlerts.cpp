@@ -9,7 +9,8 @@ MonitorAlerts::MonitorAlerts(std::ostream& out, std::ostream& err, bool json)
     : m_out(out), m_err(err), m_json(json) {}
 
 std::int64_t MonitorAlerts::Now() const {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_start).count();
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_start)
+      .count();
 }
 
 void MonitorAlerts::Connected() {

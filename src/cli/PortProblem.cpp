@@ -2,7 +2,10 @@
 
 #include <dirent.h>
 #include <grp.h>
+#include <limits.h>
+#include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -52,13 +55,31 @@ std::string Holder(const struct stat& device) {
 
 }  // namespace
 
+PortNodeKind ClassifyPortNode(const std::string& root, bool isChar, unsigned long long rdev) {
+  if (!isChar) return PortNodeKind::NotDevice;
+  const unsigned maj = major(static_cast<dev_t>(rdev)), min = minor(static_cast<dev_t>(rdev));
+  // Unix 98 pseudo-terminal slaves have majors 136 to 143.
+  if (maj >= 136 && maj <= 143) return PortNodeKind::PseudoTerminal;
+  const std::string node = root + "/sys/dev/char/" + std::to_string(maj) + ":" + std::to_string(min);
+  char resolved[PATH_MAX];
+  if (::realpath(node.c_str(), resolved) == nullptr) return PortNodeKind::NotTerminal;
+  const std::string where = resolved;
+  if (where.find("/tty/") == std::string::npos) return PortNodeKind::NotTerminal;
+  struct stat st {};
+  return ::stat((where + "/device").c_str(), &st) == 0 ? PortNodeKind::SerialDevice
+                                                       : PortNodeKind::OtherTerminal;
+}
+
 std::string SerialPortProblem(const std::string& port) {
   const std::string path = port.find('/') == std::string::npos ? "/dev/" + port : port;
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) {
     return errno == ENOENT ? "no such port (" + path + " does not exist)" : std::strerror(errno);
   }
-  if (!S_ISCHR(st.st_mode)) return "it is not a serial port (" + path + " is no device)";
+  const PortNodeKind kind = ClassifyPortNode("", S_ISCHR(st.st_mode), st.st_rdev);
+  if (kind == PortNodeKind::NotDevice) return "it is not a serial port (" + path + " is no device)";
+  if (kind == PortNodeKind::NotTerminal)
+    return "it is not a serial port (" + path + " is no terminal device)";
   if (access(path.c_str(), R_OK | W_OK) != 0) {
     std::string text = "permission denied";
     if (const group* g = getgrgid(st.st_gid)) {
@@ -66,8 +87,11 @@ std::string SerialPortProblem(const std::string& port) {
     }
     return text;
   }
+  // Only a real serial device is held by one program at a time; the other
+  // users of a pseudo-terminal or a console are no reason it cannot open.
+  if (kind != PortNodeKind::SerialDevice) return {};
   const std::string holder = Holder(st);
-  if (!holder.empty()) return "in use by " + holder;
+  if (!holder.empty()) return "another program has it open: " + holder;
   return {};
 }
 

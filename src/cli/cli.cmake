@@ -8,7 +8,7 @@ add_library(apdesk_clicore STATIC
   ${CMAKE_CURRENT_LIST_DIR}/Doctor.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MonitorAlerts.cpp)
 apdesk_export_headers(apdesk_clicore HEADERS ${CMAKE_CURRENT_LIST_DIR}/ExitStatus.h
-  ${CMAKE_CURRENT_LIST_DIR}/ParamNames.h)
+  ${CMAKE_CURRENT_LIST_DIR}/ParamNames.h ${CMAKE_CURRENT_LIST_DIR}/FdOutput.h)
 target_link_libraries(apdesk_clicore PUBLIC apdesk_protocol apdesk_params apdesk_recordfile apdesk_connect_target
   apdesk_linkstats apdesk_settings apdesk_cmdline apdesk_alerts)
 set_target_properties(apdesk_clicore PROPERTIES AUTOMOC OFF)
@@ -17,12 +17,14 @@ if(APDESK_WITH_QT)
   add_library(apdesk_cli STATIC
     ${CMAKE_CURRENT_LIST_DIR}/CliLink.h
     ${CMAKE_CURRENT_LIST_DIR}/CliLink.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ShareNmea.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Apctl.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MapCommand.cpp)
   apdesk_export_headers(apdesk_cli HEADERS ${CMAKE_CURRENT_LIST_DIR}/ExitStatus.h ${CMAKE_CURRENT_LIST_DIR}/Apctl.h)
   target_link_libraries(apdesk_cli PUBLIC apdesk_clicore apdesk_session apdesk_connect apdesk_sim
     apdesk_upgrade_core apdesk_compass apdesk_recordfile apdesk_recorder apdesk_settings apdesk_language
     Qt6::Core Qt6::SerialPort)
+  target_link_libraries(apdesk_cli PUBLIC apdesk_nmeaserver apdesk_nmeapty)
   target_link_libraries(apdesk_cli PUBLIC apdesk_maptiles)
   # The udev rule, built in for apctl doctor --udev-rule.
   file(READ ${PROJECT_SOURCE_DIR}/udev/70-apdesk.rules APDESK_UDEV_RULE)

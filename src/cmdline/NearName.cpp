@@ -6,7 +6,9 @@
 namespace apdesk {
 namespace {
 
-char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+char Lower(char c) {
+  return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
 
 // Optimal string alignment distance: insertions, deletions, substitutions
 // and swaps of neighbours, each one edit.

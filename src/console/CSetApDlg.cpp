@@ -1,4 +1,5 @@
 #include "console/CSetApDlg.h"
+#include "console/MapParts.h"
 
 #include <QComboBox>
 #include <QKeyEvent>
@@ -7,6 +8,8 @@
 #include <QPushButton>
 #include <QThread>
 
+#include "alerts/CAlertsDlg.h"
+#include "app/AppFolder.h"
 #include "app/CConfigApp.h"
 #include "inspector/CLinkInspectorDlg.h"
 #include "localisation/LanguageFile.h"
@@ -28,8 +31,11 @@ constexpr int kInstallErrorCommand = 254;
 
 CSetApDlg::CSetApDlg(CConfigApp& app, QWidget* parent) : QDialog(parent), m_app(app) {
   m_toolClock.start();
+  m_sendCheckTimer.setSingleShot(true);
+  connect(&m_sendCheckTimer, &QTimer::timeout, this, [this] { SendCheckTimedOut(); });
   OnInitDialog();
   ConnectLink();
+  ConnectAlerts();
 }
 
 CSetApDlg::~CSetApDlg() {
@@ -51,6 +57,7 @@ void CSetApDlg::OnInitDialog() {
 
   m_builder.Adopt(1205, &m_stickPanel);
 
+  m_recorder.SetBaseDir(apdesk::ResolveRecordBase(m_app.AppFolder()));
   m_recorderStarted = m_recorder.StartThread();
 
   if (!m_adjustDlg.Create(this)) {

@@ -9,18 +9,22 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QStringList>
+#include <QTime>
 #include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 
+#include "alerts/AlertCentre.h"
 #include "calibration/CAdjustTransmitterDlg.h"
 #include "calibration/CStickGauge.h"
 #include "console/ConnectionStatus.h"
 #include "gpscheck/CGpsCheckDlg.h"
 #include "link/HidBackend.h"
 #include "localisation/CLanguageManager.h"
+#include "nmea/CNmeaShareDlg.h"
 #include "protocol/ParameterCodec.h"
 #include "protocol/SentenceParser.h"
 #include "recorder/RecorderNotices.h"
@@ -32,11 +36,20 @@
 
 class CConfigApp;
 class QAction;
+class QLabel;
+namespace apdesk {
+class CAlertsDlg;
+}
 class CFlightRecordsDlg;
 class CLinkInspectorDlg;
 class CTelemetryPlotsDlg;
+class CMapDlg;
+namespace apdesk::map {
+class TileService;
+}
 class ParameterCompareDlg;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 
 class CSetApDlg : public QDialog {
@@ -47,9 +60,13 @@ class CSetApDlg : public QDialog {
   static constexpr std::uint16_t kVendorId = apdesk::kControllerVendorId;
   static constexpr std::uint16_t kProductId = apdesk::kControllerProductId;
   static constexpr int kDefaultPauseMs = 300;  // between "$HFMR" and asking again
+  // How long Send waits for the controller's read-back before it says none came.
+  static constexpr int kReadBackWaitMs = 3000;
 
   explicit CSetApDlg(CConfigApp& app, QWidget* parent = nullptr);
   ~CSetApDlg() override;
+  // Ends the window; from then on no alert is spoken.
+  void done(int result) override;
 
   // The control with this template id (null for an unknown id).
   QWidget* Control(int id) const { return m_builder.Control(id); }
@@ -60,10 +77,17 @@ class CSetApDlg : public QDialog {
 
   // Connection (the buttons 1003 and 1019 run these).
   void FillPortList();
-  void OnOpenCom();
-  void OnOpenUsb();
+  // The buttons: their outcome is told in a box.
+  void OnOpenCom() { OpenCom(true); }
+  void OnOpenUsb() { OpenUsb(true); }
+  // The same without a press (at start): the status line tells the outcome
+  // for kConnectionNoteMs instead of a box that waits for OK.
+  void OpenCom(bool pressed);
+  void OpenUsb(bool pressed);
+  static constexpr int kConnectionNoteMs = 10000;
   // Open COM on a port given by name or path, listing it first if the port
-  // list does not hold it (a pseudo-terminal, a port plugged in later).
+  // list does not hold it (a pseudo-terminal, a port plugged in later); told
+  // on the status line.
   void OpenComPort(const QString& port);
 
   // Parameters.
@@ -92,9 +116,24 @@ class CSetApDlg : public QDialog {
   // (0.1 to 10), with Tools > Pause replay; false with the reason when the
   // file cannot be read.
   bool StartReplay(const QString& path, double speed, QString* error);
+  // Tools > Map (made once, then shown again) over the one tile store, which
+  // the flight records' track shares. The source is [MAP] SOURCE of the
+  // settings, or `source` (apdesk --map-source) for this run; false with the
+  // reason when it cannot be used.
+  void ShowMap();
+  bool SetMapSource(const QString& source, QString* error);
+  CMapDlg* MapWindow() const;
+  apdesk::map::TileService* MapTiles();
   // The windows made so far (null until first shown).
   CTelemetryPlotsDlg* TelemetryPlots() const { return m_plotsDlg.get(); }
   CLinkInspectorDlg* LinkInspector() const { return m_inspectorDlg.get(); }
+  // Alerts: the rules and speaker, Tools > Alerts (made once) and the
+  // status-line label of the newest alert.
+  apdesk::AlertCentre& Alerts() { return *m_alerts; }
+  apdesk::CAlertsDlg* ShowAlerts();
+  QLabel* AlertLabel() const { return m_alertLabel; }
+  // Tools > Share position (NMEA): made at start (sharing may be kept on).
+  apdesk::nmea::CNmeaShareDlg* NmeaShare() const { return m_nmeaDlg.get(); }
 
   // File > Save parameters, Load parameters, Parameter history: the
   // commands after their file dialogs. Load and the history open the
@@ -139,6 +178,7 @@ class CSetApDlg : public QDialog {
   void ConnectControls();
   // What arrives through the application's receive path.
   void ConnectLink();
+  void ConnectAlerts();
   void ShowStatus(const std::uint8_t* sentence99);
   void ShowInstallError(const std::uint8_t* sentence14);
   void ShowRefusal(const apdesk::ParameterRefusal& refusal);
@@ -155,7 +195,17 @@ class CSetApDlg : public QDialog {
   void TakeReadBack(const apdesk::Parameters& p);
   QPointer<ParameterCompareDlg> m_awaitingReadBack;
   bool m_awaitingDefaults = false;
+  // Send's read-back: the block sent, until the controller's next "$PAR".
+  void CheckSentParameters();
+  void SendCheckTimedOut();
+  std::optional<apdesk::ParameterBlock> m_sendCheck;
+  QTimer m_sendCheckTimer;
+  QTime m_paramsReadAt;  // when the last valid "$PAR" arrived
   QString Text(const char* key) const;
+  void TellConnection(const char* key, bool inBox);
+  void ShowRecorderNotice(const QString& text);
+  QString OperationText(const std::string& write) const;
+  static constexpr int kNoticeRetryMs = 500;
   QComboBox* Combo(int id) const;
   QLineEdit* Edit(int id) const;
   void SetEditText(int id, const std::string& utf8);
@@ -182,6 +232,7 @@ class CSetApDlg : public QDialog {
     QTimer timer;
     std::vector<apdesk::RecordBytes> due;
     QAction* pause = nullptr;
+    std::optional<long long> lastUtc;  // of the last record played that had a time
   };
   void ReplayTick();
   QElapsedTimer m_toolClock;  // the time base of the plots, the inspector and a replay
@@ -189,9 +240,21 @@ class CSetApDlg : public QDialog {
   std::unique_ptr<CLinkInspectorDlg> m_inspectorDlg;
   std::unique_ptr<CFlightRecordsDlg> m_recordsDlg;
   std::unique_ptr<Replay> m_replay;
+  struct MapParts;
+  std::unique_ptr<MapParts> m_map;
+  void ConnectMapWindow();
   apdesk::WindowChrome m_chrome;
   QMenu* m_fileMenu = nullptr;
   QMenu* m_toolsMenu = nullptr;
   std::unique_ptr<apdesk::ConnectionStatus> m_connection;
   std::map<int, QPixmap> m_pictures;
+  std::unique_ptr<apdesk::AlertCentre> m_alerts;
+  std::unique_ptr<apdesk::CAlertsDlg> m_alertsDlg;
+  QLabel* m_alertLabel = nullptr;
+
+  // Sharing the position as NMEA (NmeaShareMenu.cpp).
+  void AddNmeaShareMenu();
+  void ConnectNmeaShare();
+  std::unique_ptr<apdesk::nmea::CNmeaShareDlg> m_nmeaDlg;
+  QLabel* m_nmeaStatus = nullptr;
 };

@@ -3,9 +3,11 @@
 // successful open asks for the parameters at once.
 #include <QComboBox>
 #include <QSerialPortInfo>
+#include <QStatusBar>
 
 #include "app/CConfigApp.h"
 #include "app/CommConfig.h"
+#include "cli/PortProblem.h"
 #include "console/CSetApDlg.h"
 #include "ui/MessageBoxes.h"
 #include "ui/PortList.h"
@@ -27,6 +29,16 @@ void CSetApDlg::FillPortList() {
   if (list) list->setCurrentIndex(ports.selected);
 }
 
+void CSetApDlg::TellConnection(const char* key, bool inBox) {
+  if (inBox) {
+    MessageBoxes::Show(this, Text(key));
+    return;
+  }
+  // Connected at start, not by a press: the status line says it, and the
+  // window does not wait for an OK.
+  if (QStatusBar* line = StatusLine()) line->showMessage(Text(key), kConnectionNoteMs);
+}
+
 void CSetApDlg::OpenComPort(const QString& port) {
   QComboBox* list = Combo(1001);
   int index = int(m_portNames.indexOf(port));
@@ -36,11 +48,11 @@ void CSetApDlg::OpenComPort(const QString& port) {
     index = 0;
   }
   if (list) list->setCurrentIndex(index);
-  OnOpenCom();
+  OpenCom(false);
 }
 
-void CSetApDlg::OnOpenCom() {
-  m_app.Session().Usb().Close();  // before the checks below, as always
+void CSetApDlg::OpenCom(bool pressed) {
+  m_app.Session().Usb().Close();
   ForgetParameters();
   const QComboBox* list = Combo(1001);
   if (!list || list->count() == 0) return;
@@ -57,25 +69,37 @@ void CSetApDlg::OnOpenCom() {
       apdesk::LineSettingsFromStored(m_app.GetSettingBinary("Settings1", "COMCONF"));
 
   if (m_app.Session().OpenSerial(port, line)) {
-    MessageBoxes::Show(this, Text("LID_COM_HINT1"));
+    TellConnection("LID_COM_HINT1", pressed);
     m_app.Session().Commands().SendGetParameters();
   } else {
-    MessageBoxes::Show(this, Text("LID_COM_HINT2"));
+    // The reason the system shows (no such port, not a serial port, no
+    // permission, another program has it), after the general hint.
+    const std::string why = apdesk::cli::SerialPortProblem(port);
+    if (why.empty()) {
+      TellConnection("LID_COM_HINT2", pressed);
+    } else {
+      const QString text = Text("LID_COM_HINT2") + "\n\n" + QString::fromStdString(port + ": " + why);
+      if (pressed) {
+        MessageBoxes::Show(this, text);
+      } else if (QStatusBar* line = StatusLine()) {
+        line->showMessage(text.simplified(), kConnectionNoteMs);
+      }
+    }
   }
 }
 
-void CSetApDlg::OnOpenUsb() {
+void CSetApDlg::OpenUsb(bool pressed) {
   // Until the open has succeeded, inbound reports are not offered to the
   // upgrade window.
   m_usbOpening = 1;
   ForgetParameters();
   if (m_app.Session().OpenUsb(kVendorId, kProductId)) {
     m_app.Session().Commands().SendGetParameters();
-    MessageBoxes::Show(this, Text("LID_USB_HINT1"));
+    TellConnection("LID_USB_HINT1", pressed);
     m_app.Session().Commands().SendGetParameters();
     m_usbOpening = 0;
     m_app.Session().EndUsbOpening();
   } else {
-    MessageBoxes::Show(this, Text("LID_USB_HINT2"));
+    TellConnection("LID_USB_HINT2", pressed);
   }
 }

@@ -55,9 +55,13 @@ ConnectionState ConnectionStatus::State() const {
     s.lostSince = m_follower.LostAt().toString("HH:mm:ss").toStdString();
   } else if (m_follower.Looking()) {
     s.kind = ConnectionState::Kind::Waiting;
+  } else if (m_replayFill) {
+    s.kind = ConnectionState::Kind::Replaying;
+    m_replayFill(&s.replay);
   }
   s.recordsPerSecond = m_rate;
   s.lastRecordAgeMs = m_sinceRecord.isValid() ? m_sinceRecord.elapsed() : -1;
+  s.connectedMs = m_sinceConnect.isValid() ? m_sinceConnect.elapsed() : -1;
   const auto& bad = m_app.Session().Link().Counters().badSums;
   s.badSums = std::accumulate(bad.begin(), bad.end(), std::uint64_t{0});
   return s;
@@ -71,7 +75,12 @@ void ConnectionStatus::Refresh() {
     m_rateWindow.start();
   }
   // Without a connection there is no last record: the next one counts anew.
-  if (!m_app.Session().Usb().IsOpen() && !m_app.Session().Serial().IsOpen()) m_sinceRecord.invalidate();
+  if (!m_app.Session().Usb().IsOpen() && !m_app.Session().Serial().IsOpen()) {
+    m_sinceRecord.invalidate();
+    m_sinceConnect.invalidate();
+  } else if (!m_sinceConnect.isValid()) {
+    m_sinceConnect.start();
+  }
   if (m_label != nullptr) m_label->setText(Text());
 }
 

@@ -37,6 +37,12 @@ class ConnectionStatus : public QObject {
                    std::function<void()> onReturned, QObject* parent = nullptr);
 
   LinkFollower& Follower() { return m_follower; }
+  // While a record file is replayed (and no device is open), the line says
+  // what `fill` puts into the state's replay.
+  void SetReplay(std::function<void(ConnectionState::Replay*)> fill) {
+    m_replayFill = std::move(fill);
+    Refresh();
+  }
   // What the line shows now; Refresh brings it up to date at once.
   QString Text() const;
   ConnectionState State() const;
@@ -48,9 +54,11 @@ class ConnectionStatus : public QObject {
   CConfigApp& m_app;
   QLabel* m_label = nullptr;
   std::function<QString(const char*)> m_text;
+  std::function<void(ConnectionState::Replay*)> m_replayFill;
   LinkFollower& m_follower;  // the session's
   QTimer m_tick;
-  QElapsedTimer m_sinceRecord;  // invalid until a good record on this connection
+  QElapsedTimer m_sinceRecord;   // invalid until a good record on this connection
+  QElapsedTimer m_sinceConnect;  // invalid while not connected
   QElapsedTimer m_rateWindow;
   int m_recordsInWindow = 0;
   double m_rate = 0;

@@ -33,6 +33,20 @@ std::string FormatConnectionStatus(const ConnectionState& state, const TextLooku
       return lookup("LID_LINK_WAITING");
     case ConnectionState::Kind::Lost:
       return Fill(lookup("LID_LINK_LOST"), state.lostSince, state.device);
+    case ConnectionState::Kind::Replaying: {
+      const ConnectionState::Replay& r = state.replay;
+      char speed[32];
+      std::snprintf(speed, sizeof speed, "%g", r.speed);
+      std::string line = Fill(lookup("LID_LINK_REPLAY"), r.file, speed);
+      line += "  |  " + Fill(lookup("LID_LINK_REPLAY_AT"), std::to_string(r.records),
+                             r.flightTime.empty() ? "-" : r.flightTime);
+      if (r.finished) {
+        line += "  |  " + lookup("LID_LINK_REPLAY_END");
+      } else if (r.paused) {
+        line += "  |  " + lookup("LID_LINK_REPLAY_PAUSED");
+      }
+      return line;
+    }
     case ConnectionState::Kind::Usb:
     case ConnectionState::Kind::Serial:
       break;
@@ -42,9 +56,14 @@ std::string FormatConnectionStatus(const ConnectionState& state, const TextLooku
                          ? Fill(lookup("LID_LINK_USB"), state.device)
                          : Fill(lookup("LID_LINK_SERIAL"), state.device, std::to_string(state.baud));
   line += separator + Fill(lookup("LID_LINK_RATE"), OneDecimal(state.recordsPerSecond));
-  line += separator + (state.lastRecordAgeMs < 0
-                           ? lookup("LID_LINK_NO_RECORD")
-                           : Fill(lookup("LID_LINK_AGE"), OneDecimal(state.lastRecordAgeMs / 1000.0)));
+  // A port that is no controller (one that echoes, /dev/null) never sends a
+  // record: after a few seconds that is said, not "no record yet" for ever.
+  if (state.lastRecordAgeMs < 0 && state.connectedMs >= kNoAnswerAfterMs)
+    line += separator + Fill(lookup("LID_LINK_NO_ANSWER"), state.device);
+  else
+    line += separator + (state.lastRecordAgeMs < 0
+                             ? lookup("LID_LINK_NO_RECORD")
+                             : Fill(lookup("LID_LINK_AGE"), OneDecimal(state.lastRecordAgeMs / 1000.0)));
   line += separator + Fill(lookup("LID_LINK_BAD_SUMS"), std::to_string(state.badSums));
   return line;
 }

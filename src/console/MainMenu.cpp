@@ -14,7 +14,9 @@ void CSetApDlg::BuildMenus() {
 
   m_toolsMenu->addAction(Text("LID_MENU_PLOTS"), this, [this] { ShowTelemetryPlots(); });
   m_toolsMenu->addAction(Text("LID_MENU_INSPECTOR"), this, [this] { ShowLinkInspector(); });
+  m_toolsMenu->addAction(Text("LID_MENU_MAP"), this, [this] { ShowMap(); });
   m_toolsMenu->addAction(Text("LID_MENU_UPGRADE"), this, [this] { ShowUpgradeWindow(); });
+  AddNmeaShareMenu();
   QAction* autoUsb = m_toolsMenu->addAction(Text("LID_MENU_AUTO_USB"));
   autoUsb->setCheckable(true);
   autoUsb->setChecked(m_app.GetSettingInt("Settings1", apdesk::kAutoConnectKey, 0) != 0);

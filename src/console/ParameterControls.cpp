@@ -4,11 +4,14 @@
 // controller's defaults and asks again.
 #include <QComboBox>
 #include <QLineEdit>
+#include <QStatusBar>
 #include <QThread>
+#include <QTimer>
 #include <variant>
 
 #include "app/CConfigApp.h"
 #include "console/CSetApDlg.h"
+#include "params/ParameterFile.h"
 #include "ui/MessageBoxes.h"
 
 using apdesk::BoxAnswer;
@@ -66,6 +69,7 @@ void CSetApDlg::DecodeParameterSentence(const std::uint8_t* sentence45) {
   if (view) {
     m_lastParams = view->sentence;
     m_paramsValid = true;
+    m_paramsReadAt = QTime::currentTime();
     if (view->verticalSpeedIndex) Select(Combo(1160), *view->verticalSpeedIndex);
     if (view->failSafeIndex) Select(Combo(1163), *view->failSafeIndex);
     SetEditText(1156, view->swayCompensationText);
@@ -88,6 +92,7 @@ void CSetApDlg::DecodeParameterSentence(const std::uint8_t* sentence45) {
     SetEditText(1144, view->gimbalRollText);
     SetEditText(1157, view->gimbalPitchText);
     if (const std::optional<apdesk::Parameters> p = apdesk::DecodeParameters(sentence45)) TakeReadBack(*p);
+    CheckSentParameters();
   }
   // On both outcomes the limit fields show the members again.
   SetEditText(1150, std::to_string(m_altitudeLimit));
@@ -130,6 +135,36 @@ void CSetApDlg::OnSendParams() {
   m_altitudeLimit = built.altitudeLimit;
   m_distanceLimit = built.distanceLimit;
   m_app.Session().Commands().SendParameters(built.block);
+  // Read back, as apctl does, and say on the status line whether the
+  // controller took what was sent. It needs the pause before it answers.
+  m_sendCheck.reset();
+  m_sendCheckTimer.stop();
+  QTimer::singleShot(kDefaultPauseMs, this, [this, block = built.block] {
+    m_sendCheck = block;
+    m_app.Session().Commands().SendGetParameters();
+    m_sendCheckTimer.start(kReadBackWaitMs);
+  });
+}
+
+void CSetApDlg::CheckSentParameters() {
+  if (!m_sendCheck) return;
+  const apdesk::ParameterBlock sent = *m_sendCheck;
+  m_sendCheck.reset();
+  m_sendCheckTimer.stop();
+  const std::vector<std::string> differing = apdesk::CompareReadBack(sent, m_lastParams);
+  QString text = Text(differing.empty() ? "LID_SEND_CONFIRMED" : "LID_SEND_DIFFERENT");
+  if (!differing.empty()) {
+    QStringList names;
+    for (const std::string& d : differing) names << QString::fromStdString(d);
+    text.replace("%1", names.join("; "));
+  }
+  if (QStatusBar* line = StatusLine()) line->showMessage(text, kConnectionNoteMs);
+}
+
+void CSetApDlg::SendCheckTimedOut() {
+  if (!m_sendCheck) return;
+  m_sendCheck.reset();
+  if (QStatusBar* line = StatusLine()) line->showMessage(Text("LID_SEND_NO_ANSWER"), kConnectionNoteMs);
 }
 
 void CSetApDlg::ShowRefusal(const ParameterRefusal& refusal) {

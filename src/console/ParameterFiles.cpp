@@ -2,6 +2,7 @@
 // files in apctl's format, the comparison before a load or a restore, and a
 // snapshot of what the controller held before every write.
 #include <QAction>
+#include <QDateTime>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
@@ -62,7 +63,8 @@ void CSetApDlg::AddParameterFileMenu() {
   m_fileMenu->addAction(Text("LID_MENU_HISTORY"), this, [this] { ShowParameterHistory(); });
 }
 
-bool CSetApDlg::SaveParametersTo(const QString& path) {
+bool CSetApDlg::SaveParametersTo(const QString& typedPath) {
+  const QString path = QString::fromStdString(apdesk::WithParameterFileSuffix(typedPath.toStdString()));
   const std::optional<apdesk::Parameters> p = apdesk::DecodeParameters(m_lastParams.data());
   if (!m_paramsValid || !p) {
     MessageBoxes::Show(this, Text("LID_HINT_READFIRST"));
@@ -108,8 +110,13 @@ ParameterCompareDlg* CSetApDlg::OpenComparison(const apdesk::Parameters& wanted,
     MessageBoxes::Show(this, Text("LID_HINT_READFIRST"));
     return nullptr;
   }
+  // The controller's column is what it sent last: the window says when.
+  const QString read = m_paramsReadAt.isValid()
+                           ? Text("LID_CMP_READ_AT").replace("%1", m_paramsReadAt.toString("HH:mm:ss"))
+                           : QString();
   auto* dlg = new ParameterCompareDlg(
-      apdesk::ParameterComparison(*held, wanted), source, [this](const char* key) { return Text(key); },
+      apdesk::ParameterComparison(*held, wanted), read.isEmpty() ? source : source + "\n" + read,
+      [this](const char* key) { return Text(key); },
       [this](int id) { return apdesk::ControlText(Control(id)).trimmed(); }, this);
   dlg->setAttribute(Qt::WA_DeleteOnClose);
   dlg->onWrite = [this](ParameterCompareDlg& d) { WriteComparison(d); };
@@ -164,6 +171,23 @@ bool CSetApDlg::SnapshotBeforeWrite(const char* write) {
                             BoxButtons::YesNo) == BoxAnswer::Yes;
 }
 
+QString CSetApDlg::OperationText(const std::string& write) const {
+  // The operations apdesk and apctl store, in the window's language.
+  static const std::pair<const char*, const char*> kOperations[] = {
+      {"send", "LID_HIST_OP_SEND"},
+      {"load", "LID_HIST_OP_LOAD"},
+      {"default", "LID_HIST_OP_DEFAULT"},
+      {"params set", "LID_HIST_OP_PARAMS_SET"},
+      {"params load", "LID_HIST_OP_PARAMS_LOAD"},
+      {"params restore", "LID_HIST_OP_PARAMS_RESTORE"},
+      {"the controller's defaults", "LID_HIST_OP_DEFAULTS"},
+  };
+  for (const auto& [word, key] : kOperations) {
+    if (write == word && !Text(key).isEmpty()) return Text(key);
+  }
+  return QString::fromStdString(write);
+}
+
 QDialog* CSetApDlg::ShowParameterHistory() {
   auto* dlg = new QDialog(this);
   dlg->setAttribute(Qt::WA_DeleteOnClose);
@@ -201,31 +225,36 @@ QDialog* CSetApDlg::ShowParameterHistory() {
     table->setRowCount(static_cast<int>(entries->size()));
     for (int i = 0; i < static_cast<int>(entries->size()); ++i) {
       const apdesk::SnapshotEntry& e = (*entries)[static_cast<std::size_t>(i)];
-      table->setItem(i, 0, new QTableWidgetItem(QString::fromStdString(e.notes.time)));
-      table->setItem(i, 1, new QTableWidgetItem(QString::fromStdString(e.notes.write)));
+      // The whole time, in local time, and the operation in the window's language.
+      const QDateTime utc = QDateTime::fromString(QString::fromStdString(e.notes.time), Qt::ISODate);
+      const QString time = utc.isValid() ? utc.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                                         : QString::fromStdString(e.notes.time);
+      table->setItem(i, 0, new QTableWidgetItem(time));
+      table->setItem(i, 1, new QTableWidgetItem(OperationText(e.notes.write)));
       QString state;
-      if (!e.damage.empty()) state = Text("LID_HIST_DAMAGED").arg(QString::fromStdString(e.damage));
-      else if (e.future) state = Text("LID_HIST_FUTURE");
+      if (!e.damage.empty())
+        state = Text("LID_HIST_DAMAGED").arg(QString::fromStdString(e.damage));
+      else if (e.future)
+        state = Text("LID_HIST_FUTURE");
       table->setItem(i, 2, new QTableWidgetItem(state));
       table->item(i, 0)->setToolTip(QString::fromStdString(e.path));
     }
     if (!entries->empty()) table->selectRow(0);
+    table->resizeColumnsToContents();
+    table->horizontalHeader()->setStretchLastSection(true);
     empty->setVisible(entries->empty());
     compare->setEnabled(!entries->empty());
     restore->setEnabled(!entries->empty());
   });
-  // Compare opens the comparison with nothing ticked; Restore ticks every
-  // row the snapshot changes back.
-  auto open = [this, table, entries](bool tick) {
+  // Both open the comparison with every differing row ticked, as every
+  // comparison does: Restore is Compare, then Write ticked values.
+  auto open = [this, table, entries] {
     const int row = table->currentRow();
     if (row < 0 || row >= static_cast<int>(entries->size())) return;
-    const QString path = QString::fromStdString((*entries)[static_cast<std::size_t>(row)].path);
-    if (ParameterCompareDlg* cmp = LoadParametersFrom(path); cmp && !tick) {
-      for (const apdesk::ParameterFacts& facts : apdesk::ParameterTable()) cmp->SetTicked(facts.id, false);
-    }
+    LoadParametersFrom(QString::fromStdString((*entries)[static_cast<std::size_t>(row)].path));
   };
-  connect(compare, &QPushButton::clicked, dlg, [open] { open(false); });
-  connect(restore, &QPushButton::clicked, dlg, [open] { open(true); });
+  connect(compare, &QPushButton::clicked, dlg, open);
+  connect(restore, &QPushButton::clicked, dlg, open);
   dlg->resize(560, 360);
   dlg->show();
   reader->start();

@@ -1,6 +1,7 @@
 // What each sentence from the receive path does to the window: "$STP" is
 // recorded and shown, "$PAR" fills the parameter fields, "$TBS" is shown in a
 // box, and every USB report is offered to the upgrade window.
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTimer>
@@ -24,6 +25,16 @@ void CSetApDlg::ConnectLink() {
           [this](const std::uint8_t* report) { m_upgradeDlg.HandleReport(report); });
 }
 
+void CSetApDlg::ShowRecorderNotice(const QString& text) {
+  // Never a second box over another one: it waits until that one is closed.
+  QWidget* modal = QApplication::activeModalWidget();
+  if (modal != nullptr && modal != this) {
+    QTimer::singleShot(kNoticeRetryMs, this, [this, text] { ShowRecorderNotice(text); });
+    return;
+  }
+  MessageBoxes::Show(this, text, apdesk::BoxIcon::Warning);
+}
+
 const apdesk::SentenceParser& CSetApDlg::Parser() const {
   return m_app.Session().Link().Parser();
 }
@@ -35,9 +46,7 @@ void CSetApDlg::ShowStatus(const std::uint8_t* s) {
   if (!notice.empty()) {
     // Shown after this sentence is handled: a box's own event loop must not
     // run inside the receive path.
-    QTimer::singleShot(0, this, [this, text = QString::fromStdString(notice)] {
-      MessageBoxes::Show(this, text, apdesk::BoxIcon::Warning);
-    });
+    QTimer::singleShot(0, this, [this, text = QString::fromStdString(notice)] { ShowRecorderNotice(text); });
   }
   if (m_gpsCheckDlg.m_checkActive) m_gpsCheckDlg.ShowGpsRecord(s);
 

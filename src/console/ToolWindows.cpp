@@ -2,6 +2,7 @@
 // plots and the link inspector, fed from the one receive path; the flight
 // records; and a replay of a record file through that same path.
 #include <QAction>
+#include <QFileInfo>
 #include <QMenu>
 #include <QTimer>
 
@@ -10,6 +11,7 @@
 #include "app/CConfigApp.h"
 #include "console/CSetApDlg.h"
 #include "inspector/CLinkInspectorDlg.h"
+#include "map/CMapDlg.h"
 #include "recorder/ReplayPacer.h"
 #include "telemetryplots/CTelemetryPlotsDlg.h"
 #include "viewer/CFlightRecordsDlg.h"
@@ -52,6 +54,7 @@ void CSetApDlg::ShowLinkInspector() {
 void CSetApDlg::ShowFlightRecords() {
   if (!m_recordsDlg) {
     m_recordsDlg = std::make_unique<CFlightRecordsDlg>(this);
+    m_recordsDlg->SetMapTiles(MapTiles());
     m_recordsDlg->ShowFolder(QString::fromStdString(m_recorder.RecordFolder()));
   }
   m_recordsDlg->show();
@@ -69,6 +72,7 @@ bool CSetApDlg::StartReplay(const QString& path, double speed, QString* error) {
   Replay& r = *m_replay;
   // A replayed record is shown, plotted and inspected, but never recorded again.
   m_app.Session().Link().SetReplaying(true);
+  if (MapWindow()) MapWindow()->ResetHome();  // home is the replay's first fix
   r.timer.setSingleShot(true);
   r.timer.setTimerType(Qt::PreciseTimer);
   connect(&r.timer, &QTimer::timeout, this, [this] { ReplayTick(); });
@@ -77,9 +81,26 @@ bool CSetApDlg::StartReplay(const QString& path, double speed, QString* error) {
   connect(r.pause, &QAction::toggled, this, [this](bool paused) {
     m_replay->pacer.SetPaused(paused, m_toolClock.elapsed());
     if (!paused) ReplayTick();
+    m_connection->Refresh();
   });
   r.pacer.SetSpeed(speed, m_toolClock.elapsed());
   r.pacer.Start(m_toolClock.elapsed());
+  // The status line says what is played, at what speed and where, instead
+  // of "Not connected".
+  m_connection->SetReplay(
+      [this, file = QFileInfo(path).fileName().toStdString()](apdesk::ConnectionState::Replay* state) {
+        const Replay& now = *m_replay;
+        state->file = file;
+        state->speed = now.pacer.Speed();
+        state->records = now.pacer.Played();
+        state->paused = now.pacer.Paused();
+        state->finished = now.pacer.Finished();
+        if (now.lastUtc) {
+          const long long day = *now.lastUtc % 86400;
+          state->flightTime =
+              QString::asprintf("%02lld:%02lld:%02lld", day / 3600, day / 60 % 60, day % 60).toStdString();
+        }
+      });
   ReplayTick();
   return true;
 }
@@ -88,7 +109,10 @@ void CSetApDlg::ReplayTick() {
   Replay& r = *m_replay;
   r.due.clear();
   r.pacer.NextDue(m_toolClock.elapsed(), &r.due);
-  for (const apdesk::RecordBytes& record : r.due) m_app.Session().Link().Feed(record.data(), record.size());
+  for (const apdesk::RecordBytes& record : r.due) {
+    m_app.Session().Link().Feed(record.data(), record.size());
+    if (const auto utc = apdesk::RecordUtcSeconds(record.data())) r.lastUtc = utc;
+  }
   if (const auto next = r.pacer.NextDueMs()) {
     r.timer.start(static_cast<int>(std::max<qint64>(0, *next - m_toolClock.elapsed())));
   }

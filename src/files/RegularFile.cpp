@@ -17,8 +17,8 @@ std::string SizeInWords(std::uint64_t bytes) {
   return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
 }
 
-FileOpen OpenRegularFile(const std::string& path, const RegularFileOptions& opt, int* fd,
-                         std::uint64_t* size, std::string* why) {
+FileOpen OpenRegularFile(const std::string& path, const RegularFileOptions& opt, int* fd, std::uint64_t* size,
+                         std::string* why) {
   *fd = -1;
   // O_NONBLOCK: opening a named pipe would otherwise wait for its writer.
   int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
@@ -30,7 +30,7 @@ FileOpen OpenRegularFile(const std::string& path, const RegularFileOptions& opt,
   if (f < 0) {
     const int err = errno;
     if (err == ENOENT) {
-      *why = "it does not exist";
+      *why = std::strerror(err);  // the words callers and scripts already know
       return FileOpen::Missing;
     }
     if (err == ELOOP && opt.noFollow) {

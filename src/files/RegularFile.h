@@ -23,8 +23,8 @@ enum class FileOpen { Ok, Missing, Refused };
 // size in *size. Otherwise Missing or Refused with the reason in *why
 // ("it is not a regular file", "it is larger than 16 MB", ...), without the
 // path.
-FileOpen OpenRegularFile(const std::string& path, const RegularFileOptions& opt, int* fd,
-                         std::uint64_t* size, std::string* why);
+FileOpen OpenRegularFile(const std::string& path, const RegularFileOptions& opt, int* fd, std::uint64_t* size,
+                         std::string* why);
 
 // The whole of a regular file of at most opt.maxBytes into *text.
 FileOpen ReadRegularFile(const std::string& path, const RegularFileOptions& opt, std::string* text,

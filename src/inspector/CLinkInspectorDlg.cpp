@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -55,6 +56,30 @@ void CLinkInspectorDlg::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
 }
 
+// The decoded fields in the window's language: "flight status" is looked up
+// as LID_INSPECT_F_FLIGHT_STATUS, the English name when the file lacks it.
+QString CLinkInspectorDlg::FieldName(const std::string& name) const {
+  std::string key = "LID_INSPECT_F_";
+  for (char c : name) {
+    const bool word = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+    if (word) {
+      key += static_cast<char>(c >= 'a' ? c - 'a' + 'A' : c);
+    } else if (key.back() != '_') {
+      key += '_';
+    }
+  }
+  while (key.back() == '_') key.pop_back();
+  return Text(key.c_str(), name.c_str());
+}
+
+QString CLinkInspectorDlg::FieldValue(const apdesk::SentenceField& field) const {
+  if (field.name == "sum") {
+    if (field.value == "right") return Text("LID_INSPECT_SUM_RIGHT", "right");
+    if (field.value == "wrong") return Text("LID_INSPECT_SUM_WRONG", "wrong");
+  }
+  return Utf8(field.value);
+}
+
 void CLinkInspectorDlg::Create() {
   if (m_built) return;
   m_built = true;
@@ -63,6 +88,8 @@ void CLinkInspectorDlg::Create() {
   m_summaryText = Text("LID_INSPECT_SUMMARY",
                        "Bytes received: %1    dropped as garbage: %2    sentences: %3    bad sums: %4    "
                        "USB reports per second: %5");
+  // A figure stays on the line of its name when the summary wraps.
+  m_summaryText.replace(QRegularExpression(QStringLiteral("\\s+(%\\d)")), QStringLiteral("\u00A0\\1"));
   m_lastText = Text("LID_INSPECT_LAST", "Last %1, %2 bytes:");
   m_noneText = Text("LID_INSPECT_NONE", "Last %1: none since the counters were reset");
   auto* layout = new QVBoxLayout(this);
@@ -204,6 +231,6 @@ void CLinkInspectorDlg::RefreshLastSentence() {
   SetText(m_hex, Utf8(apdesk::HexText(last.data(), last.size(), 16)));
   QString fields;
   for (const apdesk::SentenceField& f : apdesk::DescribeSentence(m_shownTag, last.data(), last.size()))
-    fields += Utf8(f.name) + QStringLiteral(": ") + Utf8(f.value) + QLatin1Char('\n');
+    fields += FieldName(f.name) + QStringLiteral(": ") + FieldValue(f) + QLatin1Char('\n');
   SetText(m_fields, fields);
 }

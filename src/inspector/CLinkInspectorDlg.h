@@ -10,9 +10,14 @@
 #include <QTimer>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "inspector/LinkStats.h"
 #include "localisation/CLanguageManager.h"
+
+namespace apdesk {
+struct SentenceField;
+}
 
 class QLabel;
 class QPlainTextEdit;
@@ -62,6 +67,8 @@ class CLinkInspectorDlg : public QDialog {
 
  private:
   QString Text(const char* key, const char* english) const;
+  QString FieldName(const std::string& name) const;
+  QString FieldValue(const apdesk::SentenceField& field) const;
   void RefreshLastSentence();
 
   apdesk::LinkStats m_stats;

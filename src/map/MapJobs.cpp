@@ -17,7 +17,8 @@ constexpr std::uint64_t kWindow = 8;  // tiles handed to the service at once; it
 
 PrefetchJob::PrefetchJob(TileStore* store, TileService* service, QObject* parent)
     : QObject(parent), m_store(store), m_service(service) {
-  connect(service, &TileService::TileArrived, this, [this](TileId t, qint64 bytes) { Settle(t, true, bytes); });
+  connect(service, &TileService::TileArrived, this,
+          [this](TileId t, qint64 bytes) { Settle(t, true, bytes); });
   connect(service, &TileService::TileFailed, this, [this](TileId t, const QString&) { Settle(t, false, 0); });
 }
 
@@ -82,8 +83,8 @@ void PrefetchJob::Settle(TileId, bool ok, qint64 bytes) {
   }
 }
 
-bool ExportMbtiles(TileStore& store, const TileSource& source, const TileCover& cover, int minZoom, int maxZoom,
-                   const QString& out, ExportCounts* counts, std::string* error) {
+bool ExportMbtiles(TileStore& store, const TileSource& source, const TileCover& cover, int minZoom,
+                   int maxZoom, const QString& out, ExportCounts* counts, std::string* error) {
   *counts = ExportCounts{};
   const Box b = cover.Bounds();
   char bounds[128];

@@ -22,7 +22,7 @@ struct PrefetchCounts {
   std::uint64_t cached = 0;   // stored and fresh before the run
   std::uint64_t fetched = 0;  // stored (or found unchanged) by this run
   std::uint64_t failed = 0;
-  std::uint64_t bytes = 0;    // of the fetched tiles
+  std::uint64_t bytes = 0;  // of the fetched tiles
 };
 
 class PrefetchJob : public QObject {
@@ -63,7 +63,7 @@ struct ExportCounts {
 
 // Writes the cover's stored tiles of `source` into a new MBTiles file at
 // `out` (name, format, bounds, minzoom, maxzoom, attribution). No network.
-bool ExportMbtiles(TileStore& store, const TileSource& source, const TileCover& cover, int minZoom, int maxZoom,
-                   const QString& out, ExportCounts* counts, std::string* error);
+bool ExportMbtiles(TileStore& store, const TileSource& source, const TileCover& cover, int minZoom,
+                   int maxZoom, const QString& out, ExportCounts* counts, std::string* error);
 
 }  // namespace apdesk::map

@@ -11,8 +11,12 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 
-double Radians(double d) { return d * kPi / 180.0; }
-double Degrees(double r) { return r * 180.0 / kPi; }
+double Radians(double d) {
+  return d * kPi / 180.0;
+}
+double Degrees(double r) {
+  return r * 180.0 / kPi;
+}
 
 double WrapLongitude(double lon) {
   if (lon >= -180.0 && lon <= 180.0) return lon;
@@ -35,11 +39,15 @@ bool ParseInt(std::string_view text, int* value) {
   return !text.empty() && ec == std::errc() && end == text.data() + text.size();
 }
 
-int ClampIndex(double v, int n) { return std::clamp(static_cast<int>(std::floor(v)), 0, n - 1); }
+int ClampIndex(double v, int n) {
+  return std::clamp(static_cast<int>(std::floor(v)), 0, n - 1);
+}
 
 }  // namespace
 
-double WorldSize(double zoom) { return kTileSize * std::exp2(zoom); }
+double WorldSize(double zoom) {
+  return kTileSize * std::exp2(zoom);
+}
 
 WorldPoint ToWorld(LatLon p, double zoom) {
   const double size = WorldSize(zoom);
@@ -75,8 +83,9 @@ double MetresPerPixel(double lat, double zoom) {
 double DistanceMetres(LatLon a, LatLon b) {
   const double dLat = Radians(b.lat - a.lat);
   const double dLon = Radians(b.lon - a.lon);
-  const double h = std::sin(dLat / 2) * std::sin(dLat / 2) +
-                   std::cos(Radians(a.lat)) * std::cos(Radians(b.lat)) * std::sin(dLon / 2) * std::sin(dLon / 2);
+  const double h = std::sin(dLat / 2) * std::sin(dLat / 2) + std::cos(Radians(a.lat)) *
+                                                                 std::cos(Radians(b.lat)) *
+                                                                 std::sin(dLon / 2) * std::sin(dLon / 2);
   return 2 * kEarthRadiusMetres * std::asin(std::min(1.0, std::sqrt(h)));
 }
 
@@ -95,7 +104,8 @@ LatLon Destination(LatLon from, double bearingDegrees, double metres) {
   const double b = Radians(bearingDegrees);
   const double f1 = Radians(from.lat), l1 = Radians(from.lon);
   const double f2 = std::asin(std::sin(f1) * std::cos(d) + std::cos(f1) * std::sin(d) * std::cos(b));
-  const double l2 = l1 + std::atan2(std::sin(b) * std::sin(d) * std::cos(f1), std::cos(d) - std::sin(f1) * std::sin(f2));
+  const double l2 =
+      l1 + std::atan2(std::sin(b) * std::sin(d) * std::cos(f1), std::cos(d) - std::sin(f1) * std::sin(f2));
   return LatLon{Degrees(f2), WrapLongitude(Degrees(l2))};
 }
 
@@ -135,9 +145,9 @@ bool ParseBox(std::string_view text, Box* box, std::string* error) {
 bool ParseZoomSpan(std::string_view text, int* first, int* last, std::string* error) {
   const std::size_t dash = text.find('-');
   int a = 0, b = 0;
-  const bool ok = dash == std::string_view::npos ? ParseInt(text, &a) && (b = a, true)
-                                                 : ParseInt(text.substr(0, dash), &a) &&
-                                                       ParseInt(text.substr(dash + 1), &b);
+  const bool ok = dash == std::string_view::npos
+                      ? ParseInt(text, &a) && (b = a, true)
+                      : ParseInt(text.substr(0, dash), &a) && ParseInt(text.substr(dash + 1), &b);
   if (!ok || a < 0 || b > kMaxZoom || a > b) {
     *error = "a zoom is A or A-B with 0 <= A <= B <= " + std::to_string(kMaxZoom);
     return false;
@@ -233,7 +243,9 @@ std::string TileUrl(std::string_view urlTemplate, TileId t) {
   return out;
 }
 
-int TmsRow(TileId t) { return (1 << t.z) - 1 - t.y; }
+int TmsRow(TileId t) {
+  return (1 << t.z) - 1 - t.y;
+}
 
 TileImage JudgeTileImage(const std::uint8_t* d, std::size_t n) {
   static constexpr std::uint8_t kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
@@ -277,7 +289,8 @@ Freshness FreshnessOf(std::string_view cacheControl, long long expiresUtc, long 
     while (!item.empty() && item.front() == ' ') item.remove_prefix(1);
     while (!item.empty() && item.back() == ' ') item.remove_suffix(1);
     std::string lower(item);
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
     if (lower == "no-store") {
       f.store = false;
     } else if (lower == "no-cache") {

@@ -15,7 +15,7 @@ inline constexpr int kTileSize = 256;
 // Where the square world of Web Mercator ends; latitudes beyond are clamped.
 inline constexpr double kMaxLatitude = 85.0511287798066;
 inline constexpr int kMaxZoom = 22;
-inline constexpr double kEarthRadiusMetres = 6371008.8;  // mean radius, for distances
+inline constexpr double kEarthRadiusMetres = 6371008.8;     // mean radius, for distances
 inline constexpr double kMercatorRadiusMetres = 6378137.0;  // the projection's own
 
 struct LatLon {

@@ -34,7 +34,9 @@ bool OpenConnection(const QString& path, const char* options, QString* name, std
 
 }  // namespace
 
-MbtilesFile::~MbtilesFile() { Close(); }
+MbtilesFile::~MbtilesFile() {
+  Close();
+}
 
 void MbtilesFile::Close() {
   if (m_connection.isEmpty()) return;
@@ -57,7 +59,8 @@ bool MbtilesFile::OpenForReading(const QString& path, std::string* error) {
   const bool hasMetadata = hasTiles && q.exec("SELECT name, value FROM metadata");
   if (!hasTiles || !hasMetadata) {
     *error = path.toStdString() + ": not an MBTiles file (" +
-             (q.lastError().isValid() ? q.lastError().text().toStdString() : std::string("no tiles table")) + ")";
+             (q.lastError().isValid() ? q.lastError().text().toStdString() : std::string("no tiles table")) +
+             ")";
     Close();
     return false;
   }
@@ -66,7 +69,8 @@ bool MbtilesFile::OpenForReading(const QString& path, std::string* error) {
   return true;
 }
 
-bool MbtilesFile::Create(const QString& path, const std::map<std::string, std::string>& metadata, std::string* error) {
+bool MbtilesFile::Create(const QString& path, const std::map<std::string, std::string>& metadata,
+                         std::string* error) {
   Close();
   if (QFileInfo::exists(path)) {
     *error = path.toStdString() + " exists already; choose a new file name";
@@ -76,7 +80,8 @@ bool MbtilesFile::Create(const QString& path, const std::map<std::string, std::s
   QSqlDatabase db = QSqlDatabase::database(m_connection, false);
   QSqlQuery q(db);
   if (!q.exec("CREATE TABLE metadata(name TEXT, value TEXT)") ||
-      !q.exec("CREATE TABLE tiles(zoom_level INTEGER, tile_column INTEGER, tile_row INTEGER, tile_data BLOB)") ||
+      !q.exec(
+          "CREATE TABLE tiles(zoom_level INTEGER, tile_column INTEGER, tile_row INTEGER, tile_data BLOB)") ||
       !q.exec("CREATE UNIQUE INDEX tile_index ON tiles(zoom_level, tile_column, tile_row)")) {
     *error = path.toStdString() + ": cannot be written: " + q.lastError().text().toStdString();
     Close();
@@ -118,8 +123,12 @@ bool MbtilesFile::Write(TileId t, const QByteArray& data) {
   return q.exec();
 }
 
-bool MbtilesFile::Begin() { return !m_connection.isEmpty() && QSqlDatabase::database(m_connection, false).transaction(); }
-bool MbtilesFile::Commit() { return !m_connection.isEmpty() && QSqlDatabase::database(m_connection, false).commit(); }
+bool MbtilesFile::Begin() {
+  return !m_connection.isEmpty() && QSqlDatabase::database(m_connection, false).transaction();
+}
+bool MbtilesFile::Commit() {
+  return !m_connection.isEmpty() && QSqlDatabase::database(m_connection, false).commit();
+}
 
 std::string MbtilesFile::Metadata(const std::string& name) const {
   const auto it = m_metadata.find(name);

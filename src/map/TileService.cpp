@@ -13,7 +13,9 @@ namespace apdesk::map {
 
 namespace {
 
-qint64 Now() { return QDateTime::currentSecsSinceEpoch(); }
+qint64 Now() {
+  return QDateTime::currentSecsSinceEpoch();
+}
 
 // Answers that say the network or the server is not there, rather than that
 // this tile is bad.
@@ -72,6 +74,14 @@ std::optional<QByteArray> TileService::Tile(TileId t) {
   return std::nullopt;
 }
 
+std::optional<QByteArray> TileService::Stored(TileId t) {
+  if (m_mbtiles) return m_mbtiles->Read(t);
+  if (const QByteArray* kept = m_unstored.object(Key(t))) return *kept;
+  std::optional<TileStore::Tile> stored = m_store ? m_store->Get(m_key, t, false) : std::nullopt;
+  if (stored) return std::move(stored->data);
+  return std::nullopt;
+}
+
 bool TileService::Request(TileId t, bool force) {
   if (m_mbtiles || !m_online || t.z > m_source.maxZoom) return false;
   const qint64 now = Now();
@@ -102,7 +112,8 @@ void TileService::StartNext() {
     request.setHeader(QNetworkRequest::UserAgentHeader, QString::fromStdString(TileUserAgent()));
     request.setTransferTimeout(kTimeoutMs);
     if (m_store) {
-      if (std::optional<TileStore::Tile> stored = m_store->Get(m_key, t, false); stored && !stored->etag.isEmpty())
+      if (std::optional<TileStore::Tile> stored = m_store->Get(m_key, t, false);
+          stored && !stored->etag.isEmpty())
         request.setRawHeader("If-None-Match", stored->etag);
     }
     QNetworkReply* reply = m_network->get(request);
@@ -142,9 +153,10 @@ void TileService::OnFinished(QNetworkReply* reply, TileId t) {
   }
   const QByteArray body = reply->readAll();
   const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-  const bool whole = error == QNetworkReply::NoError && (!length.isValid() || length.toLongLong() == body.size());
-  const TileImage kind =
-      JudgeTileImage(reinterpret_cast<const std::uint8_t*>(body.constData()), static_cast<std::size_t>(body.size()));
+  const bool whole =
+      error == QNetworkReply::NoError && (!length.isValid() || length.toLongLong() == body.size());
+  const TileImage kind = JudgeTileImage(reinterpret_cast<const std::uint8_t*>(body.constData()),
+                                        static_cast<std::size_t>(body.size()));
   if (status >= 200 && status < 300 && whole && kind != TileImage::None) {
     if (fresh.store && m_store)
       m_store->Put(m_key, t, body, reply->rawHeader("ETag"), fresh.freshUntil);

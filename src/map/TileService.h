@@ -50,6 +50,8 @@ class TileService : public QObject {
   // missing or stale and the network may be used, it is asked for in the
   // background and TileArrived follows.
   std::optional<QByteArray> Tile(TileId t);
+  // The same without asking anyone (a stand-in drawn from a lower zoom).
+  std::optional<QByteArray> Stored(TileId t);
   // Asks the server for the tile unless it is stored fresh or being asked for.
   // `force` ignores a failed tile's back-off (an operator's prefetch). False
   // when it cannot be asked now (offline, a network pause, no server).
@@ -81,7 +83,7 @@ class TileService : public QObject {
   bool m_networkDown = false;
   qint64 m_networkRetryAt = 0;
   std::deque<TileId> m_queue;
-  QSet<quint64> m_pending;        // queued or in flight
+  QSet<quint64> m_pending;                 // queued or in flight
   QCache<quint64, QByteArray> m_unstored;  // "no-store" answers, kept in memory only
   int m_inFlight = 0, m_mostInFlight = 0;
   qint64 m_sent = 0;

@@ -24,7 +24,8 @@ bool ChooseTileSource(const std::string& text, TileSource* source, std::string* 
   if (text.starts_with("http://") || text.starts_with("https://")) {
     for (const char* part : {"{z}", "{x}", "{y}"}) {
       if (text.find(part) == std::string::npos) {
-        *error = "the tile URL \"" + text + "\" lacks " + part + " (a template looks like https://host/{z}/{x}/{y}.png)";
+        *error = "the tile URL \"" + text + "\" lacks " + part +
+                 " (a template looks like https://host/{z}/{x}/{y}.png)";
         return false;
       }
     }
@@ -42,17 +43,23 @@ bool ChooseTileSource(const std::string& text, TileSource* source, std::string* 
     *source = s;
     return true;
   }
-  *error = "a map source is a tile URL template (http://... with {z}, {x}, {y}) or an .mbtiles file, not \"" + text + "\"";
+  *error = "a map source is a tile URL template (http://... with {z}, {x}, {y}) or an .mbtiles file, not \"" +
+           text + "\"";
   return false;
 }
 
 std::string OfflineUseRefusal() {
-  return "OpenStreetMap's tile usage policy (https://operations.osmfoundation.org/policies/tiles/) allows its "
-         "tiles for interactive viewing only: no bulk downloading, no download for offline use, no tile archives. "
-         "To work offline, choose --source with your own tile server, a provider whose terms allow offline use, "
+  return "OpenStreetMap's tile usage policy (https://operations.osmfoundation.org/policies/tiles/) allows "
+         "its "
+         "tiles for interactive viewing only: no bulk downloading, no download for offline use, no tile "
+         "archives. "
+         "To work offline, choose --source with your own tile server, a provider whose terms allow offline "
+         "use, "
          "or an MBTiles file made elsewhere.";
 }
 
-std::string TileUserAgent() { return std::string("apdesk/") + APDESK_VERSION_TEXT + " (+" + APDESK_PROJECT_URL + ")"; }
+std::string TileUserAgent() {
+  return std::string("apdesk/") + APDESK_VERSION_TEXT + " (+" + APDESK_PROJECT_URL + ")";
+}
 
 }  // namespace apdesk::map

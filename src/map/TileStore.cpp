@@ -13,7 +13,9 @@ namespace {
 
 std::atomic<int> g_connections{0};
 
-QString SourceText(const std::string& s) { return QString::fromStdString(s); }
+QString SourceText(const std::string& s) {
+  return QString::fromStdString(s);
+}
 
 void BindTile(QSqlQuery& q, const std::string& source, TileId t) {
   q.bindValue(":s", SourceText(source));
@@ -54,8 +56,9 @@ bool TileStore::Open(const QString& folder, std::string* error) {
     db.setDatabaseName(path);
     db.setConnectOptions("QSQLITE_BUSY_TIMEOUT=5000");
     QSqlQuery q(db);
-    if (!db.open() || !q.exec("CREATE TABLE IF NOT EXISTS tiles(source TEXT, z INTEGER, x INTEGER, y INTEGER, "
-                              "data BLOB, etag BLOB, fresh INTEGER, used INTEGER, PRIMARY KEY(source, z, x, y))") ||
+    if (!db.open() ||
+        !q.exec("CREATE TABLE IF NOT EXISTS tiles(source TEXT, z INTEGER, x INTEGER, y INTEGER, "
+                "data BLOB, etag BLOB, fresh INTEGER, used INTEGER, PRIMARY KEY(source, z, x, y))") ||
         !q.exec("CREATE TABLE IF NOT EXISTS failures(source TEXT, z INTEGER, x INTEGER, y INTEGER, "
                 "count INTEGER, retry INTEGER, PRIMARY KEY(source, z, x, y))") ||
         !q.exec("CREATE INDEX IF NOT EXISTS tiles_used ON tiles(used)")) {
@@ -113,8 +116,9 @@ bool TileStore::Put(const std::string& source, TileId t, const QByteArray& data,
   q.prepare("SELECT length(data) FROM tiles WHERE source=:s AND z=:z AND x=:x AND y=:y");
   BindTile(q, source, t);
   const qint64 replaced = q.exec() && q.next() ? q.value(0).toLongLong() : 0;
-  q.prepare("INSERT OR REPLACE INTO tiles(source, z, x, y, data, etag, fresh, used) "
-            "VALUES(:s, :z, :x, :y, :d, :e, :f, :u)");
+  q.prepare(
+      "INSERT OR REPLACE INTO tiles(source, z, x, y, data, etag, fresh, used) "
+      "VALUES(:s, :z, :x, :y, :d, :e, :f, :u)");
   BindTile(q, source, t);
   q.bindValue(":d", data);
   q.bindValue(":e", etag);
@@ -165,7 +169,8 @@ qint64 TileStore::SizeBytes() {
   if (!IsOpen()) return 0;
   if (m_size < 0) {
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    m_size = q.exec("SELECT COALESCE(SUM(length(data)), 0) FROM tiles") && q.next() ? q.value(0).toLongLong() : 0;
+    m_size =
+        q.exec("SELECT COALESCE(SUM(length(data)), 0) FROM tiles") && q.next() ? q.value(0).toLongLong() : 0;
   }
   return m_size;
 }

@@ -42,7 +42,8 @@ class TileStore {
   std::optional<Tile> Get(const std::string& source, TileId t, bool touch = true);
   // Whether a tile is stored, and whether it is still fresh at `now`.
   bool Has(const std::string& source, TileId t, qint64 now, bool* fresh);
-  bool Put(const std::string& source, TileId t, const QByteArray& data, const QByteArray& etag, qint64 freshUntil);
+  bool Put(const std::string& source, TileId t, const QByteArray& data, const QByteArray& etag,
+           qint64 freshUntil);
   // A 304 answer: the stored tile is fresh again.
   void Refresh(const std::string& source, TileId t, qint64 freshUntil);
 

@@ -24,3 +24,21 @@ if(APDESK_WITH_QT)
   apdesk_export_headers(apdesk_maptiles)
   target_link_libraries(apdesk_maptiles PUBLIC apdesk_mapcore Qt6::Core Qt6::Network Qt6::Sql)
 endif()
+
+if(APDESK_WITH_QT)
+  # The map view: tiles and what the windows draw over them.
+  add_library(apdesk_mapview STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/MapView.h
+    ${CMAKE_CURRENT_LIST_DIR}/MapView.cpp)
+  apdesk_export_headers(apdesk_mapview)
+  target_link_libraries(apdesk_mapview PUBLIC apdesk_maptiles Qt6::Widgets)
+endif()
+
+if(APDESK_WITH_QT)
+  # Tools > Map: the aircraft over the map, fed from the receive path.
+  add_library(apdesk_mapwindow STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/CMapDlg.h
+    ${CMAKE_CURRENT_LIST_DIR}/CMapDlg.cpp)
+  apdesk_export_headers(apdesk_mapwindow)
+  target_link_libraries(apdesk_mapwindow PUBLIC apdesk_mapview apdesk_localisation apdesk_protocol apdesk_recordfile)
+endif()

@@ -73,7 +73,8 @@ PositionReport ReportOf(const StatusFields& f) {
   r.latitude = lat;
   r.longitude = lon;
   r.altitude = f.AltitudeShown();
-  r.speedKnots = std::hypot(static_cast<double>(f.velocityX), static_cast<double>(f.velocityY)) * kKnotsPerCmPerS;
+  r.speedKnots =
+      std::hypot(static_cast<double>(f.velocityX), static_cast<double>(f.velocityY)) * kKnotsPerCmPerS;
   const double course = std::isfinite(f.courseRadians) ? std::fmod(f.CourseDegrees(), 360.0) : 0.0;
   r.courseDegrees = course < 0 ? course + 360.0 : course;
   return r;

@@ -24,12 +24,14 @@ NmeaServer::NmeaServer(QObject* parent) : QObject(parent) {
   connect(&m_server, &QTcpServer::newConnection, this, &NmeaServer::OnNewConnection);
 }
 
-NmeaServer::~NmeaServer() { Close(); }
+NmeaServer::~NmeaServer() {
+  Close();
+}
 
 bool NmeaServer::Listen(const ListenAddress& address, QString* error) {
   Close();
-  const QHostAddress host =
-      address.host == "localhost" ? QHostAddress(QHostAddress::LocalHost) : QHostAddress(QString::fromStdString(address.host));
+  const QHostAddress host = address.host == "localhost" ? QHostAddress(QHostAddress::LocalHost)
+                                                        : QHostAddress(QString::fromStdString(address.host));
   if (host.isNull()) {
     *error = QString::fromStdString("\"" + address.host + "\" is no IP address");
     return false;
@@ -95,7 +97,8 @@ NmeaServer::Client* NmeaServer::Find(QTcpSocket* socket) {
 }
 
 void NmeaServer::OnGone(QTcpSocket* socket) {
-  const auto it = std::find_if(m_clients.begin(), m_clients.end(), [socket](const auto& c) { return c->socket == socket; });
+  const auto it = std::find_if(m_clients.begin(), m_clients.end(),
+                               [socket](const auto& c) { return c->socket == socket; });
   if (it == m_clients.end()) return;  // both disconnected and an error: said once
   const std::unique_ptr<Client> gone = std::move(*it);
   m_clients.erase(it);

@@ -14,5 +14,20 @@ if(APDESK_WITH_QT)
     ${CMAKE_CURRENT_LIST_DIR}/NmeaServer.cpp)
   apdesk_export_headers(apdesk_nmeaserver)
   target_link_libraries(apdesk_nmeaserver PUBLIC apdesk_nmea Qt6::Network)
-  target_compile_definitions(apdesk_nmeaserver PUBLIC QT_NO_KEYWORDS)
+  target_compile_definitions(apdesk_nmeaserver PRIVATE QT_NO_KEYWORDS)
+endif()
+
+# NMEA on a pseudo-terminal (Linux).
+add_library(apdesk_nmeapty STATIC ${CMAKE_CURRENT_LIST_DIR}/PtyOutputLinux.cpp)
+apdesk_export_headers(apdesk_nmeapty)
+target_link_libraries(apdesk_nmeapty PRIVATE util)
+set_target_properties(apdesk_nmeapty PROPERTIES AUTOMOC OFF)
+
+if(APDESK_WITH_QT)
+  # Tools > Share position (NMEA).
+  add_library(apdesk_nmeawindow STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/CNmeaShareDlg.h
+    ${CMAKE_CURRENT_LIST_DIR}/CNmeaShareDlg.cpp)
+  apdesk_export_headers(apdesk_nmeawindow)
+  target_link_libraries(apdesk_nmeawindow PUBLIC apdesk_nmeaserver Qt6::Widgets)
 endif()

@@ -74,7 +74,8 @@ std::optional<long long> ParseUtcTime(const std::string& t) {
   };
   const int y = num(0, 4), mo = num(5, 2), d = num(8, 2), h = num(11, 2), mi = num(14, 2), s = num(17, 2);
   if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 60) return std::nullopt;
-  return DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) * 86400 + h * 3600 + mi * 60 + s;
+  return DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) * 86400 + h * 3600 + mi * 60 +
+         s;
 }
 
 std::string UtcTimeNow() {
@@ -195,7 +196,8 @@ std::vector<SnapshotEntry> SnapshotStore::List(long long now) const {
   // By the time written inside (the same form sorts as text), newest first;
   // those dated ahead of the clock and those without a time after the rest.
   std::sort(out.begin(), out.end(), [](const SnapshotEntry& a, const SnapshotEntry& b) {
-    const bool aTimed = ParseUtcTime(a.notes.time).has_value(), bTimed = ParseUtcTime(b.notes.time).has_value();
+    const bool aTimed = ParseUtcTime(a.notes.time).has_value(),
+               bTimed = ParseUtcTime(b.notes.time).has_value();
     const int aRank = a.future ? 1 : aTimed ? 0 : 2, bRank = b.future ? 1 : bTimed ? 0 : 2;
     if (aRank != bRank) return aRank < bRank;
     if (a.notes.time != b.notes.time) return a.notes.time > b.notes.time;

@@ -18,8 +18,8 @@ struct SnapshotEntry {
   std::string path;  // the whole path
   std::string name;  // the file's name, which `params restore` takes
   FileNotes notes;
-  std::string damage;  // why it cannot be restored; empty when it is sound
-  bool future = false; // its time lies ahead of the clock
+  std::string damage;   // why it cannot be restored; empty when it is sound
+  bool future = false;  // its time lies ahead of the clock
 };
 
 class SnapshotStore {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "protocol/ByteSum.h"
+
 namespace apdesk {
 namespace {
 
@@ -10,12 +12,6 @@ CommandFrame WithHeader(const char (&header)[6]) {
   CommandFrame frame{};
   std::memcpy(frame.data(), header, 5);
   return frame;
-}
-
-std::uint8_t Sum(const std::uint8_t* bytes, std::size_t n) {
-  std::uint8_t sum = 0;
-  for (std::size_t i = 0; i < n; ++i) sum = static_cast<std::uint8_t>(sum + bytes[i]);
-  return sum;
 }
 
 }  // namespace
@@ -34,9 +30,9 @@ CommandFrame BuildSetParametersFrame(const std::array<std::uint8_t, kParameterBl
   CommandFrame frame = WithHeader("$WIFI");
   frame[5] = frame[6] = CMD_SET_PARAMS;
   std::copy(block.begin(), block.end(), frame.begin() + 7);
-  frame[27] = Sum(&frame[7], 7);
-  frame[28] = Sum(&frame[14], 7);
-  frame[29] = Sum(&frame[21], 6);
+  frame[27] = ByteSum(&frame[7], 7);
+  frame[28] = ByteSum(&frame[14], 7);
+  frame[29] = ByteSum(&frame[21], 6);
   return frame;
 }
 

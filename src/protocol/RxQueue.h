@@ -59,15 +59,25 @@ class RxQueue {
 
   void Clear();
 
-  std::size_t Size() const { return m_tail - m_head; }
-  bool Empty() const { return m_tail == m_head; }
+  std::size_t Size() const {
+    return m_tail - m_head;
+  }
+  bool Empty() const {
+    return m_tail == m_head;
+  }
 
   // The queued bytes, Size() of them; valid until the next non-const call.
-  const std::uint8_t* Data() const { return m_bytes.data() + m_head; }
-  std::uint8_t operator[](std::size_t i) const { return m_bytes[m_head + i]; }
+  const std::uint8_t* Data() const {
+    return m_bytes.data() + m_head;
+  }
+  std::uint8_t operator[](std::size_t i) const {
+    return m_bytes[m_head + i];
+  }
 
   // Bytes of storage held (for the tests of the compaction rule).
-  std::size_t Capacity() const { return m_bytes.size(); }
+  std::size_t Capacity() const {
+    return m_bytes.size();
+  }
 
  private:
   void AppendSlow(const std::uint8_t* bytes, std::size_t length);

@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace apdesk {
 
 const std::array<SentenceInfo, kTagCount> kSentenceTable = {{
@@ -31,6 +35,32 @@ constexpr std::size_t kLongestTag = 6;
 
 std::size_t Index(SentenceTag tag) {
   return static_cast<std::size_t>(tag);
+}
+
+// Index of the first '$' in the bytes, or `size` when there is none. Deliveries
+// are short (a 64-byte report, a serial read), where a call to memchr costs
+// more than the search.
+std::size_t FindDollar(const std::uint8_t* p, std::size_t size) {
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i dollar = _mm_set1_epi8('$');
+  auto at = [&](std::size_t k) {
+    return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k)), dollar);
+  };
+  // Garbage and padding have no '$' in most of a report: one test for 64 bytes.
+  for (; i + 64 <= size; i += 64) {
+    const __m128i any = _mm_or_si128(_mm_or_si128(at(i), at(i + 16)), _mm_or_si128(at(i + 32), at(i + 48)));
+    if (_mm_movemask_epi8(any) != 0) break;
+  }
+  for (; i + 16 <= size; i += 16) {
+    const int hits =
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), dollar));
+    if (hits != 0) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(hits)));
+  }
+#endif
+  for (; i < size; ++i)
+    if (p[i] == '$') return i;
+  return size;
 }
 
 // The one known tag the bytes at `head` (at least `size` of them, head[0] is
@@ -84,7 +114,7 @@ void SentenceParser::SpillSpan() {
   m_spanLeft = 0;
 }
 
-void SentenceParser::Parse(const std::uint8_t* bytes, std::size_t length, SentenceSink& sink) {
+void SentenceParser::ParseInPlace(const std::uint8_t* bytes, std::size_t length, SentenceSink& sink) {
   if (m_spanLeft > 0) {
     // From inside a sink during an outer Parse: its rest comes first. The
     // queue's state is not known any more.
@@ -98,7 +128,7 @@ void SentenceParser::Parse(const std::uint8_t* bytes, std::size_t length, Senten
     if (m_rxQueue.Empty()) {
       if (m_spanLeft == 0) return;
       if (StepInSpan(sink)) continue;
-      SpillSpan();
+      if (m_spanLeft > 0) SpillSpan();
       return;
     }
     // A sentence begun earlier: top the queue up with just the bytes it
@@ -120,9 +150,7 @@ void SentenceParser::Parse(const std::uint8_t* bytes, std::size_t length, Senten
 // loop simply goes on, and taking or dropping the same bytes on the next
 // step counts the same.
 bool SentenceParser::StepInSpan(SentenceSink& sink) {
-  const void* dollar = std::memchr(m_span, '$', m_spanLeft);
-  const std::size_t skip =
-      dollar ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(dollar) - m_span) : m_spanLeft;
+  const std::size_t skip = FindDollar(m_span, m_spanLeft);
   m_counters.bytesDropped += skip;
   m_span += skip;
   m_spanLeft -= skip;
@@ -208,7 +236,6 @@ int SentenceParser::TakeSentence(std::string_view tag, std::uint8_t* dest, std::
   }
   return CountTagMismatches(tag);
 }
-
 
 int SentenceParser::ParseOneSentence(SentenceSink& sink) {
   // Still waiting for the rest of the same sentence: only bytes were added

@@ -129,7 +129,16 @@ class SentenceParser {
   // queue afterwards, but what lies whole in `bytes` is cut out in place. A
   // sink may call Parse or Append again from inside a call (the rest of the
   // outer bytes then goes to the queue first, so the order holds).
-  void Parse(const std::uint8_t* bytes, std::size_t length, SentenceSink& sink);
+  void Parse(const std::uint8_t* bytes, std::size_t length, SentenceSink& sink) {
+    // The serial path's usual call: a few more bytes of a sentence that is
+    // still not complete with them.
+    if (m_spanLeft == 0 && !m_rxQueue.Empty() && m_rxQueue.Size() + length < m_waitingFor) {
+      m_rxQueue.Append(bytes, length);
+      m_counters.bytesAppended += length;
+      return;
+    }
+    ParseInPlace(bytes, length, sink);
+  }
 
   // Calls ParseOneSentence until it returns 0. Afterwards the queue holds
   // fewer than 6 bytes or the beginning of one known sentence (so at most
@@ -163,10 +172,14 @@ class SentenceParser {
   int CountTagMismatches(std::string_view tag) const;
 
   const RxQueue& Queue() const { return m_rxQueue; }
+  // Bytes given but not yet taken or dropped: the queue, and during Parse
+  // (from inside a sink) what it has still to look at.
+  std::size_t Unparsed() const { return m_rxQueue.Size() + m_spanLeft; }
   const ParserCounters& Counters() const { return m_counters; }
 
  private:
   bool BeginsWith(std::string_view tag) const;
+  void ParseInPlace(const std::uint8_t* bytes, std::size_t length, SentenceSink& sink);
   // Counts and hands out one sentence taken out (already out of the queue).
   void Deliver(std::size_t match, const std::uint8_t* sentence, SentenceSink& sink);
   // One step of ParseOneSentence on the outer bytes of Parse; false when

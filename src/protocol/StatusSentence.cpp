@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "protocol/NumberText.h"
+
 namespace apdesk {
 
 namespace {
@@ -49,9 +51,32 @@ StickChannel ThrottleChannel(int reading) {
 
 // A direction word and the size of a signed 32-bit reading; the size is taken
 // in 64 bits so that the most negative reading has a positive size too.
-std::string Direction(std::int32_t value, const std::string& positive, const std::string& negative) {
+void AddDirection(std::string& text, std::int32_t value, const std::string& positive,
+                  const std::string& negative) {
   const long long v = value;
-  return FormatText("%s %lld", (v >= 0 ? positive : negative).c_str(), v >= 0 ? v : -v);
+  // As "%s" would, the word ends at a NUL.
+  const std::string& word = v >= 0 ? positive : negative;
+  text.append(word.c_str(), std::strlen(word.c_str()));
+  char number[24];
+  number[0] = ' ';
+  text.append(number, PutInt(number + 1, v >= 0 ? v : -v));
+}
+
+// Text of one number written by `put` into a buffer on the stack.
+template <typename Put>
+std::string Text(Put put) {
+  char buffer[kNumberTextRoom];
+  return std::string(buffer, put(buffer));
+}
+
+// "%02d"
+char* PutTwoDigits(char* at, int v) {
+  if (v >= 0 && v < 10) {
+    *at++ = '0';
+    *at++ = static_cast<char>('0' + v);
+    return at;
+  }
+  return PutInt(at, v);
 }
 
 }  // namespace
@@ -80,10 +105,6 @@ std::array<StickChannel, 4> StickChannels(const StatusFields& f) {
   sticks[kElevator] = CentredChannel(f.elevator, f.elevatorCentre);
   sticks[kThrottle] = ThrottleChannel(f.throttle);
   return sticks;
-}
-
-int SignedReading16(std::uint16_t v) {
-  return v > 32768 ? static_cast<int>(v) - 65536 : static_cast<int>(v);
 }
 
 StatusFields ReadStatusFields(const std::uint8_t* s) {
@@ -118,37 +139,56 @@ StatusFields ReadStatusFields(const std::uint8_t* s) {
   return f;
 }
 
+StatusReading DecodeStatus(const std::uint8_t* s) {
+  StatusReading r;
+  r.fields = ReadStatusFields(s);
+  r.flightStatusEntry = r.fields.flightStatus == 15 ? 12 : r.fields.flightStatus;
+  r.sticks = StickChannels(r.fields);
+  return r;
+}
+
 TelemetryView DecodeStatusSentence(const std::uint8_t* s, const AttitudeLabels& labels, bool chinese) {
   TelemetryView v;
-  const StatusFields& f = v.fields = ReadStatusFields(s);
-  v.latitudeText = FormatText("%.6lf", static_cast<double>(f.latitude));
-  v.longitudeText = FormatText("%.6lf", static_cast<double>(f.longitude));
-  v.altitudeText = FormatText("%.1lf", f.AltitudeShown());
-  v.courseText = FormatText("%.1lf", f.CourseDegrees());
-  v.voltageText = FormatText("%.3lf", f.Volts());
-  v.flightStatusEntry = f.flightStatus == 15 ? 12 : f.flightStatus;
-  v.sticks = StickChannels(f);
-  v.versionText = FormatText("%d", f.Version());
-  v.attitudeText = Direction(f.attitudeLeft, labels.left, labels.right) + "," +
-                   Direction(f.attitudeUp, labels.up, labels.down);
+  const StatusReading r = DecodeStatus(s);
+  const StatusFields& f = v.fields = r.fields;
+  v.latitudeText = Text([&](char* at) { return PutFloat6(at, f.latitude); });
+  v.longitudeText = Text([&](char* at) { return PutFloat6(at, f.longitude); });
+  v.altitudeText = Text([&](char* at) { return PutTenths(at, f.altitudeTenths); });
+  v.courseText = Text([&](char* at) { return PutFixed(at, f.CourseDegrees(), 1); });
+  v.voltageText = Text([&](char* at) { return PutVolts3(at, f.voltageRaw); });
+  v.flightStatusEntry = r.flightStatusEntry;
+  v.sticks = r.sticks;
+  v.versionText = Text([&](char* at) { return PutInt(at, f.Version()); });
+  AddDirection(v.attitudeText, f.attitudeLeft, labels.left, labels.right);
+  v.attitudeText += ',';
+  AddDirection(v.attitudeText, f.attitudeUp, labels.up, labels.down);
   if (f.Captured() && chinese) v.attitudeText += " 已捕获";
-  v.satellitesText = FormatText("%d", f.satellites);
+  v.satellitesText = Text([&](char* at) { return PutInt(at, f.satellites); });
   return v;
 }
 
 GpsView DecodeGpsFields(const std::uint8_t* s) {
   const StatusFields f = ReadStatusFields(s);
   GpsView g;
-  g.longitudeText = FormatText("%.6lf", static_cast<double>(f.longitude));
-  g.latitudeText = FormatText("%.6lf", static_cast<double>(f.latitude));
+  g.longitudeText = Text([&](char* at) { return PutFloat6(at, f.longitude); });
+  g.latitudeText = Text([&](char* at) { return PutFloat6(at, f.latitude); });
   g.headingDegrees = static_cast<float>(f.CourseDegrees());
-  g.headingText = FormatText("%.1lf", static_cast<double>(g.headingDegrees));
-  g.satellitesText = FormatText("%d", f.satellites);
-  g.dateTimeText =
-      FormatText("%d-%02d-%02d %02d:%02d:%02d", f.year, f.month, f.day, f.hour, f.minute, f.second);
-  g.pdopText = FormatText("%.1lf", f.Pdop());
-  g.velocityXText = FormatText("%d cm/s", f.velocityX);
-  g.velocityYText = FormatText("%d cm/s", f.velocityY);
+  g.headingText = Text([&](char* at) { return PutFixed(at, static_cast<double>(g.headingDegrees), 1); });
+  g.satellitesText = Text([&](char* at) { return PutInt(at, f.satellites); });
+  g.dateTimeText = Text([&](char* at) {
+    // "%d-%02d-%02d %02d:%02d:%02d"
+    const int parts[] = {f.month, f.day, f.hour, f.minute, f.second};
+    const char separators[] = "-- ::";
+    at = PutInt(at, f.year);
+    for (std::size_t i = 0; i < std::size(parts); ++i) {
+      *at++ = separators[i];
+      at = PutTwoDigits(at, parts[i]);
+    }
+    return at;
+  });
+  g.pdopText = Text([&](char* at) { return PutTenths(at, f.pdopTimes10); });
+  g.velocityXText = Text([&](char* at) { return std::strcpy(PutInt(at, f.velocityX), " cm/s") + 5; });
+  g.velocityYText = Text([&](char* at) { return std::strcpy(PutInt(at, f.velocityY), " cm/s") + 5; });
   return g;
 }
 

@@ -69,6 +69,16 @@ struct StatusFields {
   bool Captured() const { return captureState == 99; }
 };
 
+// What one "$STP" means, straight from its bytes: no text, nothing
+// allocated. Text is made from it only where it is shown.
+struct StatusReading {
+  StatusFields fields;
+  // Entry of the flight-status list 1021 to select: byte 75, except 15 -> 12.
+  int flightStatusEntry = 0;
+  // Stick panel channels, indexed by StickIndex.
+  std::array<StickChannel, 4> sticks{};
+};
+
 // What the main window shows for one "$STP".
 struct TelemetryView {
   StatusFields fields;
@@ -104,10 +114,14 @@ struct GpsView {
 std::array<StickChannel, 4> StickChannels(const StatusFields& fields);
 
 // The 16-bit signed reading: v above 32768 is v - 65536; 32768 stays +32768.
-int SignedReading16(std::uint16_t v);
+inline int SignedReading16(std::uint16_t v) {
+  return v > 32768 ? static_cast<int>(v) - 65536 : static_cast<int>(v);
+}
 
 // `s` points to kStatusSentenceLength bytes.
 StatusFields ReadStatusFields(const std::uint8_t* s);
+
+StatusReading DecodeStatus(const std::uint8_t* s);
 
 // `chinese`: the window's language manager runs in Chinese; with byte 92 = 99
 // the attitude text then ends in " 已捕获".

@@ -4,6 +4,7 @@
 add_library(apdesk_protocol STATIC
   ${CMAKE_CURRENT_LIST_DIR}/RxQueue.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SentenceParser.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/NumberText.cpp
   ${CMAKE_CURRENT_LIST_DIR}/StatusSentence.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ParameterTable.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ParameterCodec.cpp

@@ -1,6 +1,7 @@
 #include "recorder/RecordFile.h"
 
 #include "files/RegularFile.h"
+#include "recorder/WholeFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +9,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +16,7 @@
 #include <functional>
 #include <ostream>
 
+#include "protocol/NumberText.h"
 #include "protocol/StatusSentence.h"
 
 namespace apdesk {
@@ -46,62 +47,30 @@ class TextOut {
   }
   void Int(long long v) {
     Room(24);
-    m_used = static_cast<std::size_t>(std::to_chars(At(), End(), v).ptr - m_buf.data());
+    m_used = static_cast<std::size_t>(PutInt(At(), v) - m_buf.data());
   }
-  // As printf "%.<precision>f" would, in the C locale.
-  void Fixed(double v, int precision) {
-    Room(400);  // the longest double in fixed notation
-    m_used = static_cast<std::size_t>(std::to_chars(At(), End(), v, std::chars_format::fixed, precision).ptr -
-                                      m_buf.data());
-  }
-  // "%.6f" of a float (latitude, longitude) as printf gives it: the float's
-  // exact value rounded to nearest, ties to even. Done in integers for the
-  // usual range; to_chars takes the rest (tiny, huge, not finite).
+  // "%.6f" of a float (latitude, longitude) as printf gives it.
   void Float6(float v) {
-    std::uint32_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    const int biased = static_cast<int>(bits >> 23 & 0xFF);
-    const int shift = 150 - biased;  // v = mantissa / 2^shift
-    if (biased == 0 || biased == 0xFF || shift <= 0 || shift > 40) {
-      Fixed(v, 6);
-      return;
-    }
-    const std::uint64_t scaled = (std::uint64_t{bits & 0x7FFFFF} | 0x800000) * 1000000;  // < 2^44
-    std::uint64_t q = scaled >> shift;
-    const std::uint64_t rest = scaled & ((std::uint64_t{1} << shift) - 1),
-                        half = std::uint64_t{1} << (shift - 1);
-    if (rest > half || (rest == half && (q & 1) != 0)) ++q;
-    if (bits >> 31) Put('-');
-    Decimals(q, 1000000, 6);
+    Room(kNumberTextRoom);
+    m_used = static_cast<std::size_t>(PutFloat6(At(), v) - m_buf.data());
   }
-  // "%.3f" of raw * 20 / 4096 (the voltage), exactly, in integers.
+  // "%.3f" of raw * 20 / 4096 (the voltage).
   void Volts3(int raw) {
-    const std::uint64_t scaled =
-        static_cast<std::uint64_t>(raw < 0 ? -static_cast<long long>(raw) : raw) * 5000;
-    std::uint64_t q = scaled / 1024;
-    const std::uint64_t rest = scaled % 1024;
-    if (rest > 512 || (rest == 512 && (q & 1) != 0)) ++q;
-    if (raw < 0) Put('-');
-    Decimals(q, 1000, 3);
+    Room(32);
+    m_used = static_cast<std::size_t>(PutVolts3(At(), raw) - m_buf.data());
   }
-  // A number in tenths with one decimal ("%.1f" of tenths / 10), without the
-  // detour through a double.
+  // A number in tenths with one decimal ("%.1f" of tenths / 10).
   void Tenths(long long tenths) {
-    if (tenths < 0) {
-      Put('-');
-      tenths = -tenths;
-    }
-    Int(tenths / 10);
-    Put('.');
-    Put(static_cast<char>('0' + tenths % 10));
+    Room(32);
+    m_used = static_cast<std::size_t>(PutTenths(At(), tenths) - m_buf.data());
   }
-  // JSON has no NaN or infinity: those are null.
-  void JsonFixed(double v, int precision) {
-    if (std::isfinite(v))
-      Fixed(v, precision);
-    else
-      Put("null");
+  // Room for n bytes at the returned place; Commit(end) keeps what was
+  // written up to end.
+  char* Reserve(std::size_t n) {
+    Room(n);
+    return At();
   }
+  void Commit(const char* end) { m_used = static_cast<std::size_t>(end - m_buf.data()); }
   std::size_t Used() const { return m_used; }
   // Hands the text so far to the stream; false once the stream has failed.
   bool Flush() {
@@ -115,20 +84,7 @@ class TextOut {
   std::string Take() { return std::string(m_buf.data(), m_used); }
 
  private:
-  // q / unit, a point and `digits` digits of q % unit.
-  void Decimals(std::uint64_t q, std::uint64_t unit, int digits) {
-    Int(static_cast<long long>(q / unit));
-    Room(static_cast<std::size_t>(digits) + 1);
-    m_buf[m_used++] = '.';
-    std::uint64_t f = q % unit;
-    for (int i = digits - 1; i >= 0; --i) {
-      m_buf[m_used + static_cast<std::size_t>(i)] = static_cast<char>('0' + f % 10);
-      f /= 10;
-    }
-    m_used += static_cast<std::size_t>(digits);
-  }
   char* At() { return m_buf.data() + m_used; }
-  char* End() { return m_buf.data() + m_buf.size(); }
   void Room(std::size_t n) {
     if (m_buf.size() - m_used >= n) return;
     Flush();
@@ -173,15 +129,6 @@ class UtcText {
   std::string m_text;
 };
 
-// "L 3" / "R 3": a direction word and the size of a signed reading, taken in
-// 64 bits so that the most negative reading has a positive size too.
-void Direction(TextOut& out, std::int32_t value, char positive, char negative) {
-  const long long v = value;
-  out.Put(v >= 0 ? positive : negative);
-  out.Put(' ');
-  out.Int(v >= 0 ? v : -v);
-}
-
 constexpr std::string_view kColumns[] = {
     "file",     "record",          "utc_time", "latitude",        "longitude",       "altitude",
     "course",   "voltage",         "version",  "attitude",        "satellites",      "flight_status",
@@ -189,12 +136,46 @@ constexpr std::string_view kColumns[] = {
     "throttle", "throttle_colour", "pdop",     "velocity_x_cm_s", "velocity_y_cm_s", "install_error_captured",
     "gps_fix"};
 
+char* Copy(char* at, std::string_view text) {
+  std::memcpy(at, text.data(), text.size());
+  return at + text.size();
+}
+
+// "L 3" / "R 3": a direction word and the size of a signed reading, taken in
+// 64 bits so that the most negative reading has a positive size too.
+char* PutDirection(char* at, std::int32_t value, char positive, char negative) {
+  const long long v = value;
+  *at++ = v >= 0 ? positive : negative;
+  *at++ = ' ';
+  return PutInt(at, v >= 0 ? v : -v);
+}
+
+// A small count (0-999, the usual field) without a call; others by PutInt.
+inline char* PutSmall(char* at, int v) {
+  if (v >= 0 && v < 10) {
+    *at = static_cast<char>('0' + v);
+    return at + 1;
+  }
+  if (v >= 10 && v < 100) {
+    at[0] = static_cast<char>('0' + v / 10);
+    at[1] = static_cast<char>('0' + v % 10);
+    return at + 2;
+  }
+  return PutInt(at, v);
+}
+
+std::string WellFormedUtf8(std::string_view text);
+
 // One CSV or JSON Lines row per record, with the fields as the main window
-// shows them (and apctl monitor prints them).
+// shows them (and apctl monitor prints them). A row is written straight into
+// the output buffer, room for the longest one made once.
 class RowWriter {
  public:
   RowWriter(TextOut& out, bool json, std::string_view sourceName) : m_out(out), m_json(json) {
-    m_prefix = json ? "{\"file\":" + JsonString(sourceName) + ",\"record\":" : CsvField(sourceName) + ",";
+    m_prefix = json ? "{\"file\":" + JsonString(sourceName) + ",\"record\":"
+                    : CsvField(WellFormedUtf8(sourceName)) + ",";
+    for (std::size_t i = 0; i < std::size(kColumns); ++i)
+      m_keys[i] = json ? ",\"" + std::string(kColumns[i]) + "\":" : std::string(",");
     if (!json) {
       for (std::size_t i = 0; i < std::size(kColumns); ++i) {
         if (i > 0) m_out.Put(',');
@@ -202,97 +183,87 @@ class RowWriter {
       }
       m_out.Put('\n');
     }
+    // Four numbers may take a double's longest text; the rest are short.
+    m_room = m_prefix.size() + 4 * kNumberTextRoom + 1024;
   }
 
   void Row(const std::uint8_t* r) {
     const StatusFields f = ReadStatusFields(r);
     const std::array<StickChannel, 4> sticks = StickChannels(f);
     const std::string_view utc = m_utc.Of(r);
-    TextOut& o = m_out;
-    o.Put(m_prefix);
-    o.Int(static_cast<long long>(++m_index));
-    Key(2);
+    char* const start = m_out.Reserve(m_room + utc.size());
+    char* p = Copy(start, m_prefix);
+    p = PutInt(p, static_cast<long long>(++m_index));
+    p = Copy(p, m_keys[2]);
     if (m_json) {
       if (utc.empty()) {
-        o.Put("null");
+        p = Copy(p, "null");
       } else {
-        o.Put('"');
-        o.Put(utc);
-        o.Put('"');
+        *p++ = '"';
+        p = Copy(p, utc);
+        *p++ = '"';
       }
     } else {
-      o.Put(utc);
+      p = Copy(p, utc);
     }
-    Key(3);
-    Coordinate(f.latitude);
-    Key(4);
-    Coordinate(f.longitude);
-    Key(5);
-    o.Tenths(f.altitudeTenths);
-    Key(6);
-    Number(f.CourseDegrees(), 1);
-    Key(7);
-    o.Volts3(f.voltageRaw);
-    Key(8);
-    o.Int(f.Version());
-    Key(9);
-    o.Put('"');
-    Direction(o, f.attitudeLeft, 'L', 'R');
-    o.Put(',');
-    Direction(o, f.attitudeUp, 'U', 'D');
-    o.Put('"');
-    Key(10);
-    o.Int(f.satellites);
-    Key(11);
-    o.Int(f.flightStatus);
-    int column = 12;
+    p = Copy(p, m_keys[3]);
+    p = Coordinate(p, f.latitude);
+    p = Copy(p, m_keys[4]);
+    p = Coordinate(p, f.longitude);
+    p = Copy(p, m_keys[5]);
+    p = PutTenths(p, f.altitudeTenths);
+    p = Copy(p, m_keys[6]);
+    const double course = f.CourseDegrees();
+    p = m_json && !std::isfinite(course) ? Copy(p, "null") : PutFixed(p, course, 1);  // JSON has no NaN
+    p = Copy(p, m_keys[7]);
+    p = PutVolts3(p, f.voltageRaw);
+    p = Copy(p, m_keys[8]);
+    p = PutInt(p, f.Version());
+    p = Copy(p, m_keys[9]);
+    *p++ = '"';
+    p = PutDirection(p, f.attitudeLeft, 'L', 'R');
+    *p++ = ',';
+    p = PutDirection(p, f.attitudeUp, 'U', 'D');
+    *p++ = '"';
+    p = Copy(p, m_keys[10]);
+    p = PutSmall(p, f.satellites);
+    p = Copy(p, m_keys[11]);
+    p = PutSmall(p, f.flightStatus);
+    std::size_t column = 12;
     for (int ch : {kRudder, kAileron, kElevator, kThrottle}) {
-      Key(column++);
-      o.Int(sticks[static_cast<std::size_t>(ch)].value);
-      Key(column++);
-      if (m_json) o.Put('"');
-      o.Put(StickColourName(sticks[static_cast<std::size_t>(ch)].argb));
-      if (m_json) o.Put('"');
+      const StickChannel& stick = sticks[static_cast<std::size_t>(ch)];
+      p = Copy(p, m_keys[column++]);
+      p = PutSmall(p, stick.value);
+      p = Copy(p, m_keys[column++]);
+      if (m_json) *p++ = '"';
+      p = Copy(p, StickColourName(stick.argb));
+      if (m_json) *p++ = '"';
     }
-    Key(20);
-    o.Tenths(f.pdopTimes10);
-    Key(21);
-    o.Int(f.velocityX);
-    Key(22);
-    o.Int(f.velocityY);
-    Key(23);
-    o.Put(f.Captured() ? '1' : '0');
-    Key(24);
-    o.Put(HasGpsFix(f) ? '1' : '0');
-    o.Put(m_json ? "}\n" : "\n");
+    p = Copy(p, m_keys[20]);
+    p = PutTenths(p, f.pdopTimes10);
+    p = Copy(p, m_keys[21]);
+    p = PutInt(p, f.velocityX);
+    p = Copy(p, m_keys[22]);
+    p = PutInt(p, f.velocityY);
+    p = Copy(p, m_keys[23]);
+    *p++ = f.Captured() ? '1' : '0';
+    p = Copy(p, m_keys[24]);
+    *p++ = HasGpsFix(f) ? '1' : '0';
+    p = Copy(p, m_json ? std::string_view("}\n") : std::string_view("\n"));
+    m_out.Commit(p);
   }
 
  private:
-  void Key(std::size_t column) {
-    if (m_json) {
-      m_out.Put(",\"");
-      m_out.Put(kColumns[column]);
-      m_out.Put("\":");
-    } else {
-      m_out.Put(',');
-    }
-  }
-  void Coordinate(float v) {
-    if (m_json && !std::isfinite(v))
-      m_out.Put("null");
-    else
-      m_out.Float6(v);
-  }
-  void Number(double v, int precision) {
-    if (m_json)
-      m_out.JsonFixed(v, precision);
-    else
-      m_out.Fixed(v, precision);
+  char* Coordinate(char* at, float v) {
+    if (m_json && !std::isfinite(v)) return Copy(at, "null");
+    return PutFloat6(at, v);
   }
 
   TextOut& m_out;
   bool m_json;
   std::string m_prefix;
+  std::string m_keys[std::size(kColumns)];
+  std::size_t m_room = 0;
   std::size_t m_index = 0;
   UtcText m_utc;
 };
@@ -300,6 +271,55 @@ class RowWriter {
 // One pass over the records: calls the visitor with each sound one. False
 // when the records could not be read to the end.
 using RecordPass = std::function<bool(const std::function<void(const std::uint8_t*)>&)>;
+
+// The records of one UTC second are held until the second ends, so that each
+// gets its share of it (second + k/n, as a replay plays them) instead of ten
+// equal times. A record without a valid time ends the second and passes on
+// with an empty time. Memory stays bounded: a second holds at most
+// kMaxSecondGroup records, more start a group of their own.
+class SecondSpread {
+ public:
+  using Emit = std::function<void(const std::uint8_t* record, std::string_view time)>;
+  static constexpr std::size_t kMaxSecondGroup = 1000;
+
+  explicit SecondSpread(Emit emit) : m_emit(std::move(emit)) {}
+
+  void Add(const std::uint8_t* r) {
+    const bool timed = !m_utc.Of(r).empty();
+    const std::optional<long long> second = timed ? m_utc.Seconds() : std::nullopt;
+    if (!second || second != m_second || m_group.size() >= kMaxSecondGroup) Flush();
+    if (!second) {
+      m_emit(r, std::string_view());
+      return;
+    }
+    m_second = second;
+    RecordBytes copy;
+    std::memcpy(copy.data(), r, copy.size());
+    m_group.push_back(copy);
+  }
+
+  void Flush() {
+    if (m_group.empty()) return;
+    const std::string whole = FormatUtc(*m_second);  // "...:07Z"
+    const std::size_t n = m_group.size();
+    for (std::size_t k = 0; k < n; ++k) {
+      if (k == 0) {
+        m_emit(m_group[k].data(), whole);
+        continue;
+      }
+      const std::string time = whole.substr(0, whole.size() - 1) + FormatText(".%03zuZ", k * 1000 / n);
+      m_emit(m_group[k].data(), time);
+    }
+    m_group.clear();
+    m_second.reset();
+  }
+
+ private:
+  Emit m_emit;
+  UtcText m_utc;
+  std::optional<long long> m_second;
+  std::vector<RecordBytes> m_group;
+};
 
 void PointText(TextOut& out, const StatusFields& f, char separator) {
   out.Float6(f.longitude);
@@ -316,8 +336,7 @@ bool WriteGpx(const RecordPass& pass, std::string_view name, TextOut& out, std::
       "  <trk>\n    <name>");
   out.Put(XmlEscape(name));
   out.Put("</name>\n    <trkseg>\n");
-  UtcText utc;
-  const bool read = pass([&](const std::uint8_t* r) {
+  SecondSpread spread([&](const std::uint8_t* r, std::string_view time) {
     const StatusFields f = ReadStatusFields(r);
     if (!HasGpsFix(f)) return;
     ++*exported;
@@ -328,7 +347,6 @@ bool WriteGpx(const RecordPass& pass, std::string_view name, TextOut& out, std::
     out.Put("\"><ele>");
     out.Tenths(f.altitudeTenths);
     out.Put("</ele>");
-    const std::string_view time = utc.Of(r);
     if (!time.empty()) {
       out.Put("<time>");
       out.Put(time);
@@ -336,6 +354,8 @@ bool WriteGpx(const RecordPass& pass, std::string_view name, TextOut& out, std::
     }
     out.Put("</trkpt>\n");
   });
+  const bool read = pass([&](const std::uint8_t* r) { spread.Add(r); });
+  spread.Flush();
   out.Put("    </trkseg>\n  </trk>\n</gpx>\n");
   return read;
 }
@@ -355,9 +375,8 @@ bool WriteKml(const RecordPass& pass, std::string_view name, TextOut& out, std::
   out.Put("</name>\n      <gx:Track>\n        <altitudeMode>absolute</altitudeMode>\n");
   UtcText utc;
   std::size_t untimed = 0;
-  bool read = pass([&](const std::uint8_t* r) {
+  SecondSpread spread([&](const std::uint8_t* r, std::string_view time) {
     if (!HasGpsFix(r)) return;
-    const std::string_view time = utc.Of(r);
     if (time.empty()) {
       ++untimed;
       return;
@@ -367,6 +386,8 @@ bool WriteKml(const RecordPass& pass, std::string_view name, TextOut& out, std::
     out.Put(time);
     out.Put("</when>\n");
   });
+  bool read = pass([&](const std::uint8_t* r) { spread.Add(r); });
+  spread.Flush();
   // A file still being recorded may have grown since: the track takes as
   // many positions as it has times.
   const std::size_t timed = *exported;
@@ -422,58 +443,64 @@ bool WriteExport(const RecordPass& pass, ExportFormat format, std::string_view n
   return false;
 }
 
+}  // namespace
+
 // The summary kept as numbers; the few texts are made at the end.
-class Summariser {
- public:
-  void Add(const std::uint8_t* r) {
-    const StatusFields f = ReadStatusFields(r);
-    ++m_info.records;
-    m_utc.Of(r);
-    if (const auto utc = m_utc.Seconds()) {
-      if (!m_info.firstUtc) m_info.firstUtc = utc;
-      m_info.lastUtc = utc;
-    }
-    if (HasGpsFix(f)) {
-      if (m_info.fixes++ == 0) m_first = f;
-      m_last = f;
-    }
-    if (m_info.records == 1 || f.altitudeTenths > m_highestTenths) m_highestTenths = f.altitudeTenths;
-    if (m_info.records == 1 || f.voltageRaw < m_lowestRaw) m_lowestRaw = f.voltageRaw;
-    if (m_info.records == 1 || f.voltageRaw > m_highestRaw) m_highestRaw = f.voltageRaw;
+void FlightSummariser::Add(const std::uint8_t* r) {
+  // The UTC second, worked out again only when the date bytes change.
+  if (!m_timeValid || std::memcmp(m_timeBytes, r + 25, sizeof m_timeBytes) != 0) {
+    std::memcpy(m_timeBytes, r + 25, sizeof m_timeBytes);
+    m_timeValid = true;
+    m_seconds = RecordUtcSeconds(r);
   }
+  Add(ReadStatusFields(r), m_seconds);
+}
 
-  RecordInfo Finish(std::size_t skipped, std::size_t trailingBytes, std::size_t fileBytes) {
-    RecordInfo info = m_info;
-    info.skipped = skipped;
-    info.trailingBytes = trailingBytes;
-    info.fileBytes = fileBytes;
-    if (info.fixes > 0) {
-      info.firstLatitude = FormatText("%.6lf", static_cast<double>(m_first.latitude));
-      info.firstLongitude = FormatText("%.6lf", static_cast<double>(m_first.longitude));
-      info.lastLatitude = FormatText("%.6lf", static_cast<double>(m_last.latitude));
-      info.lastLongitude = FormatText("%.6lf", static_cast<double>(m_last.longitude));
-    }
-    if (info.records > 0) {
-      StatusFields f;
-      f.altitudeTenths = m_highestTenths;
-      info.highestAltitude = f.AltitudeShown();
-      info.highestAltitudeText = FormatText("%.1lf", f.AltitudeShown());
-      f.voltageRaw = m_lowestRaw;
-      info.lowestVolts = f.Volts();
-      info.lowestVoltsText = FormatText("%.3lf", f.Volts());
-      f.voltageRaw = m_highestRaw;
-      info.highestVolts = f.Volts();
-      info.highestVoltsText = FormatText("%.3lf", f.Volts());
-    }
-    return info;
+void FlightSummariser::Add(const StatusFields& f, const std::optional<long long>& utc) {
+  ++m_info.records;
+  if (utc) {
+    if (!m_info.firstUtc) m_info.firstUtc = utc;
+    m_info.lastUtc = utc;
   }
+  if (HasGpsFix(f)) {
+    if (m_info.fixes++ == 0) m_first = f;
+    m_last = f;
+    m_distance.Add(f.latitude, f.longitude);
+  }
+  if (m_info.records == 1 || f.altitudeTenths > m_highestTenths) m_highestTenths = f.altitudeTenths;
+  if (m_info.records == 1 || f.voltageRaw < m_lowestRaw) m_lowestRaw = f.voltageRaw;
+  if (m_info.records == 1 || f.voltageRaw > m_highestRaw) m_highestRaw = f.voltageRaw;
+}
 
- private:
-  RecordInfo m_info;
-  UtcText m_utc;
-  StatusFields m_first, m_last;
-  int m_highestTenths = 0, m_lowestRaw = 0, m_highestRaw = 0;
-};
+RecordInfo FlightSummariser::Finish(std::size_t skipped, std::size_t trailingBytes,
+                                    std::size_t fileBytes) const {
+  RecordInfo info = m_info;
+  info.skipped = skipped;
+  info.trailingBytes = trailingBytes;
+  info.fileBytes = fileBytes;
+  info.distanceMetres = m_distance.Metres();
+  if (info.fixes > 0) {
+    info.firstLatitude = FormatText("%.6lf", static_cast<double>(m_first.latitude));
+    info.firstLongitude = FormatText("%.6lf", static_cast<double>(m_first.longitude));
+    info.lastLatitude = FormatText("%.6lf", static_cast<double>(m_last.latitude));
+    info.lastLongitude = FormatText("%.6lf", static_cast<double>(m_last.longitude));
+  }
+  if (info.records > 0) {
+    StatusFields f;
+    f.altitudeTenths = m_highestTenths;
+    info.highestAltitude = f.AltitudeShown();
+    info.highestAltitudeText = FormatText("%.1lf", f.AltitudeShown());
+    f.voltageRaw = m_lowestRaw;
+    info.lowestVolts = f.Volts();
+    info.lowestVoltsText = FormatText("%.3lf", f.Volts());
+    f.voltageRaw = m_highestRaw;
+    info.highestVolts = f.Volts();
+    info.highestVoltsText = FormatText("%.3lf", f.Volts());
+  }
+  return info;
+}
+
+namespace {
 
 // The text as valid UTF-8: each byte that does not start a well-formed
 // sequence (a file name in another encoding, stray bytes) becomes U+FFFD, so
@@ -553,9 +580,14 @@ bool RecordReader::Open(const std::string& path, std::string* error) {
   std::string why;
   const FileOpen opened = OpenRegularFile(path, options, &m_fd, &size, &why);
   if (opened != FileOpen::Ok) {
-    if (why == "it is a folder") *error = path + ": a directory, not a record file";
-    else if (why == "it is not a regular file") *error = path + ": not a regular file";
-    else *error = path + ": " + why;
+    if (why == "it is a folder")
+      *error = path + ": a directory, not a record file";
+    else if (why == "it is not a regular file")
+      *error = path + ": not a regular file";
+    else if (opened == FileOpen::Missing)
+      *error = path + ": " + std::strerror(ENOENT);
+    else
+      *error = path + ": " + why;
     return false;
   }
   ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -731,7 +763,7 @@ std::string FormatUtc(long long seconds) {
 }
 
 RecordInfo SummariseRecords(const RecordScan& scan) {
-  Summariser s;
+  FlightSummariser s;
   for (const RecordBytes& r : scan.records) s.Add(r.data());
   return s.Finish(scan.skipped, scan.trailingBytes, scan.fileBytes);
 }
@@ -748,7 +780,7 @@ static bool NoFlightRecord(const std::string& path, std::size_t bytes, std::stri
 bool SummariseRecordFile(const std::string& path, RecordInfo* info, std::string* error) {
   RecordReader reader;
   if (!reader.Open(path, error)) return false;
-  Summariser s;
+  FlightSummariser s;
   while (const std::uint8_t* r = reader.Next()) s.Add(r);
   if (reader.ReadFailed()) {
     *error = path + ": read error";
@@ -789,6 +821,7 @@ std::string FormatRecordInfo(const RecordInfo& info, std::string_view fileName) 
   } else {
     out += "position: none (no record has a GPS fix)\n";
   }
+  if (info.fixes > 0) out += FormatText("distance: %.0lf m\n", info.distanceMetres);
   if (info.highestAltitude) out += "highest altitude: " + info.highestAltitudeText + "\n";
   if (info.lowestVolts) out += "voltage: " + info.lowestVoltsText + " to " + info.highestVoltsText + " V\n";
   return out;
@@ -810,6 +843,7 @@ std::string RecordInfoJson(const RecordInfo& info, std::string_view fileName) {
   out += ",\"first_longitude\":" + text(info.firstLongitude, fix);
   out += ",\"last_latitude\":" + text(info.lastLatitude, fix);
   out += ",\"last_longitude\":" + text(info.lastLongitude, fix);
+  out += ",\"distance_m\":" + (fix ? FormatText("%.1lf", info.distanceMetres) : std::string("null"));
   out += ",\"highest_altitude\":" + text(info.highestAltitudeText, info.highestAltitude.has_value());
   out += ",\"lowest_voltage\":" + text(info.lowestVoltsText, info.lowestVolts.has_value());
   out += ",\"highest_voltage\":" + text(info.highestVoltsText, info.highestVolts.has_value());
@@ -853,6 +887,7 @@ bool ExportRecordFile(const std::string& path, ExportFormat format, std::string_
   if (!reader.Open(path, error)) return false;
   TextOut out(&os);
   bool outFailed = false;
+  int failedWith = 0;  // errno of the failed write, kept before anything else can change it
   bool firstPass = true;
   const RecordPass pass = [&](const std::function<void(const std::uint8_t*)>& visit) {
     // KML reads the file again for each part of the track.
@@ -860,8 +895,10 @@ bool ExportRecordFile(const std::string& path, ExportFormat format, std::string_
     firstPass = false;
     while (const std::uint8_t* r = reader.Next()) {
       visit(r);
+      errno = 0;
       if (out.Used() >= kOutBlock && !out.Flush()) {
         outFailed = true;
+        failedWith = errno;
         return false;
       }
     }
@@ -876,8 +913,14 @@ bool ExportRecordFile(const std::string& path, ExportFormat format, std::string_
   counts->records = reader.Records();
   counts->skipped = reader.Skipped();
   counts->trailingBytes = reader.TrailingBytes();
-  if (outFailed || !out.Flush()) {
-    *error = "cannot write the export of " + path + " (disk full?)";
+  errno = 0;
+  if (!outFailed && !out.Flush()) {
+    outFailed = true;
+    failedWith = errno;
+  }
+  if (outFailed) {
+    *error =
+        "cannot write the export of " + path + ": " + FileErrorReason(failedWith != 0 ? failedWith : EIO);
     return false;
   }
   return read;

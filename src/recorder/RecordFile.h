@@ -17,6 +17,7 @@
 
 #include "protocol/StatusSentence.h"
 #include "recorder/SaveData.h"
+#include "recorder/TrackDistance.h"
 
 namespace apdesk {
 
@@ -115,6 +116,25 @@ struct RecordInfo {
   std::string highestAltitudeText;
   std::optional<double> lowestVolts, highestVolts;
   std::string lowestVoltsText, highestVoltsText;
+  double distanceMetres = 0;  // along the fixes, GPS noise left out (TrackDistance)
+};
+
+// The one summary of a flight, record by record: `record info` and the
+// flight-record window both show what it works out.
+class FlightSummariser {
+ public:
+  void Add(const std::uint8_t* record);
+  void Add(const StatusFields& fields, const std::optional<long long>& utcSeconds);
+  RecordInfo Finish(std::size_t skipped, std::size_t trailingBytes, std::size_t fileBytes) const;
+
+ private:
+  RecordInfo m_info;
+  StatusFields m_first, m_last;
+  int m_highestTenths = 0, m_lowestRaw = 0, m_highestRaw = 0;
+  TrackDistance m_distance;
+  std::uint8_t m_timeBytes[6] = {};  // the date bytes m_seconds was worked out from
+  bool m_timeValid = false;
+  std::optional<long long> m_seconds;
 };
 
 RecordInfo SummariseRecords(const RecordScan& scan);

@@ -8,10 +8,9 @@ namespace apdesk {
 namespace {
 
 constexpr std::string_view kFailingText =
-    "Flight records are not being written to %1 (%2). %3 records are waiting; they are written as soon as "
-    "the "
+    "Flight records are not being written to %1 (%2). Records waiting: %3; they are written as soon as the "
     "disk takes them.";
-constexpr std::string_view kLostText = "%1 flight records could not be written to %2 and are lost.";
+constexpr std::string_view kLostText = "Flight records that could not be written to %2 and are lost: %1.";
 
 // Replaces %1, %2, ... once each, as the language files' other templates are filled.
 std::string Fill(std::string_view text, std::initializer_list<std::string> values) {

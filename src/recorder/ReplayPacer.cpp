@@ -30,6 +30,22 @@ void ReplayPacer::Reset() {
 
 bool ReplayPacer::Open(const std::string& path, std::string* error) {
   Reset();
+  // A file without one sound record would replay as a silent device: it is
+  // refused as the record tools refuse it. The look ahead is a reader of its
+  // own, so the replay still starts at the first byte.
+  RecordReader probe;
+  if (!probe.Open(path, error)) {
+    m_readerDone = true;
+    return false;
+  }
+  if (probe.Next() == nullptr) {
+    const std::uint64_t bytes = probe.BytesRead();
+    *error = bytes == 0 ? path + " is empty: it holds no flight records"
+                        : path + " is not a flight record: none of its " + std::to_string(bytes) +
+                              " bytes make a sound record";
+    m_readerDone = true;
+    return false;
+  }
   m_readerDone = !m_reader.Open(path, error);
   return !m_readerDone;
 }

@@ -174,9 +174,13 @@ int CSaveData::FlushPass(bool* failed) {
 
   const std::string folder = RecordFolder();
   struct stat st {};
-  if (stat(folder.c_str(), &st) != 0) {
-    // A failure shows up at the open below.
-    mkdir(folder.c_str(), 0777);
+  if (stat(folder.c_str(), &st) != 0 && mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
+    // The reason is the folder's (a folder that cannot be written), not the
+    // "no such file" the open would report after it.
+    m_lastWriteError.store(errno);
+    *failed = true;
+    m_writeFailing.store(true);
+    return n;
   }
   int fd = -1;
   if (!m_claimed) {

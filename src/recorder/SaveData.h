@@ -33,6 +33,9 @@ class CSaveData {
   // Stops and joins a worker that still runs, then frees whatever is queued.
   ~CSaveData();
 
+  // The folder "Hj" goes under; only before StartThread.
+  void SetBaseDir(std::string baseDir) { m_baseDir = std::move(baseDir); }
+
   // Starts the worker thread. False when it already runs (or ran).
   bool StartThread();
   // Asks the worker to end after one last pass that writes what is queued.

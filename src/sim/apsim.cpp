@@ -63,11 +63,33 @@ const char kUsage[] =
     "Exit status: 0 ended by a signal, 1 failure, 2 bad command line.\n";
 
 // Every option, for "did you mean".
-const std::vector<std::string> kOptions = {
-    "--help", "--version", "--serial", "--uhid", "--hidsock", "--link", "--bootloader", "--reversed-compass",
-    "--no-garbage", "--image-out", "--rate", "--replay", "--speed", "--drop", "--corrupt", "--duplicate",
-    "--seed", "--start", "--pacing", "--retry", "--erase-step", "--corrupt-readback", "--drop-block-request",
-    "--wrong-readback", "--stall-at", "--stall-for", "--vanish-at"};
+const std::vector<std::string> kOptions = {"--help",
+                                           "--version",
+                                           "--serial",
+                                           "--uhid",
+                                           "--hidsock",
+                                           "--link",
+                                           "--bootloader",
+                                           "--reversed-compass",
+                                           "--no-garbage",
+                                           "--image-out",
+                                           "--rate",
+                                           "--replay",
+                                           "--speed",
+                                           "--drop",
+                                           "--corrupt",
+                                           "--duplicate",
+                                           "--seed",
+                                           "--start",
+                                           "--pacing",
+                                           "--retry",
+                                           "--erase-step",
+                                           "--corrupt-readback",
+                                           "--drop-block-request",
+                                           "--wrong-readback",
+                                           "--stall-at",
+                                           "--stall-for",
+                                           "--vanish-at"};
 
 // "2026-12-09T00:00:00Z" or seconds since 1970.
 bool ParseStart(const char* s, std::int64_t& out) {
@@ -163,6 +185,7 @@ int main(int argc, char** argv) {
   auto& f = o.sim.faults;
   std::string replayPath;
   double replaySpeed = 1.0;
+  bool speedGiven = false;
   // The GPS clock starts at the present, as a real receiver's does, so a
   // record's name and its times agree.
   o.sim.startUtc = static_cast<std::int64_t>(std::time(nullptr));
@@ -184,7 +207,8 @@ int main(int argc, char** argv) {
       return 0;
     } else if (a == "--start") {
       std::int64_t start = 0;
-      if (!ParseStart(value, start)) return bad("a time YYYY-MM-DDTHH:MM:SSZ (2000 to 2255) or seconds since 1970");
+      if (!ParseStart(value, start))
+        return bad("a time YYYY-MM-DDTHH:MM:SSZ (2000 to 2255) or seconds since 1970");
       o.sim.startUtc = start;
       ++i;
     } else if (a == "--serial" || a == "--uhid") {
@@ -218,6 +242,7 @@ int main(int argc, char** argv) {
       if (!ParseDouble(value, apdesk::ReplayPacer::kMinSpeed, apdesk::ReplayPacer::kMaxSpeed, d))
         return bad("a speed from 0.1 to 10");
       replaySpeed = d;
+      speedGiven = true;
       ++i;
     } else if (a == "--drop" || a == "--corrupt" || a == "--duplicate") {
       if (!ParseDouble(value, 0, 1, d)) return bad("a share from 0 to 1");
@@ -251,6 +276,11 @@ int main(int argc, char** argv) {
   }
   if (mode == Mode::kNone) {
     std::fputs("apsim: choose --serial, --hidsock PATH or --uhid (see --help)\n", stderr);
+    return 2;
+  }
+
+  if (speedGiven && replayPath.empty()) {
+    std::fputs("apsim: --speed is the speed of a replay; it needs --replay FILE\n", stderr);
     return 2;
   }
 

@@ -81,17 +81,21 @@ void CTelemetryPlotsDlg::Create() {
       const QString label = apdesk::PlotQuantityLabel(q, m_language.PublicTextForDisplay(q.languageKey));
       m_graphs[i] = apdesk::AddQuantityGraph(plot, q, label);
     }
-    // Each strip names its lines in a small legend in its corner: a strip is
-    // too low for a rotated axis title.
+    // Each strip names its lines in a row of its own above the plot: a strip
+    // is too low for a rotated axis title, and a legend inside would cover
+    // the first seconds drawn.
     plot->legend->setVisible(true);
     plot->legend->setFont(font());
-    plot->legend->setBrush(QColor(255, 255, 255, 200));
+    plot->legend->setBorderPen(Qt::NoPen);
     plot->legend->setRowSpacing(0);
-    plot->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignLeft | Qt::AlignTop);
-    if (strip.size() > 2) {
-      plot->legend->setWrap(2);
-      plot->legend->setFillOrder(QCPLayoutGrid::foColumnsFirst, true);
-    }
+    plot->legend->setColumnSpacing(12);
+    plot->axisRect()->insetLayout()->take(plot->legend);
+    plot->plotLayout()->insertRow(0);
+    plot->plotLayout()->addElement(0, 0, plot->legend);
+    plot->legend->setFillOrder(QCPLayoutGrid::foColumnsFirst, true);
+    plot->legend->setMargins(QMargins(0, 0, 0, 0));
+    plot->plotLayout()->setRowStretchFactor(0, 0.001);
+    plot->plotLayout()->setRowSpacing(0);
   }
   // The same width for every value axis, so the time axes line up.
   const int valueAxisWidth = fontMetrics().horizontalAdvance(QStringLiteral("-00000.0")) + 12;

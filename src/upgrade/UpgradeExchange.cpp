@@ -99,7 +99,8 @@ bool UpgradeExchange::LoadImageFile(const std::string& path, std::string* error)
   if (OpenRegularFile(path, options, &fd, &fileSize, &why) != FileOpen::Ok) {
     if (why.rfind("it is larger", 0) == 0) {
       struct stat info {};
-      const std::string bytes = stat(path.c_str(), &info) == 0 ? " (" + std::to_string(info.st_size) + " bytes)" : "";
+      const std::string bytes =
+          stat(path.c_str(), &info) == 0 ? " (" + std::to_string(info.st_size) + " bytes)" : "";
       SetError(error, "\"" + path + "\" is too large to be an image" + bytes);
     } else if (why == "it is not a regular file" || why == "it is a folder") {
       SetError(error, "\"" + path + "\" is not a regular file");
@@ -159,6 +160,7 @@ void UpgradeExchange::CopyBlock(std::int64_t block, std::uint8_t* out) const {
 }
 
 void UpgradeExchange::Close() {
+  m_bootLoaderHeard = false;
   m_finishAcknowledged = false;
   m_announcements = 0;
   m_state = UpgradeState::Idle;
@@ -175,6 +177,7 @@ UpgradeResult UpgradeExchange::HandleReport(const std::uint8_t* report) {
 
   const std::uint8_t code = report[0];
   if (code == kUpgradeAnnounce && HasTag(report)) {
+    m_bootLoaderHeard = true;
     if (++m_announcements > kUpgradeAnnouncementLimit) {
       m_announcements = kUpgradeAnnouncementLimit;
       result.showWindow = true;
@@ -196,6 +199,7 @@ UpgradeResult UpgradeExchange::HandleReport(const std::uint8_t* report) {
     send();
   }
   if (code == kUpgradeAck) m_finishAcknowledged = true;
+  if (!m_bootLoaderHeard) return result;
 
   switch (code) {
     case kUpgradeErase:
@@ -263,6 +267,7 @@ void UpgradeExchange::HandleReadBack(const std::uint8_t* report, std::uint8_t* r
       m_announcements = 0;
       m_state = UpgradeState::Idle;
       m_status = kUpgradeStatusSuccess;
+      m_bootLoaderHeard = false;
       result.succeeded = true;
       return;
     }

@@ -95,7 +95,8 @@ class UpgradeExchange {
   bool LoadImage(std::span<const std::uint8_t> image, std::string* error = nullptr);
 
   // Handles one 64-byte inbound report (all of them: it ignores those whose
-  // checksum is wrong).
+  // checksum is wrong, and every step but the announcement until a boot
+  // loader has announced itself).
   UpgradeResult HandleReport(const std::uint8_t* report);
 
   // The 100 ms tick: clears the announcement counter.
@@ -126,6 +127,10 @@ class UpgradeExchange {
 
   UpgradeState m_state = UpgradeState::Idle;
   std::int32_t m_announcements = 0;
+  // A boot loader has announced itself since the last upgrade ended. Until
+  // then a report that only looks like a step of the exchange (telemetry of
+  // a controller in flight can) moves nothing and is not answered.
+  bool m_bootLoaderHeard = false;
   bool m_finishAcknowledged = true;
   // A read-back differed: further read-backs go unanswered until the device
   // starts a new verification.

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -82,6 +83,7 @@ CFlightRecordsDlg::CFlightRecordsDlg(QWidget* parent) : QDialog(parent) {
 
   auto* top = new QHBoxLayout;
   m_folderLabel = new QLabel(this);
+  m_folderLabel->setObjectName(QStringLiteral("folder"));
   m_folderLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
   auto* open = new QPushButton(Text(1001, "Open File..."), this);
   auto* reset = new QPushButton(Text(1003, "Reset Zoom"), this);
@@ -111,6 +113,7 @@ CFlightRecordsDlg::CFlightRecordsDlg(QWidget* parent) : QDialog(parent) {
 
   auto* trackBox = new QWidget(this);
   auto* trackLayout = new QVBoxLayout(trackBox);
+  m_trackLayout = trackLayout;
   trackLayout->setContentsMargins(0, 0, 0, 0);
   trackLayout->addWidget(m_track, 1);
   m_trackLegend = new QLabel(trackBox);
@@ -194,9 +197,20 @@ void CFlightRecordsDlg::BuildPlots() {
     value->setLabelFont(small);
     value->ticker()->setTickCount(3);
     const apdesk::PlotQuantity& first = apdesk::GetPlotQuantity(rows[r].quantities.front());
-    value->setLabel(rows[r].titleId != 0 ? Text(rows[r].titleId, rows[r].title)
-                                         : apdesk::PlotQuantityLabel(
-                                               first, m_language.PublicTextForDisplay(first.languageKey)));
+    // The row's name reads across its top left corner: a rotated axis title
+    // is longer than a row is high and would be cut and run into the next.
+    auto* title = new QCPItemText(m_plots);
+    title->setClipToAxisRect(false);
+    title->position->setType(QCPItemPosition::ptAxisRectRatio);
+    title->position->setAxisRect(rect);
+    title->position->setCoords(0, 0);
+    title->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
+    title->setPadding(QMargins(3, 0, 3, 0));
+    title->setFont(small);
+    title->setBrush(QColor(255, 255, 255, 200));
+    title->setText(rows[r].titleId != 0 ? Text(rows[r].titleId, rows[r].title)
+                                        : apdesk::PlotQuantityLabel(
+                                              first, m_language.PublicTextForDisplay(first.languageKey)));
     for (PlotQuantityId id : rows[r].quantities) {
       const apdesk::PlotQuantity& q = apdesk::GetPlotQuantity(id);
       Series s;
@@ -272,21 +286,51 @@ void CFlightRecordsDlg::BuildPlots() {
 void CFlightRecordsDlg::ShowFolder(const QString& hjFolder) {
   m_files->clear();
   m_pendingFiles.clear();
-  m_folderLabel->setText(Text(1002, "Folder: %1").arg(QDir::toNativeSeparators(hjFolder)));
+  m_folder = QDir(hjFolder).absolutePath();
+  m_folderLabel->setText(Text(1002, "Folder: %1").arg(QDir::toNativeSeparators(m_folder)));
+  if (m_watcher == nullptr) {
+    m_watcher = new QFileSystemWatcher(this);
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] { RefreshFolder(); });
+  }
+  RefreshFolder();
+}
+
+void CFlightRecordsDlg::RefreshFolder() {
+  // The folder itself, or, until the recorder makes it, the folder above.
+  if (!m_watcher->directories().isEmpty()) m_watcher->removePaths(m_watcher->directories());
+  const QString watched = QFileInfo(m_folder).isDir() ? m_folder : QFileInfo(m_folder).absolutePath();
+  if (QFileInfo(watched).isDir()) m_watcher->addPath(watched);
+
   const QFileInfoList entries =
-      QDir(hjFolder).entryInfoList({QStringLiteral("*.hj")}, QDir::Files, QDir::Name | QDir::Reversed);
+      QDir(m_folder).entryInfoList({QStringLiteral("*.hj")}, QDir::Files, QDir::Name | QDir::Reversed);
+  QStringList paths;
+  for (const QFileInfo& info : entries) paths << info.filePath();
+  for (int i = m_files->topLevelItemCount() - 1; i >= 0; --i) {
+    if (!paths.contains(m_files->topLevelItem(i)->data(kFileColumn, Qt::UserRole).toString()))
+      delete m_files->takeTopLevelItem(i);
+  }
+  std::vector<QString> added;
+  for (int row = 0; row < entries.size(); ++row) {
+    const QString path = entries[row].filePath();
+    QTreeWidgetItem* item = m_files->topLevelItem(row);
+    if (item != nullptr && item->data(kFileColumn, Qt::UserRole).toString() == path) continue;
+    item = new QTreeWidgetItem;
+    item->setText(kFileColumn, entries[row].fileName());
+    item->setData(kFileColumn, Qt::UserRole, path);
+    m_files->insertTopLevelItem(row, item);
+    added.push_back(path);
+  }
+  const QString none = Text(1044, "No record files (*.hj) in %1").arg(QDir::toNativeSeparators(m_folder));
   if (entries.isEmpty()) {
-    m_status->setText(Text(1044, "No record files (*.hj) in %1").arg(QDir::toNativeSeparators(hjFolder)));
-    return;
+    m_status->setText(none);
+  } else if (m_status->text() == none) {
+    m_status->clear();
   }
-  for (const QFileInfo& info : entries) {
-    auto* item = new QTreeWidgetItem(m_files);
-    item->setText(kFileColumn, info.fileName());
-    item->setData(kFileColumn, Qt::UserRole, info.filePath());
-    m_pendingFiles.push_back(info.filePath());
-  }
-  std::reverse(m_pendingFiles.begin(), m_pendingFiles.end());  // the list's top first
-  QTimer::singleShot(0, this, &CFlightRecordsDlg::SummariseNextFile);
+  if (added.empty()) return;
+  const bool idle = m_pendingFiles.empty();
+  // The list's top first.
+  m_pendingFiles.insert(m_pendingFiles.begin(), added.rbegin(), added.rend());
+  if (idle) QTimer::singleShot(0, this, &CFlightRecordsDlg::SummariseNextFile);
 }
 
 void CFlightRecordsDlg::SummariseNextFile() {
@@ -359,6 +403,7 @@ void CFlightRecordsDlg::ShowFile(const QString& path) {
   m_status->setText(status);
   m_cursor = 0;
   RebuildTrack();
+  UpdateMapTrack();
   RefreshSeries();
   ResetZoom();
   SetCursorIndex(0);
@@ -416,7 +461,7 @@ void CFlightRecordsDlg::RebuildTrack() {
   const std::size_t n = m_flight.Size();
   if (n == 0 || m_flight.summary.fixes == 0) return;
   const bool bySpeed = m_colourBy->currentIndex() == 1;
-  const std::vector<float>& colour =
+  const apdesk::FlightColumn colour =
       m_flight.Column(bySpeed ? PlotQuantityId::kGroundSpeed : PlotQuantityId::kAltitude);
   float lo = std::numeric_limits<float>::max(), hi = std::numeric_limits<float>::lowest();
   std::size_t firstFix = n, lastFix = 0;
@@ -552,6 +597,7 @@ void CFlightRecordsDlg::UpdateCursor() {
   }
   if (std::isnan(e)) text += QStringLiteral("   ") + Text(1049, "(no GPS fix)");
   m_cursorLabel->setText(text);
+  UpdateMapCursor();
 }
 
 QString CFlightRecordsDlg::StatusText() const {

@@ -12,7 +12,15 @@
 #include "localisation/CLanguageManager.h"
 #include "viewer/FlightData.h"
 
+class QCheckBox;
 class QComboBox;
+class QFileSystemWatcher;
+class QStackedWidget;
+class QVBoxLayout;
+namespace apdesk::map {
+class MapView;
+class TileService;
+}  // namespace apdesk::map
 class QCPAxisRect;
 class QCPCurve;
 class QCPGraph;
@@ -32,8 +40,12 @@ class CFlightRecordsDlg : public QDialog {
   ~CFlightRecordsDlg() override;
 
   // Lists the ".hj" files of the folder (newest first), summarising them one
-  // by one without blocking the window.
+  // by one without blocking the window; shows the folder's whole path and
+  // lists a file as soon as it is added (a folder made later included).
   void ShowFolder(const QString& hjFolder);
+  // Brings the list up to date with the folder: new files are added and
+  // summarised, removed ones leave, the others keep their summary.
+  void RefreshFolder();
   // Loads and shows one file; a file that cannot be shown leaves the window
   // as it was and says why in its status line.
   void ShowFile(const QString& path);
@@ -43,6 +55,12 @@ class CFlightRecordsDlg : public QDialog {
   std::size_t CursorIndex() const { return m_cursor; }
   void SetCursorIndex(std::size_t index);
   QString StatusText() const;
+
+  // Draws the track over the map of these tiles too (a switch turns the map
+  // off); without it the track is drawn on its grid only.
+  void SetMapTiles(apdesk::map::TileService* service);
+  apdesk::map::MapView* TrackMap() const { return m_map; }
+  QCheckBox* MapSwitch() const { return m_mapSwitch; }
 
  private:
   struct Series;
@@ -89,11 +107,20 @@ class CFlightRecordsDlg : public QDialog {
   QCPItemText* m_scaleText = nullptr;
   std::vector<QCPItemText*> m_endLabels;
   QLabel* m_trackLegend = nullptr;
+  // The track over the map (SetMapTiles): in place of the grid while on.
+  void UpdateMapTrack();
+  void UpdateMapCursor();
+  QVBoxLayout* m_trackLayout = nullptr;
+  QStackedWidget* m_trackStack = nullptr;
+  apdesk::map::MapView* m_map = nullptr;
+  QCheckBox* m_mapSwitch = nullptr;
 
   apdesk::FlightData m_flight;
   QString m_shownPath;
   std::size_t m_cursor = 0;
   std::vector<QString> m_pendingFiles;  // still to be summarised in the list
+  QString m_folder;                     // the folder listed, whole
+  QFileSystemWatcher* m_watcher = nullptr;
   QPoint m_pressPos;
   bool m_syncingRanges = false;
 };

@@ -1,5 +1,7 @@
 #include "viewer/FlightData.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -25,39 +27,45 @@ struct LocalProjection {
   double North(double lat) const { return (lat - lat0) * kPi / 180 * kEarthRadius; }
 };
 
-// What the list and the loader both work out, one record at a time.
+// What the list and the loader both work out, one record at a time: the
+// recorder's one flight summary, and the track's local projection.
 class SummaryBuilder {
  public:
   void Add(const StatusFields& f, const std::optional<long long>& utc) {
-    ++m_s.records;
-    if (utc) {
-      if (!m_s.startUtc) m_s.startUtc = utc;
-      m_s.endUtc = utc;
-    }
-    const double altitude = f.AltitudeShown(), volts = f.Volts();
-    if (!m_s.highestAltitude || altitude > *m_s.highestAltitude) m_s.highestAltitude = altitude;
-    if (!m_s.lowestVolts || volts < *m_s.lowestVolts) m_s.lowestVolts = volts;
+    m_summariser.Add(f, utc);
     if (HasGpsFix(f)) {
-      if (m_s.fixes++ == 0) m_projection.SetOrigin(f.latitude, f.longitude);
-      const double e = m_projection.East(f.longitude), n = m_projection.North(f.latitude);
-      if (m_s.fixes > 1) m_s.distanceMetres += std::hypot(e - m_lastEast, n - m_lastNorth);
-      m_lastEast = e;
-      m_lastNorth = n;
+      if (!m_haveOrigin) {
+        m_projection.SetOrigin(f.latitude, f.longitude);
+        m_haveOrigin = true;
+      }
+      m_lastEast = m_projection.East(f.longitude);
+      m_lastNorth = m_projection.North(f.latitude);
     }
   }
   FlightSummary Finish(const RecordReader& reader) {
-    m_s.skipped = reader.Skipped();
-    m_s.trailingBytes = reader.TrailingBytes();
-    m_s.fileBytes = reader.BytesRead();
-    return m_s;
+    const RecordInfo info = m_summariser.Finish(reader.Skipped(), reader.TrailingBytes(), reader.BytesRead());
+    FlightSummary s;
+    s.records = info.records;
+    s.skipped = info.skipped;
+    s.trailingBytes = info.trailingBytes;
+    s.fileBytes = info.fileBytes;
+    s.fixes = info.fixes;
+    s.startUtc = info.firstUtc;
+    s.endUtc = info.lastUtc;
+    s.distanceMetres = info.distanceMetres;
+    s.highestAltitude = info.highestAltitude;
+    s.lowestVolts = info.lowestVolts;
+    s.highestVolts = info.highestVolts;
+    return s;
   }
   const LocalProjection& Projection() const { return m_projection; }
   double LastEast() const { return m_lastEast; }
   double LastNorth() const { return m_lastNorth; }
 
  private:
-  FlightSummary m_s;
+  FlightSummariser m_summariser;
   LocalProjection m_projection;
+  bool m_haveOrigin = false;
   double m_lastEast = 0, m_lastNorth = 0;
 };
 
@@ -80,6 +88,107 @@ class SecondsCache {
 };
 
 }  // namespace
+
+FlightRecord MakeFlightRecord(const StatusFields& f) {
+  FlightRecord r;
+  r.groundSpeed = static_cast<float>(GroundSpeedMetres(f));
+  r.course = static_cast<float>(f.CourseDegrees());
+  r.attitudeUp = static_cast<float>(f.attitudeUp);
+  r.attitudeLeft = static_cast<float>(f.attitudeLeft);
+  // SignedReading16 is undone exactly: its results map one to one to 16 bits.
+  r.altitudeReading = static_cast<std::uint16_t>(f.altitudeTenths);
+  r.voltageReading = static_cast<std::uint16_t>(f.voltageRaw);
+  r.satellites = static_cast<std::uint8_t>(f.satellites);
+  r.flightStatus = static_cast<std::uint8_t>(f.flightStatus);
+  r.rudder = static_cast<std::uint8_t>(f.rudder);
+  r.elevator = static_cast<std::uint8_t>(f.elevator);
+  r.throttle = static_cast<std::uint8_t>(f.throttle);
+  r.aileron = static_cast<std::uint8_t>(f.aileron);
+  return r;
+}
+
+namespace {
+
+// The same arithmetic as StatusFields::AltitudeShown and Volts, from the readings.
+float Altitude(const FlightRecord& r) {
+  return static_cast<float>(SignedReading16(r.altitudeReading) / 10.0);
+}
+float Volts(const FlightRecord& r) {
+  return static_cast<float>(SignedReading16(r.voltageReading) * 20 / 4096.0);
+}
+
+template <typename Get>
+void CopyValues(const FlightRecord* records, std::size_t count, float* out, Get get) {
+  for (std::size_t i = 0; i < count; ++i) out[i] = get(records[i]);
+}
+
+}  // namespace
+
+void FlightColumn::CopyTo(std::size_t first, std::size_t count, float* out) const {
+  if (m_values) {
+    std::copy(m_values + first, m_values + first + count, out);
+    return;
+  }
+  const FlightRecord* r = m_records + first;
+  switch (m_id) {
+    case PlotQuantityId::kAltitude:
+      return CopyValues(r, count, out, Altitude);
+    case PlotQuantityId::kVoltage:
+      return CopyValues(r, count, out, Volts);
+    case PlotQuantityId::kSatellites:
+      return CopyValues(r, count, out,
+                        [](const FlightRecord& x) { return static_cast<float>(x.satellites); });
+    case PlotQuantityId::kGroundSpeed:
+      return CopyValues(r, count, out, [](const FlightRecord& x) { return x.groundSpeed; });
+    case PlotQuantityId::kCourse:
+      return CopyValues(r, count, out, [](const FlightRecord& x) { return x.course; });
+    case PlotQuantityId::kAttitudeUp:
+      return CopyValues(r, count, out, [](const FlightRecord& x) { return x.attitudeUp; });
+    case PlotQuantityId::kAttitudeLeft:
+      return CopyValues(r, count, out, [](const FlightRecord& x) { return x.attitudeLeft; });
+    case PlotQuantityId::kRudder:
+      return CopyValues(r, count, out, [](const FlightRecord& x) { return static_cast<float>(x.rudder); });
+    case PlotQuantityId::kElevator:
+      return CopyValues(r, count, out, [](const FlightRecord& x) { return static_cast<float>(x.elevator); });
+    case PlotQuantityId::kThrottle:
+      return CopyValues(r, count, out, [](const FlightRecord& x) { return static_cast<float>(x.throttle); });
+    case PlotQuantityId::kAileron:
+      return CopyValues(r, count, out, [](const FlightRecord& x) { return static_cast<float>(x.aileron); });
+    case PlotQuantityId::kFlightStatus:
+      return CopyValues(r, count, out,
+                        [](const FlightRecord& x) { return static_cast<float>(x.flightStatus); });
+  }
+}
+
+float PlottedValue(const FlightRecord& r, PlotQuantityId id) {
+  switch (id) {
+    case PlotQuantityId::kAltitude:
+      return Altitude(r);
+    case PlotQuantityId::kVoltage:
+      return Volts(r);
+    case PlotQuantityId::kSatellites:
+      return r.satellites;
+    case PlotQuantityId::kGroundSpeed:
+      return r.groundSpeed;
+    case PlotQuantityId::kCourse:
+      return r.course;
+    case PlotQuantityId::kAttitudeUp:
+      return r.attitudeUp;
+    case PlotQuantityId::kAttitudeLeft:
+      return r.attitudeLeft;
+    case PlotQuantityId::kRudder:
+      return r.rudder;
+    case PlotQuantityId::kElevator:
+      return r.elevator;
+    case PlotQuantityId::kThrottle:
+      return r.throttle;
+    case PlotQuantityId::kAileron:
+      return r.aileron;
+    case PlotQuantityId::kFlightStatus:
+      return r.flightStatus;
+  }
+  return 0;
+}
 
 bool SummariseFlightFile(const std::string& path, FlightSummary* summary, std::string* error) {
   RecordReader reader;
@@ -125,9 +234,19 @@ bool LoadFlightFile(const std::string& path, FlightData* data, std::string* erro
   RecordReader reader;
   if (!reader.Open(path, error)) return false;
   FlightData d;
+  // Room for the file's records at once: growing by doubling would hold
+  // twice the columns for a moment and leave up to half of them unused.
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0 && info.st_size > 0) {
+    const std::size_t expected =
+        std::min(static_cast<std::size_t>(info.st_size) / kRecordSize + 1, kMaxViewerRecords);
+    d.times.reserve(expected);
+    d.records.reserve(expected);
+    d.east.reserve(expected);
+    d.north.reserve(expected);
+  }
   SummaryBuilder builder;
   SecondsCache seconds;
-  const std::span<const PlotQuantity> quantities = PlotQuantities();
   while (const std::uint8_t* r = reader.Next()) {
     if (d.times.size() >= kMaxViewerRecords) {
       *error = path + ": more than " + std::to_string(kMaxViewerRecords) +
@@ -139,8 +258,7 @@ bool LoadFlightFile(const std::string& path, FlightData* data, std::string* erro
     const bool fix = HasGpsFix(f);
     builder.Add(f, utc);
     d.times.push_back(utc ? static_cast<double>(*utc) : kUnknown);
-    for (std::size_t q = 0; q < quantities.size(); ++q)
-      d.columns[q].push_back(static_cast<float>(quantities[q].value(f)));
+    d.records.push_back(MakeFlightRecord(f));
     d.east.push_back(fix ? static_cast<float>(builder.LastEast()) : std::numeric_limits<float>::quiet_NaN());
     d.north.push_back(fix ? static_cast<float>(builder.LastNorth())
                           : std::numeric_limits<float>::quiet_NaN());
@@ -166,17 +284,24 @@ std::size_t FlightData::IndexAt(double time) const {
   return i;
 }
 
-void MinMaxPyramid::Build(const std::vector<float>& values) {
+void MinMaxPyramid::Build(const FlightColumn& values) {
   m_levels.clear();
   // The first level straight from the values, each further one from the one below.
   std::vector<float> level;
   const std::size_t bucket = std::size_t{1} << kFirstLevel;
   level.reserve((values.size() / bucket + 1) * 2);
-  for (std::size_t i = 0; i < values.size(); i += bucket) {
-    const auto end = values.begin() + static_cast<std::ptrdiff_t>(std::min(values.size(), i + bucket));
-    const auto [lo, hi] = std::minmax_element(values.begin() + static_cast<std::ptrdiff_t>(i), end);
-    level.push_back(*lo);
-    level.push_back(*hi);
+  // The values a block at a time (a multiple of the bucket).
+  constexpr std::size_t kBlock = 4096;
+  std::vector<float> block(kBlock);
+  for (std::size_t at = 0; at < values.size(); at += kBlock) {
+    const std::size_t n = std::min(kBlock, values.size() - at);
+    values.CopyTo(at, n, block.data());
+    for (std::size_t i = 0; i < n; i += bucket) {
+      const auto end = block.begin() + static_cast<std::ptrdiff_t>(std::min(n, i + bucket));
+      const auto [lo, hi] = std::minmax_element(block.begin() + static_cast<std::ptrdiff_t>(i), end);
+      level.push_back(*lo);
+      level.push_back(*hi);
+    }
   }
   while (level.size() > 2) {
     std::vector<float> up;
@@ -196,9 +321,9 @@ void MinMaxPyramid::Build(const std::vector<float>& values) {
   m_levels.push_back(std::move(level));
 }
 
-void MinMaxPyramid::Points(const std::vector<float>& values, const std::vector<double>& times,
-                           std::size_t first, std::size_t last, std::size_t maxBuckets,
-                           std::vector<double>* keys, std::vector<double>* points) const {
+void MinMaxPyramid::Points(const FlightColumn& values, const std::vector<double>& times, std::size_t first,
+                           std::size_t last, std::size_t maxBuckets, std::vector<double>* keys,
+                           std::vector<double>* points) const {
   keys->clear();
   points->clear();
   last = std::min(last, values.size());
@@ -207,8 +332,8 @@ void MinMaxPyramid::Points(const std::vector<float>& values, const std::vector<d
   if (count <= 2 * maxBuckets || m_levels.empty()) {
     keys->assign(times.begin() + static_cast<std::ptrdiff_t>(first),
                  times.begin() + static_cast<std::ptrdiff_t>(last));
-    points->assign(values.begin() + static_cast<std::ptrdiff_t>(first),
-                   values.begin() + static_cast<std::ptrdiff_t>(last));
+    points->reserve(last - first);
+    for (std::size_t i = first; i < last; ++i) points->push_back(values[i]);
     return;
   }
   std::size_t level = 0;
@@ -225,6 +350,15 @@ void MinMaxPyramid::Points(const std::vector<float>& values, const std::vector<d
     keys->push_back(key);
     points->push_back(mm[2 * b + 1]);
   }
+}
+
+bool PositionAt(const FlightData& data, std::size_t i, double* latitude, double* longitude) {
+  if (i >= data.east.size() || std::isnan(data.east[i])) return false;
+  LocalProjection p;
+  p.SetOrigin(data.originLatitude, data.originLongitude);
+  *latitude = p.lat0 + data.north[i] / kEarthRadius * 180 / kPi;
+  *longitude = p.lon0 + data.east[i] / (kEarthRadius * p.cosLat0) * 180 / kPi;
+  return true;
 }
 
 }  // namespace apdesk

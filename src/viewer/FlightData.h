@@ -1,8 +1,9 @@
 #pragma once
 // A flight record as the viewer shows it, in plain C++: a summary for the
-// list of files, and compact numeric columns (one value per record and
-// plotted quantity, a time key and the track in a local projection) read in
-// one streaming pass. Text is made only for what is on screen.
+// list of files, and one compact set of plotted values per record (small
+// integers as the sentence carries them, floats where floats suffice), a
+// time key and the track in a local projection, read in one streaming pass.
+// Text is made only for what is on screen.
 
 #include <array>
 #include <cstddef>
@@ -16,6 +17,7 @@
 
 namespace apdesk {
 
+// The recorder's one flight summary (recorder/RecordFile.h), as numbers.
 struct FlightSummary {
   std::size_t records = 0;
   std::size_t skipped = 0;        // damaged records
@@ -23,9 +25,9 @@ struct FlightSummary {
   std::size_t fileBytes = 0;
   std::size_t fixes = 0;
   std::optional<long long> startUtc, endUtc;  // of the records with a valid time
-  double distanceMetres = 0;                  // along the fixes
+  double distanceMetres = 0;                  // along the fixes, GPS noise left out
   std::optional<double> highestAltitude;      // metres as shown
-  std::optional<double> lowestVolts;
+  std::optional<double> lowestVolts, highestVolts;
 };
 
 // The summary of the file list, streamed; false, with the reason, when the
@@ -36,6 +38,61 @@ bool SummariseFlightFile(const std::string& path, FlightSummary* summary, std::s
 // (apctl record export streams them instead).
 inline constexpr std::size_t kMaxViewerRecords = 10'000'000;
 
+// The plotted values of one record: what the sentence carries as small
+// integers stays so (readings are turned into the plotted numbers when read),
+// the rest are floats. 28 bytes instead of twelve floats.
+struct FlightRecord {
+  float groundSpeed = 0;  // m/s
+  float course = 0;       // degrees
+  float attitudeUp = 0, attitudeLeft = 0;
+  std::uint16_t altitudeReading = 0, voltageReading = 0;  // bytes 48-49 and 70-71 as they are
+  std::uint8_t satellites = 0, flightStatus = 0;
+  std::uint8_t rudder = 0, elevator = 0, throttle = 0, aileron = 0;
+};
+
+FlightRecord MakeFlightRecord(const StatusFields& fields);
+// The quantity's value, as PlotQuantity::value gives it, as a float.
+float PlottedValue(const FlightRecord& record, PlotQuantityId id);
+
+// One quantity over all records, or a plain array of floats: what the
+// plots and the thinning read. Cheap to copy; valid while its source is.
+class FlightColumn {
+ public:
+  FlightColumn(const std::vector<float>& values)  // NOLINT: a plain column converts implicitly
+      : m_values(values.data()), m_size(values.size()) {}
+  FlightColumn(const std::vector<FlightRecord>& records, PlotQuantityId id)
+      : m_records(records.data()), m_size(records.size()), m_id(id) {}
+
+  std::size_t size() const { return m_size; }
+  bool empty() const { return m_size == 0; }
+  float operator[](std::size_t i) const { return m_values ? m_values[i] : PlottedValue(m_records[i], m_id); }
+  // Values [first, first + count) into out: one choice of quantity for all.
+  void CopyTo(std::size_t first, std::size_t count, float* out) const;
+
+  class iterator {
+   public:
+    iterator(const FlightColumn* column, std::size_t i) : m_column(column), m_i(i) {}
+    float operator*() const { return (*m_column)[m_i]; }
+    iterator& operator++() {
+      ++m_i;
+      return *this;
+    }
+    bool operator!=(const iterator& other) const { return m_i != other.m_i; }
+
+   private:
+    const FlightColumn* m_column;
+    std::size_t m_i;
+  };
+  iterator begin() const { return {this, 0}; }
+  iterator end() const { return {this, m_size}; }
+
+ private:
+  const float* m_values = nullptr;
+  const FlightRecord* m_records = nullptr;
+  std::size_t m_size = 0;
+  PlotQuantityId m_id = PlotQuantityId::kAltitude;
+};
+
 struct FlightData {
   FlightSummary summary;
   // Per record: seconds since 1970 (UTC), the records of one second evenly
@@ -43,7 +100,7 @@ struct FlightData {
   // first record at ten records a second (`hasUtc` false).
   std::vector<double> times;
   bool hasUtc = false;
-  std::array<std::vector<float>, kPlotQuantityCount> columns;  // indexed by PlotQuantityId
+  std::vector<FlightRecord> records;
   // Metres east and north of the first fix; NaN for records without a fix,
   // so the track has gaps there instead of points at 0,0.
   std::vector<float> east, north;
@@ -52,10 +109,13 @@ struct FlightData {
   std::size_t Size() const { return times.size(); }
   // The record nearest to `time`; 0 when there are none.
   std::size_t IndexAt(double time) const;
-  const std::vector<float>& Column(PlotQuantityId id) const { return columns[static_cast<std::size_t>(id)]; }
+  FlightColumn Column(PlotQuantityId id) const { return FlightColumn(records, id); }
 };
 
 bool LoadFlightFile(const std::string& path, FlightData* data, std::string* error);
+
+// Record i's position on the globe, from its east/north; false without a fix.
+bool PositionAt(const FlightData& data, std::size_t i, double* latitude, double* longitude);
 
 // `seconds` holds each record's whole UTC second or NaN when it has none.
 // Records without one take the second of the record before (or, at the start,
@@ -68,12 +128,12 @@ bool SpreadWithinSeconds(std::vector<double>& seconds);
 // all of them.
 class MinMaxPyramid {
  public:
-  void Build(const std::vector<float>& values);
+  void Build(const FlightColumn& values);
 
   // The points to draw for records [first, last): the values themselves when
   // they are at most 2 * maxBuckets, else one min and one max per bucket of
   // the finest level that has no more than maxBuckets buckets in the range.
-  void Points(const std::vector<float>& values, const std::vector<double>& times, std::size_t first,
+  void Points(const FlightColumn& values, const std::vector<double>& times, std::size_t first,
               std::size_t last, std::size_t maxBuckets, std::vector<double>* keys,
               std::vector<double>* points) const;
 

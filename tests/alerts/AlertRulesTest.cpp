@@ -73,7 +73,9 @@ TEST(AlertRules, StreamsGiveExactlyTheirAlerts) {
       {"0 V readings inside a sag do not restart its hold",
        {{1000}, {1500, 3.5}, {200, 0}, {1500, 3.5}, {1000, 3.5}},
        {"low_voltage raised warning"}},
-      {"noise around the threshold", {{1000}, {100, 3.59}, {100, 3.61}, {100, 3.59}, {100, 3.61}, {100, 3.59}}, {}},
+      {"noise around the threshold",
+       {{1000}, {100, 3.59}, {100, 3.61}, {100, 3.59}, {100, 3.61}, {100, 3.59}},
+       {}},
       {"noise under the clearing point does not clear or raise again",
        {{4000, 3.50}, {800, 3.63}, {100, 3.66}, {800, 3.63}, {100, 3.66}, {800, 3.59}},
        {"low_voltage raised warning"}},
@@ -84,8 +86,8 @@ TEST(AlertRules, StreamsGiveExactlyTheirAlerts) {
         "critical_voltage cleared critical"}},
       {"critical repeats every 30 s while it holds",
        {{65000, 3.30}},
-       {"low_voltage raised warning", "critical_voltage raised critical", "critical_voltage repeated critical",
-        "critical_voltage repeated critical"}},
+       {"low_voltage raised warning", "critical_voltage raised critical",
+        "critical_voltage repeated critical", "critical_voltage repeated critical"}},
       {"cell count 0 turns the voltage rules off", {{5000, 3.3}}, {}, true, 0},
       {"no parameters read yet: no limit rules", {{5000, 3.3, 10, 300, 200}}, {}, false},
       {"gps lost after a fix and found again",
@@ -125,7 +127,8 @@ TEST(AlertRules, NoticesAreSaidOnce) {
 
   rules.SetLimits(AlertLimits{0, 3.6, 0, 100}, t);
   rules.SetLimits(AlertLimits{0, 3.6, 0, 100}, t);
-  EXPECT_EQ(rules.TakeNotices(), (std::vector<AlertNotice>{AlertNotice::NoCellCount, AlertNotice::NoAltitudeLimit}));
+  EXPECT_EQ(rules.TakeNotices(),
+            (std::vector<AlertNotice>{AlertNotice::NoCellCount, AlertNotice::NoAltitudeLimit}));
 }
 
 TEST(AlertRules, CellCountFallingToZeroClearsTheRaisedAlert) {
@@ -168,23 +171,28 @@ TEST(AlertRules, LinkStaleAndRecorder) {
   rules.RecorderFailing(true, 42100);
   rules.RecorderFailing(false, 43000);
   take();
-  EXPECT_EQ(seen, (std::vector<std::string>{"telemetry_stale raised warning", "telemetry_stale cleared warning",
-                                            "link_lost raised critical", "link_back cleared critical",
-                                            "recording_stopped raised warning", "recording_stopped cleared warning"}));
+  EXPECT_EQ(seen, (std::vector<std::string>{"telemetry_stale raised warning",
+                                            "telemetry_stale cleared warning", "link_lost raised critical",
+                                            "link_back cleared critical", "recording_stopped raised warning",
+                                            "recording_stopped cleared warning"}));
 }
 
 TEST(AlertText, JsonLineKeyAndTemplate) {
   const AlertEvent low{AlertName::LowVoltage, AlertState::Raised, AlertLevel::Warning, 3.5449, 3.6, 0};
-  EXPECT_EQ(AlertJson(low, "2026-12-09T00:00:01.000Z"),
-            "{\"alert\":\"low_voltage\",\"state\":\"raised\",\"level\":\"warning\",\"value\":3.54,\"limit\":3.60,"
-            "\"time\":\"2026-12-09T00:00:01.000Z\"}");
-  EXPECT_EQ(AlertLine(low, "T"), "T alert low_voltage raised (warning): 3.54 V per cell, limit 3.60 V per cell");
+  EXPECT_EQ(
+      AlertJson(low, "2026-12-09T00:00:01.000Z"),
+      "{\"alert\":\"low_voltage\",\"state\":\"raised\",\"level\":\"warning\",\"value\":3.54,\"limit\":3.60,"
+      "\"time\":\"2026-12-09T00:00:01.000Z\"}");
+  EXPECT_EQ(AlertLine(low, "T"),
+            "T alert low_voltage raised (warning): 3.54 V per cell, limit 3.60 V per cell");
   const AlertEvent lost{AlertName::LinkLost, AlertState::Raised, AlertLevel::Critical, {}, {}, 0};
   EXPECT_NE(AlertJson(lost, "T").find("\"value\":null,\"limit\":null"), std::string::npos);
 
   const AlertEvent far{AlertName::DistanceLimit, AlertState::Cleared, AlertLevel::Critical, 189.6, 200, 0};
   EXPECT_EQ(AlertTextKey(far), "LID_ALERT_DISTANCE_LIMIT_CRITICAL_CLEARED");
-  EXPECT_EQ(AlertTextKey(AlertEvent{AlertName::LinkBack, AlertState::Cleared, AlertLevel::Critical, {}, {}, 0}), "LID_ALERT_LINK_BACK");
+  EXPECT_EQ(
+      AlertTextKey(AlertEvent{AlertName::LinkBack, AlertState::Cleared, AlertLevel::Critical, {}, {}, 0}),
+      "LID_ALERT_LINK_BACK");
   EXPECT_EQ(FillAlertText("%1 of %2 m, 100%", far), "190 of 200 m, 100%");
   EXPECT_EQ(UtcIso8601(1796774400123), "2026-12-09T00:00:00.123Z");
   for (std::size_t i = 0; i < kAlertNameCount; ++i) {

@@ -82,6 +82,36 @@ TEST(AppFolder, InstalledLayoutUsesTheUserConfigFolderEvenWhenWritable) {
   EXPECT_EQ(ResolveSettingsPath(prefix.Folder() + "bin/"), prefix.Folder() + "bin/MPCFG.ini");
 }
 
+// Records go where the settings go: an installed copy into the user's data
+// folder, never into whatever folder the desktop started it in; a build or
+// portable copy into the current folder, as a whole path.
+TEST(AppFolder, RecordsOfAnInstalledCopyGoToTheUserDataFolder) {
+  TestDir prefix;
+  std::filesystem::create_directories(prefix.File("bin"));
+  std::filesystem::create_directories(prefix.File("share/apdesk/Language"));
+  std::filesystem::create_directories(prefix.File("portable/Language"));
+  std::filesystem::create_directories(prefix.File("home"));
+  const std::string here = std::filesystem::current_path().string() + "/";
+  struct Case {
+    std::string app;
+    const char* xdgData;
+    const char* home;
+    std::string expected;
+  } cases[] = {
+      {"bin/", "data", "home", prefix.Folder() + "data/apdesk/"},
+      {"bin/", nullptr, "home", prefix.Folder() + "home/.local/share/apdesk/"},
+      {"bin/", "relative", "home", prefix.Folder() + "home/.local/share/apdesk/"},
+      {"portable/", "data", "home", here},
+  };
+  for (const Case& c : cases) {
+    const std::string xdg = c.xdgData && c.xdgData[0] != 'r' ? prefix.Folder() + c.xdgData : "";
+    ScopedEnv data("XDG_DATA_HOME", c.xdgData == nullptr ? nullptr : (xdg.empty() ? c.xdgData : xdg.c_str()));
+    ScopedEnv home("HOME", (prefix.Folder() + c.home).c_str());
+    EXPECT_EQ(ResolveRecordBase(prefix.Folder() + c.app), c.expected) << c.app;
+  }
+  EXPECT_TRUE(std::filesystem::is_directory(prefix.File("data/apdesk")));
+}
+
 TEST(AppFolder, UnwritableFolderUsesTheUserConfigFolder) {
   TestDir home;
   // A folder that does not exist cannot be written, whoever runs the test.

@@ -134,12 +134,16 @@ TEST(SettingsStore, AnUnusableFileIsRefusedAtOnceAndReportedOnce) {
   ASSERT_EQ(::mkdir(dir.File("folder.ini").c_str(), 0755), 0);
   ASSERT_EQ(::mkfifo(dir.File("pipe.ini").c_str(), 0600), 0);
   dir.Write("big.ini", std::string(IniFile::kMaxFileSize + 1, 'q'));
+  std::string noise(3000, '\0');
+  for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 2654435761u) >> 13);
+  dir.Write("random.ini", noise);
   const struct {
     const char* name;
     const char* reason;
   } cases[] = {{"folder.ini", "it is a folder"},
                {"pipe.ini", "it is not a regular file"},
-               {"big.ini", "it is larger than 16 MB"}};
+               {"big.ini", "it is larger than 16 MB"},
+               {"random.ini", "it is not a settings file"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     SettingsStore store(dir.File(c.name));

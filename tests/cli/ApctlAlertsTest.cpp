@@ -39,8 +39,8 @@ TEST(ApctlAlerts, ReplayedFlightGivesExactlyItsAlerts) {
   // 160 of the 200 records: monitor ends before the flight does, so its end
   // is not taken for a controller gone silent.
   std::ostringstream out, err;
-  const int status =
-      RunApctl({"--connect", "hidsock:" + socket, "--json", "monitor", "--alerts", "--count", "160"}, out, err);
+  const int status = RunApctl(
+      {"--connect", "hidsock:" + socket, "--json", "monitor", "--alerts", "--count", "160"}, out, err);
   apsim.Stop();
   fs::remove_all(dir);
   ASSERT_EQ(status, kExitOk) << err.str();
@@ -58,12 +58,13 @@ TEST(ApctlAlerts, ReplayedFlightGivesExactlyItsAlerts) {
     alerts.push_back(std::regex_replace(line, time, "}"));
   }
   EXPECT_EQ(records, 160);
-  EXPECT_EQ(alerts, (std::vector<std::string>{
-                        R"({"alert":"altitude_limit","state":"raised","level":"warning","value":112,"limit":120})",
-                        R"({"alert":"low_voltage","state":"raised","level":"warning","value":3.55,"limit":3.65})",
-                        R"({"alert":"altitude_limit","state":"cleared","level":"warning","value":50,"limit":120})",
-                        R"({"alert":"low_voltage","state":"cleared","level":"warning","value":3.95,"limit":3.65})",
-                    }))
+  EXPECT_EQ(alerts,
+            (std::vector<std::string>{
+                R"({"alert":"altitude_limit","state":"raised","level":"warning","value":112,"limit":120})",
+                R"({"alert":"low_voltage","state":"raised","level":"warning","value":3.55,"limit":3.65})",
+                R"({"alert":"altitude_limit","state":"cleared","level":"warning","value":50,"limit":120})",
+                R"({"alert":"low_voltage","state":"cleared","level":"warning","value":3.95,"limit":3.65})",
+            }))
       << out.str();
   EXPECT_EQ(err.str().find("parameters were not read"), std::string::npos) << err.str();
 }

@@ -155,6 +155,61 @@ TEST_F(ApctlFollow, MonitorFollowsAUsbDeviceThatGoesAndReturns) {
   ExpectRecordFileMatches(run);
 }
 
+// Follow means wait: for a device not there yet, for a boot loader that
+// becomes the controller again, for a controller silent for seconds at its
+// start. Each case ends by Ctrl+C with records shown after the wait.
+TEST_F(ApctlFollow, MonitorFollowWaitsForAbsentBootLoaderAndSlowDevices) {
+  const std::string socket = dir_ + "/ap.sock";
+  const std::vector<std::string> plain = {"--hidsock", socket, "--no-garbage"};
+  std::vector<std::string> bootLoader = plain, slow = plain;
+  bootLoader.push_back("--bootloader");
+  slow.insert(slow.end(), {"--stall-at", "0", "--stall-for", "4000"});
+  struct Step {
+    int atMs;
+    std::vector<std::string> start;  // empty: stop apsim
+  };
+  struct Case {
+    const char* what;
+    std::vector<std::string> first;  // apsim at the start; empty: none
+    std::vector<Step> steps;
+    int endMs;
+  };
+  const Case cases[] = {
+      {"no device at the start", {}, {{1500, plain}}, 5000},
+      {"back as its boot loader", plain, {{1500, {}}, {2000, bootLoader}, {5500, {}}, {6000, plain}}, 9500},
+      {"silent for four seconds at its start", slow, {}, 8000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    g_interrupted.store(false);
+    if (!c.first.empty()) {
+      ASSERT_TRUE(apsim_.Start(c.first));
+    }
+    std::ostringstream out, err;
+    std::size_t linesAtLastStep = 0;
+    for (const Step& step : c.steps) {
+      QTimer::singleShot(step.atMs, [&, step] {
+        linesAtLastStep = SplitLines(out.str()).size();
+        if (step.start.empty()) {
+          apsim_.Stop();
+        } else {
+          EXPECT_TRUE(apsim_.Start(step.start));
+        }
+      });
+    }
+    QTimer::singleShot(c.endMs, [] { g_interrupted.store(true); });
+    const int status = RunApctl({"--connect", "hidsock:" + socket, "monitor", "--follow"}, out, err);
+    apsim_.Stop();
+    EXPECT_EQ(status, kExitOk) << err.str();
+    EXPECT_EQ(err.str().find("stopped sending"), std::string::npos) << err.str();
+    EXPECT_GE(SplitLines(out.str()).size(), linesAtLastStep + 10) << err.str();
+    if (c.first.empty()) {
+      EXPECT_NE(err.str().find("waiting for it"), std::string::npos) << err.str();
+    }
+  }
+  g_interrupted.store(false);
+}
+
 // Another reader on the same line takes the bytes, and flushes it, between
 // the port's wake-up and monitor's read: the read finds nothing, which is not
 // a failure of the line. Monitor carries on and shows records afterwards.

@@ -15,6 +15,7 @@
 #include <set>
 #include <sstream>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,6 +23,7 @@
 #include "cli/Apctl.h"
 #include "cli/CliLink.h"
 #include "cli/ExitStatus.h"
+#include "cli/FdOutput.h"
 #include "protocol/SentenceBytes.h"
 #include "sim/SimHidBackend.h"
 
@@ -342,7 +344,7 @@ TEST_F(ApctlSim, DamagedParameterFileIsRefusedNamingTheLine) {
   } refused[] = {
       {junk, "line 1: binary bytes"},
       {fifo, "not a regular file"},
-      {dir_, "not a regular file"},
+      {dir_, "it is a folder"},
       {"/dev/zero", "not a regular file"},
   };
   for (const auto& k : refused) {
@@ -647,6 +649,47 @@ TEST_F(ApctlSim, ResultsReachWhatTheNameNamesAndAFailedOutputFails) {
   }
 }
 
+// A result that cannot be written is said, with the reason, whatever the
+// command's own status: help (0), a doctor whose findings block (1), a diff
+// that found differences (1). Standard output as apctl's own program has it.
+TEST_F(ApctlSim, AFullDiskIsSaidWhateverTheCommandsStatus) {
+  const std::string file = dir_ + "/p.params";
+  ASSERT_EQ(Sim({"params", "save", file}).status, kExitOk);
+  std::ifstream in(file);
+  std::stringstream text;
+  text << in.rdbuf();
+  std::string edited = text.str();
+  edited.replace(edited.find("cell_count=3"), 12, "cell_count=6");
+  std::ofstream(file, std::ios::trunc) << edited;
+  struct Case {
+    std::vector<std::string> args;
+    int status;  // -1: the command's own, whatever it is
+  };
+  const Case cases[] = {
+      {{"--help"}, kExitFileError},
+      {{"doctor"}, -1},
+      {{"--connect", "sim", "params", "diff", file}, kExitFailure},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.front());
+    const int fd = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    int status = 0;
+    std::ostringstream err;
+    {
+      FdOutput buffer(fd);
+      std::ostream out(&buffer);
+      status = RunApctl(c.args, out, err, hooks_);
+    }
+    ::close(fd);
+    if (c.status >= 0) {
+      EXPECT_EQ(status, c.status);
+    }
+    EXPECT_NE(status, kExitOk);
+    EXPECT_NE(err.str().find("cannot write the output: the disk is full"), std::string::npos) << err.str();
+  }
+}
+
 // A fleet's records: directories and files in, one export each out, each row
 // naming its record file; what cannot be exported is said and the rest is done.
 TEST_F(ApctlSim, RecordExportOfManyFilesMakesOneDataSet) {
@@ -705,6 +748,13 @@ TEST_F(ApctlSim, RecordExportOfManyFilesMakesOneDataSet) {
   EXPECT_FALSE(fs::exists(out + "/none.jsonl"));
   for (const auto& e : fs::directory_iterator(out))
     EXPECT_NE(e.path().extension(), ".part") << "a failed export leaves no half file";
+
+  // The same file given twice (here by two paths) is exported once, not
+  // refused as "another file of that name".
+  r = Apctl({"record", "export", dir_ + "/b.hj", dir_ + "/a/../b.hj", "--format", "csv", "--out-dir",
+             dir_ + "/twice"});
+  EXPECT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_NE(r.err.find(dir_ + "/a/../b.hj: given more than once; exported once"), std::string::npos) << r.err;
 
   EXPECT_EQ(Apctl({"record", "export", dir_ + "/a", "--format", "csv"}).status, kExitUsage)
       << "a directory needs --out-dir";
@@ -890,6 +940,45 @@ TEST_F(ApctlHistory, DiffSaysWhatDiffersByItsExitStatus) {
   std::ofstream(file, std::ios::trunc) << "max_speed\n";
   EXPECT_EQ(Sim({"params", "diff", file}).status, kExitFileError);
   EXPECT_TRUE(Snapshots().empty()) << "diff writes nothing";
+}
+
+// A value of a file that the controller keeps in coarser steps is said as
+// params set says it, by load and by restore; diff compares what the file
+// says, not what it would round to.
+TEST_F(ApctlHistory, RoundedFileValuesAreSaidAndDiffComparesTheFilesText) {
+  const std::string file = dir_ + "/p.params";
+  ASSERT_EQ(Sim({"params", "save", file}).status, kExitOk);
+  std::ifstream in(file);
+  std::stringstream text;
+  text << in.rdbuf();
+  std::string edited = text.str();
+  for (const char* name : {"max_speed=", "altitude_limit="}) {
+    const std::size_t at = edited.find(name);
+    ASSERT_NE(at, std::string::npos) << edited;
+    edited.replace(at, edited.find('\n', at) - at,
+                   std::string(name) + (std::string(name) == "max_speed=" ? "8.05" : "305"));
+  }
+  std::ofstream(file, std::ios::trunc) << edited;
+
+  struct Case {
+    std::vector<std::string> args;
+  };
+  const Case cases[] = {{{"params", "load", file}},
+                        {{"params", "restore", file}},
+                        {{"params", "restore", file, "--only", "max_speed", "--only", "altitude_limit"}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.back());
+    const Outcome r = Sim(c.args);
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_NE(r.err.find("max_speed=8.05 was rounded to the controller's step: 8.04"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("altitude_limit=305 was rounded to the controller's step: 300"), std::string::npos)
+        << r.err;
+  }
+  HoldOnOpen(handle_->Parameters());
+  const Outcome r = Sim({"params", "diff", file});
+  EXPECT_EQ(r.status, kExitFailure) << r.err;
+  EXPECT_EQ(r.out, "max_speed: controller 8.04, file 8.05\naltitude_limit: controller 300, file 305\n");
 }
 
 TEST_F(ApctlHistory, RestoreOfASnapshotBringsTheControllerBack) {

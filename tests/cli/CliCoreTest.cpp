@@ -117,10 +117,17 @@ TEST(CliArgs, MistypedNamesGetTheNearestOne) {
     const std::vector<std::string>* among;
     std::string meant;  // empty: no suggestion
   } cases[] = {
-      {"moniter", &commands, "monitor"},  {"MONITOR", &commands, "monitor"}, {"prots", &commands, "ports"},
-      {"inpsect", &commands, "inspect"},  {"recrod", &commands, "record"},   {"frobnicate", &commands, ""},
-      {"p", &commands, ""},               {"--conect", &options, "--connect"}, {"--jsno", &options, "--json"},
-      {"--verison", &options, "--version"}, {"--x", &options, ""},
+      {"moniter", &commands, "monitor"},
+      {"MONITOR", &commands, "monitor"},
+      {"prots", &commands, "ports"},
+      {"inpsect", &commands, "inspect"},
+      {"recrod", &commands, "record"},
+      {"frobnicate", &commands, ""},
+      {"p", &commands, ""},
+      {"--conect", &options, "--connect"},
+      {"--jsno", &options, "--json"},
+      {"--verison", &options, "--version"},
+      {"--x", &options, ""},
   };
   for (const Case& c : cases) EXPECT_EQ(NearestName(c.typed, *c.among), c.meant) << c.typed;
 

@@ -116,7 +116,22 @@ TEST(Doctor, EachBlockingFindingNamesItsFix) {
        [](DoctorFacts& f) {
          f.portHolders = {{4242, "minicom"}, {4243, "screen"}};
        },
-       "serial-port", "kill 4242 4243"},
+       "serial-port", ""},
+      // Joining root's group is never the advice.
+      {"ports of root's group",
+       [](DoctorFacts& f) {
+         f.serialGroup = "root";
+         f.inSerialGroupNow = f.inSerialGroupListed = false;
+       },
+       "serial-group", ""},
+      // Not a serial port: said first; whoever else has /dev/null open is no reason.
+      {"not a terminal",
+       [](DoctorFacts& f) {
+         f.port = "/dev/null";
+         f.portKind = PortNodeKind::NotTerminal;
+         f.portHolders = {{1, "init"}, {99, "bash"}};
+       },
+       "serial-port", "apctl ports"},
       {"port held by ModemManager",
        [](DoctorFacts& f) {
          f.portHolders = {{77, "ModemManager"}};
@@ -137,8 +152,26 @@ TEST(Doctor, EachBlockingFindingNamesItsFix) {
     EXPECT_TRUE(found) << c.what;
     const std::string json = FindingsJson(f, findings);
     EXPECT_NE(json.find("\"blocking\":true"), std::string::npos) << c.what;
-    EXPECT_NE(FormatFindings(f, findings).find("fix: " + c.fix), std::string::npos) << c.what;
+    const std::string text = FormatFindings(f, findings);
+    if (!c.fix.empty()) {
+      EXPECT_NE(text.find("fix: " + c.fix), std::string::npos) << c.what;
+    }
+    // Holders are named, never to be killed; root's group is never to be joined.
+    EXPECT_EQ(text.find("kill"), std::string::npos) << c.what << "\n" << text;
+    EXPECT_EQ(text.find("usermod -aG root"), std::string::npos) << c.what << "\n" << text;
+    EXPECT_EQ(text.find("(pid 99)"), std::string::npos) << c.what << "\n" << text;
   }
+
+  // A pseudo-terminal (a simulator's) is only noted; its server is no holder to blame.
+  DoctorFacts pty = good;
+  pty.port = "/dev/pts/4";
+  pty.portKind = PortNodeKind::PseudoTerminal;
+  pty.portHolders = {{4000, "apsim"}};
+  EXPECT_FALSE(AnyBlocks(Diagnose(pty, install)));
+  EXPECT_EQ(FormatFindings(pty, Diagnose(pty, install)).find("apsim"), std::string::npos);
+  // The installed rule's reach is said: the id is shared by other boards.
+  EXPECT_NE(FormatFindings(good, Diagnose(good, install)).find("other boards use that id too"),
+            std::string::npos);
 
   // Not blocking: no device, ModemManager kept away by the rule, root, no port.
   DoctorFacts quiet = good;

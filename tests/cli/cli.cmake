@@ -34,3 +34,9 @@ if(APDESK_WITH_QT)
     add_dependencies(apctl_alerts_test apsim)
   endif()
 endif()
+
+if(APDESK_WITH_QT)
+  apdesk_test(apctl_map_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/ApctlMapTest.cpp
+    LIBS apdesk_cli Qt6::Widgets)
+endif()

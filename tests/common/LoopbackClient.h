@@ -54,7 +54,8 @@ class LoopbackClient {
   }
 
   bool Send(const std::string& bytes) {
-    return m_fd >= 0 && ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+    return m_fd >= 0 &&
+           ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
   }
 
   void Close() {
@@ -62,11 +63,25 @@ class LoopbackClient {
     m_fd = -1;
   }
 
+  // A port on 127.0.0.1 that nothing listens on just now.
+  static int FreePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof a;
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+                       ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size) == 0;
+    ::close(fd);
+    return bound ? ntohs(a.sin_port) : 0;
+  }
+
   const std::string& Received() const { return m_received; }
   // Line ends received so far.
   std::size_t Lines() const {
     std::size_t n = 0;
-    for (std::size_t at = m_received.find('\n'); at != std::string::npos; at = m_received.find('\n', at + 1)) ++n;
+    for (std::size_t at = m_received.find('\n'); at != std::string::npos; at = m_received.find('\n', at + 1))
+      ++n;
     return n;
   }
 

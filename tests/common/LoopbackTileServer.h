@@ -25,7 +25,9 @@ struct TileAnswer {
 };
 
 // Each tile its own colour, so a grabbed picture shows which tile is where.
-inline QColor TileColour(int z, int x, int y) { return QColor((x * 37 + z * 11) % 256, (y * 53 + z * 7) % 256, 160); }
+inline QColor TileColour(int z, int x, int y) {
+  return QColor((x * 37 + z * 11) % 256, (y * 53 + z * 7) % 256, 160);
+}
 
 inline QByteArray PngOf(const QColor& colour, int size = 256) {
   QImage image(size, size, QImage::Format_RGB32);

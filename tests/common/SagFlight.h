@@ -62,8 +62,7 @@ inline bool WriteFlight(const std::string& path, const std::vector<FlightSegment
 // 120 m limit), then back to 3.95 V at 50 m. Its alerts: altitude_limit
 // raised, low_voltage raised, altitude_limit cleared, low_voltage cleared.
 inline std::vector<FlightSegment> SagFlight() {
-  return {{30, 3.95},        {15, 3.55},       {5, 3.95},  {1, 0},
-          {4, 3.95},         {55, 3.55, 10, 112}, {90, 3.95, 10, 50}};
+  return {{30, 3.95}, {15, 3.55}, {5, 3.95}, {1, 0}, {4, 3.95}, {55, 3.55, 10, 112}, {90, 3.95, 10, 50}};
 }
 
 }  // namespace testsupport

@@ -3,12 +3,15 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -19,7 +22,9 @@
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QThread>
@@ -32,6 +37,7 @@
 #include "common/Pty.h"
 #include "common/TestApp.h"
 #include "common/WaitUntil.h"
+#include "common/LoopbackClient.h"
 #include "console/CSetApDlg.h"
 #include "console/ParameterCompareDlg.h"
 #include "console/ScriptedHid.h"
@@ -154,6 +160,23 @@ TEST_F(MainWindowTest, OpenUsbAsksTwiceAndFillsTheParameterControls) {
   EXPECT_EQ(std::memcmp(w.m_lastParams.data(), p.data(), 45), 0);
   // Telemetry streams on: the status fields fill.
   EXPECT_TRUE(WaitFor([&] { return Text(w, 1141) == "102406"; }));
+}
+
+// Connected at start (--connect, --simulate, auto-connect) nobody pressed a
+// button: the status line says it and no box waits for an OK. A press of
+// Open USB still gets its box.
+TEST_F(MainWindowTest, AConnectionAtStartIsToldOnTheStatusLine) {
+  BoxRecorder boxes;
+  std::shared_ptr<sim::SimHandle> sim;
+  auto app = MakeSimApp(&sim);
+  CSetApDlg w(*app);
+  w.OpenUsb(false);
+  EXPECT_TRUE(boxes.Texts().empty());
+  EXPECT_EQ(w.StatusLine()->currentMessage(), Lid(w, "LID_USB_HINT1"));
+  ASSERT_TRUE(WaitFor([&] { return w.m_paramsValid; }));
+  Click(w, 1019);
+  ASSERT_EQ(boxes.Texts().size(), 1u);
+  EXPECT_EQ(boxes.Texts()[0], Lid(w, "LID_USB_HINT1"));
 }
 
 TEST_F(MainWindowTest, AnEditedSendReachesTheController) {
@@ -583,10 +606,12 @@ TEST_F(MainWindowTest, RecordsTheDiskRefusesAreToldOnceThenCountedAsLost) {
     const char* failing;
     const char* lost;
   } cases[] = {
-      {"en_GB.UTF-8", "Flight records are not being written to Hj/",
-       "10 flight records could not be written"},
-      {"zh_CN.UTF-8", "飞行记录未能写入 Hj/", "10 条飞行记录未能写入"},
+      {"en_GB.UTF-8", "Flight records are not being written to %1/Hj/",
+       "Flight records that could not be written"},
+      {"zh_CN.UTF-8", "飞行记录未能写入 %1/Hj/", "10 条飞行记录未能写入"},
   };
+  // The message names the whole path, not "Hj/" of some folder.
+  const QString folder = QDir(m_dir.path()).canonicalPath();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.locale);
     setenv("LC_ALL", c.locale, 1);
@@ -594,7 +619,7 @@ TEST_F(MainWindowTest, RecordsTheDiskRefusesAreToldOnceThenCountedAsLost) {
     auto recorderBoxes = [&] {
       std::vector<QString> texts;
       for (const QString& t : boxes.Texts()) {
-        if (t.contains(QString::fromUtf8(c.failing)) || t.contains(QString::fromUtf8(c.lost)))
+        if (t.contains(QString::fromUtf8(c.failing).arg(folder)) || t.contains(QString::fromUtf8(c.lost)))
           texts.push_back(t);
       }
       return texts;
@@ -610,7 +635,7 @@ TEST_F(MainWindowTest, RecordsTheDiskRefusesAreToldOnceThenCountedAsLost) {
       ASSERT_TRUE(WaitFor([&] { return w.m_recorder.RecordsWaiting() == 10; }));
       Pump(200);
       ASSERT_EQ(recorderBoxes().size(), 1u);
-      EXPECT_TRUE(recorderBoxes()[0].startsWith(QString::fromUtf8(c.failing)))
+      EXPECT_TRUE(recorderBoxes()[0].startsWith(QString::fromUtf8(c.failing).arg(folder)))
           << recorderBoxes()[0].toStdString();
       EXPECT_TRUE(recorderBoxes()[0].contains("a part of the path is not a folder"))
           << recorderBoxes()[0].toStdString();
@@ -630,10 +655,10 @@ TEST_F(MainWindowTest, OpenComOverAPseudoTerminal) {
   Click(w, 1019);
   ASSERT_TRUE(app->Session().Usb().IsOpen());
 
-  w.OpenComPort(path);
+  w.OpenComPort(path);  // as --connect serial:PORT: told on the status line
   EXPECT_FALSE(app->Session().Usb().IsOpen());  // opening one transport closes the other
-  ASSERT_EQ(boxes.Texts().size(), 2u);
-  EXPECT_EQ(boxes.Texts()[1], Lid(w, "LID_COM_HINT1"));
+  ASSERT_EQ(boxes.Texts().size(), 1u);
+  EXPECT_EQ(w.StatusLine()->currentMessage(), Lid(w, "LID_COM_HINT1"));
   EXPECT_EQ(w.ControlAs<QComboBox>(1001)->currentText(), path);
   EXPECT_TRUE(Settings().contains("COMPORT=" + path));
   EXPECT_TRUE(Settings().contains("COMCONF=EDAAAAAABAAAAAAAMBAAAAAA"));
@@ -660,7 +685,10 @@ TEST_F(MainWindowTest, OpenComOverAPseudoTerminal) {
 
   // A port that does not exist: the failure hint, nothing opened.
   w.OpenComPort(m_dir.filePath("no-such-port"));
-  EXPECT_EQ(boxes.Texts().back(), Lid(w, "LID_COM_HINT2"));
+  EXPECT_TRUE(w.StatusLine()->currentMessage().startsWith(Lid(w, "LID_COM_HINT2").simplified()))
+      << w.StatusLine()->currentMessage().toStdString();
+  EXPECT_TRUE(w.StatusLine()->currentMessage().contains("no such port"))
+      << w.StatusLine()->currentMessage().toStdString();
   EXPECT_FALSE(app->Session().Serial().IsOpen());
 }
 
@@ -678,8 +706,8 @@ TEST_F(MainWindowTest, OpenComAgainstApsimOnAPseudoTerminal) {
   auto app = MakeApp(nullptr);
   CSetApDlg w(*app);
   w.OpenComPort(path);
-  ASSERT_EQ(boxes.Texts().size(), 1u);
-  EXPECT_EQ(boxes.Texts()[0], Lid(w, "LID_COM_HINT1"));
+  EXPECT_TRUE(boxes.Texts().empty());
+  EXPECT_EQ(w.StatusLine()->currentMessage(), Lid(w, "LID_COM_HINT1"));
   ASSERT_TRUE(WaitFor([&] { return w.m_paramsValid && Text(w, 1141) == "102406"; }, 5000));
 
   // Send, spoil the field, Get: the controller's value comes back.
@@ -745,6 +773,12 @@ TEST_F(MainWindowTest, ToolWindowsFollowTheReceivePathAndAReplayIsNotRecordedAga
   EXPECT_FALSE(why.isEmpty());
   ASSERT_TRUE(w.StartReplay(file, 10, &why)) << why.toStdString();
   ASSERT_TRUE(WaitFor([&] { return Text(w, 1142) == "9"; }, 5000)) << Text(w, 1142).toStdString();
+  // The status line says what is replayed, how fast and where, not "Not connected".
+  ASSERT_TRUE(WaitFor([&] { return w.Connection().Text().contains("played to the end"); }, 3000))
+      << w.Connection().Text().toStdString();
+  EXPECT_TRUE(w.Connection().Text().startsWith("Replaying flight.hj at 10x"))
+      << w.Connection().Text().toStdString();
+  EXPECT_TRUE(w.Connection().Text().contains("record 40")) << w.Connection().Text().toStdString();
   Pump(200);
   EXPECT_EQ(w.m_recorder.RecordsWritten() + w.m_recorder.RecordsWaiting(), 0u);
   EXPECT_EQ(w.Parser().Counters().sentences[static_cast<std::size_t>(SentenceTag::Stp)], 40u);
@@ -870,7 +904,7 @@ TEST_F(ParameterHistoryWindowTest, RestoreFromTheHistoryBringsTheControllerBack)
   ASSERT_NE(table, nullptr);
   // The folder is read off the window's thread: the rows come a moment later.
   ASSERT_TRUE(WaitFor([&] { return table->rowCount() == 1; }));
-  EXPECT_EQ(table->item(0, 1)->text(), "send");
+  EXPECT_EQ(table->item(0, 1)->text(), Lid(w, "LID_HIST_OP_SEND"));
   history->findChild<QPushButton*>("restore")->click();
   const auto open = w.findChildren<ParameterCompareDlg*>();
   ASSERT_EQ(open.size(), 1);
@@ -893,6 +927,101 @@ TEST_F(ParameterHistoryWindowTest, RestoreFromTheHistoryBringsTheControllerBack)
   EXPECT_EQ(boxes.requests.back().buttons, BoxButtons::YesNo);
   EXPECT_TRUE(boxes.requests.back().text.contains("cannot be made"))
       << boxes.requests.back().text.toStdString();
+}
+
+// After a Send the controller's column is what the controller holds now:
+// Send reads back (and says on the status line that the controller took it),
+// the comparison says when its values were read, and the history's
+// comparison ticks the differing row, shows whole times and its operation in
+// the window's language.
+TEST_F(ParameterHistoryWindowTest, AfterASendTheComparisonShowsWhatTheControllerHolds) {
+  BoxRecorder boxes;
+  std::shared_ptr<sim::SimHandle> sim;
+  auto app = MakeSimApp(&sim);
+  CSetApDlg w(*app);
+  Click(w, 1019);
+  ASSERT_TRUE(WaitFor([&] { return w.m_paramsValid; }));
+  const sim::ParameterSentence before = sim->Parameters();
+  const int sway = (before[33] + 11) & 0xFF;
+  Type(w, 1156, QString::number(sway));
+  Click(w, 1028);
+  ASSERT_TRUE(WaitFor([&] { return w.StatusLine()->currentMessage() == Lid(w, "LID_SEND_CONFIRMED"); }))
+      << w.StatusLine()->currentMessage().toStdString();
+  EXPECT_EQ(w.m_lastParams[33], sway) << "read back after the Send";
+
+  QDialog* history = w.ShowParameterHistory();
+  auto* table = history->findChild<QTableWidget*>("history");
+  ASSERT_NE(table, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return table->rowCount() == 1; }));
+  EXPECT_TRUE(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d$")
+                  .match(table->item(0, 0)->text())
+                  .hasMatch())
+      << table->item(0, 0)->text().toStdString();
+  EXPECT_GE(table->columnWidth(0), table->fontMetrics().horizontalAdvance(table->item(0, 0)->text()));
+  EXPECT_EQ(table->item(0, 1)->text(), Lid(w, "LID_HIST_OP_SEND"));
+  history->findChild<QPushButton*>("compare")->click();
+  const auto open = w.findChildren<ParameterCompareDlg*>();
+  ASSERT_EQ(open.size(), 1);
+  ParameterCompareDlg* dlg = open[0];
+  ASSERT_EQ(dlg->Comparison().Differing(), 1);
+  for (const ComparisonRow& r : dlg->Comparison().Rows()) {
+    if (r.id != ParameterId::SwayCompensation) continue;
+    EXPECT_TRUE(r.ticked) << "a differing row is ticked in every comparison";
+    EXPECT_EQ(r.heldCode, sway) << "the controller's column is what it holds after the Send";
+    EXPECT_EQ(r.wantedCode, before[33]);
+  }
+  const QString source = dlg->findChild<QLabel*>()->text();
+  EXPECT_TRUE(source.contains(Lid(w, "LID_CMP_READ_AT").section('%', 0, 0))) << source.toStdString();
+}
+
+// The history window lists what lies in the folder however hostile (a named
+// pipe there must not stop the window), says which snapshot is damaged and
+// why and which is dated in the future; in both languages, written beside
+// the test program to be looked at.
+TEST_F(ParameterHistoryWindowTest, DamagedAndFutureSnapshotsAreShownSo) {
+  for (const char* locale : {"en_GB.UTF-8", "zh_CN.UTF-8"}) {
+    setenv("LC_ALL", locale, 1);
+    const QString data = m_dir.filePath(QString("data-") + locale);
+    setenv("XDG_DATA_HOME", data.toUtf8().constData(), 1);
+    const SnapshotStore store;
+    std::string path, error;
+    const Parameters p = *DecodeParameters(test::Parameters({}).data());
+    ASSERT_TRUE(store.Store(p, {"2026-03-02T10:00:00Z", "usb", "", "send"}, &path, &error)) << error;
+    ASSERT_TRUE(store.Store(p, {"2099-01-01T00:00:00Z", "usb", "", "default"}, &path, &error)) << error;
+    QFile cut(QString::fromStdString(path));
+    ASSERT_TRUE(cut.open(QIODevice::ReadOnly));
+    const QByteArray half = cut.readAll().left(200);
+    cut.close();
+    QFile damaged(QString::fromStdString(store.Folder() + "cut.params"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(half);
+    damaged.close();
+    ASSERT_EQ(::mkfifo((store.Folder() + "pipe.params").c_str(), 0600), 0);
+
+    BoxRecorder boxes;
+    std::shared_ptr<sim::SimHandle> sim;
+    auto app = MakeSimApp(&sim);
+    CSetApDlg w(*app);
+    QDialog* history = w.ShowParameterHistory();
+    auto* table = history->findChild<QTableWidget*>("history");
+    ASSERT_NE(table, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return table->rowCount() == 4; })) << locale;
+    EXPECT_EQ(table->item(0, 0)->text(), QDateTime::fromString("2026-03-02T10:00:00Z", Qt::ISODate)
+                                             .toLocalTime()
+                                             .toString("yyyy-MM-dd HH:mm:ss"));
+    EXPECT_EQ(table->item(0, 2)->text(), "");
+    const QString damagedWord = Lid(w, "LID_HIST_DAMAGED").section("%1", 0, 0);
+    int damagedRows = 0, futureRows = 0;
+    for (int row = 0; row < 4; ++row) {
+      damagedRows += table->item(row, 2)->text().startsWith(damagedWord);
+      futureRows += table->item(row, 2)->text() == Lid(w, "LID_HIST_FUTURE");
+    }
+    EXPECT_EQ(damagedRows, 2) << locale;
+    EXPECT_EQ(futureRows, 1) << locale;
+    history->resize(720, 240);
+    const QString name = m_binDir + QString("/history_%1.png").arg(QString(locale).left(2));
+    EXPECT_TRUE(history->grab().save(name)) << name.toStdString();
+  }
 }
 
 // The comparison in both languages, written beside the test program to be
@@ -926,6 +1055,72 @@ TEST_F(ParameterHistoryWindowTest, ComparisonScreenshotsInBothLanguages) {
     EXPECT_TRUE(tip.contains(Lid(w, "LID_UNIT_M")) && tip.contains("1500")) << tip.toStdString();
     const QString name = m_binDir + QString("/comparison_%1.png").arg(QString(locale).left(2));
     EXPECT_TRUE(dlg->grab().save(name)) << name.toStdString();
+  }
+}
+
+// Tools > Share position (NMEA): kept on in the settings file it shares at
+// start; the status line counts the listening programs; a replayed flight is
+// shared; switched off it lets its programs go and says so in the file.
+TEST_F(MainWindowTest, SharesThePositionAsNmeaAndKeepsTheSwitch) {
+  const QString file = m_dir.filePath("shared.hj");
+  {
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 20; ++i) {
+      Bytes s = test::Status();
+      test::PutFloat(s, 4, 22.5009765625f);
+      test::PutFloat(s, 8, -114.25f);
+      s[24] = 9;
+      const std::uint8_t date[] = {24, 5, 1, 8, 0, static_cast<std::uint8_t>(i / 10)};
+      std::copy(date, date + 6, s.begin() + 25);
+      test::PutSum(s);
+      out.write(reinterpret_cast<const char*>(s.data()), static_cast<qint64>(s.size()));
+    }
+  }
+  for (const char* locale : {"en_GB.UTF-8", "zh_CN.UTF-8"}) {
+    setenv("LC_ALL", locale, 1);
+    BoxRecorder boxes;
+    const int port = testsupport::LoopbackClient::FreePort();
+    auto app = MakeScriptedApp();
+    app->WriteSettingString("NmeaShare", "Address", "127.0.0.1:" + std::to_string(port));
+    app->WriteSettingInt("NmeaShare", "On", 1);
+    CSetApDlg w(*app);
+    w.show();
+    apdesk::nmea::CNmeaShareDlg* share = w.NmeaShare();
+    ASSERT_TRUE(share->Sharing());
+    testsupport::LoopbackClient client;
+    ASSERT_TRUE(client.Connect(port));
+    auto* line = w.findChild<QLabel*>("nmeaStatusLine");
+    ASSERT_NE(line, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return share->Programs() == 1; }));
+    EXPECT_EQ(line->text(), Lid(w, "LID_NMEA_STATUS").arg(1));
+    EXPECT_FALSE(line->text().isEmpty());
+
+    QString why;
+    ASSERT_TRUE(w.StartReplay(file, 10, &why)) << why.toStdString();
+    ASSERT_TRUE(WaitFor([&] {
+      client.ReadAvailable();
+      return client.Lines() >= 60;
+    })) << client.Received();
+    EXPECT_NE(client.Received().find("$GPGGA,080001.00,2230.058594,N,11415.000000,W,1,09,"),
+              std::string::npos)
+        << client.Received().substr(0, 300);
+
+    // A bad address is said in the window and shares nothing.
+    share->findChild<QLineEdit*>("nmeaAddress")->setText("example.org:1");
+    share->Restore("example.org:1", true);
+    EXPECT_FALSE(share->Sharing());
+    EXPECT_TRUE(share->StatusText().startsWith(Lid(w, "LID_NMEA_FAILED")))
+        << share->StatusText().toStdString();
+    EXPECT_TRUE(line->isHidden());
+    share->Restore("127.0.0.1:" + QString::number(port), true);
+    share->show();
+    Pump(100);
+    EXPECT_TRUE(share->grab().save(m_binDir + QString("/nmea_share_%1.png").arg(QString(locale).left(2))));
+    share->findChild<QCheckBox*>("nmeaShare")->setChecked(false);
+    EXPECT_FALSE(share->Sharing());
+    EXPECT_TRUE(Settings().contains("On=0")) << Settings().toStdString();
+    EXPECT_TRUE(WaitFor([&] { return !client.ReadAvailable(); })) << "switched off, the program is let go";
   }
 }
 

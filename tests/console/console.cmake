@@ -4,7 +4,8 @@ if(APDESK_WITH_QT)
     add_dependencies(main_window_test apsim)  # the serial peer of one test
   endif()
   apdesk_test(program_options_test SOURCES ProgramOptionsTest.cpp LIBS Qt6::Core)
-  add_dependencies(program_options_test apdesk)
+  add_dependencies(program_options_test apdesk apctl apsim)
+  target_compile_definitions(program_options_test PRIVATE APDESK_VERSION="${PROJECT_VERSION}")
   apdesk_test(backend_choice_test SOURCES HidBackendChoiceTest.cpp LIBS apdesk_backendchoice)
 endif()
 
@@ -14,4 +15,8 @@ if(APDESK_WITH_QT)
   if(TARGET apsim)
     add_dependencies(connection_status_test apsim)  # the controller that goes and returns
   endif()
+endif()
+
+if(APDESK_WITH_QT)
+  apdesk_test(alerts_window_test SOURCES AlertsWindowTest.cpp LIBS apdesk_console apdesk_sim)
 endif()

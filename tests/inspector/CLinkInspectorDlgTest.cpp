@@ -54,10 +54,11 @@ TEST(LinkInspectorWindow, ShowsTheCountsAndTheLastSentenceAndResets) {
   }
   EXPECT_EQ(Cell(dlg, SentenceTag::Stp, 2), QString::number(dlg.Stats().Rate(SentenceTag::Stp), 'f', 1));
   EXPECT_GT(dlg.Stats().Rate(SentenceTag::Stp), 0.0);
-  EXPECT_TRUE(dlg.Summary()->text().contains(QStringLiteral("dropped as garbage: %1").arg(k.garbage)))
+  // A figure is bound to its name (a no-break space), so a wrap never parts them.
+  EXPECT_TRUE(dlg.Summary()->text().contains(QStringLiteral("dropped as garbage:\u00A0%1").arg(k.garbage)))
       << dlg.Summary()->text().toStdString();
   // One report between the two samples, half a second apart.
-  EXPECT_TRUE(dlg.Summary()->text().contains(QStringLiteral("USB reports per second: 2.0")))
+  EXPECT_TRUE(dlg.Summary()->text().contains(QStringLiteral("USB reports per second:\u00A02.0")))
       << dlg.Summary()->text().toStdString();
 
   // "$STP" is shown first: the last one, sixteen bytes a line.
@@ -88,7 +89,7 @@ TEST(LinkInspectorWindow, ShowsTheCountsAndTheLastSentenceAndResets) {
   dlg.ResetButton()->click();
   for (std::size_t i = 0; i < kTagCount; ++i) EXPECT_EQ(Cell(dlg, static_cast<SentenceTag>(i), 1), "0");
   EXPECT_TRUE(dlg.HexView()->toPlainText().isEmpty());
-  EXPECT_TRUE(dlg.Summary()->text().contains("dropped as garbage: 0"));
+  EXPECT_TRUE(dlg.Summary()->text().contains(QStringLiteral("dropped as garbage:\u00A00")));
   // Counting goes on from the reset.
   testing::KnownStream two;
   two.Add(SentenceTag::Stp, 1);
@@ -120,6 +121,11 @@ TEST(LinkInspectorWindow, ChineseTexts) {
   EXPECT_TRUE(dlg.Summary()->text().startsWith(QString::fromUtf8("收到字节：%1").arg(k.bytes.size())))
       << dlg.Summary()->text().toStdString();
   EXPECT_EQ(Cell(dlg, SentenceTag::Stp, 1), QString::number(k.sentences[0]));
+  // The decoded fields are named in Chinese too.
+  const QString fields = dlg.FieldsView()->toPlainText();
+  EXPECT_TRUE(fields.contains(QString::fromUtf8("校验和: 正确"))) << fields.toStdString();
+  EXPECT_TRUE(fields.contains(QString::fromUtf8("卫星数: 66"))) << fields.toStdString();
+  EXPECT_FALSE(fields.contains(QStringLiteral("satellites"))) << fields.toStdString();
   testing::KeepScreenshot(&dlg, "link-inspector-chinese");
 }
 

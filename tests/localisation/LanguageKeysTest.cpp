@@ -39,7 +39,9 @@ std::set<std::string> Keys(const LanguageSection& s) {
 // Every "LID_..." string literal in the program's sources.
 std::set<std::string> KeysAskedByTheCode(int& filesScanned) {
   std::set<std::string> keys;
-  const std::regex literal("\"(LID_[A-Za-z0-9_]+)\"");
+  // A literal ending in "_" is the start of keys the code completes (a
+  // field's name after it), not a key of its own.
+  const std::regex literal("\"(LID_[A-Za-z0-9_]*[A-Za-z0-9])\"");
   filesScanned = 0;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(kSourceDir + "/src")) {
     const std::string ext = entry.path().extension().string();

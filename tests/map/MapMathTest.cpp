@@ -22,15 +22,16 @@ TEST(MapMath, TilesOfKnownPlaces) {
       {40.6892, -74.0445, 5, 9, 12},            // New York
       {0, 0, 0, 0, 0},
       {0, 0, 1, 1, 1},
-      {90, 0, 8, 128, 0},      // the pole clamps to the top row
-      {-90, 0, 8, 128, 255},   // and the bottom one
-      {10, 180, 3, 7, 3},      // the antimeridian stays inside the world
+      {90, 0, 8, 128, 0},     // the pole clamps to the top row
+      {-90, 0, 8, 128, 255},  // and the bottom one
+      {10, 180, 3, 7, 3},     // the antimeridian stays inside the world
       {10, -180, 3, 0, 3},
-      {10, 540, 3, 0, 3},      // longitudes wrap (540 is -180)
+      {10, 540, 3, 0, 3},  // longitudes wrap (540 is -180)
   };
   for (const Case& c : cases) {
     const TileId t = TileAt({c.lat, c.lon}, c.z);
-    EXPECT_EQ(t, (TileId{c.z, c.x, c.y})) << c.lat << "," << c.lon << " z" << c.z << " gave " << t.x << "," << t.y;
+    EXPECT_EQ(t, (TileId{c.z, c.x, c.y}))
+        << c.lat << "," << c.lon << " z" << c.z << " gave " << t.x << "," << t.y;
   }
 }
 
@@ -51,7 +52,8 @@ TEST(MapMath, WorldRoundTripAndScale) {
 TEST(MapMath, DistanceAndBearingOnTheSphere) {
   EXPECT_NEAR(DistanceMetres({0, 0}, {0, 1}), 111195.08, 0.1);
   EXPECT_NEAR(DistanceMetres({48.8566, 2.3522}, {51.5074, -0.1278}), 343556, 300);  // Paris - London
-  EXPECT_NEAR(DistanceMetres({0, 179.5}, {0, -179.5}), 111195.08, 0.1);  // across the antimeridian, not around
+  EXPECT_NEAR(DistanceMetres({0, 179.5}, {0, -179.5}), 111195.08,
+              0.1);  // across the antimeridian, not around
   EXPECT_NEAR(BearingDegrees({0, 0}, {1, 0}), 0, 1e-9);
   EXPECT_NEAR(BearingDegrees({0, 0}, {0, 1}), 90, 1e-9);
   EXPECT_NEAR(BearingDegrees({0, 0}, {-1, 0}), 180, 1e-9);
@@ -69,8 +71,8 @@ TEST(MapMath, BoxesAndZoomsFromTheCommandLine) {
   EXPECT_EQ(b.south, 47.36);
   EXPECT_EQ(b.east, 8.56);
   ASSERT_TRUE(ParseBox("50,179,52,-179", &b, &error)) << error;  // across the antimeridian
-  for (const char* bad : {"", "1,2,3", "1,2,3,4,5", "a,b,c,d", "52,8,50,9", "-91,0,0,1", "0,0,91,1", "0,-181,1,0",
-                          "0,5,1,5", "nan,0,1,1", "1e999,0,1,1", "1,2,3,4x"}) {
+  for (const char* bad : {"", "1,2,3", "1,2,3,4,5", "a,b,c,d", "52,8,50,9", "-91,0,0,1", "0,0,91,1",
+                          "0,-181,1,0", "0,5,1,5", "nan,0,1,1", "1e999,0,1,1", "1,2,3,4x"}) {
     error.clear();
     EXPECT_FALSE(ParseBox(bad, &b, &error)) << bad;
     EXPECT_FALSE(error.empty()) << bad;
@@ -82,7 +84,8 @@ TEST(MapMath, BoxesAndZoomsFromTheCommandLine) {
   ASSERT_TRUE(ParseZoomSpan("3-16", &a, &z, &error));
   EXPECT_EQ(a, 3);
   EXPECT_EQ(z, 16);
-  for (const char* bad : {"", "-", "16-3", "0-23", "x", "1-", "-1"}) EXPECT_FALSE(ParseZoomSpan(bad, &a, &z, &error)) << bad;
+  for (const char* bad : {"", "-", "16-3", "0-23", "x", "1-", "-1"})
+    EXPECT_FALSE(ParseZoomSpan(bad, &a, &z, &error)) << bad;
 }
 
 TEST(MapMath, CoversAreCountedBeforeAnyFetch) {
@@ -119,7 +122,8 @@ TEST(MapMath, CoversAreCountedBeforeAnyFetch) {
 }
 
 TEST(MapMath, TileUrlsAndMbtilesRows) {
-  EXPECT_EQ(TileUrl("http://127.0.0.1:8080/{z}/{x}/{y}.png", {12, 2145, 1434}), "http://127.0.0.1:8080/12/2145/1434.png");
+  EXPECT_EQ(TileUrl("http://127.0.0.1:8080/{z}/{x}/{y}.png", {12, 2145, 1434}),
+            "http://127.0.0.1:8080/12/2145/1434.png");
   EXPECT_EQ(TileUrl("x{y}{y}{z", {1, 0, 1}), "x11{z");
   EXPECT_EQ(TmsRow({0, 0, 0}), 0);
   EXPECT_EQ(TmsRow({3, 5, 0}), 7);
@@ -127,9 +131,10 @@ TEST(MapMath, TileUrlsAndMbtilesRows) {
 }
 
 TEST(MapMath, OnlyWholeImagesAreTiles) {
-  const std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R',
-                                         0, 0, 0, 1, 0, 0, 0, 1, 8, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                         'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
+  const std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0,    0,    0,
+                                         13,   'I', 'H', 'D', 'R',  0,    0,    0,    1,    0,    0,
+                                         0,    1,   8,   2,   0,    0,    0,    0,    0,    0,    0,
+                                         0,    0,   0,   'I', 'E',  'N',  'D',  0xAE, 0x42, 0x60, 0x82};
   EXPECT_EQ(JudgeTileImage(png.data(), png.size()), TileImage::Png);
   EXPECT_EQ(JudgeTileImage(png.data(), png.size() - 5), TileImage::None);  // cut off
   const std::uint8_t jpeg[] = {0xFF, 0xD8, 0xFF, 0xE0, 1, 2, 3, 0xFF, 0xD9};

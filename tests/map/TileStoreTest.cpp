@@ -1,11 +1,11 @@
 // The tile store, the service and the apctl jobs against a tile server of
 // the test's own on 127.0.0.1.
+#include <gtest/gtest.h>
 #include <QDateTime>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QTemporaryDir>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include "app/QtTestApp.h"
 #include "common/LoopbackTileServer.h"
@@ -189,12 +189,14 @@ TEST(MapJobs, PrefetchResumesAndExportIsAStandardMbtilesFile) {
   EXPECT_EQ(sqlite("SELECT value FROM metadata WHERE name='minzoom'") + "-" +
                 sqlite("SELECT value FROM metadata WHERE name='maxzoom'"),
             "12-14");
-  EXPECT_EQ(sqlite("SELECT value FROM metadata WHERE name='bounds'"), "8.520000,47.360000,8.560000,47.390000");
+  EXPECT_EQ(sqlite("SELECT value FROM metadata WHERE name='bounds'"),
+            "8.520000,47.360000,8.560000,47.390000");
   EXPECT_EQ(sqlite("SELECT value FROM metadata WHERE name='name'"), "field");
   EXPECT_FALSE(sqlite("SELECT value FROM metadata WHERE name='attribution'").isEmpty());
   EXPECT_EQ(sqlite("SELECT COUNT(*) FROM tiles").toULongLong(), counts.written);
   // Rows are TMS: tile 12/2145/1434 is row 4095 - 1434.
-  EXPECT_EQ(sqlite("SELECT COUNT(*) FROM tiles WHERE zoom_level=12 AND tile_column=2145 AND tile_row=2661"), "1");
+  EXPECT_EQ(sqlite("SELECT COUNT(*) FROM tiles WHERE zoom_level=12 AND tile_column=2145 AND tile_row=2661"),
+            "1");
 
   // The export serves as a source: the same tile, right way up.
   TileSource fromFile;

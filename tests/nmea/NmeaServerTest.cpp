@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "common/LoopbackClient.h"
-#include "nmea/NmeaServer.h"
 #include "nmea/NmeaSentences.h"
+#include "nmea/NmeaServer.h"
 
 namespace apdesk::nmea {
 namespace {
@@ -26,7 +26,9 @@ bool Spin(const std::function<bool()>& done, int ms = 5000) {
   return done();
 }
 
-std::string Line(int n) { return Framed("GPTXT,01,01,02," + std::to_string(n)); }
+std::string Line(int n) {
+  return Framed("GPTXT,01,01,02," + std::to_string(n));
+}
 
 // The numbers of the lines in `text`, which must be whole, framed lines.
 std::vector<int> Numbers(const std::string& text) {
@@ -93,7 +95,8 @@ TEST(NmeaServer, SlowClientLosesOnlyItsOwnOldestLines) {
     ASSERT_TRUE(Spin([&] {
       reader.ReadAvailable();
       return reader.Lines() >= want;
-    })) << "the reader was held up at line " << n;
+    })) << "the reader was held up at line "
+        << n;
   }
   const std::vector<int> got = Numbers(reader.Received());
   ASSERT_EQ(got.size(), static_cast<std::size_t>(total));

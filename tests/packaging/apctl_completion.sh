@@ -31,7 +31,11 @@ expect() {
   fi
 }
 
-expect "$apctl " "calibrate compass-check defaults doctor install-error monitor params ports record upgrade"
+expect "$apctl " "calibrate compass-check defaults doctor inspect install-error map monitor params ports record share upgrade"
+expect "$apctl inspect " "--seconds"
+expect "$apctl share " "nmea"
+expect "$apctl share nmea --" "--listen --pty"
+expect "$apctl map " "export info prefetch"
 expect "$apctl pa" "params"
 expect "$apctl --" "--connect --help --json"
 expect "$apctl --connect " "hidsock: serial: sim usb usb:"
@@ -39,7 +43,7 @@ expect "$apctl --connect s" "serial: sim"
 expect "$apctl --connect=s" "serial: sim"
 expect "$apctl --connect hidsock:ap" "ap.sock"
 expect "$apctl --connect sim --json mon" "monitor"
-expect "$apctl --connect sim monitor --" "--count --follow --record"
+expect "$apctl --connect sim monitor --" "--alerts --count --follow --record"
 expect "$apctl --connect sim monitor --count " ""
 expect "$apctl doctor --" "--udev-rule"
 expect "$apctl defaults " "--yes"
@@ -57,8 +61,8 @@ expect "$apctl params save " "ap.sock flights/ images/"
 expect "$apctl upgrade images/" "images/fw.bin"
 expect "$apctl record " "export info"
 expect "$apctl record info flights/" "flights/a.hj"
-expect "$apctl record export flights/a.hj -" "--format -o"
-expect "$apctl record export flights/a.hj --format " "csv gpx kml"
+expect "$apctl record export flights/a.hj -" "--format --out-dir -o"
+expect "$apctl record export flights/a.hj --format " "csv gpx jsonl kml"
 expect "$apctl record export flights/a.hj --format gpx -o fl" "flights/"
 
 # Every name of apctl --help is offered, and nothing else.

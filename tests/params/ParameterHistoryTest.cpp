@@ -124,7 +124,6 @@ TEST_F(SnapshotStoreTest, StoresWholeFilesAndListsThemNewestFirst) {
   EXPECT_EQ(found.path, path1);
   EXPECT_FALSE(store.Find("nothing", &found, &error));
   EXPECT_NE(error.find("params history"), std::string::npos) << error;
-
 }
 
 // Whatever else lands in the folder is listed with what is wrong with it (a

@@ -25,7 +25,8 @@ TEST(ByteSum, MatchesThePlainLoopOnEveryLengthAndAlignment) {
     for (std::size_t offset = 0; offset < 64; ++offset) {
       for (std::size_t length = 0; offset + length <= bytes->size(); ++length) {
         const std::uint8_t* p = bytes->data() + offset;
-        ASSERT_EQ(apdesk::ByteSum(p, length), LoopSum(p, length)) << "offset " << offset << " length " << length;
+        ASSERT_EQ(apdesk::ByteSum(p, length), LoopSum(p, length))
+            << "offset " << offset << " length " << length;
         ASSERT_EQ(apdesk::ByteSumPlain(p, length), LoopSum(p, length));
       }
     }

@@ -259,10 +259,12 @@ Bytes HostileStream(std::mt19937& rng, int count) {
     const SentenceInfo& info = kSentenceTable[static_cast<std::size_t>(pick(kTagCount))];
     switch (pick(5)) {
       case 0:  // garbage rich in '$'
-        for (int g = pick(80); g > 0; --g) bytes.push_back(pick(4) == 0 ? '$' : static_cast<std::uint8_t>(pick(256)));
+        for (int g = pick(80); g > 0; --g)
+          bytes.push_back(pick(4) == 0 ? '$' : static_cast<std::uint8_t>(pick(256)));
         break;
       case 1:  // a tag cut short
-        Add(bytes, Text(info.text.substr(0, static_cast<std::size_t>(1 + pick(static_cast<int>(info.text.size()))))));
+        Add(bytes, Text(info.text.substr(
+                       0, static_cast<std::size_t>(1 + pick(static_cast<int>(info.text.size()))))));
         break;
       default: {
         Bytes sentence = Tagged(info.text, info.length);
@@ -295,8 +297,8 @@ ParserState StateOf(const SentenceParser& p, const LogSink& sink) {
 }
 
 bool operator==(const ParserCounters& a, const ParserCounters& b) {
-  return a.bytesAppended == b.bytesAppended && a.bytesDropped == b.bytesDropped && a.sentences == b.sentences &&
-         a.badSums == b.badSums;
+  return a.bytesAppended == b.bytesAppended && a.bytesDropped == b.bytesDropped &&
+         a.sentences == b.sentences && a.badSums == b.badSums;
 }
 
 // Parse cuts sentences out of the bytes it is given; Append and
@@ -321,7 +323,8 @@ TEST(SentenceParser, ParseInPlaceAgreesWithTheQueueOnAnyStream) {
         inPlace.Parse(stream.data() + at, n, placeSink);
       }
       at += n;
-      ASSERT_TRUE(StateOf(inPlace, placeSink) == StateOf(viaQueue, queueSink)) << "round " << round << " at " << at;
+      ASSERT_TRUE(StateOf(inPlace, placeSink) == StateOf(viaQueue, queueSink))
+          << "round " << round << " at " << at;
     }
     EXPECT_GT(queueSink.sentences.size(), 0u);
   }
@@ -348,8 +351,8 @@ TEST(SentenceParser, ParseKeepsTheOrderWhenASinkParsesAgain) {
       --depth;
     }
   };
-  const Bytes outer = Cat({Tagged("$DIN", 14), test::InstallError(1.5f, -0.3f), test::Status(), Tagged("$MG1", 25),
-                           Text("$ST")});
+  const Bytes outer = Cat(
+      {Tagged("$DIN", 14), test::InstallError(1.5f, -0.3f), test::Status(), Tagged("$MG1", 25), Text("$ST")});
   const Bytes inner = Cat({Tagged("$LIM", 16), test::InstallError(2.0f, 1.0f), test::Status()});
   ParserState states[2];
   for (bool inPlace : {false, true}) {

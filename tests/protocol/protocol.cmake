@@ -2,6 +2,7 @@
 apdesk_test(protocol_tests
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/ByteSumTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/NumberTextTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SentenceParserTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/StatusSentenceTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ParameterCodecTest.cpp

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <random>
 #include <sstream>
 #include <vector>
@@ -132,15 +133,56 @@ TEST(RecordFile, InfoOfAHandComputedRecording) {
             "records with a GPS fix: 2\n"
             "first position: 22.515625, 113.281250\n"
             "last position: 22.500000, 113.250000\n"
+            "distance: 3650 m\n"
             "highest altitude: 150.0\n"
             "voltage: 10.000 to 11.099 V\n");
-  EXPECT_EQ(
-      RecordInfoJson(info, "t.hj"),
-      "{\"file\":\"t.hj\",\"bytes\":436,\"records\":3,\"skipped\":1,\"trailing_bytes\":40,"
-      "\"first_time\":\"2014-03-05T09:30:07Z\",\"last_time\":\"2014-03-05T09:31:07Z\",\"seconds\":60,"
-      "\"fixes\":2,\"first_latitude\":\"22.515625\",\"first_longitude\":\"113.281250\","
-      "\"last_latitude\":\"22.500000\",\"last_longitude\":\"113.250000\",\"highest_altitude\":\"150.0\","
-      "\"lowest_voltage\":\"10.000\",\"highest_voltage\":\"11.099\"}");
+  EXPECT_EQ(RecordInfoJson(info, "t.hj"),
+            "{\"file\":\"t.hj\",\"bytes\":436,\"records\":3,\"skipped\":1,\"trailing_bytes\":40,"
+            "\"first_time\":\"2014-03-05T09:30:07Z\",\"last_time\":\"2014-03-05T09:31:07Z\",\"seconds\":60,"
+            "\"fixes\":2,\"first_latitude\":\"22.515625\",\"first_longitude\":\"113.281250\","
+            "\"last_latitude\":\"22.500000\",\"last_longitude\":\"113.250000\",\"distance_m\":3650.2,"
+            "\"highest_altitude\":\"150.0\","
+            "\"lowest_voltage\":\"10.000\",\"highest_voltage\":\"11.099\"}");
+}
+
+// Ten fixes a second for five minutes: GPS noise must not add up to
+// kilometres while the aircraft stands, nor be lost from a real flight.
+TEST(RecordFile, DistanceLeavesOutGpsNoise) {
+  constexpr double kMetresPerDegree = 6371000.0 * 3.14159265358979323846 / 180;
+  struct Case {
+    const char* what;
+    double northPerSecond, eastPerSecond;  // metres
+    double lowest, highest;                // the distance expected
+  } cases[] = {
+      {"standing still", 0, 0, 0, 15},
+      {"a straight kilometre north", 1000.0 / 300, 0, 985, 1005},
+      {"a straight kilometre east", 0, 1000.0 / 300, 985, 1005},
+      {"a slow walk, 0.5 m/s (and the wander)", 0.5, 0, 140, 165},
+  };
+  for (const Case& c : cases) {
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> jitter(-1.0, 1.0);  // metres
+    Bytes file;
+    for (int i = 0; i < 3000; ++i) {
+      const double t = i / 10.0;
+      // A hovering receiver's wander (3 m) plus its jitter.
+      const double north = c.northPerSecond * t + 3 * std::sin(t / 11) + jitter(random);
+      const double east = c.eastPerSecond * t + 3 * std::cos(t / 14) + jitter(random);
+      Fields f;
+      f.sats = 9;
+      f.lat = static_cast<float>(22.543096 + north / kMetresPerDegree);
+      f.lon = static_cast<float>(114.057865 + east / (kMetresPerDegree * std::cos(22.543096 / 57.29577951)));
+      f.mi = 30 + i / 600;
+      f.ss = i / 10 % 60;
+      const Bytes r = Record(f);
+      file.insert(file.end(), r.begin(), r.end());
+    }
+    const RecordInfo info = SummariseRecords(ScanRecords(file.data(), file.size()));
+    EXPECT_GE(info.distanceMetres, c.lowest) << c.what;
+    EXPECT_LE(info.distanceMetres, c.highest) << c.what;
+    const std::string json = RecordInfoJson(info, "d.hj");
+    EXPECT_NE(json.find(FormatText("\"distance_m\":%.1lf,", info.distanceMetres)), std::string::npos) << json;
+  }
 }
 
 TEST(RecordFile, InfoWithoutFixOrDate) {
@@ -153,6 +195,7 @@ TEST(RecordFile, InfoWithoutFixOrDate) {
   const Bytes none;
   const std::string empty = RecordInfoJson(SummariseRecords(ScanRecords(none.data(), 0)), "e.hj");
   EXPECT_NE(empty.find("\"highest_altitude\":null"), std::string::npos) << empty;
+  EXPECT_NE(empty.find("\"distance_m\":null"), std::string::npos) << empty;
 }
 
 TEST(RecordFile, CsvAndJsonLinesHaveOneRowPerGoodRecordNamingItsFile) {
@@ -282,6 +325,35 @@ TEST(RecordFile, GpxAndKmlCarryTheRecordsWithAFixAndTheirTime) {
       << "the timed track is as before; one more placemark with one line";
 }
 
+// Records of one second share it as a replay plays them: ten a second get
+// ten different times, in GPX and KML alike; a second with one record keeps
+// its whole time.
+TEST(RecordFile, GpxAndKmlSpreadTheRecordsOfOneSecondOverIt) {
+  Bytes file;
+  for (int i = 0; i < 11; ++i) {
+    Fields f;
+    f.lat = 22.5f;
+    f.lon = 113.25f;
+    f.sats = i == 3 ? 0 : 9;  // a record without a fix still takes its share
+    f.ss = 7 + i / 10;
+    const Bytes r = Record(f);
+    file.insert(file.end(), r.begin(), r.end());
+  }
+  const RecordScan scan = ScanRecords(file.data(), file.size());
+  const std::string gpx = ExportRecords(scan, ExportFormat::Gpx, "t");
+  const std::string kml = ExportRecords(scan, ExportFormat::Kml, "t");
+  for (const char* time :
+       {"09:30:07Z", "09:30:07.100Z", "09:30:07.200Z", "09:30:07.400Z", "09:30:07.900Z", "09:30:08Z"}) {
+    EXPECT_NE(gpx.find(std::string("<time>2014-03-05T") + time + "</time>"), std::string::npos) << time;
+    EXPECT_NE(kml.find(std::string("<when>2014-03-05T") + time + "</when>"), std::string::npos) << time;
+  }
+  EXPECT_EQ(gpx.find("07.300Z"), std::string::npos) << "the record without a fix is not in the track";
+  std::size_t points = 0;
+  for (std::size_t at = gpx.find("<trkpt"); at != std::string::npos; at = gpx.find("<trkpt", at + 1))
+    ++points;
+  EXPECT_EQ(points, 10u) << gpx;
+}
+
 TEST(RecordFile, GpsFixAndDateRules) {
   struct Case {
     const char* what;
@@ -388,8 +460,8 @@ TEST(RecordFile, ReadingAMissingFileSaysSo) {
   unlink(path);
 }
 
-// Names from the disk may hold any bytes: the JSON and XML made of them stay
-// well-formed (bytes that are not UTF-8 and unwritable controls become U+FFFD).
+// Names from the disk may hold any bytes: the JSON, XML and CSV made of them
+// stay well-formed (bytes that are not UTF-8 and unwritable controls become U+FFFD).
 TEST(RecordFile, JsonAndXmlTextsStayWellFormedForAnyBytes) {
   const std::string r = "\xEF\xBF\xBD";  // U+FFFD
   const struct {
@@ -405,9 +477,16 @@ TEST(RecordFile, JsonAndXmlTextsStayWellFormedForAnyBytes) {
       {"ctl\x01\x1B\t", "\"ctl\\u0001\\u001b\\u0009\"", "ctl" + r + r + "\t"},
       {"\xF0\x9F\x9B\xA9", "\"\xF0\x9F\x9B\xA9\"", "\xF0\x9F\x9B\xA9"},
   };
+  const Bytes one = Record(Fields{});
+  const RecordScan scan = ScanRecords(one.data(), one.size());
   for (const auto& c : cases) {
     EXPECT_EQ(JsonString(c.raw), c.json) << c.raw;
     EXPECT_EQ(XmlEscape(c.raw), c.xml) << c.raw;
+    // The CSV's file column: the XML's text where it has no markup or controls.
+    if (c.raw.find_first_of("<\x01") != std::string::npos) continue;
+    const std::string csv = ExportRecords(scan, ExportFormat::Csv, c.raw);
+    const std::size_t row = csv.find('\n') + 1;
+    EXPECT_EQ(csv.substr(row, c.xml.size() + 1), c.xml + ",") << c.raw;
   }
 }
 
@@ -493,6 +572,16 @@ TEST_F(LargeRecordFile, StreamedSummaryAndExportsEqualTheWholeOnes) {
     const bool rows = format == ExportFormat::Csv || format == ExportFormat::Jsonl;
     EXPECT_EQ(counts.exported, rows ? whole.records.size() : info.fixes) << ExportFormatName(format);
   }
+}
+
+// An export that the disk refuses says why, not a guess.
+TEST_F(LargeRecordFile, AnExportToAFullDiskSaysSo) {
+  std::ofstream full("/dev/full");
+  ExportCounts counts;
+  std::string error;
+  EXPECT_FALSE(ExportRecordFile(path_, ExportFormat::Csv, "f.hj", full, &counts, &error));
+  EXPECT_NE(error.find(": the disk is full"), std::string::npos) << error;
+  EXPECT_EQ(error.find("?"), std::string::npos) << error;
 }
 
 TEST(RecordFile, WhatIsNoRecordFileIsRefusedWithTheReason) {

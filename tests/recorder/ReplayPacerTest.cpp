@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "protocol/SentenceBytes.h"
@@ -136,6 +140,50 @@ TEST(ReplayPacer, AFileWithoutAnyTimePlaysTenASecond) {
   none.Start(0);
   EXPECT_EQ(none.NextDue(1000, &due), 0u);
   EXPECT_TRUE(none.Finished());
+}
+
+}  // namespace
+}  // namespace apdesk
+
+namespace apdesk {
+namespace {
+
+// A file that holds no sound record would replay as a silent device: it is
+// refused with the reason, as the record tools refuse it; a sound file opens.
+TEST(ReplayPacer, AFileWithoutASoundRecordIsRefused) {
+  char tmpl[] = "/tmp/replay-refuse-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  const std::string dir = tmpl;
+  struct Case {
+    const char* name;
+    test::Bytes bytes;
+    const char* says;  // "" when it opens
+  };
+  test::Bytes noise(3000);
+  for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<std::uint8_t>(i * 131 + 7);
+  const Case cases[] = {
+      {"empty.hj", {}, "is empty: it holds no flight records"},
+      {"noise.hj", noise, "is not a flight record: none of its 3000 bytes make a sound record"},
+      {"flight.hj", Flight(), ""},
+  };
+  for (const Case& c : cases) {
+    const std::string path = dir + "/" + c.name;
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    if (!c.bytes.empty()) std::fwrite(c.bytes.data(), 1, c.bytes.size(), f);
+    std::fclose(f);
+    ReplayPacer pacer;
+    std::string error;
+    EXPECT_EQ(pacer.Open(path, &error), *c.says == 0) << c.name;
+    EXPECT_NE(error.find(c.says), std::string::npos) << c.name << ": " << error;
+    if (*c.says == 0) {
+      std::vector<RecordBytes> due;
+      pacer.Start(0);
+      EXPECT_EQ(pacer.NextDue(0, &due), 1u) << "the replay starts at the first record";
+    }
+    std::remove(path.c_str());
+  }
+  ::rmdir(tmpl);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -227,6 +229,19 @@ TEST_F(SaveDataTest, FolderThatCannotBeCreatedKeepsRecordsQueuedWithoutSpinning)
 // The read-only case, as a plain user (root writes into read-only folders).
 // Returns what went wrong, empty when nothing did.
 std::string ReadOnlyFolderCase(const std::string& dir, const std::tm& start) {
+  {
+    // Started in a folder it cannot write, the reason is that folder's, not
+    // the "no such folder" of the file inside the "Hj" it could not make.
+    const std::string locked = dir + "/locked";
+    if (mkdir(locked.c_str(), 0555) != 0) return "cannot make the locked folder";
+    CSaveData rec(start, locked);
+    if (!rec.StartThread()) return "no worker";
+    RecordStatusSentence(rec, Sentence(0).data());
+    usleep(300 * 1000);
+    if (!rec.WriteFailing() || rec.LastWriteError() != EACCES)
+      return "the reason given is errno " + std::to_string(rec.LastWriteError()) + ", not EACCES";
+    rec.Stop();
+  }
   const std::string hj = dir + "/Hj";
   if (mkdir(hj.c_str(), 0555) != 0 || chmod(hj.c_str(), 0555) != 0) return "cannot make the folder";
   CSaveData rec(start, dir);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 
@@ -102,11 +103,19 @@ TEST(Apsim, OptionsAreChecked) {
       {{"--hidsock"}, 2},
       {{"--serial", "--seed", "-1"}, 2},
       {{"--serial", "--frobnicate"}, 2},
-      {{"--serial", "--replay", "/nonexistent/f.hj"}, 2},
-      {{"--serial", "--replay", "/tmp"}, 2},
+      // A file that cannot be read is a failure, not a bad command line.
+      {{"--serial", "--replay", "/nonexistent/f.hj"}, 1},
+      {{"--serial", "--replay", "/tmp"}, 1},
+      {{"--version"}, 0},
+      {{"--serial", "--start", "2024-13-01T00:00:00Z"}, 2},
+      {{"--serial", "--start", "1999-12-31T23:59:59Z"}, 2},
+      {{"--serial", "--start", "2024-04-31T08:00:00Z"}, 2},
+      {{"--serial", "--start", "yesterday"}, 2},
       {{"--serial", "--replay"}, 2},
       {{"--serial", "--replay", "/dev/null", "--speed", "20"}, 2},
       {{"--serial", "--speed", "0.05"}, 2},
+      {{"--serial", "--speed", "2"}, 2},  // a speed without a replay is refused, not ignored
+      {{"--serial", "--replay", "/dev/null"}, 1},
   };
   for (const Case& k : cases) {
     std::vector<std::string> argv{kApsim};
@@ -141,6 +150,48 @@ TEST(Apsim, SerialServesTelemetryAndAnswersOnThePrintedPath) {
   EXPECT_GE(GoodCount(d, "$STP"), 25u);
   EXPECT_EQ(GoodCount(d, "$PAR"), 1u);
   EXPECT_EQ(sim.Stop(), 0);
+}
+
+// The GPS clock starts at the present, so the record a session writes is
+// named and timed alike; --start fixes it for tests.
+TEST(Apsim, GpsClockStartsNowOrAtStart) {
+  struct Case {
+    std::vector<std::string> extra;
+    std::time_t expected;  // 0: the present
+  } cases[] = {
+      {{}, 0}, {{"--start", "2024-05-01T08:00:00Z"}, 1714550400}, {{"--start", "1714550400"}, 1714550400}};
+  for (const Case& c : cases) {
+    std::vector<std::string> argv{kApsim, "--serial", "--rate", "20", "--no-garbage"};
+    argv.insert(argv.end(), c.extra.begin(), c.extra.end());
+    const std::time_t before = c.expected != 0 ? c.expected : std::time(nullptr);
+    ChildProcess sim(argv);
+    ASSERT_TRUE(sim.Started());
+    const std::string path = sim.ReadLine(5000);
+    ASSERT_EQ(path.rfind("/dev/pts/", 0), 0u) << path;
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    termios t{};
+    ::tcgetattr(fd, &t);
+    ::cfmakeraw(&t);
+    ::tcsetattr(fd, TCSANOW, &t);
+    const Decoded d = Decode(ReadFor(fd, 700));
+    ::close(fd);
+    EXPECT_EQ(sim.Stop(), 0);
+    const auto status = std::find_if(d.sentences.begin(), d.sentences.end(),
+                                     [](const Sentence& s) { return s.tag == "$STP"; });
+    ASSERT_NE(status, d.sentences.end());
+    const std::vector<std::uint8_t>& b = status->bytes;
+    std::tm utc{};
+    utc.tm_year = b[25] + 100;
+    utc.tm_mon = b[26] - 1;
+    utc.tm_mday = b[27];
+    utc.tm_hour = b[28];
+    utc.tm_min = b[29];
+    utc.tm_sec = b[30];
+    const std::time_t sent = ::timegm(&utc);
+    EXPECT_GE(sent, before) << (c.extra.empty() ? "now" : c.extra.back());
+    EXPECT_LE(sent, before + 10) << (c.extra.empty() ? "now" : c.extra.back());
+  }
 }
 
 // A record file played back: what comes out is the file's records, in order,

@@ -156,6 +156,8 @@ TEST_F(UpgradeWindow, AFileThatCannotBeReadSaysWhyAndKeepsChoose) {
 TEST_F(UpgradeWindow, TickShowsStatusAndProgress) {
   Make();
   ASSERT_TRUE(dlg.LoadImageFile(WriteFile("fw.bin", upgradetest::RandomImage(560, 1))));
+  Feed(Announcement());  // steps count once the boot loader is there
+  dlg.OnTimer();
   struct Step {
     Report report;
     const char* status;
@@ -188,6 +190,7 @@ TEST_F(UpgradeWindow, TickShowsStatusAndProgress) {
 TEST_F(UpgradeWindow, MissingStatusKeyGivesAnEmptyStatus) {
   lang.Write("Default.ini", "[public]\nLID_PUB_UPGRADE_ERASE=Erasing\n");
   Make();
+  Feed(Announcement());
   Feed(DeviceReport(0x31, 1));
   dlg.OnTimer();
   EXPECT_EQ(Text(1032), "Erasing");
@@ -237,6 +240,17 @@ TEST_F(UpgradeWindow, CloseEndsTheProgramOnlyWhenABootLoaderRaisedTheWindow) {
     EXPECT_EQ(deviceCloses, fromMenu ? 0 : 1);
     dlg.OnTimer();  // clears the announcement count
   }
+
+  // The warning in the window's language, where the language file has it.
+  CUpgradeDlg chinese;
+  chinese.m_language = CLanguageManager(lang.Folder(), true);
+  chinese.SetQuitRequester([] {});
+  ASSERT_TRUE(chinese.Create(nullptr));
+  for (int i = 0; i < 51; ++i) chinese.HandleReport(Announcement().data());
+  EXPECT_TRUE(ControlText(chinese.Control(1033)).endsWith(QString::fromUtf8("关闭将退出 apdesk。")));
+  testing::KeepScreenshot(&chinese, "upgrade-close-ends-chinese");
+  for (int i = 0; i < 51; ++i) Feed(Announcement());
+  testing::KeepScreenshot(&dlg, "upgrade-close-ends");
 }
 
 }  // namespace

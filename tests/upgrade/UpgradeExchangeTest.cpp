@@ -181,6 +181,7 @@ TEST(UpgradeExchange, OfferOnlyInStateLoaded) {
 TEST(UpgradeExchange, EraseIsShownAgainstSevenAndStopsOffers) {
   UpgradeExchange ex;
   ASSERT_TRUE(ex.LoadImage(Pattern(1000)));
+  ex.HandleReport(Announcement().data());  // the boot loader is there
   for (std::int32_t step : {0, 3, 7, 200, -5}) {
     EXPECT_EQ(ex.HandleReport(Device(0x31, step).data()).replyCount, 0u);
     EXPECT_EQ(ex.State(), UpgradeState::Erasing);
@@ -189,6 +190,32 @@ TEST(UpgradeExchange, EraseIsShownAgainstSevenAndStopsOffers) {
     EXPECT_STREQ(ex.Status(), "LID_PUB_UPGRADE_ERASE");
   }
   EXPECT_EQ(ex.HandleReport(Announcement().data()).replyCount, 0u);
+}
+
+// A report that only looks like a step (telemetry of a controller in flight
+// can: first byte a step's code, last byte the sum) moves nothing and gets
+// no answer until a boot loader has announced itself, and none again once
+// an upgrade has ended.
+TEST(UpgradeExchange, StepsCountOnlyAfterTheBootLoaderAnnouncedItself) {
+  const std::vector<std::uint8_t> image = Pattern(100);
+  for (std::uint8_t code : {0x31, 0x32, 0x50, 0x51}) {
+    SCOPED_TRACE(static_cast<int>(code));
+    UpgradeExchange ex;
+    ASSERT_TRUE(ex.LoadImage(image));
+    const UpgradeResult r = ex.HandleReport(Device(code, 3, std::vector<std::uint8_t>(56, 0x41)).data());
+    EXPECT_EQ(r.replyCount, 0u);
+    EXPECT_EQ(ex.State(), UpgradeState::Loaded);
+    EXPECT_STREQ(ex.Status(), "Ready");
+    EXPECT_EQ(ex.ProgressPosition(), 0);
+
+    ex.HandleReport(Announcement().data());
+    EXPECT_EQ(VerifyAll(ex, image), 3);  // blocks 0, 1 and the one past the end
+    EXPECT_STREQ(ex.Status(), "LID_PUB_UPGRADE_SUCCESS");
+    ex.HandleReport(Device(0x10).data());  // the finish report acknowledged
+    EXPECT_EQ(ex.HandleReport(Device(code, 1).data()).replyCount, 0u);
+    EXPECT_EQ(ex.State(), UpgradeState::Idle);
+    EXPECT_STREQ(ex.Status(), "LID_PUB_UPGRADE_SUCCESS");
+  }
 }
 
 // Images of 100 and 112 bytes, block by block: the code and payload of each
@@ -203,6 +230,7 @@ TEST(UpgradeExchange, ServesBlocksAndVerifiesThroughTheBlockPastTheEnd) {
     const std::vector<std::uint8_t> image = Pattern(c.size);
     UpgradeExchange ex;
     ASSERT_TRUE(ex.LoadImage(image));
+    ex.HandleReport(Announcement().data());  // the boot loader is there
     for (std::int32_t n = 0; n <= c.lastBlock; ++n) {
       const UpgradeResult r = ex.HandleReport(Device(0x32, n).data());
       ASSERT_EQ(r.replyCount, 1u);
@@ -225,6 +253,7 @@ TEST(UpgradeExchange, ServesBlocksAndVerifiesThroughTheBlockPastTheEnd) {
   const std::vector<std::uint8_t> image = Pattern(100);
   UpgradeExchange ex;
   ASSERT_TRUE(ex.LoadImage(image));
+  ex.HandleReport(Announcement().data());  // the boot loader is there
   const UpgradeResult r = ex.HandleReport(Device(0x32, 1).data());
   EXPECT_TRUE(std::equal(image.begin() + 56, image.end(), r.replies[0].begin() + 6));
   EXPECT_EQ(std::vector<std::uint8_t>(r.replies[0].begin() + 50, r.replies[0].begin() + 62),
@@ -235,6 +264,7 @@ TEST(UpgradeExchange, VerifyStartResetsTheIndexMidway) {
   const std::vector<std::uint8_t> image = Pattern(300);
   UpgradeExchange ex;
   ASSERT_TRUE(ex.LoadImage(image));
+  ex.HandleReport(Announcement().data());  // the boot loader is there
   UpgradeResult r = ex.HandleReport(Device(0x50).data());
   EXPECT_EQ(ex.State(), UpgradeState::VerifyStarted);
   EXPECT_STREQ(ex.Status(), "Ready");  // status and progress are left alone
@@ -259,6 +289,7 @@ TEST(UpgradeExchange, ReadBackOfAnotherBlockIsAskedAgain) {
   const std::vector<std::uint8_t> image = Pattern(200);
   UpgradeExchange ex;
   ASSERT_TRUE(ex.LoadImage(image));
+  ex.HandleReport(Announcement().data());  // the boot loader is there
   ex.HandleReport(Device(0x50).data());
   ex.HandleReport(Device(0x51, 0, BlockOf(image, 0)).data());
   // The device sends block 2 (matching its own data) while 1 was asked for.
@@ -280,6 +311,7 @@ enum class ReadBackFault { None, Duplicate, DeviceRepeat, WrongBlock, RequestLos
 int RequestsToVerify(const std::vector<std::uint8_t>& image, ReadBackFault fault, std::int32_t at) {
   UpgradeExchange ex;
   EXPECT_TRUE(ex.LoadImage(image));
+  ex.HandleReport(Announcement().data());  // the boot loader is there
   std::deque<std::int32_t> asked;
   int requests = 0;
   bool faulted = false;
@@ -339,6 +371,7 @@ TEST(UpgradeExchange, MismatchEndsWithVerifyErrorAndNeverSucceeds) {
     SCOPED_TRACE(bad);
     UpgradeExchange ex;
     ASSERT_TRUE(ex.LoadImage(image));
+    ex.HandleReport(Announcement().data());  // the boot loader is there
     ex.HandleReport(Device(0x50).data());
     for (std::int32_t n = 0; n < bad; ++n) ex.HandleReport(Device(0x51, n, BlockOf(image, n)).data());
     std::vector<std::uint8_t> corrupt = BlockOf(image, bad);
@@ -431,6 +464,7 @@ TEST(UpgradeExchange, BlocksOutsideTheBufferAreZero) {
       if (loaded) {
         ASSERT_TRUE(ex.LoadImage(image));
       }
+      ex.HandleReport(Announcement().data());  // the boot loader is there
       const UpgradeResult r = ex.HandleReport(Device(0x32, c.block).data());
       ASSERT_EQ(r.replyCount, 1u);
       EXPECT_EQ(r.replies[0][0], loaded ? c.code : (c.block < 0 ? 0x32 : 0x33));
@@ -441,6 +475,7 @@ TEST(UpgradeExchange, BlocksOutsideTheBufferAreZero) {
   // The last image block straddling the end is partly image, partly zero.
   UpgradeExchange ex;
   ASSERT_TRUE(ex.LoadImage(image));
+  ex.HandleReport(Announcement().data());  // the boot loader is there
   const UpgradeResult r = ex.HandleReport(Device(0x32, 17).data());
   EXPECT_EQ(Payload(r.replies[0]), BlockOf(image, 17));
   std::uint8_t block[56];

@@ -26,6 +26,7 @@ TEST(UpgradeFaultCampaign, EveryFaultEndsWithoutFalseSuccessAndWithinThreeTimesT
                                         << (towardDevice ? " to the device" : " from the device"));
         const RunResult r = RunUpgrade(plan, 60 * clean.endMs);
         EXPECT_FALSE(r.falseSuccess);
+        EXPECT_FALSE(r.falseProgress);
         ASSERT_NE(r.outcome, Outcome::NoEnd);
         if (r.outcome == Outcome::Succeeded) {
           EXPECT_LE(r.endMs, 3 * clean.endMs);

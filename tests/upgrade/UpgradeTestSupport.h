@@ -44,6 +44,7 @@ inline const char kChineseIni[] =
     "LID_PUB_UPGRADE_VERIFY=正在校验...\n"
     "LID_PUB_UPGRADE_VERIFYERR=校验失败！请重新升级。\n"
     "LID_PUB_UPGRADE_SUCCESS=升级成功！请重新上电。\n"
+    "LID_PUB_UPGRADE_CLOSE_ENDS=关闭将退出 apdesk。\n"
     "[upgrade]\n"
     "1033=用USB连接处于升级模式的飞控，本窗口会自动打开。选择固件文件，然后等待升级成功。\n"
     "1008=选择...\n"

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <qcustomplot.h>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -78,8 +79,9 @@ TEST_F(FlightRecordsWindow, ListsTheFolderWithASummaryOfEachFile) {
   EXPECT_EQ(flight->text(1), QStringLiteral("2024-05-01 08:00:00"));
   EXPECT_EQ(flight->text(2), QStringLiteral("0:01:39"));
   EXPECT_EQ(flight->text(3), QStringLiteral("999 (1 damaged)"));
-  // 399 m, about 50 m straight across the lost fixes, then 549 m.
-  EXPECT_EQ(flight->text(4), QStringLiteral("1.00 km"));
+  // 399 m, about 50 m straight across the lost fixes, then 549 m; counted
+  // in legs longer than the GPS noise (10 m), the corners cut a little.
+  EXPECT_EQ(flight->text(4), QStringLiteral("0.99 km"));
   EXPECT_EQ(flight->text(5), QStringLiteral("119.9 m"));
   EXPECT_EQ(newest->text(3), QStringLiteral("0 (5 damaged)")) << "not a record file: nothing but damage";
 
@@ -87,6 +89,34 @@ TEST_F(FlightRecordsWindow, ListsTheFolderWithASummaryOfEachFile) {
   EXPECT_EQ(list->topLevelItemCount(), 0);
   EXPECT_TRUE(dlg.StatusText().startsWith(QStringLiteral("No record files")))
       << dlg.StatusText().toStdString();
+}
+
+// The list follows the folder while the window is open: a record file the
+// recorder starts appears, in a folder made after the window was opened too,
+// and the folder is shown whole.
+TEST_F(FlightRecordsWindow, ListsFilesAddedWhileOpenAndShowsTheWholeFolder) {
+  CFlightRecordsDlg dlg(nullptr);
+  auto* list = dlg.findChild<QTreeWidget*>();
+  ASSERT_NE(list, nullptr);
+  const fs::path later = dir_ / "later" / "Hj";
+  fs::create_directories(dir_ / "later");
+  fs::current_path(dir_ / "later");
+  dlg.ShowFolder(QStringLiteral("Hj"));  // relative, as a copy run from its build folder has it
+  EXPECT_EQ(list->topLevelItemCount(), 0);
+  auto* folder = dlg.findChild<QLabel*>(QStringLiteral("folder"));
+  ASSERT_NE(folder, nullptr);
+  EXPECT_TRUE(folder->text().contains(QString::fromStdString(later.string())))
+      << folder->text().toStdString();
+  fs::create_directories(later);
+  test::WriteFile((later / "20240503100000.hj").string(), Circuit());
+  ASSERT_TRUE(linktest::PumpUntil([&] { return list->topLevelItemCount() == 1; }));
+  ASSERT_TRUE(linktest::PumpUntil([&] { return !list->topLevelItem(0)->text(3).isEmpty(); }));
+  EXPECT_EQ(list->topLevelItem(0)->text(3), QStringLiteral("999 (1 damaged)"));
+  test::WriteFile((later / "20240504100000.hj").string(), Circuit());
+  ASSERT_TRUE(linktest::PumpUntil([&] { return list->topLevelItemCount() == 2; }));
+  EXPECT_EQ(list->topLevelItem(0)->text(0), QStringLiteral("20240504100000.hj")) << "newest first";
+  EXPECT_EQ(list->topLevelItem(1)->text(3), QStringLiteral("999 (1 damaged)")) << "kept its summary";
+  fs::current_path(dir_);
 }
 
 TEST_F(FlightRecordsWindow, PlotsAndTrackShareOneCursor) {
@@ -187,7 +217,19 @@ TEST_F(FlightRecordsWindow, TextsComeFromTheChineseFile) {
   EXPECT_TRUE(dlg.StatusText().contains(QStringLiteral("跳过 1 条损坏的记录")))
       << dlg.StatusText().toStdString();
   auto* plots = dlg.findChild<QCustomPlot*>(QStringLiteral("flightPlots"));
-  EXPECT_EQ(plots->axisRect(0)->axis(QCPAxis::atLeft)->label(), QStringLiteral("高度 (m)"));
+  // Each row is named across its top, whole, not by a rotated title cut to
+  // the row's height.
+  dlg.resize(1300, 820);
+  dlg.show();
+  plots->replot();
+  for (int r = 0; r < plots->axisRectCount(); ++r)
+    EXPECT_TRUE(plots->axisRect(r)->axis(QCPAxis::atLeft)->label().isEmpty()) << r;
+  QStringList titles;
+  for (int i = 0; i < plots->itemCount(); ++i) {
+    if (auto* text = qobject_cast<QCPItemText*>(plots->item(i))) titles << text->text();
+  }
+  EXPECT_TRUE(titles.contains(QStringLiteral("高度 (m)"))) << titles.join('|').toStdString();
+  EXPECT_GE(titles.size(), 8) << "one name for each of the eight rows: " << titles.join('|').toStdString();
 }
 
 }  // namespace

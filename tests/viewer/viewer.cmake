@@ -9,3 +9,9 @@ if(APDESK_WITH_QT)
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/CFlightRecordsDlgTest.cpp
     LIBS apdesk_viewer Qt6::Test)
 endif()
+
+if(APDESK_WITH_QT)
+  apdesk_test(flight_track_map_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/FlightTrackMapTest.cpp
+    LIBS apdesk_viewer apdesk_maptiles Qt6::Test)
+endif()

@@ -1,0 +1,36 @@
+#include "recorder/TrackDistance.h"
+
+#include <cmath>
+
+namespace apdesk {
+
+namespace {
+constexpr double kEarthRadius = 6371000.0;
+constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
+}  // namespace
+
+double TrackDistance::Between(double lat1, double lon1, double lat2, double lon2) {
+  const double p1 = lat1 * kRadiansPerDegree, p2 = lat2 * kRadiansPerDegree;
+  const double dp = p2 - p1, dl = (lon2 - lon1) * kRadiansPerDegree;
+  const double a =
+      std::sin(dp / 2) * std::sin(dp / 2) + std::cos(p1) * std::cos(p2) * std::sin(dl / 2) * std::sin(dl / 2);
+  return 2 * kEarthRadius * std::asin(std::sqrt(std::fmin(1.0, a)));
+}
+
+void TrackDistance::Add(double latitude, double longitude) {
+  // A fix that is no position (a broken record's NaN) counts nothing.
+  if (!std::isfinite(latitude) || !std::isfinite(longitude)) return;
+  if (!m_started) {
+    m_started = true;
+    m_lat = latitude;
+    m_lon = longitude;
+    return;
+  }
+  const double leg = Between(m_lat, m_lon, latitude, longitude);
+  if (leg <= kNoiseRadiusMetres) return;
+  m_metres += leg;
+  m_lat = latitude;
+  m_lon = longitude;
+}
+
+}  // namespace apdesk
