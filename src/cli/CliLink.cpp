@@ -118,7 +118,8 @@ bool CliLink::Open(const ConnectSpec& target, std::unique_ptr<IHidBackend> simBa
 
 void CliLink::Follow(std::function<void(bool lost)> onChange) {
   m_session.Follow();
-  QObject::connect(&m_session, &ControllerSession::Lost, [onChange](bool, const QString&) { onChange(true); });
+  QObject::connect(&m_session, &ControllerSession::Lost,
+                   [onChange](bool, const QString&) { onChange(true); });
   QObject::connect(&m_session, &ControllerSession::Returned, [this, onChange](bool) {
     m_serialFailed = false;
     m_session.Commands().SendGetParameters();

@@ -23,9 +23,7 @@ void CSetApDlg::ConnectAlerts() {
   hooks.writeSetting = [this](const char* key, int value) {
     m_app.WriteSettingInt(apdesk::kAlertsSection, key, value);
   };
-  hooks.connected = [this] {
-    return m_app.Session().IsOpen() || m_connection->Follower().IsLost();
-  };
+  hooks.connected = [this] { return m_app.Session().IsOpen() || m_connection->Follower().IsLost(); };
   hooks.recorderFailing = [this] { return m_recorderStarted && m_recorder.WriteFailing(); };
   hooks.clockSpeed = [this] {
     if (!m_replay || !m_app.Session().Link().Replaying()) return 1.0;

@@ -12,15 +12,13 @@ namespace apdesk {
 ConnectionStatus::ConnectionStatus(CConfigApp& app, QStatusBar* line,
                                    std::function<QString(const char*)> text, std::function<void()> onReturned,
                                    QObject* parent)
-    : QObject(parent),
-      m_app(app),
-      m_text(std::move(text)),
-      m_follower(app.Session().Follow()) {
+    : QObject(parent), m_app(app), m_text(std::move(text)), m_follower(app.Session().Follow()) {
   if (line != nullptr) {
     m_label = new QLabel(line);
     line->addWidget(m_label, 1);
   }
-  connect(&app.Session(), &ControllerSession::StatusSentence, this, [this](const std::uint8_t*) { OnRecord(); });
+  connect(&app.Session(), &ControllerSession::StatusSentence, this,
+          [this](const std::uint8_t*) { OnRecord(); });
   connect(&m_follower, &LinkFollower::Lost, this, [this](bool, const QString&) { Refresh(); });
   connect(&m_follower, &LinkFollower::Returned, this, [this, onReturned = std::move(onReturned)](bool) {
     if (onReturned) onReturned();

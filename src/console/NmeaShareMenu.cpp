@@ -49,7 +49,8 @@ void CSetApDlg::AddNmeaShareMenu() {
 // GGA, RMC and VTG.
 void CSetApDlg::ConnectNmeaShare() {
   apdesk::nmea::CNmeaShareDlg* share = m_nmeaDlg.get();
-  connect(&m_app.Session(), &apdesk::ControllerSession::StatusSentence, share, [share](const std::uint8_t* s) {
-    if (share->Sharing() && share->Programs() > 0) share->Send(apdesk::nmea::SentencesOf(s));
-  });
+  connect(&m_app.Session(), &apdesk::ControllerSession::StatusSentence, share,
+          [share](const std::uint8_t* s) {
+            if (share->Sharing() && share->Programs() > 0) share->Send(apdesk::nmea::SentencesOf(s));
+          });
 }

@@ -78,14 +78,34 @@ class ChildProcess {
     return ReadLine(&line, ms) ? line : std::string();
   }
 
-  void Stop() {
+  // Waits for it to end by itself: its exit status; -1 when a signal ended
+  // it, or when it had not ended within timeoutMs (it is killed then).
+  int Wait(int timeoutMs) {
+    if (m_pid <= 0) return -1;
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    pid_t r = 0;
+    while ((r = ::waitpid(m_pid, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline) {
+      ::usleep(10000);
+    }
+    if (r == 0) {
+      ::kill(m_pid, SIGKILL);
+      ::waitpid(m_pid, &status, 0);
+    }
+    m_pid = -1;
+    return r == 0 || !WIFEXITED(status) ? -1 : WEXITSTATUS(status);
+  }
+
+  // Ends it with SIGTERM (SIGKILL after timeoutMs): as Wait.
+  int Stop(int timeoutMs = 3000) {
+    int result = -1;
     if (m_pid > 0) {
       ::kill(m_pid, SIGTERM);
-      ::waitpid(m_pid, nullptr, 0);
-      m_pid = -1;
+      result = Wait(timeoutMs);
     }
     if (m_out >= 0) ::close(m_out);
     m_out = -1;
+    return result;
   }
 
   bool Running() const { return m_pid > 0; }

@@ -34,10 +34,10 @@
 
 #include "app/CConfigApp.h"
 #include "common/BoxRecorder.h"
+#include "common/LoopbackClient.h"
 #include "common/Pty.h"
 #include "common/TestApp.h"
 #include "common/WaitUntil.h"
-#include "common/LoopbackClient.h"
 #include "console/CSetApDlg.h"
 #include "console/ParameterCompareDlg.h"
 #include "console/ScriptedHid.h"
@@ -655,7 +655,7 @@ TEST_F(MainWindowTest, OpenComOverAPseudoTerminal) {
   Click(w, 1019);
   ASSERT_TRUE(app->Session().Usb().IsOpen());
 
-  w.OpenComPort(path);  // as --connect serial:PORT: told on the status line
+  w.OpenComPort(path);                          // as --connect serial:PORT: told on the status line
   EXPECT_FALSE(app->Session().Usb().IsOpen());  // opening one transport closes the other
   ASSERT_EQ(boxes.Texts().size(), 1u);
   EXPECT_EQ(w.StatusLine()->currentMessage(), Lid(w, "LID_COM_HINT1"));

@@ -14,9 +14,9 @@
 #include <thread>
 
 #include "LinkTestSupport.h"
-#include "common/Pty.h"
 #include "app/CommConfig.h"
 #include "app/SettingsStore.h"
+#include "common/Pty.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 
 #include "FakeHidBackend.h"
 #include "LinkTestSupport.h"
-#include "common/Pty.h"
 #include "app/SettingsStore.h"
+#include "common/Pty.h"
 #include "link/CommUart.h"
 #include "link/HidLink.h"
 
@@ -81,7 +81,10 @@ TEST_F(CommandLinkTest, EveryOperationSendsItsFrameToBothTransports) {
   for (const Case& c : cases) {
     c.send();
     ++reports;
-    ASSERT_TRUE(PumpUntil([&] { return script->Written().size() == reports && hid->IsReady(); })) << c.name;
+    // The serial line is written from the event loop: wait for both transports.
+    ASSERT_TRUE(PumpUntil([&] {
+      return script->Written().size() == reports && hid->IsReady() && pty.Waiting() >= 30;
+    })) << c.name;
     const auto line = pty.ReadMaster(30);
     EXPECT_EQ(line, std::vector<std::uint8_t>(c.expected.begin(), c.expected.end())) << c.name;
     linktest::Report report{};

@@ -18,7 +18,8 @@ using apdesk::ControllerSession;
 
 class Session : public ::testing::Test {
  protected:
-  Session() : script(std::make_shared<linktest::FakeHidScript>()), session(linktest::MakeFakeHidBackend(script)) {
+  Session()
+      : script(std::make_shared<linktest::FakeHidScript>()), session(linktest::MakeFakeHidBackend(script)) {
     script->devices = {{"fake:0", 0x0483, 0x5750, ""}};
     QObject::connect(&session, &ControllerSession::Connected,
                      [this](bool serial) { events.push_back(serial ? "serial" : "usb"); });
@@ -26,7 +27,8 @@ class Session : public ::testing::Test {
     QObject::connect(&session, &ControllerSession::UsbReport, [this](const std::uint8_t*) { ++reports; });
     QObject::connect(&session, &ControllerSession::SentenceTaken,
                      [this](int, const std::uint8_t*, int, bool) { ++sentences; });
-    QObject::connect(&session, &ControllerSession::Lost, [this](bool, const QString&) { events.push_back("lost"); });
+    QObject::connect(&session, &ControllerSession::Lost,
+                     [this](bool, const QString&) { events.push_back("lost"); });
     QObject::connect(&session, &ControllerSession::Returned, [this](bool) { events.push_back("returned"); });
   }
 

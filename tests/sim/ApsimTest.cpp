@@ -12,9 +12,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "common/ChildProcess.h"
 #include "StreamDecoder.h"
 #include "UpgradeToolScript.h"
+#include "common/ChildProcess.h"
 #include "link/HidSockBackend.h"
 
 using namespace simtest;

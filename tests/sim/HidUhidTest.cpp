@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <thread>
 
-#include "common/ChildProcess.h"
 #include "StreamDecoder.h"
+#include "common/ChildProcess.h"
 #include "link/HidapiBackend.h"
 
 using namespace simtest;
