@@ -45,7 +45,9 @@ TEST(PtyOutput, ALateReaderGetsTheNewestLinesAndNeverBlocksTheWriter) {
   ASSERT_GE(got.size(), Line(total).size());
   EXPECT_EQ(got.substr(got.size() - Line(total).size()), Line(total)) << "the newest line comes last, whole";
   EXPECT_EQ(got.find(Line(0)), std::string::npos) << "the oldest lines went";
-  EXPECT_LT(got.size(), 8192u);
+  // What the terminal still held: its buffers (a few KiB, more on some
+  // kernels), never the hundreds of KiB written.
+  EXPECT_LT(got.size(), 64u * 1024u);
 }
 
 }  // namespace
