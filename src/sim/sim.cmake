@@ -1,10 +1,9 @@
 # The simulated controller: Qt-free, so the command-line tool, the tests and
 # the Qt-less build share it. It shares no code with the tool's decoders.
-add_library(apdesk_sim STATIC
-  BootLoader.cpp FrameReader.cpp SimController.cpp SimHidBackend.cpp SimWire.cpp StatusModel.cpp)
-apdesk_export_headers(apdesk_sim HEADERS SimOptions.h StatusSource.h)
-set_target_properties(apdesk_sim PROPERTIES AUTOMOC OFF)
-target_link_libraries(apdesk_sim PUBLIC apdesk_hidbackend Threads::Threads)
+apdesk_library(apdesk_sim
+  SOURCES BootLoader.cpp FrameReader.cpp SimController.cpp SimHidBackend.cpp SimWire.cpp StatusModel.cpp
+  HEADERS SimOptions.h StatusSource.h
+  PUBLIC apdesk_hidbackend Threads::Threads)
 
 # apsim: plain POSIX, no Qt.
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
