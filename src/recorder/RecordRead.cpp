@@ -76,6 +76,16 @@ void RecordReader::OpenBytes(const std::uint8_t* data, std::size_t size) {
   m_eof = true;
 }
 
+bool RecordReader::Seek(std::uint64_t offset) {
+  if (m_fd < 0 || ::lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) < 0) return false;
+  m_offset = static_cast<std::size_t>(offset);
+  m_pos = m_end = 0;
+  m_eof = false;
+  m_readFailed = m_inGap = false;
+  m_gapStart = m_records = m_skipped = m_trailingBytes = 0;
+  return true;
+}
+
 // Makes at least `wanted` bytes available from m_pos unless the file ends first.
 bool RecordReader::Fill(std::size_t wanted) {
   if (m_end - m_pos >= wanted || m_eof) return m_end - m_pos >= wanted;

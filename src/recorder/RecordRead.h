@@ -42,6 +42,10 @@ class RecordReader {
   bool Open(const std::string& path, std::string* error);
   // Reads bytes already in memory; they must outlive the reader.
   void OpenBytes(const std::uint8_t* data, std::size_t size);
+  // Reads on from `offset` of the open file, where a sound record began when
+  // it was read before (to look at a part of it again); the counts start
+  // again from there. False when no file is open or it cannot seek there.
+  bool Seek(std::uint64_t offset);
 
   // The next sound record (kRecordSize bytes, valid until the next call), or
   // nullptr at the end of the file or on a read error (ReadFailed).
@@ -52,6 +56,8 @@ class RecordReader {
   std::size_t Skipped() const { return m_skipped; }
   std::size_t TrailingBytes() const { return m_trailingBytes; }
   std::size_t BytesRead() const { return m_offset + m_end; }
+  // The file offset of the record Next gave last.
+  std::size_t LastOffset() const { return m_offset + m_pos - kRecordSize; }
 
  private:
   bool Fill(std::size_t wanted);
