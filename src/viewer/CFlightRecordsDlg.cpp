@@ -447,8 +447,8 @@ void CFlightRecordsDlg::RefreshSeries() {
     m_flight.ReadRecords(spanFirst, (last + kKept - 1) / kKept * kKept, &span);
   std::vector<double> keys, values;
   for (Series& s : m_series) {
-    m_flight.levels[static_cast<std::size_t>(s.id)].Points(apdesk::FlightColumn(span, s.id), spanFirst, t, first,
-                                                           last, buckets, &keys, &values);
+    m_flight.levels[static_cast<std::size_t>(s.id)].Points(apdesk::FlightColumn(span, s.id), spanFirst, t,
+                                                           first, last, buckets, &keys, &values);
     QVector<QCPGraphData> points(static_cast<qsizetype>(keys.size()));
     for (std::size_t i = 0; i < keys.size(); ++i)
       points[static_cast<qsizetype>(i)] = QCPGraphData(keys[i], values[i]);

@@ -196,5 +196,4 @@ bool LoadFlightFile(const std::string& path, FlightData* data, std::string* erro
 // Record i's position on the globe, from its east/north; false without a fix.
 bool PositionAt(const FlightData& data, std::size_t i, double* latitude, double* longitude);
 
-
 }  // namespace apdesk

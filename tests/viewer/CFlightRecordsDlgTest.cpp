@@ -168,7 +168,8 @@ TEST_F(FlightRecordsWindow, PlotsAndTrackShareOneCursor) {
       << "every plot shows the same time";
   // Those records are read again from the file: each point is its own record's.
   for (auto it = altitude->data()->constBegin(); it != altitude->data()->constEnd(); ++it)
-    EXPECT_NEAR(it->value, (200 + static_cast<double>(dlg.Flight().IndexAt(it->key))) / 10.0, 1e-4) << it->key;
+    EXPECT_NEAR(it->value, (200 + static_cast<double>(dlg.Flight().IndexAt(it->key))) / 10.0, 1e-4)
+        << it->key;
   // A file gone since it was shown: the kept levels stand in, every peak still there.
   fs::remove(dir_ / "Hj" / "20240501080000.hj");
   rect->axis(QCPAxis::atBottom)->setRange(dlg.Flight().times[300], dlg.Flight().times[340]);

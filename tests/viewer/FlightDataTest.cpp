@@ -40,7 +40,8 @@ TEST(FlightData, TimesSpreadWithinSeconds) {
       times.Add(std::isnan(v) ? std::nullopt : std::optional<long long>(static_cast<long long>(v)));
     EXPECT_EQ(times.Finish(), c.hasTime) << c.what;
     ASSERT_EQ(times.size(), c.out.size()) << c.what;
-    for (std::size_t i = 0; i < c.out.size(); ++i) EXPECT_NEAR(times[i], c.out[i], 1e-9) << c.what << " at " << i;
+    for (std::size_t i = 0; i < c.out.size(); ++i)
+      EXPECT_NEAR(times[i], c.out[i], 1e-9) << c.what << " at " << i;
   }
   // Finding a time: as lower_bound and upper_bound over all the times.
   FlightTimes times;
@@ -49,8 +50,12 @@ TEST(FlightData, TimesSpreadWithinSeconds) {
   std::vector<double> all;
   for (std::size_t i = 0; i < times.size(); ++i) all.push_back(times[i]);
   for (double t : {6.0, 7.0, 7.2, 7.5, 8.0, 8.9, 9.5, 10.0}) {
-    EXPECT_EQ(times.LowerBound(t), static_cast<std::size_t>(std::lower_bound(all.begin(), all.end(), t) - all.begin())) << t;
-    EXPECT_EQ(times.UpperBound(t), static_cast<std::size_t>(std::upper_bound(all.begin(), all.end(), t) - all.begin())) << t;
+    EXPECT_EQ(times.LowerBound(t),
+              static_cast<std::size_t>(std::lower_bound(all.begin(), all.end(), t) - all.begin()))
+        << t;
+    EXPECT_EQ(times.UpperBound(t),
+              static_cast<std::size_t>(std::upper_bound(all.begin(), all.end(), t) - all.begin()))
+        << t;
   }
 }
 
@@ -176,13 +181,14 @@ TEST(FlightData, PyramidKeepsEveryPeakWithFewPoints) {
     constexpr std::size_t kKept = MinMaxPyramid::kKeptBucket;
     const std::size_t spanFirst = r.first / kKept * kKept;
     const std::vector<float> span(values.begin() + static_cast<std::ptrdiff_t>(spanFirst),
-                                  values.begin() + static_cast<std::ptrdiff_t>(
-                                                       std::min(values.size(), (r.last + kKept - 1) / kKept * kKept)));
+                                  values.begin() + static_cast<std::ptrdiff_t>(std::min(
+                                                       values.size(), (r.last + kKept - 1) / kKept * kKept)));
     for (bool withSpan : {true, false}) {
       const std::vector<float> none;
       pyramid.Points(withSpan ? span : none, spanFirst, times, r.first, r.last, r.buckets, &keys, &points);
       ASSERT_EQ(keys.size(), points.size());
-      const std::string what = std::to_string(r.first) + ".." + std::to_string(r.last) + (withSpan ? "" : " unread");
+      const std::string what =
+          std::to_string(r.first) + ".." + std::to_string(r.last) + (withSpan ? "" : " unread");
       if (withSpan && count <= 2 * r.buckets) {
         ASSERT_EQ(points.size(), count) << "few enough: the values themselves";
         for (std::size_t i = 0; i < count; ++i) EXPECT_EQ(points[i], values[r.first + i]) << what;
