@@ -26,6 +26,12 @@ void TrackDistance::Add(double latitude, double longitude) {
     m_lon = longitude;
     return;
   }
+  // Going north-south and then east-west is never shorter than the great
+  // circle, so a fix within the radius that way is within it for sure: no
+  // trigonometry for the many fixes of a slow or hovering flight.
+  const double path =
+      kEarthRadius * (std::fabs(latitude - m_lat) + std::fabs(longitude - m_lon)) * kRadiansPerDegree;
+  if (path < kNoiseRadiusMetres * 0.999) return;
   const double leg = Between(m_lat, m_lon, latitude, longitude);
   if (leg <= kNoiseRadiusMetres) return;
   m_metres += leg;

@@ -9,7 +9,9 @@ set_target_properties(apdesk_recorder PROPERTIES AUTOMOC OFF)
 
 # Reading record files and exporting them; decodes through the protocol library.
 add_library(apdesk_recordfile STATIC
-  ${CMAKE_CURRENT_LIST_DIR}/RecordFile.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RecordRead.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RecordSummary.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RecordExport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TrackDistance.cpp)
 apdesk_export_headers(apdesk_recordfile)
 target_link_libraries(apdesk_recordfile PUBLIC apdesk_recorder apdesk_protocol apdesk_files)

@@ -71,7 +71,6 @@ QString UtcText(double seconds, const char* format) {
 struct CFlightRecordsDlg::Series {
   QCPGraph* graph = nullptr;
   PlotQuantityId id{};
-  apdesk::MinMaxPyramid pyramid;
 };
 
 CFlightRecordsDlg::CFlightRecordsDlg(QWidget* parent) : QDialog(parent) {
@@ -375,18 +374,15 @@ void CFlightRecordsDlg::ShowFile(const QString& path) {
   }
   m_flight = std::move(flight);
   m_shownPath = path;
-  for (Series& s : m_series) s.pyramid.Build(m_flight.Column(s.id));
   // Fixed value ranges per row (all of its series), so panning does not rescale.
   for (std::size_t r = 0; r < m_rects.size(); ++r) {
     QCPAxis* value = m_rects[r]->axis(QCPAxis::atLeft);
     float lo = std::numeric_limits<float>::max(), hi = std::numeric_limits<float>::lowest();
     for (const Series& s : m_series) {
       if (s.graph->valueAxis() != value) continue;
-      for (float v : m_flight.Column(s.id)) {
-        if (!std::isfinite(v)) continue;
-        lo = std::min(lo, v);
-        hi = std::max(hi, v);
-      }
+      const auto [seriesLo, seriesHi] = m_flight.ranges[static_cast<std::size_t>(s.id)];
+      lo = std::min(lo, seriesLo);
+      hi = std::max(hi, seriesHi);
     }
     if (lo > hi) lo = 0, hi = 1;
     const double pad = hi > lo ? (hi - lo) * 0.08 : 1.0;
@@ -435,16 +431,24 @@ void CFlightRecordsDlg::RefreshSeries() {
     return;
   }
   const QCPRange range = m_rects.front()->axis(QCPAxis::atBottom)->range();
-  const auto& t = m_flight.times;
-  std::size_t first = static_cast<std::size_t>(std::lower_bound(t.begin(), t.end(), range.lower) - t.begin());
-  std::size_t last = static_cast<std::size_t>(std::upper_bound(t.begin(), t.end(), range.upper) - t.begin());
+  const apdesk::FlightTimes& t = m_flight.times;
+  std::size_t first = t.LowerBound(range.lower);
+  std::size_t last = t.UpperBound(range.upper);
   first = first > 0 ? first - 1 : 0;  // one beyond each edge, so lines reach the border
   last = std::min(t.size(), last + 1);
   // A min and a max per bucket: about one point per pixel column.
   const std::size_t buckets = static_cast<std::size_t>(std::max(100, m_rects.front()->width() / 2));
+  // Zoomed in far, the records shown are read again (whole kept buckets, so
+  // every bucket drawn is whole); without them the kept levels stand in.
+  std::vector<apdesk::FlightRecord> span;
+  constexpr std::size_t kKept = apdesk::MinMaxPyramid::kKeptBucket;
+  const std::size_t spanFirst = first / kKept * kKept;
+  if (first < last && apdesk::MinMaxPyramid::NeedsRecords(last - first, buckets))
+    m_flight.ReadRecords(spanFirst, (last + kKept - 1) / kKept * kKept, &span);
   std::vector<double> keys, values;
   for (Series& s : m_series) {
-    s.pyramid.Points(m_flight.Column(s.id), t, first, last, buckets, &keys, &values);
+    m_flight.levels[static_cast<std::size_t>(s.id)].Points(apdesk::FlightColumn(span, s.id), spanFirst, t,
+                                                           first, last, buckets, &keys, &values);
     QVector<QCPGraphData> points(static_cast<qsizetype>(keys.size()));
     for (std::size_t i = 0; i < keys.size(); ++i)
       points[static_cast<qsizetype>(i)] = QCPGraphData(keys[i], values[i]);
@@ -461,14 +465,14 @@ void CFlightRecordsDlg::RebuildTrack() {
   const std::size_t n = m_flight.Size();
   if (n == 0 || m_flight.summary.fixes == 0) return;
   const bool bySpeed = m_colourBy->currentIndex() == 1;
-  const apdesk::FlightColumn colour =
-      m_flight.Column(bySpeed ? PlotQuantityId::kGroundSpeed : PlotQuantityId::kAltitude);
+  const PlotQuantityId colourBy = bySpeed ? PlotQuantityId::kGroundSpeed : PlotQuantityId::kAltitude;
+  const auto colour = [&](std::size_t i) { return m_flight.TrackColour(colourBy, i); };
   float lo = std::numeric_limits<float>::max(), hi = std::numeric_limits<float>::lowest();
   std::size_t firstFix = n, lastFix = 0;
   for (std::size_t i = 0; i < n; ++i) {
     if (std::isnan(m_flight.east[i])) continue;
-    lo = std::min(lo, colour[i]);
-    hi = std::max(hi, colour[i]);
+    lo = std::min(lo, colour(i));
+    hi = std::max(hi, colour(i));
     firstFix = std::min(firstFix, i);
     lastFix = i;
   }
@@ -487,7 +491,7 @@ void CFlightRecordsDlg::RebuildTrack() {
     }
     if (prev != n && !gap && ++since < step && i != lastFix) continue;
     if (prev != n && !gap) {
-      const double share = (colour[i] - colourRange.lower) / colourRange.size();
+      const double share = (colour(i) - colourRange.lower) / colourRange.size();
       const int bin = std::clamp(static_cast<int>(share * kTrackBins), 0, kTrackBins - 1);
       // A bin's line goes on while its segments follow one another; else it
       // breaks (NaN) and starts again.
@@ -585,14 +589,18 @@ void CFlightRecordsDlg::UpdateCursor() {
   const float e = m_flight.east[m_cursor], n = m_flight.north[m_cursor];
   if (!std::isnan(e)) m_trackCursor->addData(e, n);
   QString text = m_flight.hasUtc ? UtcText(t, "hh:mm:ss.zzz") : Seconds(t);
+  // The values of the one record, read again (a file that no longer holds it shows none).
+  std::vector<apdesk::FlightRecord> record;
+  if (!m_flight.ReadRecords(m_cursor, m_cursor + 1, &record) || record.empty()) record.clear();
   for (PlotQuantityId id :
        {PlotQuantityId::kAltitude, PlotQuantityId::kVoltage, PlotQuantityId::kSatellites,
         PlotQuantityId::kGroundSpeed, PlotQuantityId::kCourse, PlotQuantityId::kFlightStatus}) {
+    if (record.empty()) break;
     const apdesk::PlotQuantity& q = apdesk::GetPlotQuantity(id);
     const QString name = m_language.PublicTextForDisplay(q.languageKey);
     const int decimals = q.stepped ? 0 : (id == PlotQuantityId::kVoltage ? 3 : 1);
     text += QStringLiteral("   ") + (name.isEmpty() ? QString::fromUtf8(q.label) : name) +
-            QStringLiteral(" ") + QString::number(m_flight.Column(id)[m_cursor], 'f', decimals) +
+            QStringLiteral(" ") + QString::number(apdesk::PlottedValue(record.front(), id), 'f', decimals) +
             (q.unit[0] != '\0' ? QStringLiteral(" ") + QString::fromUtf8(q.unit) : QString());
   }
   if (std::isnan(e)) text += QStringLiteral("   ") + Text(1049, "(no GPS fix)");

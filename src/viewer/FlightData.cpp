@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 namespace apdesk {
 
@@ -12,7 +13,6 @@ namespace {
 
 constexpr double kEarthRadius = 6371000.0;
 constexpr double kPi = 3.14159265358979323846;
-constexpr double kUnknown = std::numeric_limits<double>::quiet_NaN();
 
 // Equirectangular projection around an origin: within a flight's few
 // kilometres it is off by far less than the GPS itself.
@@ -204,106 +204,243 @@ bool SummariseFlightFile(const std::string& path, FlightSummary* summary, std::s
   return true;
 }
 
-bool SpreadWithinSeconds(std::vector<double>& t) {
-  const auto firstKnown = std::find_if(t.begin(), t.end(), [](double v) { return !std::isnan(v); });
-  if (firstKnown == t.end()) {
-    for (std::size_t i = 0; i < t.size(); ++i) t[i] = static_cast<double>(i) / 10.0;
-    return false;
-  }
-  double last = *firstKnown;
-  for (double& v : t) {
-    if (std::isnan(v))
-      v = last;
-    else
-      last = v;
-  }
-  // A second's records sit at second + k / n; a repeated or backward second
-  // (a GPS clock that stepped) starts a run of its own.
-  std::size_t start = 0;
-  while (start < t.size()) {
-    std::size_t end = start + 1;
-    while (end < t.size() && t[end] == t[start]) ++end;
-    const double n = static_cast<double>(end - start);
-    for (std::size_t i = start; i < end; ++i) t[i] += static_cast<double>(i - start) / n;
-    start = end;
-  }
-  return true;
+double FlightTimes::operator[](std::size_t i) const {
+  if (m_runs.empty()) return static_cast<double>(i) / 10.0;
+  const auto after = std::upper_bound(m_runs.begin(), m_runs.end(), i,
+                                      [](std::size_t at, const Run& run) { return at < run.first; });
+  const Run& run = *(after - 1);
+  const std::size_t end = after == m_runs.end() ? m_size : after->first;
+  // second + k / n, as the records of a second always were spread.
+  double t = run.second;
+  t += static_cast<double>(i - run.first) / static_cast<double>(end - run.first);
+  return t;
 }
+
+std::size_t FlightTimes::LowerBound(double time) const {
+  std::size_t lo = 0, hi = m_size;
+  while (lo < hi) {
+    const std::size_t mid = lo + (hi - lo) / 2;
+    if ((*this)[mid] < time)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  return lo;
+}
+
+std::size_t FlightTimes::UpperBound(double time) const {
+  std::size_t lo = 0, hi = m_size;
+  while (lo < hi) {
+    const std::size_t mid = lo + (hi - lo) / 2;
+    if (!(time < (*this)[mid]))
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  return lo;
+}
+
+void FlightTimes::Add(const std::optional<long long>& second) {
+  ++m_size;
+  if (!second) return;  // the second of the record before, or of the first known one
+  const double s = static_cast<double>(*second);
+  if (!m_known) {
+    m_known = true;
+    m_runs.push_back({0, s});
+  } else if (m_runs.back().second != s) {
+    m_runs.push_back({m_size - 1, s});
+  }
+}
+
+bool FlightTimes::Finish() {
+  if (!m_known) m_runs.clear();
+  m_runs.shrink_to_fit();
+  return m_known;
+}
+
+namespace {
+
+// Min and max of `count` values (a bucket of at most 2^shift, starting at a
+// multiple of it) worked out as the levels always were: minmax_element per 8,
+// then pairs of pairs, the last one of an odd level on its own.
+std::pair<float, float> BucketMinMax(const float* values, std::size_t count, int shift) {
+  constexpr std::size_t kFirst = std::size_t{1} << MinMaxPyramid::kFirstLevel;
+  std::pair<float, float> level[MinMaxPyramid::kKeptBucket / kFirst];
+  count = std::min(count, MinMaxPyramid::kKeptBucket);
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < count; i += kFirst) {
+    const auto [lo, hi] = std::minmax_element(values + i, values + std::min(count, i + kFirst));
+    level[n++] = {*lo, *hi};
+  }
+  for (int k = MinMaxPyramid::kFirstLevel; k < shift && n > 1; ++k) {
+    std::size_t m = 0;
+    for (std::size_t i = 0; i < n; i += 2) {
+      std::pair<float, float> p = level[i];
+      if (i + 1 < n) p = {std::min(p.first, level[i + 1].first), std::max(p.second, level[i + 1].second)};
+      level[m++] = p;
+    }
+    n = m;
+  }
+  return level[0];
+}
+
+constexpr float kNoFix = std::numeric_limits<float>::quiet_NaN();
+
+// Each quantity's values over a bucket of records, into its levels and range.
+// All twelve of a record at once, in PlottedValue's order: one pass instead
+// of a choice per value.
+void AddBucket(FlightData& d, const FlightRecord* records, std::size_t count) {
+  static_assert(kPlotQuantityCount == 12 && static_cast<int>(PlotQuantityId::kFlightStatus) == 11);
+  float values[kPlotQuantityCount][MinMaxPyramid::kKeptBucket];
+  for (std::size_t i = 0; i < count; ++i) {
+    const FlightRecord& r = records[i];
+    values[static_cast<int>(PlotQuantityId::kAltitude)][i] = Altitude(r);
+    values[static_cast<int>(PlotQuantityId::kVoltage)][i] = Volts(r);
+    values[static_cast<int>(PlotQuantityId::kSatellites)][i] = r.satellites;
+    values[static_cast<int>(PlotQuantityId::kGroundSpeed)][i] = r.groundSpeed;
+    values[static_cast<int>(PlotQuantityId::kCourse)][i] = r.course;
+    values[static_cast<int>(PlotQuantityId::kAttitudeUp)][i] = r.attitudeUp;
+    values[static_cast<int>(PlotQuantityId::kAttitudeLeft)][i] = r.attitudeLeft;
+    values[static_cast<int>(PlotQuantityId::kRudder)][i] = r.rudder;
+    values[static_cast<int>(PlotQuantityId::kElevator)][i] = r.elevator;
+    values[static_cast<int>(PlotQuantityId::kThrottle)][i] = r.throttle;
+    values[static_cast<int>(PlotQuantityId::kAileron)][i] = r.aileron;
+    values[static_cast<int>(PlotQuantityId::kFlightStatus)][i] = r.flightStatus;
+  }
+  for (std::size_t q = 0; q < kPlotQuantityCount; ++q) {
+    d.levels[q].AddBucket(values[q], count);
+    auto& [lo, hi] = d.ranges[q];
+    for (std::size_t i = 0; i < count; ++i) {
+      const float v = values[q][i];
+      const bool finite = v - v == 0;  // false for NaN and infinity
+      lo = finite && v < lo ? v : lo;
+      hi = finite && v > hi ? v : hi;
+    }
+  }
+}
+
+}  // namespace
 
 bool LoadFlightFile(const std::string& path, FlightData* data, std::string* error) {
   RecordReader reader;
   if (!reader.Open(path, error)) return false;
   FlightData d;
+  d.path = path;
+  for (auto& range : d.ranges)
+    range = {std::numeric_limits<float>::max(), std::numeric_limits<float>::lowest()};
   // Room for the file's records at once: growing by doubling would hold
   // twice the columns for a moment and leave up to half of them unused.
   struct stat info {};
   if (::stat(path.c_str(), &info) == 0 && info.st_size > 0) {
     const std::size_t expected =
         std::min(static_cast<std::size_t>(info.st_size) / kRecordSize + 1, kMaxViewerRecords);
-    d.times.reserve(expected);
-    d.records.reserve(expected);
     d.east.reserve(expected);
     d.north.reserve(expected);
+    d.altitudeReadings.reserve(expected);
+    d.groundSpeeds.reserve(expected);
+    d.bucketOffsets.reserve(expected / MinMaxPyramid::kKeptBucket + 1);
   }
   SummaryBuilder builder;
   SecondsCache seconds;
+  FlightRecord bucket[MinMaxPyramid::kKeptBucket];
+  std::size_t inBucket = 0;
   while (const std::uint8_t* r = reader.Next()) {
-    if (d.times.size() >= kMaxViewerRecords) {
+    if (d.east.size() >= kMaxViewerRecords) {
       *error = path + ": more than " + std::to_string(kMaxViewerRecords) +
                " records, too many to show (apctl record export can read it)";
       return false;
     }
+    if (inBucket == 0) d.bucketOffsets.push_back(reader.LastOffset());
     const StatusFields f = ReadStatusFields(r);
     const std::optional<long long> utc = seconds.Of(r);
     const bool fix = HasGpsFix(f);
     builder.Add(f, utc);
-    d.times.push_back(utc ? static_cast<double>(*utc) : kUnknown);
-    d.records.push_back(MakeFlightRecord(f));
-    d.east.push_back(fix ? static_cast<float>(builder.LastEast()) : std::numeric_limits<float>::quiet_NaN());
-    d.north.push_back(fix ? static_cast<float>(builder.LastNorth())
-                          : std::numeric_limits<float>::quiet_NaN());
+    d.times.Add(utc);
+    const FlightRecord record = MakeFlightRecord(f);
+    d.altitudeReadings.push_back(record.altitudeReading);
+    d.groundSpeeds.push_back(record.groundSpeed);
+    d.east.push_back(fix ? static_cast<float>(builder.LastEast()) : kNoFix);
+    d.north.push_back(fix ? static_cast<float>(builder.LastNorth()) : kNoFix);
+    bucket[inBucket++] = record;
+    if (inBucket == MinMaxPyramid::kKeptBucket) {
+      AddBucket(d, bucket, inBucket);
+      inBucket = 0;
+    }
   }
   if (reader.ReadFailed()) {
     *error = path + ": read error";
     return false;
   }
+  if (inBucket > 0) AddBucket(d, bucket, inBucket);
+  for (MinMaxPyramid& level : d.levels) level.Finish();
   d.summary = builder.Finish(reader);
   d.originLatitude = builder.Projection().lat0;
   d.originLongitude = builder.Projection().lon0;
-  d.hasUtc = SpreadWithinSeconds(d.times);
+  d.hasUtc = d.times.Finish();
   *data = std::move(d);
+  return true;
+}
+
+float FlightData::TrackColour(PlotQuantityId id, std::size_t i) const {
+  FlightRecord r;
+  r.altitudeReading = altitudeReadings[i];
+  r.groundSpeed = groundSpeeds[i];
+  return PlottedValue(r, id);
+}
+
+bool FlightData::ReadRecords(std::size_t first, std::size_t last, std::vector<FlightRecord>* out) const {
+  out->clear();
+  last = std::min(last, Size());
+  if (first >= last) return true;
+  const std::size_t bucket = first / MinMaxPyramid::kKeptBucket;
+  if (bucket >= bucketOffsets.size()) return false;
+  RecordReader reader;
+  std::string error;
+  if (!reader.Open(path, &error) || !reader.Seek(bucketOffsets[bucket])) return false;
+  out->reserve(last - first);
+  for (std::size_t i = bucket * MinMaxPyramid::kKeptBucket; i < last; ++i) {
+    const std::uint8_t* r = reader.Next();
+    if (r == nullptr) {
+      out->clear();
+      return false;
+    }
+    if (i >= first) out->push_back(MakeFlightRecord(ReadStatusFields(r)));
+  }
   return true;
 }
 
 std::size_t FlightData::IndexAt(double time) const {
   if (times.empty()) return 0;
-  const auto it = std::lower_bound(times.begin(), times.end(), time);
-  if (it == times.end()) return times.size() - 1;
-  const std::size_t i = static_cast<std::size_t>(it - times.begin());
-  if (i > 0 && time - times[i - 1] < *it - time) return i - 1;
+  const std::size_t i = times.LowerBound(time);
+  if (i == times.size()) return times.size() - 1;
+  if (i > 0 && time - times[i - 1] < times[i] - time) return i - 1;
   return i;
 }
 
-void MinMaxPyramid::Build(const FlightColumn& values) {
-  m_levels.clear();
-  // The first level straight from the values, each further one from the one below.
-  std::vector<float> level;
-  const std::size_t bucket = std::size_t{1} << kFirstLevel;
-  level.reserve((values.size() / bucket + 1) * 2);
-  // The values a block at a time (a multiple of the bucket).
-  constexpr std::size_t kBlock = 4096;
-  std::vector<float> block(kBlock);
-  for (std::size_t at = 0; at < values.size(); at += kBlock) {
-    const std::size_t n = std::min(kBlock, values.size() - at);
-    values.CopyTo(at, n, block.data());
-    for (std::size_t i = 0; i < n; i += bucket) {
-      const auto end = block.begin() + static_cast<std::ptrdiff_t>(std::min(n, i + bucket));
-      const auto [lo, hi] = std::minmax_element(block.begin() + static_cast<std::ptrdiff_t>(i), end);
-      level.push_back(*lo);
-      level.push_back(*hi);
-    }
+void MinMaxPyramid::AddBucket(const float* values, std::size_t count) {
+  if (m_levels.empty()) m_levels.emplace_back();
+  // Without NaN the order of comparing does not matter: one plain pass.
+  float lo = values[0], hi = values[0];
+  bool nan = false;
+  for (std::size_t i = 0; i < count; ++i) {
+    const float v = values[i];
+    nan |= v != v;
+    lo = v < lo ? v : lo;
+    hi = v > hi ? v : hi;
   }
-  while (level.size() > 2) {
+  if (nan) std::tie(lo, hi) = BucketMinMax(values, count, kKeptLevel);
+  m_levels[0].push_back(lo);
+  m_levels[0].push_back(hi);
+  m_size += count;
+}
+
+void MinMaxPyramid::Finish() {
+  if (m_levels.empty()) return;
+  m_levels.resize(1);
+  m_levels[0].shrink_to_fit();
+  // Each further level from the one below.
+  while (m_levels.back().size() > 2) {
+    const std::vector<float>& level = m_levels.back();
     std::vector<float> up;
     up.reserve(level.size() / 2 + 2);
     for (std::size_t i = 0; i < level.size(); i += 4) {
@@ -315,40 +452,89 @@ void MinMaxPyramid::Build(const FlightColumn& values) {
       up.push_back(lo);
       up.push_back(hi);
     }
-    m_levels.push_back(std::move(level));
-    level = std::move(up);
+    m_levels.push_back(std::move(up));
   }
-  m_levels.push_back(std::move(level));
 }
 
-void MinMaxPyramid::Points(const FlightColumn& values, const std::vector<double>& times, std::size_t first,
-                           std::size_t last, std::size_t maxBuckets, std::vector<double>* keys,
-                           std::vector<double>* points) const {
+void MinMaxPyramid::Build(const FlightColumn& values) {
+  m_levels.clear();
+  m_size = 0;
+  float block[kKeptBucket];
+  for (std::size_t at = 0; at < values.size(); at += kKeptBucket) {
+    const std::size_t n = std::min(kKeptBucket, values.size() - at);
+    values.CopyTo(at, n, block);
+    AddBucket(block, n);
+  }
+  Finish();
+}
+
+namespace {
+
+// The level drawn for `count` records: the finest with no more than
+// maxBuckets buckets, but no coarser than the top one (topShift).
+int ShiftFor(std::size_t count, std::size_t maxBuckets, int topShift) {
+  int shift = MinMaxPyramid::kFirstLevel;
+  while (shift < topShift && (count >> shift) > maxBuckets) ++shift;
+  return shift;
+}
+
+}  // namespace
+
+bool MinMaxPyramid::NeedsRecords(std::size_t count, std::size_t maxBuckets) {
+  return count <= 2 * maxBuckets || ShiftFor(count, maxBuckets, kKeptLevel) < kKeptLevel;
+}
+
+void MinMaxPyramid::Points(const FlightColumn& span, std::size_t spanFirst, const FlightTimes& times,
+                           std::size_t first, std::size_t last, std::size_t maxBuckets,
+                           std::vector<double>* keys, std::vector<double>* points) const {
   keys->clear();
   points->clear();
-  last = std::min(last, values.size());
+  last = std::min(last, m_size);
   if (first >= last) return;
   const std::size_t count = last - first;
-  if (count <= 2 * maxBuckets || m_levels.empty()) {
-    keys->assign(times.begin() + static_cast<std::ptrdiff_t>(first),
-                 times.begin() + static_cast<std::ptrdiff_t>(last));
-    points->reserve(last - first);
-    for (std::size_t i = first; i < last; ++i) points->push_back(values[i]);
+  const bool haveSpan = first >= spanFirst && last <= spanFirst + span.size();
+  const int top = kKeptLevel + static_cast<int>(m_levels.size()) - 1;
+  int shift = ShiftFor(count, maxBuckets, top);
+  if (count <= 2 * maxBuckets && haveSpan) {
+    keys->reserve(count);
+    points->reserve(count);
+    for (std::size_t i = first; i < last; ++i) {
+      keys->push_back(times[i]);
+      points->push_back(span[i - spanFirst]);
+    }
     return;
   }
-  std::size_t level = 0;
-  while (level + 1 < m_levels.size() && (count >> (kFirstLevel + level)) > maxBuckets) ++level;
-  const int shift = kFirstLevel + static_cast<int>(level);
-  const std::vector<float>& mm = m_levels[level];
+  // Without the records, the finest level kept stands in: coarser, every peak still there.
+  if (!haveSpan || count <= 2 * maxBuckets) shift = std::max(shift, kKeptLevel);
   const std::size_t b0 = first >> shift, b1 = ((last - 1) >> shift) + 1;
   keys->reserve((b1 - b0) * 2);
   points->reserve((b1 - b0) * 2);
-  for (std::size_t b = b0; b < b1 && 2 * b + 1 < mm.size(); ++b) {
+  std::vector<float> values;
+  for (std::size_t b = b0; b < b1; ++b) {
+    std::pair<float, float> mm;
+    if (shift < kKeptLevel) {
+      const std::size_t from = b << shift, to = std::min(m_size, (b + 1) << shift);
+      if (from < spanFirst || to > spanFirst + span.size()) {
+        // The bucket reaches beyond the span read: only its part in the span.
+        const std::size_t a = std::max(from, spanFirst), z = std::min(to, spanFirst + span.size());
+        values.resize(z - a);
+        span.CopyTo(a - spanFirst, z - a, values.data());
+        mm = BucketMinMax(values.data(), values.size(), shift);
+      } else {
+        values.resize(to - from);
+        span.CopyTo(from - spanFirst, to - from, values.data());
+        mm = BucketMinMax(values.data(), values.size(), shift);
+      }
+    } else {
+      const std::vector<float>& level = m_levels[static_cast<std::size_t>(shift - kKeptLevel)];
+      if (2 * b + 1 >= level.size()) break;
+      mm = {level[2 * b], level[2 * b + 1]};
+    }
     const double key = times[std::max(first, b << shift)];
     keys->push_back(key);
-    points->push_back(mm[2 * b]);
+    points->push_back(mm.first);
     keys->push_back(key);
-    points->push_back(mm[2 * b + 1]);
+    points->push_back(mm.second);
   }
 }
 

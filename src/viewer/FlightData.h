@@ -1,15 +1,16 @@
 #pragma once
 // A flight record as the viewer shows it, in plain C++: a summary for the
-// list of files, and one compact set of plotted values per record (small
-// integers as the sentence carries them, floats where floats suffice), a
-// time key and the track in a local projection, read in one streaming pass.
-// Text is made only for what is on screen.
+// list of files, the track in a local projection, each record's time, and
+// min/max levels of the plotted values, read in one streaming pass; the
+// values of single records are read again from the file for the part shown
+// when zoomed in far. Text is made only for what is on screen.
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "plot/PlotQuantities.h"
@@ -93,53 +94,106 @@ class FlightColumn {
   PlotQuantityId m_id = PlotQuantityId::kAltitude;
 };
 
+// Each record's time, kept as runs of records within one whole second
+// (a few bytes per second of flight instead of eight per record): the records
+// of one second are evenly spread over it; records without a time take the
+// second of the record before (or, at the start, the first known one), and a
+// clock that steps back starts a run of its own.
+class FlightTimes {
+ public:
+  std::size_t size() const { return m_size; }
+  bool empty() const { return m_size == 0; }
+  double operator[](std::size_t i) const;
+  double front() const { return (*this)[0]; }
+  double back() const { return (*this)[m_size - 1]; }
+  // The first record whose time is not before (LowerBound) or after
+  // (UpperBound) `time`; size() when there is none. Times never go back.
+  std::size_t LowerBound(double time) const;
+  std::size_t UpperBound(double time) const;
+
+  // Built record by record: the record's whole UTC second, or nothing.
+  void Add(const std::optional<long long>& second);
+  // False, leaving ten records a second from 0, when no record had a time.
+  bool Finish();
+
+ private:
+  struct Run {
+    std::size_t first;  // index of the run's first record
+    double second;
+  };
+  std::vector<Run> m_runs;  // empty: ten records a second from 0
+  std::size_t m_size = 0;
+  bool m_known = false;  // a record with a time was added
+};
+
+// Min/max per bucket of 2^k records for k = 3, 4, ...: a zoomed-out plot of a
+// long flight draws a few thousand points that keep every peak, instead of
+// all of them. Only the levels from kKeptLevel up are kept; the finer ones
+// are worked out from the records themselves, read again for the span shown.
+class MinMaxPyramid {
+ public:
+  static constexpr int kFirstLevel = 3;
+  static constexpr int kKeptLevel = 6;
+  static constexpr std::size_t kKeptBucket = std::size_t{1} << kKeptLevel;
+
+  // Built a bucket of kKeptBucket values at a time (the last may be short),
+  // then Finish; or all at once with Build.
+  void AddBucket(const float* values, std::size_t count);
+  void Finish();
+  void Build(const FlightColumn& values);
+
+  // True when the points of `count` records are worked out from the records
+  // themselves rather than from the levels kept.
+  static bool NeedsRecords(std::size_t count, std::size_t maxBuckets);
+
+  // The points to draw for records [first, last): the values themselves when
+  // they are at most 2 * maxBuckets, else one min and one max per bucket of
+  // the finest level that has no more than maxBuckets buckets in the range.
+  // `span` holds the values of records [spanFirst, spanFirst + span.size())
+  // when NeedsRecords; without them the finest kept level stands in.
+  void Points(const FlightColumn& span, std::size_t spanFirst, const FlightTimes& times, std::size_t first,
+              std::size_t last, std::size_t maxBuckets, std::vector<double>* keys,
+              std::vector<double>* points) const;
+
+ private:
+  std::size_t m_size = 0;
+  std::vector<std::vector<float>> m_levels;  // level kKeptLevel + i: min, max, min, max, ...
+};
+
 struct FlightData {
   FlightSummary summary;
   // Per record: seconds since 1970 (UTC), the records of one second evenly
   // spread over it. Without any valid time in the file: seconds from the
   // first record at ten records a second (`hasUtc` false).
-  std::vector<double> times;
+  FlightTimes times;
   bool hasUtc = false;
-  std::vector<FlightRecord> records;
   // Metres east and north of the first fix; NaN for records without a fix,
   // so the track has gaps there instead of points at 0,0.
   std::vector<float> east, north;
   double originLatitude = 0, originLongitude = 0;
+  // What colours the track, per record: altitude as the sentence carries it,
+  // ground speed in m/s.
+  std::vector<std::uint16_t> altitudeReadings;
+  std::vector<float> groundSpeeds;
+  // Per plotted quantity: its thinning levels and its finite range (lo > hi: none).
+  std::array<MinMaxPyramid, kPlotQuantityCount> levels;
+  std::array<std::pair<float, float>, kPlotQuantityCount> ranges{};
 
   std::size_t Size() const { return times.size(); }
   // The record nearest to `time`; 0 when there are none.
   std::size_t IndexAt(double time) const;
-  FlightColumn Column(PlotQuantityId id) const { return FlightColumn(records, id); }
+  float TrackColour(PlotQuantityId id, std::size_t i) const;
+  // The plotted values of records [first, last), read again from the file;
+  // false when it cannot be read or no longer holds them.
+  bool ReadRecords(std::size_t first, std::size_t last, std::vector<FlightRecord>* out) const;
+
+  std::string path;
+  std::vector<std::uint64_t> bucketOffsets;  // file offset of record k * kKeptBucket
 };
 
 bool LoadFlightFile(const std::string& path, FlightData* data, std::string* error);
 
 // Record i's position on the globe, from its east/north; false without a fix.
 bool PositionAt(const FlightData& data, std::size_t i, double* latitude, double* longitude);
-
-// `seconds` holds each record's whole UTC second or NaN when it has none.
-// Records without one take the second of the record before (or, at the start,
-// the first known one); then the records of each second are spread evenly
-// over it. False, leaving ten a second from 0, when no record has a time.
-bool SpreadWithinSeconds(std::vector<double>& seconds);
-
-// Min/max per bucket of 2^k records for k = 3, 4, ...: a zoomed-out plot of a
-// long flight draws a few thousand points that keep every peak, instead of
-// all of them.
-class MinMaxPyramid {
- public:
-  void Build(const FlightColumn& values);
-
-  // The points to draw for records [first, last): the values themselves when
-  // they are at most 2 * maxBuckets, else one min and one max per bucket of
-  // the finest level that has no more than maxBuckets buckets in the range.
-  void Points(const FlightColumn& values, const std::vector<double>& times, std::size_t first,
-              std::size_t last, std::size_t maxBuckets, std::vector<double>* keys,
-              std::vector<double>* points) const;
-
- private:
-  static constexpr int kFirstLevel = 3;
-  std::vector<std::vector<float>> m_levels;  // level kFirstLevel + i: min, max, min, max, ...
-};
 
 }  // namespace apdesk

@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -165,6 +166,20 @@ TEST_F(FlightRecordsWindow, PlotsAndTrackShareOneCursor) {
   EXPECT_GE(altitude->dataCount(), 100);
   EXPECT_EQ(plots->axisRect(7)->axis(QCPAxis::atBottom)->range(), rect->axis(QCPAxis::atBottom)->range())
       << "every plot shows the same time";
+  // Those records are read again from the file: each point is its own record's.
+  for (auto it = altitude->data()->constBegin(); it != altitude->data()->constEnd(); ++it)
+    EXPECT_NEAR(it->value, (200 + static_cast<double>(dlg.Flight().IndexAt(it->key))) / 10.0, 1e-4)
+        << it->key;
+  // A file gone since it was shown: the kept levels stand in, every peak still there.
+  fs::remove(dir_ / "Hj" / "20240501080000.hj");
+  rect->axis(QCPAxis::atBottom)->setRange(dlg.Flight().times[300], dlg.Flight().times[340]);
+  ASSERT_GE(altitude->dataCount(), 2);
+  double lo = 1e9, hi = -1e9;
+  for (auto it = altitude->data()->constBegin(); it != altitude->data()->constEnd(); ++it)
+    lo = std::min(lo, it->value), hi = std::max(hi, it->value);
+  EXPECT_LE(lo, (200 + 300) / 10.0);
+  EXPECT_GE(hi, (200 + 340) / 10.0);
+  test::WriteFile((dir_ / "Hj" / "20240501080000.hj").string(), Circuit());
 
   if (const char* shots = std::getenv("APDESK_SCREENSHOTS")) {
     dlg.ShowFolder(QString::fromStdString((dir_ / "Hj").string()));

@@ -19,10 +19,10 @@ namespace {
 
 constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
 
-TEST(FlightData, SpreadWithinSeconds) {
+TEST(FlightData, TimesSpreadWithinSeconds) {
   struct Case {
     const char* what;
-    std::vector<double> in, out;
+    std::vector<double> in, out;  // NaN: no time
     bool hasTime;
   } cases[] = {
       {"none", {}, {}, false},
@@ -35,10 +35,27 @@ TEST(FlightData, SpreadWithinSeconds) {
       {"a clock that steps back starts a run of its own", {6, 6, 5, 5}, {6, 6.5, 5, 5.5}, true},
   };
   for (Case& c : cases) {
-    EXPECT_EQ(SpreadWithinSeconds(c.in), c.hasTime) << c.what;
-    ASSERT_EQ(c.in.size(), c.out.size()) << c.what;
-    for (std::size_t i = 0; i < c.in.size(); ++i)
-      EXPECT_NEAR(c.in[i], c.out[i], 1e-9) << c.what << " at " << i;
+    FlightTimes times;
+    for (double v : c.in)
+      times.Add(std::isnan(v) ? std::nullopt : std::optional<long long>(static_cast<long long>(v)));
+    EXPECT_EQ(times.Finish(), c.hasTime) << c.what;
+    ASSERT_EQ(times.size(), c.out.size()) << c.what;
+    for (std::size_t i = 0; i < c.out.size(); ++i)
+      EXPECT_NEAR(times[i], c.out[i], 1e-9) << c.what << " at " << i;
+  }
+  // Finding a time: as lower_bound and upper_bound over all the times.
+  FlightTimes times;
+  for (long long s : {7, 7, 7, 8, 9, 9}) times.Add(s);
+  times.Finish();
+  std::vector<double> all;
+  for (std::size_t i = 0; i < times.size(); ++i) all.push_back(times[i]);
+  for (double t : {6.0, 7.0, 7.2, 7.5, 8.0, 8.9, 9.5, 10.0}) {
+    EXPECT_EQ(times.LowerBound(t),
+              static_cast<std::size_t>(std::lower_bound(all.begin(), all.end(), t) - all.begin()))
+        << t;
+    EXPECT_EQ(times.UpperBound(t),
+              static_cast<std::size_t>(std::upper_bound(all.begin(), all.end(), t) - all.begin()))
+        << t;
   }
 }
 
@@ -82,9 +99,17 @@ TEST_F(FlightFile, ColumnsTrackAndSummary) {
   const double times[] = {t0, t0 + 1 / 3.0, t0 + 2 / 3.0, t0 + 1, t0 + 1 + 1 / 3.0, t0 + 1 + 2 / 3.0};
   for (std::size_t i = 0; i < 6; ++i) EXPECT_NEAR(d.times[i], times[i], 1e-6) << i;
   const float altitude[] = {10.0f, 20.0f, 150.0f, 30.0f, 40.0f, -5.0f};
-  for (std::size_t i = 0; i < 6; ++i)
-    EXPECT_FLOAT_EQ(d.Column(PlotQuantityId::kAltitude)[i], altitude[i]) << i;
-  EXPECT_FLOAT_EQ(d.Column(PlotQuantityId::kSatellites)[3], 0.0f);
+  std::vector<FlightRecord> records;
+  ASSERT_TRUE(d.ReadRecords(0, 6, &records));  // read again, the damaged one still skipped
+  ASSERT_EQ(records.size(), 6u);
+  for (std::size_t i = 0; i < 6; ++i) {
+    EXPECT_FLOAT_EQ(PlottedValue(records[i], PlotQuantityId::kAltitude), altitude[i]) << i;
+    EXPECT_FLOAT_EQ(d.TrackColour(PlotQuantityId::kAltitude, i), altitude[i]) << i;
+  }
+  EXPECT_FLOAT_EQ(PlottedValue(records[3], PlotQuantityId::kSatellites), 0.0f);
+  ASSERT_TRUE(d.ReadRecords(4, 5, &records));
+  EXPECT_FLOAT_EQ(PlottedValue(records.at(0), PlotQuantityId::kAltitude), altitude[4]);
+  EXPECT_EQ(d.ranges[0], std::make_pair(-5.0f, 150.0f));
   // The track: metres from the first fix, and gaps (not 0,0) without a fix.
   EXPECT_NEAR(d.north[1], 50, 0.2);
   EXPECT_NEAR(d.north[2], 100, 0.2);
@@ -130,50 +155,67 @@ TEST_F(FlightFile, WhatCannotBeShownSaysWhy) {
   EXPECT_EQ(d.IndexAt(0), 0u);
 }
 
+// At every zoom each bucket drawn holds exactly the min and max of its
+// records, whether it comes from a kept level or from the records read again.
 TEST(FlightData, PyramidKeepsEveryPeakWithFewPoints) {
   std::mt19937 gen(7);
   std::normal_distribution<float> noise(0, 1);
   std::vector<float> values(100003);
-  std::vector<double> times(values.size());
+  FlightTimes times;
   for (std::size_t i = 0; i < values.size(); ++i) {
     values[i] = noise(gen);
-    times[i] = static_cast<double>(i) * 0.02;
+    times.Add(std::nullopt);
   }
+  times.Finish();
   values[77777] = 50;  // one spike
   MinMaxPyramid pyramid;
   pyramid.Build(values);
   std::vector<double> keys, points;
   struct Range {
     std::size_t first, last, buckets;
-  } ranges[] = {{0, values.size(), 1000},
-                {8 * 1000, 8 * 9000, 500},
-                {77000, 79000, 2000},
-                {123, 99999, 700},
-                {5, 20, 10}};
+  } ranges[] = {{0, values.size(), 1000}, {8 * 1000, 8 * 9000, 500}, {77000, 79000, 900},
+                {77001, 79003, 300},      {123, 99999, 700},         {5, 20, 10}};
   for (const Range& r : ranges) {
-    pyramid.Points(values, times, r.first, r.last, r.buckets, &keys, &points);
-    ASSERT_EQ(keys.size(), points.size());
     const std::size_t count = r.last - r.first;
-    if (count <= 2 * r.buckets) {
-      EXPECT_EQ(points.size(), count) << "few enough: the values themselves";
-    } else {
-      EXPECT_LE(points.size(), 2 * r.buckets + 2) << r.first << ".." << r.last;
+    // The span the window reads: whole kept buckets around the range.
+    constexpr std::size_t kKept = MinMaxPyramid::kKeptBucket;
+    const std::size_t spanFirst = r.first / kKept * kKept;
+    const std::vector<float> span(values.begin() + static_cast<std::ptrdiff_t>(spanFirst),
+                                  values.begin() + static_cast<std::ptrdiff_t>(std::min(
+                                                       values.size(), (r.last + kKept - 1) / kKept * kKept)));
+    for (bool withSpan : {true, false}) {
+      const std::vector<float> none;
+      pyramid.Points(withSpan ? span : none, spanFirst, times, r.first, r.last, r.buckets, &keys, &points);
+      ASSERT_EQ(keys.size(), points.size());
+      const std::string what =
+          std::to_string(r.first) + ".." + std::to_string(r.last) + (withSpan ? "" : " unread");
+      if (withSpan && count <= 2 * r.buckets) {
+        ASSERT_EQ(points.size(), count) << "few enough: the values themselves";
+        for (std::size_t i = 0; i < count; ++i) EXPECT_EQ(points[i], values[r.first + i]) << what;
+        continue;
+      }
+      if (withSpan) {
+        EXPECT_LE(points.size(), 2 * r.buckets + 2) << what;
+      }
+      ASSERT_FALSE(points.empty()) << what;
+      EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end())) << what;
+      // Each pair is the min and max of a whole bucket of 2^k records.
+      const std::size_t pairs = points.size() / 2;
+      std::size_t bucket = withSpan ? 8 : kKept;
+      while (((r.last - 1) / bucket - r.first / bucket + 1) > pairs) bucket *= 2;
+      ASSERT_EQ((r.last - 1) / bucket - r.first / bucket + 1, pairs) << what;
+      if (withSpan && MinMaxPyramid::NeedsRecords(count, r.buckets)) {
+        EXPECT_LT(bucket, kKept) << what;
+      }
+      for (std::size_t p = 0; p < pairs; ++p) {
+        const std::size_t from = (r.first / bucket + p) * bucket, to = std::min(values.size(), from + bucket);
+        const auto [lo, hi] = std::minmax_element(values.begin() + static_cast<std::ptrdiff_t>(from),
+                                                  values.begin() + static_cast<std::ptrdiff_t>(to));
+        EXPECT_EQ(points[2 * p], *lo) << what << " bucket " << p;
+        EXPECT_EQ(points[2 * p + 1], *hi) << what << " bucket " << p;
+        EXPECT_EQ(keys[2 * p], times[std::max(r.first, from)]) << what << " bucket " << p;
+      }
     }
-    EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end()));
-    float lo = values[r.first], hi = values[r.first];
-    for (std::size_t i = r.first; i < r.last; ++i) lo = std::min(lo, values[i]), hi = std::max(hi, values[i]);
-    // Buckets are whole: at an edge inside one, its values beyond the edge count too.
-    const float top = *std::max_element(points.begin(), points.end());
-    const float bottom = *std::min_element(points.begin(), points.end());
-    if (r.first % 8 == 0 && (r.last % 8 == 0 || r.last == values.size())) {
-      EXPECT_FLOAT_EQ(top, hi) << r.first << ".." << r.last;
-      EXPECT_FLOAT_EQ(bottom, lo) << r.first << ".." << r.last;
-    } else {
-      EXPECT_GE(top, hi) << r.first << ".." << r.last;
-      EXPECT_LE(bottom, lo) << r.first << ".." << r.last;
-    }
-    EXPECT_GE(keys.front(), times[r.first]);
-    EXPECT_LE(keys.back(), times[r.last - 1]);
   }
 }
 

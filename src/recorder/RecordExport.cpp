@@ -1,31 +1,24 @@
-#include "recorder/RecordFile.h"
-
-#include "files/RegularFile.h"
-#include "recorder/WholeFile.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "recorder/RecordExport.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <functional>
 #include <ostream>
 
+#include "files/RegularFile.h"
 #include "protocol/NumberText.h"
 #include "protocol/StatusSentence.h"
+#include "recorder/RecordRead.h"
+#include "recorder/WholeFile.h"
 
 namespace apdesk {
 
 namespace {
 
-// Large enough that a read is few system calls per megabyte, small enough
-// that memory does not depend on the file.
-constexpr std::size_t kReadBlock = std::size_t{1} << 20;
+// Larger than a row by far, small enough that memory does not depend on the file.
 constexpr std::size_t kOutBlock = std::size_t{1} << 18;
 
 // Text built in a buffer that the caller hands to a stream (Flush) every
@@ -445,61 +438,6 @@ bool WriteExport(const RecordPass& pass, ExportFormat format, std::string_view n
 
 }  // namespace
 
-// The summary kept as numbers; the few texts are made at the end.
-void FlightSummariser::Add(const std::uint8_t* r) {
-  // The UTC second, worked out again only when the date bytes change.
-  if (!m_timeValid || std::memcmp(m_timeBytes, r + 25, sizeof m_timeBytes) != 0) {
-    std::memcpy(m_timeBytes, r + 25, sizeof m_timeBytes);
-    m_timeValid = true;
-    m_seconds = RecordUtcSeconds(r);
-  }
-  Add(ReadStatusFields(r), m_seconds);
-}
-
-void FlightSummariser::Add(const StatusFields& f, const std::optional<long long>& utc) {
-  ++m_info.records;
-  if (utc) {
-    if (!m_info.firstUtc) m_info.firstUtc = utc;
-    m_info.lastUtc = utc;
-  }
-  if (HasGpsFix(f)) {
-    if (m_info.fixes++ == 0) m_first = f;
-    m_last = f;
-    m_distance.Add(f.latitude, f.longitude);
-  }
-  if (m_info.records == 1 || f.altitudeTenths > m_highestTenths) m_highestTenths = f.altitudeTenths;
-  if (m_info.records == 1 || f.voltageRaw < m_lowestRaw) m_lowestRaw = f.voltageRaw;
-  if (m_info.records == 1 || f.voltageRaw > m_highestRaw) m_highestRaw = f.voltageRaw;
-}
-
-RecordInfo FlightSummariser::Finish(std::size_t skipped, std::size_t trailingBytes,
-                                    std::size_t fileBytes) const {
-  RecordInfo info = m_info;
-  info.skipped = skipped;
-  info.trailingBytes = trailingBytes;
-  info.fileBytes = fileBytes;
-  info.distanceMetres = m_distance.Metres();
-  if (info.fixes > 0) {
-    info.firstLatitude = FormatText("%.6lf", static_cast<double>(m_first.latitude));
-    info.firstLongitude = FormatText("%.6lf", static_cast<double>(m_first.longitude));
-    info.lastLatitude = FormatText("%.6lf", static_cast<double>(m_last.latitude));
-    info.lastLongitude = FormatText("%.6lf", static_cast<double>(m_last.longitude));
-  }
-  if (info.records > 0) {
-    StatusFields f;
-    f.altitudeTenths = m_highestTenths;
-    info.highestAltitude = f.AltitudeShown();
-    info.highestAltitudeText = FormatText("%.1lf", f.AltitudeShown());
-    f.voltageRaw = m_lowestRaw;
-    info.lowestVolts = f.Volts();
-    info.lowestVoltsText = FormatText("%.3lf", f.Volts());
-    f.voltageRaw = m_highestRaw;
-    info.highestVolts = f.Volts();
-    info.highestVoltsText = FormatText("%.3lf", f.Volts());
-  }
-  return info;
-}
-
 namespace {
 
 // The text as valid UTF-8: each byte that does not start a well-formed
@@ -552,122 +490,6 @@ std::string WellFormedUtf8(std::string_view text) {
 
 }  // namespace
 
-// ---- RecordReader ----
-
-RecordReader::RecordReader() = default;
-
-RecordReader::~RecordReader() {
-  Close();
-}
-
-void RecordReader::Close() {
-  if (m_fd >= 0) ::close(m_fd);
-  m_fd = -1;
-  m_data = nullptr;
-  m_offset = m_pos = m_end = 0;
-  m_eof = true;
-  m_readFailed = m_inGap = false;
-  m_gapStart = m_records = m_skipped = m_trailingBytes = 0;
-}
-
-bool RecordReader::Open(const std::string& path, std::string* error) {
-  Close();
-  // Only a regular file is read, and it is streamed: a pipe or device in
-  // its place is refused without waiting, however large the file is.
-  RegularFileOptions options;
-  options.maxBytes = UINT64_MAX;
-  std::uint64_t size = 0;
-  std::string why;
-  const FileOpen opened = OpenRegularFile(path, options, &m_fd, &size, &why);
-  if (opened != FileOpen::Ok) {
-    if (why == "it is a folder")
-      *error = path + ": a directory, not a record file";
-    else if (why == "it is not a regular file")
-      *error = path + ": not a regular file";
-    else if (opened == FileOpen::Missing)
-      *error = path + ": " + std::strerror(ENOENT);
-    else
-      *error = path + ": " + why;
-    return false;
-  }
-  ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-  m_storage.resize(kReadBlock + kRecordSize);
-  m_data = m_storage.data();
-  m_eof = false;
-  return true;
-}
-
-void RecordReader::OpenBytes(const std::uint8_t* data, std::size_t size) {
-  Close();
-  m_data = data;
-  m_end = size;
-  m_eof = true;
-}
-
-// Makes at least `wanted` bytes available from m_pos unless the file ends first.
-bool RecordReader::Fill(std::size_t wanted) {
-  if (m_end - m_pos >= wanted || m_eof) return m_end - m_pos >= wanted;
-  std::memmove(m_storage.data(), m_storage.data() + m_pos, m_end - m_pos);
-  m_offset += m_pos;
-  m_end -= m_pos;
-  m_pos = 0;
-  while (m_end - m_pos < wanted && !m_eof) {
-    const ssize_t n = ::read(m_fd, m_storage.data() + m_end, m_storage.size() - m_end);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      m_readFailed = true;
-      m_eof = true;
-    } else if (n == 0) {
-      m_eof = true;
-    } else {
-      m_end += static_cast<std::size_t>(n);
-    }
-  }
-  return m_end - m_pos >= wanted;
-}
-
-bool RecordReader::SoundAt(std::size_t at) const {
-  return m_end - at >= kRecordSize && std::memcmp(m_data + at, "$STP", 4) == 0 &&
-         StatusSentenceSumOk(m_data + at);
-}
-
-const std::uint8_t* RecordReader::Next() {
-  for (;;) {
-    Fill(kRecordSize);
-    if (m_readFailed) return nullptr;
-    if (m_pos == m_end) {
-      if (m_inGap) {
-        const std::size_t gap = m_offset + m_end - m_gapStart;
-        m_skipped += gap / kRecordSize;
-        m_trailingBytes = gap % kRecordSize;
-        m_inGap = false;
-      }
-      return nullptr;
-    }
-    if (SoundAt(m_pos)) {
-      if (m_inGap) {
-        m_skipped += (m_offset + m_pos - m_gapStart + kRecordSize - 1) / kRecordSize;
-        m_inGap = false;
-      }
-      const std::uint8_t* record = m_data + m_pos;
-      m_pos += kRecordSize;
-      ++m_records;
-      return record;
-    }
-    if (!m_inGap) {
-      m_inGap = true;
-      m_gapStart = m_offset + m_pos;
-    }
-    // On to the next '$' in the buffer; whether a record starts there is
-    // decided once 99 bytes from it are in.
-    const void* dollar =
-        m_pos + 1 < m_end ? std::memchr(m_data + m_pos + 1, '$', m_end - m_pos - 1) : nullptr;
-    m_pos = dollar ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(dollar) - m_data) : m_end;
-  }
-}
-
-// ---- whole scans, summaries and exports ----
-
 std::string JsonString(std::string_view raw) {
   const std::string text = WellFormedUtf8(raw);
   std::string out = "\"";
@@ -683,171 +505,6 @@ std::string JsonString(std::string_view raw) {
     }
   }
   return out + "\"";
-}
-
-RecordScan ScanRecords(const std::uint8_t* data, std::size_t size) {
-  RecordScan scan;
-  scan.fileBytes = size;
-  scan.records.reserve(size / kRecordSize);
-  RecordReader reader;
-  reader.OpenBytes(data, size);
-  while (const std::uint8_t* r = reader.Next())
-    std::memcpy(scan.records.emplace_back().data(), r, kRecordSize);
-  scan.skipped = reader.Skipped();
-  scan.trailingBytes = reader.TrailingBytes();
-  return scan;
-}
-
-bool ReadRecordFile(const std::string& path, RecordScan* scan, std::string* error) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-      static_cast<std::uintmax_t>(info.st_size) > kMaxRecordFileBytes) {
-    *error = path + ": too large for a flight record (" + std::to_string(info.st_size) + " bytes)";
-    return false;
-  }
-  RecordReader reader;
-  if (!reader.Open(path, error)) return false;
-  RecordScan s;
-  while (const std::uint8_t* r = reader.Next()) {
-    if (s.records.size() * kRecordSize >= kMaxRecordFileBytes) {
-      *error = path + ": too large for a flight record (grew while being read)";
-      return false;
-    }
-    std::memcpy(s.records.emplace_back().data(), r, kRecordSize);
-  }
-  if (reader.ReadFailed()) {
-    *error = path + ": read error";
-    return false;
-  }
-  s.skipped = reader.Skipped();
-  s.trailingBytes = reader.TrailingBytes();
-  s.fileBytes = reader.BytesRead();
-  *scan = std::move(s);
-  return true;
-}
-
-bool HasGpsFix(const StatusFields& f) {
-  if (f.satellites < 3) return false;
-  if (!std::isfinite(f.latitude) || !std::isfinite(f.longitude)) return false;
-  if (std::fabs(f.latitude) > 90.0f || std::fabs(f.longitude) > 180.0f) return false;
-  return !(f.latitude == 0.0f && f.longitude == 0.0f);
-}
-
-bool HasGpsFix(const std::uint8_t* record) {
-  return HasGpsFix(ReadStatusFields(record));
-}
-
-std::optional<long long> RecordUtcSeconds(const std::uint8_t* record) {
-  const StatusFields f = ReadStatusFields(record);
-  static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (f.month < 1 || f.month > 12 || f.day < 1 || f.day > kDays[f.month - 1]) return std::nullopt;
-  if (f.hour > 23 || f.minute > 59 || f.second > 59) return std::nullopt;
-  const bool leap = (f.year % 4 == 0 && f.year % 100 != 0) || f.year % 400 == 0;
-  if (f.month == 2 && f.day == 29 && !leap) return std::nullopt;
-  std::tm t{};
-  t.tm_year = f.year - 1900;
-  t.tm_mon = f.month - 1;
-  t.tm_mday = f.day;
-  t.tm_hour = f.hour;
-  t.tm_min = f.minute;
-  t.tm_sec = f.second;
-  return static_cast<long long>(timegm(&t));
-}
-
-std::string FormatUtc(long long seconds) {
-  const std::time_t t = static_cast<std::time_t>(seconds);
-  std::tm u{};
-  gmtime_r(&t, &u);
-  return FormatText("%04d-%02d-%02dT%02d:%02d:%02dZ", u.tm_year + 1900, u.tm_mon + 1, u.tm_mday, u.tm_hour,
-                    u.tm_min, u.tm_sec);
-}
-
-RecordInfo SummariseRecords(const RecordScan& scan) {
-  FlightSummariser s;
-  for (const RecordBytes& r : scan.records) s.Add(r.data());
-  return s.Finish(scan.skipped, scan.trailingBytes, scan.fileBytes);
-}
-
-// A file without one sound record is no flight record: a summary or an
-// export of it would look like an empty flight.
-static bool NoFlightRecord(const std::string& path, std::size_t bytes, std::string* error) {
-  *error = bytes == 0 ? path + " is empty: it holds no flight records"
-                      : path + " is not a flight record: none of its " + std::to_string(bytes) +
-                            " bytes make a sound record";
-  return false;
-}
-
-bool SummariseRecordFile(const std::string& path, RecordInfo* info, std::string* error) {
-  RecordReader reader;
-  if (!reader.Open(path, error)) return false;
-  FlightSummariser s;
-  while (const std::uint8_t* r = reader.Next()) s.Add(r);
-  if (reader.ReadFailed()) {
-    *error = path + ": read error";
-    return false;
-  }
-  if (reader.Records() == 0) return NoFlightRecord(path, reader.BytesRead(), error);
-  *info = s.Finish(reader.Skipped(), reader.TrailingBytes(), reader.BytesRead());
-  return true;
-}
-
-bool HoldsFlightRecord(const std::string& path, std::string* error) {
-  RecordReader reader;
-  if (!reader.Open(path, error)) return false;
-  if (reader.Next() != nullptr) return true;
-  if (reader.ReadFailed()) {
-    *error = path + ": read error";
-    return false;
-  }
-  return NoFlightRecord(path, reader.BytesRead(), error);
-}
-
-std::string FormatRecordInfo(const RecordInfo& info, std::string_view fileName) {
-  std::string out = "file: " + std::string(fileName) + "\n";
-  out += FormatText("bytes: %zu\n", info.fileBytes);
-  out += FormatText("records: %zu\n", info.records);
-  out += FormatText("skipped records: %zu\n", info.skipped);
-  out += FormatText("trailing bytes: %zu\n", info.trailingBytes);
-  if (info.firstUtc && info.lastUtc) {
-    out += "time: " + FormatUtc(*info.firstUtc) + " to " + FormatUtc(*info.lastUtc) +
-           FormatText(" (%lld s)\n", *info.lastUtc - *info.firstUtc);
-  } else {
-    out += "time: none (no record has a valid GPS date)\n";
-  }
-  if (info.fixes > 0) {
-    out += FormatText("records with a GPS fix: %zu\n", info.fixes);
-    out += "first position: " + info.firstLatitude + ", " + info.firstLongitude + "\n";
-    out += "last position: " + info.lastLatitude + ", " + info.lastLongitude + "\n";
-  } else {
-    out += "position: none (no record has a GPS fix)\n";
-  }
-  if (info.fixes > 0) out += FormatText("distance: %.0lf m\n", info.distanceMetres);
-  if (info.highestAltitude) out += "highest altitude: " + info.highestAltitudeText + "\n";
-  if (info.lowestVolts) out += "voltage: " + info.lowestVoltsText + " to " + info.highestVoltsText + " V\n";
-  return out;
-}
-
-std::string RecordInfoJson(const RecordInfo& info, std::string_view fileName) {
-  auto text = [](const std::string& s, bool have) { return have ? JsonString(s) : std::string("null"); };
-  std::string out = "{\"file\":" + JsonString(fileName);
-  out += FormatText(",\"bytes\":%zu,\"records\":%zu,\"skipped\":%zu,\"trailing_bytes\":%zu", info.fileBytes,
-                    info.records, info.skipped, info.trailingBytes);
-  const bool haveTime = info.firstUtc && info.lastUtc;
-  out += ",\"first_time\":" + text(haveTime ? FormatUtc(*info.firstUtc) : "", haveTime);
-  out += ",\"last_time\":" + text(haveTime ? FormatUtc(*info.lastUtc) : "", haveTime);
-  out +=
-      ",\"seconds\":" + (haveTime ? FormatText("%lld", *info.lastUtc - *info.firstUtc) : std::string("null"));
-  out += FormatText(",\"fixes\":%zu", info.fixes);
-  const bool fix = info.fixes > 0;
-  out += ",\"first_latitude\":" + text(info.firstLatitude, fix);
-  out += ",\"first_longitude\":" + text(info.firstLongitude, fix);
-  out += ",\"last_latitude\":" + text(info.lastLatitude, fix);
-  out += ",\"last_longitude\":" + text(info.lastLongitude, fix);
-  out += ",\"distance_m\":" + (fix ? FormatText("%.1lf", info.distanceMetres) : std::string("null"));
-  out += ",\"highest_altitude\":" + text(info.highestAltitudeText, info.highestAltitude.has_value());
-  out += ",\"lowest_voltage\":" + text(info.lowestVoltsText, info.lowestVolts.has_value());
-  out += ",\"highest_voltage\":" + text(info.highestVoltsText, info.highestVolts.has_value());
-  return out + "}";
 }
 
 std::optional<ExportFormat> ParseExportFormat(std::string_view name) {
