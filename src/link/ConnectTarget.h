@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace apdesk {
 
@@ -17,8 +18,17 @@ struct ConnectTarget {
   std::string path;  // for usb:PATH, serial:PORT, hidsock:PATH
 };
 
-// The accepted forms, for messages.
-inline constexpr const char* kConnectForms = "usb, usb:PATH, serial:PORT, hidsock:PATH or sim";
+// The accepted forms, each with what it reaches: every program's help,
+// message and manual page lists them from here.
+struct ConnectForm {
+  const char* form;     // "serial:PORT"
+  const char* meaning;  // one line, for help texts
+};
+const std::vector<ConnectForm>& ConnectForms();
+// "usb, usb:PATH, serial:PORT, hidsock:PATH or sim", for messages.
+std::string ConnectFormsText();
+// "usb|usb:PATH|serial:PORT|hidsock:PATH|sim", for a usage line.
+std::string ConnectFormsChoice();
 
 // nullopt for anything else, and for a form whose PATH or PORT is empty.
 std::optional<ConnectTarget> ParseConnectTarget(std::string_view text);

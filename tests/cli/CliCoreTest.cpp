@@ -392,7 +392,7 @@ namespace {
 // The help's list of names and values is written by hand: it must name every
 // parameter of the table, with the values apctl takes for it.
 TEST(CliHelp, ListsEveryParameterOfTheTable) {
-  const std::string help = HelpText();
+  const std::string help = HelpText({});
   const std::size_t list = help.find("parameter names and values:\n");
   ASSERT_NE(list, std::string::npos);
   for (const ParameterFacts& facts : ParameterTable()) {
