@@ -49,17 +49,20 @@ bool WaitForTelemetry(CliLink& link);
 // empty when this program's own path cannot be read.
 std::string WindowsSettingsPath();
 
-// The commands, by group.
+// LinkCommands.cpp: watching the link.
 int CmdPorts(Context& c);
 int CmdMonitor(Context& c);
 int CmdInspect(Context& c);
 int CmdShare(Context& c);
+// ParamsCommands.cpp: the parameters.
 int CmdParams(Context& c);
 int CmdDefaults(Context& c);
+// ControllerCommands.cpp: making the controller act.
 int CmdCalibrate(Context& c);
 int CmdInstallError(Context& c);
 int CmdCompassCheck(Context& c);
 int CmdUpgrade(Context& c);
+// ToolCommands.cpp: no controller needed.
 int CmdRecord(Context& c);
 int CmdDoctor(Context& c);
 int CmdMap(Context& c);

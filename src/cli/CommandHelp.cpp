@@ -39,6 +39,14 @@ std::string Joined(const std::string& lines) {
   return text;
 }
 
+// The help's terse words as a sentence of the manual page.
+std::string Sentence(std::string text) {
+  if (text.empty()) return text;
+  text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+  if (text.back() != '.') text += '.';
+  return text;
+}
+
 }  // namespace
 
 std::string CommandsHelp(const std::vector<Command>& commands) {
@@ -94,7 +102,7 @@ std::string CommandsManual(const std::vector<Command>& commands) {
   std::string out;
   for (const Command& command : commands) {
     for (const CommandForm& form : command.forms) {
-      const std::string text = *form.manual != '\0' ? form.manual : Joined(form.help);
+      const std::string text = *form.manual != '\0' ? form.manual : Sentence(Joined(form.help));
       out += ".TP\n" + ManualUsage(form.usage) + "\n" + (text.empty() ? "" : RoffText(text) + "\n");
     }
     if (*command.note != '\0') out += ".IP\n" + RoffText(Joined(command.note)) + "\n";
