@@ -1,9 +1,7 @@
 #pragma once
-// What a program connects to, written the same way for every program:
-// "usb" (the first device 0483:5750), "usb:PATH" (only the device at that
-// path), "serial:PORT" (a name such as ttyUSB0, or a path), "hidsock:PATH"
-// (a peer on a Unix socket) or "sim" (the simulated controller in this
-// process). Plain C++; link/HidBackendFactory.h makes the back end of each.
+// What a program connects to, written the same way for every program; the
+// forms and what each reaches are listed in ConnectForms(). Plain C++;
+// link/HidBackendFactory.h makes the back end of each.
 
 #include <optional>
 #include <string>
