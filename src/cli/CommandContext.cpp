@@ -29,9 +29,13 @@ int Context::NoAnswer(const CliLink& link, bool afterWrite) {
                   std::to_string(kAnswerTries * kAnswerWaitMs / 1000) + " s)" + sent);
 }
 
-int Context::Lost() { return Fail(kExitNoDevice, kGone); }
+int Context::Lost() {
+  return Fail(kExitNoDevice, kGone);
+}
 
-bool Context::Terminal() const { return hooks.outputIsTerminal.value_or(isatty(1) != 0); }
+bool Context::Terminal() const {
+  return hooks.outputIsTerminal.value_or(isatty(1) != 0);
+}
 
 bool OutputWritten(std::ostream& out) {
   errno = 0;
@@ -92,7 +96,8 @@ bool WaitForTelemetry(CliLink& link) {
 std::string WindowsSettingsPath() {
   char self[4096] = {};
   const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-  return n > 0 ? ResolveSettingsPath(AppFolderFromExecutablePath(std::string(self, static_cast<std::size_t>(n))))
+  return n > 0 ? ResolveSettingsPath(
+                     AppFolderFromExecutablePath(std::string(self, static_cast<std::size_t>(n))))
                : std::string();
 }
 

@@ -121,7 +121,6 @@ const char* PhaseWord(const char* status) {
   return "waiting for the boot loader";
 }
 
-
 // Loads the image and refuses one that cannot be served whole.
 bool LoadUpgradeImage(Context& c, UpgradeExchange& exchange, int* status) {
   std::string error;
@@ -194,7 +193,8 @@ int ServeImage(CliLink& link, UpgradeExchange& exchange, const bool& succeeded, 
         return exchange.State() != UpgradeState::Loaded;
       },
       wait);
-  if (!announced) return g_interrupted.load() ? kExitInterrupted : link.Lost() ? kExitNoDevice : kExitNoBootLoader;
+  if (!announced)
+    return g_interrupted.load() ? kExitInterrupted : link.Lost() ? kExitNoDevice : kExitNoBootLoader;
   int result = kExitOk;
   while (!succeeded && exchange.State() != UpgradeState::Idle && !g_interrupted.load()) {
     const std::int64_t lastMark = ExchangeMark(exchange);

@@ -63,7 +63,6 @@ std::unique_ptr<MonitorAlerts> StartMonitorAlerts(Context& c, CliLink& link, boo
   return alerts;
 }
 
-
 // Follow means wait: for a device that is not there yet as well. False when
 // monitor ends before it opened, with the status to end with.
 bool OpenMonitorLink(Context& c, CliLink& link, bool follow, int* status) {

@@ -194,6 +194,8 @@ int CmdDoctor(Context& c) {
   return AnyBlocks(findings) ? kExitFailure : kExitOk;
 }
 
-int CmdMap(Context& c) { return RunMapCommand(c.args, c.options.json, WindowsSettingsPath(), c.out, c.err); }
+int CmdMap(Context& c) {
+  return RunMapCommand(c.args, c.options.json, WindowsSettingsPath(), c.out, c.err);
+}
 
 }  // namespace apdesk::cli

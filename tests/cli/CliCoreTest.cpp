@@ -445,7 +445,8 @@ TEST(CliHelp, CommandTableMakesTheHelpAndTheManualPage) {
   // A help line longer than its column would run into the usage: the usage
   // then stands alone.
   const std::vector<Command> wide = {{"x", nullptr, {{"abcdefghijklmnopqrstuvwxyz012345678", "h", ""}}}};
-  EXPECT_EQ(CommandsHelp(wide), "commands:\n  abcdefghijklmnopqrstuvwxyz012345678\n                                      h\n");
+  EXPECT_EQ(CommandsHelp(wide),
+            "commands:\n  abcdefghijklmnopqrstuvwxyz012345678\n                                      h\n");
 }
 
 // Every form the help texts list is one the parser takes, and the other way round.
