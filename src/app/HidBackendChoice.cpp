@@ -24,8 +24,7 @@ bool ParseStartupChoice(bool simulate, std::string_view connect, StartupChoice* 
     } else if (connect == kHidSockPrefix) {
       *error = "--connect hidsock: needs the socket's path, e.g. hidsock:/tmp/ap.sock";
     } else {
-      *error =
-          std::string("--connect takes auto, ") + kConnectForms + ", not \"" + std::string(connect) + "\"";
+      *error = "--connect takes auto, " + ConnectFormsText() + ", not \"" + std::string(connect) + "\"";
     }
     return false;
   }

@@ -23,6 +23,7 @@
 #include "cmdline/BuildVersion.h"
 #include "cmdline/NearName.h"
 #include "console/CSetApDlg.h"
+#include "link/ConnectTarget.h"
 #include "localisation/CLanguageManager.h"
 #include "sim/SimOptions.h"
 #include "ui/MessageBoxes.h"
@@ -154,12 +155,13 @@ int ReadCommandLine(const QStringList& arguments, CommandLine* line) {
   const QCommandLineOption version = options.addVersionOption();
   QCommandLineOption simulate("simulate",
                               "Play the controller in this process as the USB device and connect to it.");
-  QCommandLineOption connect("connect",
-                             "Connect at start as the Open USB or Open COM button would: auto (the "
-                             "first USB controller that appears, now or later; remembered), usb, sim, "
-                             "hidsock:PATH (a device served on a Unix socket) or serial:PORT "
-                             "(ttyUSB0, /dev/pts/3; stored as COMPORT).",
-                             "how");
+  QCommandLineOption connect(
+      "connect",
+      QString::fromStdString("Connect at start as the Open USB or Open COM button would: auto (the "
+                             "first USB controller that appears, now or later; remembered), " +
+                             apdesk::ConnectFormsText() +
+                             " (serial:PORT as ttyUSB0 or /dev/pts/3, stored as COMPORT)."),
+      "how");
   QCommandLineOption simRate(
       "sim-rate", "Telemetry sentences per second of the simulated controller (default 10).", "hz", "10");
   options.addOption(simulate);

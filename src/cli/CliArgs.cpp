@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "cli/CommandHelp.h"
 #include "cli/ExitStatus.h"
 #include "cmdline/NearName.h"
 #include "protocol/ParameterCodec.h"
@@ -24,55 +25,13 @@ const char* ExitStatusTable() {
          "130  interrupted (Ctrl+C) before the command was done; monitor ends with 0\n";
 }
 
-const char* HelpText() {
-  return "usage: apctl [--connect usb|usb:PATH|serial:PORT|hidsock:PATH|sim] [--json] COMMAND ...\n"
-         "\n"
-         "commands:\n"
-         "  ports                               serial ports, and HID devices with id 0483:5750\n"
-         "  monitor [--count N] [--record] [--follow] [--alerts]\n"
-         "                                      one line per valid telemetry record (Ctrl+C ends);\n"
-         "                                      --record also writes them to Hj/<start time>.hj;\n"
-         "                                      --follow waits for a device that goes away and\n"
-         "                                      goes on when it returns (a line on stderr for each)\n"
-         "  inspect [--seconds N]               the link for N seconds (default 5): sentences by tag,\n"
-         "                                      bad sums, stray bytes, USB reports, the last of each\n"
-         "  params get [--verbose]              read the parameters and print them by name\n"
-         "                                      (--verbose: label, unit, range, description)\n"
-         "  params set NAME=VALUE ...           read, change, check, write, read back and confirm\n"
-         "  params save FILE                    back up the parameters to a file\n"
-         "  params load FILE                    restore them from a file, then read back and confirm\n"
-         "  params diff FILE                    the names that differ (exit 0 equal, 1 different)\n"
-         "  params history                      the snapshots taken before writes, newest first\n"
-         "  params restore SNAPSHOT|FILE [--only NAME,...]\n"
-         "                                      write a snapshot or file back (or only those names)\n"
-         "  Every write (set, load, restore, defaults) first stores a snapshot in\n"
-         "  $XDG_DATA_HOME/apdesk/parameters/; --no-snapshot writes without one.\n"
-         "  defaults [--yes]                    restore the controller's defaults, then read back\n"
-         "  calibrate                           start the transmitter stick calibration\n"
-         "  install-error                       capture the installation error, print the two values\n"
-         "  compass-check [--seconds N]         compass check mode on, judge the heading, mode off\n"
-         "                                      (turn the aircraft clockwise; default 30 s)\n"
-         "  upgrade FILE.bin                    serve the image to the boot loader\n"
-         "  record info FILE                    records, time span, positions, altitude, voltage\n"
-         "  record export FILE --format csv|jsonl|gpx|kml [-o OUT]\n"
-         "  record export FILE|DIR... --format F --out-dir OUT   one export per record file in OUT;\n"
-         "                                      csv and jsonl rows name their record file\n"
-         "  doctor                              check this machine for the controller: device, access,\n"
-         "                                      udev rule, serial group, ModemManager, port held;\n"
-         "                                      each finding that blocks with its fix (exit 1 if any)\n"
-         "  doctor --udev-rule                  print the udev rule (for the fix it names)\n"
-         "  share nmea [--listen HOST:PORT] [--pty]\n"
-         "                                      the position as NMEA 0183 (GGA, RMC, VTG) for gpsd and\n"
-         "                                      other programs, on 127.0.0.1:10110 unless --listen\n"
-         "                                      names another address; --pty on a pseudo-terminal\n"
-         "                                      instead (its path on stderr); follows the device\n"
-         "                                      until Ctrl+C\n"
-         "  map prefetch (--bbox S,W,N,E | --record FILE...) --zoom A[-B] [--source S] [--dry-run]\n"
-         "                                      fetch map tiles into the tile store, resumable\n"
-         "  map export OUT.mbtiles (--bbox ... | --record FILE...) --zoom A-B [--source S]\n"
-         "                                      write stored tiles into an MBTiles file, no network\n"
-         "  map info                            where the tile store is, its size, tiles per source\n"
-         "\n"
+std::string HelpText(const std::vector<Command>& commands) {
+  return "usage: apctl [--connect " + ConnectFormsChoice() + "] [--json] COMMAND ...\n\n" +
+         CommandsHelp(commands) + HelpAfterCommands();
+}
+
+const char* HelpAfterCommands() {
+  return "\n"
          "--connect defaults to usb (the first device 0483:5750); sim is the simulated controller\n"
          "built into apctl (for upgrade it plays the boot loader). --json prints JSON instead of text.\n"
          "Without an answer a command asks again, three times in about three seconds.\n"
@@ -109,7 +68,7 @@ bool ParseGlobalOptions(const std::vector<std::string>& args, CliOptions* option
       std::string value;
       if (a == "--connect") {
         if (i + 1 >= args.size()) {
-          *error = "--connect needs a value: usb, usb:PATH, serial:PORT, hidsock:PATH or sim";
+          *error = "--connect needs a value: " + ConnectFormsText();
           return false;
         }
         value = args[++i];
@@ -118,7 +77,7 @@ bool ParseGlobalOptions(const std::vector<std::string>& args, CliOptions* option
       }
       const std::optional<ConnectSpec> target = ParseConnectTarget(value);
       if (!target) {
-        *error = "unknown connection \"" + value + "\": use usb, usb:PATH, serial:PORT, hidsock:PATH or sim";
+        *error = "unknown connection \"" + value + "\": use " + ConnectFormsText();
         return false;
       }
       options->connect = *target;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/CommandHelp.h"
 #include "link/ConnectTarget.h"
 
 namespace apdesk::cli {
@@ -23,7 +24,10 @@ struct CliOptions {
 // Parses everything before the command; false with a message on a bad option.
 bool ParseGlobalOptions(const std::vector<std::string>& args, CliOptions* options, std::string* error);
 
-const char* HelpText();
+// What apctl --help prints before the exit statuses: the usage, the
+// commands of the table, the connections and the parameter names.
+std::string HelpText(const std::vector<Command>& commands);
+const char* HelpAfterCommands();
 
 // "--count 5" / "--count=5" style options of one command. Takes the value of
 // `name` out of args; false with a message when it is present but invalid.

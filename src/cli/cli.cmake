@@ -2,6 +2,7 @@
 # the program runs on Qt Core over the same link as the windows.
 add_library(apdesk_clicore STATIC
   ${CMAKE_CURRENT_LIST_DIR}/CliArgs.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CommandHelp.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PortProblem.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TelemetryText.cpp
   ${CMAKE_CURRENT_LIST_DIR}/InspectCommand.cpp
@@ -19,6 +20,11 @@ if(APDESK_WITH_QT)
     ${CMAKE_CURRENT_LIST_DIR}/CliLink.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ShareNmea.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Apctl.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/CommandContext.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/LinkCommands.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ParamsCommands.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ControllerCommands.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ToolCommands.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MapCommand.cpp)
   apdesk_export_headers(apdesk_cli HEADERS ${CMAKE_CURRENT_LIST_DIR}/ExitStatus.h ${CMAKE_CURRENT_LIST_DIR}/Apctl.h)
   target_link_libraries(apdesk_cli PUBLIC apdesk_clicore apdesk_session apdesk_connect apdesk_sim

@@ -1,13 +1,12 @@
 #pragma once
-// What a program connects to, written the same way for every program:
-// "usb" (the first device 0483:5750), "usb:PATH" (only the device at that
-// path), "serial:PORT" (a name such as ttyUSB0, or a path), "hidsock:PATH"
-// (a peer on a Unix socket) or "sim" (the simulated controller in this
-// process). Plain C++; link/HidBackendFactory.h makes the back end of each.
+// What a program connects to, written the same way for every program; the
+// forms and what each reaches are listed in ConnectForms(). Plain C++;
+// link/HidBackendFactory.h makes the back end of each.
 
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace apdesk {
 
@@ -17,8 +16,17 @@ struct ConnectTarget {
   std::string path;  // for usb:PATH, serial:PORT, hidsock:PATH
 };
 
-// The accepted forms, for messages.
-inline constexpr const char* kConnectForms = "usb, usb:PATH, serial:PORT, hidsock:PATH or sim";
+// The accepted forms, each with what it reaches: every program's help,
+// message and manual page lists them from here.
+struct ConnectForm {
+  const char* form;     // "serial:PORT"
+  const char* meaning;  // one line, for help texts
+};
+const std::vector<ConnectForm>& ConnectForms();
+// "usb, usb:PATH, serial:PORT, hidsock:PATH or sim", for messages.
+std::string ConnectFormsText();
+// "usb|usb:PATH|serial:PORT|hidsock:PATH|sim", for a usage line.
+std::string ConnectFormsChoice();
 
 // nullopt for anything else, and for a form whose PATH or PORT is empty.
 std::optional<ConnectTarget> ParseConnectTarget(std::string_view text);

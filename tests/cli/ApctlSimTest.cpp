@@ -157,6 +157,10 @@ TEST_F(ApctlSim, HelpListsEveryCommandAndExitStatus) {
     EXPECT_NE(r.out.find(part), std::string::npos) << part;
   EXPECT_EQ(Apctl({}).status, kExitUsage);
   EXPECT_EQ(Apctl({"fly"}).status, kExitUsage);
+  // The suggestion knows every command of the table, the newer ones too.
+  for (const auto& [typo, meant] : std::vector<std::pair<std::string, std::string>>{
+           {"shar", "share"}, {"inspekt", "inspect"}, {"mapp", "map"}})
+    EXPECT_NE(Apctl({typo}).err.find("(did you mean \"" + meant + "\"?)"), std::string::npos) << typo;
   EXPECT_EQ(Sim({"params", "frob"}).status, kExitUsage);
 }
 

@@ -392,7 +392,7 @@ namespace {
 // The help's list of names and values is written by hand: it must name every
 // parameter of the table, with the values apctl takes for it.
 TEST(CliHelp, ListsEveryParameterOfTheTable) {
-  const std::string help = HelpText();
+  const std::string help = HelpText({});
   const std::size_t list = help.find("parameter names and values:\n");
   ASSERT_NE(list, std::string::npos);
   for (const ParameterFacts& facts : ParameterTable()) {
@@ -408,6 +408,64 @@ TEST(CliHelp, ListsEveryParameterOfTheTable) {
       EXPECT_NE(line.find(facts.highestText), std::string::npos) << line;
     }
   }
+}
+
+}  // namespace
+}  // namespace apdesk::cli
+
+namespace apdesk::cli {
+namespace {
+
+// The table's texts as --help lays them out and as roff for the manual page.
+TEST(CliHelp, CommandTableMakesTheHelpAndTheManualPage) {
+  const std::vector<Command> table = {
+      {"ports", nullptr, {{"ports", "what is plugged in", ""}}},
+      {"record",
+       nullptr,
+       {{"record export FILE [-o OUT]", "first line\nsecond line", ".starts like a request"},
+        {"record export FILE|DIR... --format F --out-dir OUT", "", ""}},
+       "Every write\nkeeps a snapshot."},
+  };
+  EXPECT_EQ(CommandsHelp(table),
+            "commands:\n"
+            "  ports                               what is plugged in\n"
+            "  record export FILE [-o OUT]         first line\n"
+            "                                      second line\n"
+            "  record export FILE|DIR... --format F --out-dir OUT\n"
+            "  Every write\n"
+            "  keeps a snapshot.\n");
+  EXPECT_EQ(CommandsManual(table),
+            ".TP\n\\fBports\\fR\nWhat is plugged in.\n"
+            ".TP\n\\fBrecord\\fR \\fBexport\\fR \\fIFILE\\fR [\\fB\\-o\\fR \\fIOUT\\fR]\n"
+            "\\&.starts like a request\n"
+            ".TP\n\\fBrecord\\fR \\fBexport\\fR \\fIFILE\\fR|\\fIDIR...\\fR \\fB\\-\\-format\\fR \\fIF\\fR "
+            "\\fB\\-\\-out\\-dir\\fR \\fIOUT\\fR\n"
+            ".IP\nEvery write keeps a snapshot.\n");
+  EXPECT_EQ(CommandNames(table), "ports\nrecord\n");
+  // A help line longer than its column would run into the usage: the usage
+  // then stands alone.
+  const std::vector<Command> wide = {{"x", nullptr, {{"abcdefghijklmnopqrstuvwxyz012345678", "h", ""}}}};
+  EXPECT_EQ(CommandsHelp(wide),
+            "commands:\n  abcdefghijklmnopqrstuvwxyz012345678\n                                      h\n");
+}
+
+// Every form the help texts list is one the parser takes, and the other way round.
+TEST(CliHelp, ConnectFormsAreWhatTheParserTakes) {
+  EXPECT_EQ(ConnectFormsText(), "usb, usb:PATH, serial:PORT, hidsock:PATH or sim");
+  EXPECT_EQ(ConnectFormsChoice(), "usb|usb:PATH|serial:PORT|hidsock:PATH|sim");
+  std::vector<ConnectTarget::Kind> kinds;
+  for (const ConnectForm& f : ConnectForms()) {
+    std::string text = f.form;
+    const std::size_t colon = text.find(':');
+    if (colon != std::string::npos) text = text.substr(0, colon + 1) + "/dev/x";
+    const std::optional<ConnectTarget> target = ParseConnectTarget(text);
+    ASSERT_TRUE(target.has_value()) << f.form;
+    EXPECT_EQ(target->path, colon == std::string::npos ? "" : "/dev/x") << f.form;
+    kinds.push_back(target->kind);
+    EXPECT_FALSE(std::string(f.meaning).empty()) << f.form;
+  }
+  using K = ConnectTarget::Kind;
+  EXPECT_EQ(kinds, (std::vector<K>{K::Usb, K::UsbPath, K::Serial, K::HidSock, K::Sim}));
 }
 
 }  // namespace

@@ -65,6 +65,19 @@ expect "$apctl record export flights/a.hj -" "--format --out-dir -o"
 expect "$apctl record export flights/a.hj --format " "csv gpx jsonl kml"
 expect "$apctl record export flights/a.hj --format gpx -o fl" "flights/"
 
+# Every command of apctl's table (apctl --commands) is named by --help and by
+# the installed manual page's COMMANDS section, and completed.
+commands=$("$apctl" --commands | sort | tr '\n' ' ')
+commands=${commands% }
+[ "$(wc -w <<<"$commands")" -ge 13 ] || { echo "FAIL: apctl --commands lists too few: $commands" >&2; failures=$((failures + 1)); }
+expect "$apctl " "$commands"
+help=$("$apctl" --help)$'\n'
+section=$(zcat "$usr/share/man/man1/apctl.1.gz" | sed -n '/^\.SH COMMANDS/,/^\.SH PARAMETERS/p')
+for c in $commands; do
+  [[ $help == *$'\n  '"$c"[$' \n']* ]] || { echo "FAIL: apctl --help does not name $c" >&2; failures=$((failures + 1)); }
+  [[ $section == *$'\n\\fB'"${c//-/\\-}"'\fR'* ]] || { echo "FAIL: man apctl does not name $c" >&2; failures=$((failures + 1)); }
+done
+
 # Every name of apctl --help is offered, and nothing else.
 names=$("$apctl" --help | sed -n '/^parameter names and values:/,/^$/{s/^  \([a-z][a-z0-9_]*\)  .*/\1=/p}' | sort | tr '\n' ' ')
 names=${names% }
