@@ -185,7 +185,8 @@ BENCHMARK(BM_MapFrame)
 // thread's CPU time per second of telemetry).
 void BM_MapWindowAt50Hz(benchmark::State& state) {
   WarmStore& w = Warm();
-  CMapDlg dlg(w.service.get());
+  const CLanguageManager texts("", false);  // the built-in texts
+  CMapDlg dlg(w.service.get(), texts);
   dlg.Create();
   dlg.resize(1280, 800);
   QImage frame(dlg.size(), QImage::Format_ARGB32_Premultiplied);

@@ -38,7 +38,8 @@ std::vector<std::uint8_t> Record(int i) {
 // second at 50 Hz) and redraws.
 void BM_RedrawFullSpan(benchmark::State& state) {
   App();
-  CTelemetryPlotsDlg dlg;
+  const CLanguageManager texts("", false);  // the built-in texts
+  CTelemetryPlotsDlg dlg(texts);
   dlg.Create();
   dlg.show();
   const int minutes = static_cast<int>(state.range(0));

@@ -77,7 +77,8 @@ int main(int argc, char** argv) {
   if (std::getenv("QT_QPA_PLATFORM") == nullptr) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
   if (argc > 3 && std::string(argv[2]) == "--screenshot") {
-    CFlightRecordsDlg dlg(nullptr);
+    const CLanguageManager texts("", false);  // the built-in texts
+    CFlightRecordsDlg dlg(texts, nullptr);
     dlg.resize(1300, 820);
     dlg.show();
     const QFileInfo file(QString::fromLocal8Bit(argv[1]));
@@ -91,7 +92,8 @@ int main(int argc, char** argv) {
     return dlg.grab().save(QString::fromLocal8Bit(argv[3])) ? 0 : 1;
   }
   const int frames = argc > 2 ? std::max(10, std::atoi(argv[2])) : 200;
-  CFlightRecordsDlg dlg(nullptr);
+  const CLanguageManager texts("", false);  // the built-in texts
+  CFlightRecordsDlg dlg(texts, nullptr);
   dlg.resize(1400, 900);
   dlg.show();
   QApplication::processEvents();

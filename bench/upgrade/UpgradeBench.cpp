@@ -112,7 +112,8 @@ RunResult RunUpgrade(std::size_t imageSize, int pacingMs) {
   auto timing = std::make_unique<TimingBackend>(apdesk::sim::MakeSimHidBackend(options, &handle));
   TimingBackend* backend = timing.get();
   CHidLink link(std::move(timing));
-  CUpgradeDlg dlg;
+  const CLanguageManager texts("", false);  // the built-in texts
+  CUpgradeDlg dlg(texts);
   dlg.SetLink(&link);
   dlg.SetQuitRequester([] {});
   if (!dlg.Create(nullptr) || !dlg.LoadImageFile(path)) return result;

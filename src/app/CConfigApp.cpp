@@ -1,6 +1,8 @@
 #include "app/CConfigApp.h"
 
 #include "app/AppFolder.h"
+#include "link/HidLink.h"
+#include "link/Transport.h"
 #include "ui/MessageBoxes.h"
 
 namespace {
@@ -19,7 +21,10 @@ CConfigApp::CConfigApp(const std::string& executablePath, std::unique_ptr<apdesk
     : m_appFolder(apdesk::AppFolderFromExecutablePath(executablePath)),
       m_title(ApplicationTitleFromPath(executablePath)),
       m_settings(apdesk::ResolveSettingsPath(m_appFolder)),
+      m_texts(apdesk::LanguageFolderFor(m_appFolder), ProcessLocaleIsChinese()),
       m_session(std::move(hidBackend)) {
+  // Read once here; every window is handed these texts.
+  m_texts.Load();
   g_app = this;
   apdesk::MessageBoxes::SetDefaultCaption(m_title);
   m_settings.SetProblemReporter([](const std::string& text) {
@@ -36,4 +41,22 @@ CConfigApp::~CConfigApp() {
 
 CConfigApp* CConfigApp::Instance() {
   return g_app;
+}
+
+// One of the links' built-in failure texts ("内存不足!", "读访问打开设备失败!",
+// the two serial-port failures) in the window's language: the file's text
+// under the failure's key, or the built-in text when the file has none.
+QString LinkFailureText(const CLanguageManager& texts, const std::string& builtInUtf8) {
+  static constexpr struct {
+    const char* builtIn;
+    const char* key;
+  } kFailures[] = {
+      {apdesk::kHidOutOfMemoryText, "LID_PUB_HID_NOMEMORY"},
+      {apdesk::kHidOpenFailedText, "LID_PUB_HID_OPENFAILED"},
+      {apdesk::kUartReadFailedText, "LID_PUB_UART_READFAILED"},
+      {apdesk::kUartWriteFailedText, "LID_PUB_UART_WRITEFAILED"},
+  };
+  for (const auto& f : kFailures)
+    if (builtInUtf8 == f.builtIn) return texts.Text(f.key, f.builtIn);
+  return QString::fromStdString(builtInUtf8);
 }

@@ -14,6 +14,7 @@
 
 #include "app/SettingsStore.h"
 #include "link/ControllerSession.h"
+#include "localisation/CLanguageManager.h"
 
 class CConfigApp {
  public:
@@ -63,13 +64,20 @@ class CConfigApp {
 
   apdesk::SettingsStore& Settings() { return m_settings; }
   apdesk::ControllerSession& Session() { return m_session; }
+  // The windows' texts in the process's language, read at start.
+  const CLanguageManager& Texts() const { return m_texts; }
 
  private:
   std::string m_appFolder;
   QString m_title;
   apdesk::SettingsStore m_settings;
+  CLanguageManager m_texts;
   apdesk::ControllerSession m_session;
 };
+
+// One of the links' built-in failure texts in the windows' language: the
+// file's text under the failure's key, or the built-in text.
+QString LinkFailureText(const CLanguageManager& texts, const std::string& builtInUtf8);
 
 // The executable's file name without its extension ("apdesk" for
 // /usr/bin/apdesk, "x" for C:/Tools/x.exe).

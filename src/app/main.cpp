@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/AppFolder.h"
 #include "app/CConfigApp.h"
 #include "app/HidBackendChoice.h"
 #include "cmdline/BuildVersion.h"
@@ -142,7 +143,11 @@ int ReadCommandLine(const QStringList& arguments, CommandLine* line) {
   QCommandLineParser options;
   // --help names the language file the windows will read, so a user (and the
   // installation check) can see whether an installed program found its texts.
-  const CLanguageManager language;
+  const QByteArray exe = QCoreApplication::applicationFilePath().toLocal8Bit();
+  const CLanguageManager language(
+      apdesk::LanguageFolderFor(apdesk::AppFolderFromExecutablePath(
+          std::string_view(exe.constData(), static_cast<std::size_t>(exe.size())))),
+      ProcessLocaleIsChinese());
   const QString languageFile =
       QFileInfo(QString::fromStdString(language.LanguageFolder() + language.m_fileName)).canonicalFilePath();
   options.setApplicationDescription(
@@ -304,13 +309,13 @@ int main(int argc, char** argv) {
   // looked for again there (console/ConnectionStatus.h): no box, no exit. A
   // device that cannot be opened is told in the window's language (built-in
   // Chinese when the language file has none).
-  config.Session().Usb().SetNotifier([&window](const std::string& text) {
-    apdesk::MessageBoxes::Show(nullptr, window.m_language.LinkFailureText(text));
+  config.Session().Usb().SetNotifier([&config](const std::string& text) {
+    apdesk::MessageBoxes::Show(nullptr, LinkFailureText(config.Texts(), text));
   });
   // The buttons of the message boxes and the file dialog are the toolkit's
   // own; in a Chinese window they would otherwise read OK, Yes and No.
   QTranslator toolkitTexts;
-  if (window.m_language.m_isChinese &&
+  if (config.Texts().m_isChinese &&
       toolkitTexts.load(QLocale(QLocale::Chinese, QLocale::China), "qtbase", "_",
                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
     QCoreApplication::installTranslator(&toolkitTexts);

@@ -7,7 +7,8 @@
 #include "protocol/CommandFrame.h"
 #include "ui/Pictures.h"
 
-CAdjustTransmitterDlg::CAdjustTransmitterDlg(QWidget* parent) : CKeyFilterDialog(parent) {
+CAdjustTransmitterDlg::CAdjustTransmitterDlg(const CLanguageManager& texts, QWidget* parent)
+    : CKeyFilterDialog(parent), m_language(texts) {
   m_hideTimer.setInterval(kHideDelayMs);
   connect(&m_hideTimer, &QTimer::timeout, this, [this] { OnTimer(kHideTimerId); });
 }
@@ -32,9 +33,7 @@ bool CAdjustTransmitterDlg::Create(QWidget* owner) {
     connect(cancel, &QPushButton::clicked, this, &CAdjustTransmitterDlg::OnDismiss);
   }
 
-  m_language.LoadPublicTexts();
-  m_language.LoadWindowTexts("flyhint");
-  m_language.ApplyToWindow(this);
+  m_language.ApplyToWindow(this, "flyhint");
   setWindowTitle(m_language.PublicTextForDisplay("LID_TRANSMITTER_CAPTION"));
 
   hide();

@@ -22,7 +22,8 @@ class CAdjustTransmitterDlg : public CKeyFilterDialog {
   static constexpr int kHideTimerId = 1;
   static constexpr int kHideDelayMs = 5000;
 
-  explicit CAdjustTransmitterDlg(QWidget* parent = nullptr);
+  // `texts` (the application's) outlive the window.
+  explicit CAdjustTransmitterDlg(const CLanguageManager& texts, QWidget* parent = nullptr);
 
   void SetCommandSender(CommandSender sender) { m_send = std::move(sender); }
 
@@ -42,7 +43,7 @@ class CAdjustTransmitterDlg : public CKeyFilterDialog {
   QWidget* Control(int id) const { return m_builder.Control(id); }
   bool IsHideTimerRunning() const { return m_hideTimer.isActive(); }
 
-  CLanguageManager m_language;
+  const CLanguageManager& m_language;
 
  private:
   void SetHint(const QString& text);

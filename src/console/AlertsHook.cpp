@@ -12,7 +12,7 @@
 
 void CSetApDlg::ConnectAlerts() {
   apdesk::AlertCentre::Hooks hooks;
-  hooks.text = [this](const char* key) { return Text(key); };
+  hooks.text = [this](const char* key) { return m_language.Text(key); };
   hooks.locale = [this] {
     return m_language.m_isChinese != 0 ? QLocale(QLocale::Chinese, QLocale::China)
                                        : QLocale(QLocale::English, QLocale::UnitedStates);
@@ -60,12 +60,12 @@ void CSetApDlg::ConnectAlerts() {
   });
 
   m_toolsMenu->addSeparator();
-  m_toolsMenu->addAction(Text("LID_ALERT_MENU_LIST"), this, [this] { ShowAlerts(); });
-  QAction* mute = m_toolsMenu->addAction(Text("LID_ALERT_MENU_MUTE"));
+  m_toolsMenu->addAction(m_language.Text("LID_ALERT_MENU_LIST"), this, [this] { ShowAlerts(); });
+  QAction* mute = m_toolsMenu->addAction(m_language.Text("LID_ALERT_MENU_MUTE"));
   mute->setCheckable(true);
   connect(mute, &QAction::toggled, alerts, [alerts](bool on) { alerts->SetMuted(on); });
-  m_toolsMenu->addAction(Text("LID_ALERT_MENU_TEST"), alerts, [alerts] { alerts->TestAlert(); });
-  QAction* replay = m_toolsMenu->addAction(Text("LID_ALERT_MENU_REPLAY"));
+  m_toolsMenu->addAction(m_language.Text("LID_ALERT_MENU_TEST"), alerts, [alerts] { alerts->TestAlert(); });
+  QAction* replay = m_toolsMenu->addAction(m_language.Text("LID_ALERT_MENU_REPLAY"));
   replay->setCheckable(true);
   replay->setChecked(alerts->SpeakDuringReplay());
   connect(replay, &QAction::toggled, alerts, [alerts](bool on) { alerts->SetSpeakDuringReplay(on); });
@@ -74,7 +74,7 @@ void CSetApDlg::ConnectAlerts() {
 apdesk::CAlertsDlg* CSetApDlg::ShowAlerts() {
   if (!m_alertsDlg)
     m_alertsDlg = std::make_unique<apdesk::CAlertsDlg>(
-        *m_alerts, [this](const char* key) { return Text(key); }, this);
+        *m_alerts, [this](const char* key) { return m_language.Text(key); }, this);
   m_alertsDlg->show();
   m_alertsDlg->raise();
   return m_alertsDlg.get();

@@ -29,7 +29,13 @@ constexpr int kInstallErrorCommand = 254;
 
 }  // namespace
 
-CSetApDlg::CSetApDlg(CConfigApp& app, QWidget* parent) : QDialog(parent), m_app(app) {
+CSetApDlg::CSetApDlg(CConfigApp& app, QWidget* parent)
+    : QDialog(parent),
+      m_app(app),
+      m_upgradeDlg(app.Texts()),
+      m_gpsCheckDlg(app.Texts()),
+      m_language(app.Texts()),
+      m_adjustDlg(app.Texts()) {
   m_toolClock.start();
   m_sendCheckTimer.setSingleShot(true);
   connect(&m_sendCheckTimer, &QTimer::timeout, this, [this] { SendCheckTimedOut(); });
@@ -43,7 +49,7 @@ CSetApDlg::~CSetApDlg() {
   // The worker ends after its last pass, which writes every record queued.
   if (m_recorderStarted) m_recorder.Stop();
   const std::string lost =
-      apdesk::RecorderNotices::LossText(m_recorder, Text("LID_PUB_RECORD_LOST").toStdString());
+      apdesk::RecorderNotices::LossText(m_recorder, m_language.Text("LID_PUB_RECORD_LOST").toStdString());
   if (!lost.empty()) MessageBoxes::Show(nullptr, QString::fromStdString(lost), BoxIcon::Warning);
 }
 
@@ -86,12 +92,8 @@ void CSetApDlg::OnInitDialog() {
   UpdateAircraftPicture();
 }
 
-QString CSetApDlg::Text(const char* key) const {
-  return m_language.PublicTextForDisplay(key);
-}
-
 void CSetApDlg::ApplyLanguage() {
-  if (m_language.LoadPublicTexts() == 0 || m_language.m_publicTexts.empty()) {
+  if (!m_language.Loaded() || m_language.m_publicTexts.empty()) {
     // Every caption, list entry and message of the windows comes from this
     // file: without it (missing, empty, damaged) they would all be empty,
     // boxes included.
@@ -105,11 +107,10 @@ void CSetApDlg::ApplyLanguage() {
             .arg(QString::fromStdString(file), QString::fromStdString(why)),
         BoxIcon::Warning);
   }
-  m_language.LoadWindowTexts("parameter");
-  m_language.ApplyToWindow(this);
+  m_language.ApplyToWindow(this, "parameter");
   if (m_language.m_fileChosen != 1) return;
 
-  setWindowTitle(Text("LID_MAIN_CAPTION"));
+  setWindowTitle(m_language.Text("LID_MAIN_CAPTION"));
   auto fill = [this](int id, const QStringList& items) {
     if (QComboBox* c = Combo(id)) {
       c->clear();
@@ -122,14 +123,14 @@ void CSetApDlg::ApplyLanguage() {
         "LID_PUB_Realtimewaypoint", "LID_PUB_Autowaypointcircling", "LID_PUB_Semautomatic",
         "LID_PUB_SettingsState", "LID_PUB_ZeroGyro", "LID_PUB_ALTError", "LID_PUB_AirspeedError",
         "LID_PUB_BackLanding", "LID_PUB_ManualSetAltitude"}) {
-    status << Text(key);
+    status << m_language.Text(key);
   }
   status << QString();
   fill(1021, status);
-  fill(1218, {Text("LID_PUB_JapanHand"), Text("LID_PUB_AmericanHand"), Text("LID_PUB_ChinaHand"),
-              Text("LID_PUB_EuropeHand")});
-  m_stickPanel.m_axisNames = {Text("LID_PUB_Rudder"), Text("LID_PUB_Elevator"), Text("LID_PUB_Throttle"),
-                              Text("LID_PUB_Aileron")};
+  fill(1218, {m_language.Text("LID_PUB_JapanHand"), m_language.Text("LID_PUB_AmericanHand"),
+              m_language.Text("LID_PUB_ChinaHand"), m_language.Text("LID_PUB_EuropeHand")});
+  m_stickPanel.m_axisNames = {m_language.Text("LID_PUB_Rudder"), m_language.Text("LID_PUB_Elevator"),
+                              m_language.Text("LID_PUB_Throttle"), m_language.Text("LID_PUB_Aileron")};
   FillParameterLists();
 }
 
@@ -232,8 +233,8 @@ void CSetApDlg::OnHandModeChanged() {
 void CSetApDlg::OnAdjustTransmitter() {
   QString hint;
   if (m_language.m_fileChosen == 1) {
-    hint = Text("LID_HINT_Transmitter1") + "\r\n\r\n" + Text("LID_HINT_Transmitter2") + "\r\n\r\n" +
-           Text("LID_HINT_Transmitter3") + "\r\n";
+    hint = m_language.Text("LID_HINT_Transmitter1") + "\r\n\r\n" + m_language.Text("LID_HINT_Transmitter2") +
+           "\r\n\r\n" + m_language.Text("LID_HINT_Transmitter3") + "\r\n";
   } else {
     hint = QStringLiteral("Adjust Transmitter?");
   }

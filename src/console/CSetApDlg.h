@@ -201,7 +201,6 @@ class CSetApDlg : public QDialog {
   std::optional<apdesk::ParameterBlock> m_sendCheck;
   QTimer m_sendCheckTimer;
   QTime m_paramsReadAt;  // when the last valid "$PAR" arrived
-  QString Text(const char* key) const;
   void TellConnection(const char* key, bool inBox);
   void ShowRecorderNotice(const QString& text);
   QString OperationText(const std::string& write) const;
@@ -219,7 +218,7 @@ class CSetApDlg : public QDialog {
   CUpgradeDlg m_upgradeDlg;    // modeless, shows itself for a boot loader
   CGpsCheckDlg m_gpsCheckDlg;  // no parent, run modally
   apdesk::CSaveData m_recorder;
-  CLanguageManager m_language;
+  const CLanguageManager& m_language;  // the application's
   CAdjustTransmitterDlg m_adjustDlg;
 
  private:

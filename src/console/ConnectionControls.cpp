@@ -31,12 +31,12 @@ void CSetApDlg::FillPortList() {
 
 void CSetApDlg::TellConnection(const char* key, bool inBox) {
   if (inBox) {
-    MessageBoxes::Show(this, Text(key));
+    MessageBoxes::Show(this, m_language.Text(key));
     return;
   }
   // Connected at start, not by a press: the status line says it, and the
   // window does not wait for an OK.
-  if (QStatusBar* line = StatusLine()) line->showMessage(Text(key), kConnectionNoteMs);
+  if (QStatusBar* line = StatusLine()) line->showMessage(m_language.Text(key), kConnectionNoteMs);
 }
 
 void CSetApDlg::OpenComPort(const QString& port) {
@@ -78,7 +78,8 @@ void CSetApDlg::OpenCom(bool pressed) {
     if (why.empty()) {
       TellConnection("LID_COM_HINT2", pressed);
     } else {
-      const QString text = Text("LID_COM_HINT2") + "\n\n" + QString::fromStdString(port + ": " + why);
+      const QString text =
+          m_language.Text("LID_COM_HINT2") + "\n\n" + QString::fromStdString(port + ": " + why);
       if (pressed) {
         MessageBoxes::Show(this, text);
       } else if (QStatusBar* line = StatusLine()) {

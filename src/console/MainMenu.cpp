@@ -8,16 +8,16 @@
 
 void CSetApDlg::BuildMenus() {
   m_chrome = apdesk::AddWindowChrome(this, [this](QMenuBar* bar) {
-    m_fileMenu = bar->addMenu(Text("LID_MENU_FILE"));
-    m_toolsMenu = bar->addMenu(Text("LID_MENU_TOOLS"));
+    m_fileMenu = bar->addMenu(m_language.Text("LID_MENU_FILE"));
+    m_toolsMenu = bar->addMenu(m_language.Text("LID_MENU_TOOLS"));
   });
 
-  m_toolsMenu->addAction(Text("LID_MENU_PLOTS"), this, [this] { ShowTelemetryPlots(); });
-  m_toolsMenu->addAction(Text("LID_MENU_INSPECTOR"), this, [this] { ShowLinkInspector(); });
-  m_toolsMenu->addAction(Text("LID_MENU_MAP"), this, [this] { ShowMap(); });
-  m_toolsMenu->addAction(Text("LID_MENU_UPGRADE"), this, [this] { ShowUpgradeWindow(); });
+  m_toolsMenu->addAction(m_language.Text("LID_MENU_PLOTS"), this, [this] { ShowTelemetryPlots(); });
+  m_toolsMenu->addAction(m_language.Text("LID_MENU_INSPECTOR"), this, [this] { ShowLinkInspector(); });
+  m_toolsMenu->addAction(m_language.Text("LID_MENU_MAP"), this, [this] { ShowMap(); });
+  m_toolsMenu->addAction(m_language.Text("LID_MENU_UPGRADE"), this, [this] { ShowUpgradeWindow(); });
   AddNmeaShareMenu();
-  QAction* autoUsb = m_toolsMenu->addAction(Text("LID_MENU_AUTO_USB"));
+  QAction* autoUsb = m_toolsMenu->addAction(m_language.Text("LID_MENU_AUTO_USB"));
   autoUsb->setCheckable(true);
   autoUsb->setChecked(m_app.GetSettingInt("Settings1", apdesk::kAutoConnectKey, 0) != 0);
   connect(autoUsb, &QAction::toggled, this, [this](bool on) {
@@ -33,7 +33,7 @@ void CSetApDlg::BuildMenus() {
   // A device that returns is asked for its parameters as after Open USB or
   // Open COM, without the box.
   m_connection = std::make_unique<apdesk::ConnectionStatus>(
-      m_app, StatusLine(), [this](const char* key) { return Text(key); },
+      m_app, StatusLine(), [this](const char* key) { return m_language.Text(key); },
       [this] {
         ForgetParameters();
         m_app.Session().Commands().SendGetParameters();
@@ -42,9 +42,10 @@ void CSetApDlg::BuildMenus() {
 
   AddParameterFileMenu();
   m_fileMenu->addSeparator();
-  m_fileMenu->addAction(Text("LID_MENU_RECORDS"), this, [this] { ShowFlightRecords(); });
+  m_fileMenu->addAction(m_language.Text("LID_MENU_RECORDS"), this, [this] { ShowFlightRecords(); });
   m_fileMenu->addSeparator();
-  QAction* quit = m_fileMenu->addAction(Text("LID_MENU_QUIT"), this, [this] { done(QDialog::Accepted); });
+  QAction* quit =
+      m_fileMenu->addAction(m_language.Text("LID_MENU_QUIT"), this, [this] { done(QDialog::Accepted); });
   quit->setShortcut(QKeySequence::Quit);
 }
 

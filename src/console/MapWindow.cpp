@@ -45,7 +45,7 @@ CMapDlg* CSetApDlg::MapWindow() const {
 void CSetApDlg::ShowMap() {
   MapTiles();
   if (!m_map->window) {
-    m_map->window = std::make_unique<CMapDlg>(m_map->service.get(), this);
+    m_map->window = std::make_unique<CMapDlg>(m_map->service.get(), m_language, this);
     m_map->window->Create();
     ConnectMapWindow();
   }

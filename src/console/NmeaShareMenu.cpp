@@ -20,8 +20,8 @@ constexpr const char* kNmeaOnKey = "On";
 }  // namespace
 
 void CSetApDlg::AddNmeaShareMenu() {
-  m_nmeaDlg =
-      std::make_unique<apdesk::nmea::CNmeaShareDlg>([this](const char* key) { return Text(key); }, this);
+  m_nmeaDlg = std::make_unique<apdesk::nmea::CNmeaShareDlg>(
+      [this](const char* key) { return m_language.Text(key); }, this);
   apdesk::nmea::CNmeaShareDlg* share = m_nmeaDlg.get();
   m_nmeaStatus = new QLabel(this);
   m_nmeaStatus->setObjectName("nmeaStatusLine");
@@ -39,7 +39,7 @@ void CSetApDlg::AddNmeaShareMenu() {
   share->Restore(QString::fromStdString(m_app.GetSettingString(kNmeaSection, kNmeaAddressKey, "")),
                  m_app.GetSettingInt(kNmeaSection, kNmeaOnKey, 0) != 0);
   ConnectNmeaShare();
-  m_toolsMenu->addAction(Text("LID_MENU_NMEA_SHARE"), this, [share] {
+  m_toolsMenu->addAction(m_language.Text("LID_MENU_NMEA_SHARE"), this, [share] {
     share->show();
     share->raise();
   });

@@ -40,24 +40,24 @@ void CSetApDlg::FillParameterLists() {
   for (const apdesk::ParameterFacts& facts : apdesk::ParameterTable()) {
     QComboBox* list = facts.listControl ? Combo(facts.listControl) : nullptr;
     if (!list) continue;
-    const QString unit = facts.unitKey ? Text(facts.unitKey) : QString();
+    const QString unit = facts.unitKey ? m_language.Text(facts.unitKey) : QString();
     QStringList items;
     for (const apdesk::ParameterChoice& c : facts.choices) {
       // Codes without a word have no entry of their own.
       if (!c.word) break;
-      items << (c.textKey ? Text(c.textKey) : QString::fromUtf8(c.word) + unit);
+      items << (c.textKey ? m_language.Text(c.textKey) : QString::fromUtf8(c.word) + unit);
     }
-    if (facts.id == apdesk::ParameterId::MaxSpeed) items << Text("LID_PUB_DEFINE");
+    if (facts.id == apdesk::ParameterId::MaxSpeed) items << m_language.Text("LID_PUB_DEFINE");
     list->clear();
     list->addItems(items);
   }
   // Unit, allowed values and what the parameter does, on its label and control.
   for (const apdesk::ParameterFacts& facts : apdesk::ParameterTable()) {
-    QString tip = Text(facts.descriptionKey);
-    if (facts.unitKey) tip += "\n" + Text("LID_TIP_UNIT").arg(Text(facts.unitKey));
+    QString tip = m_language.Text(facts.descriptionKey);
+    if (facts.unitKey) tip += "\n" + m_language.Text("LID_TIP_UNIT").arg(m_language.Text(facts.unitKey));
     // A list shows its choices itself.
     if (facts.encoding != apdesk::ParameterEncoding::Choice)
-      tip += "\n" + Text("LID_TIP_RANGE").arg(facts.lowestText, facts.highestText);
+      tip += "\n" + m_language.Text("LID_TIP_RANGE").arg(facts.lowestText, facts.highestText);
     for (int id : {facts.labelControl, facts.listControl, facts.editControl}) {
       if (QWidget* control = id ? Control(id) : nullptr) control->setToolTip(tip);
     }
@@ -152,7 +152,7 @@ void CSetApDlg::CheckSentParameters() {
   m_sendCheck.reset();
   m_sendCheckTimer.stop();
   const std::vector<std::string> differing = apdesk::CompareReadBack(sent, m_lastParams);
-  QString text = Text(differing.empty() ? "LID_SEND_CONFIRMED" : "LID_SEND_DIFFERENT");
+  QString text = m_language.Text(differing.empty() ? "LID_SEND_CONFIRMED" : "LID_SEND_DIFFERENT");
   if (!differing.empty()) {
     QStringList names;
     for (const std::string& d : differing) names << QString::fromStdString(d);
@@ -164,11 +164,12 @@ void CSetApDlg::CheckSentParameters() {
 void CSetApDlg::SendCheckTimedOut() {
   if (!m_sendCheck) return;
   m_sendCheck.reset();
-  if (QStatusBar* line = StatusLine()) line->showMessage(Text("LID_SEND_NO_ANSWER"), kConnectionNoteMs);
+  if (QStatusBar* line = StatusLine())
+    line->showMessage(m_language.Text("LID_SEND_NO_ANSWER"), kConnectionNoteMs);
 }
 
 void CSetApDlg::ShowRefusal(const ParameterRefusal& refusal) {
-  QString text = Text(std::string(refusal.LanguageKey()).c_str());
+  QString text = m_language.Text(std::string(refusal.LanguageKey()).c_str());
   if (refusal.kind == ParameterRefusal::Kind::Range) {
     const QString label = apdesk::ControlText(Control(apdesk::LabelControlOf(refusal.field))).trimmed();
     text =

@@ -42,14 +42,15 @@ QString WithBlock(const QString& text, const std::string& block) {
 void CSetApDlg::AddParameterFileMenu() {
   // Both need the controller's parameters: to write, or to compare with.
   auto withFile = [this](const char* key, bool save) {
-    m_fileMenu->addAction(Text(key), this, [this, key, save] {
+    m_fileMenu->addAction(m_language.Text(key), this, [this, key, save] {
       if (!m_paramsValid) {
-        MessageBoxes::Show(this, Text("LID_HINT_READFIRST"));
+        MessageBoxes::Show(this, m_language.Text("LID_HINT_READFIRST"));
         return;
       }
-      const QString path = save
-                               ? QFileDialog::getSaveFileName(this, Text(key), {}, Text("LID_PARAMS_FILTER"))
-                               : QFileDialog::getOpenFileName(this, Text(key), {}, Text("LID_PARAMS_FILTER"));
+      const QString path = save ? QFileDialog::getSaveFileName(this, m_language.Text(key), {},
+                                                               m_language.Text("LID_PARAMS_FILTER"))
+                                : QFileDialog::getOpenFileName(this, m_language.Text(key), {},
+                                                               m_language.Text("LID_PARAMS_FILTER"));
       if (path.isEmpty()) return;
       if (save) {
         SaveParametersTo(path);
@@ -60,19 +61,19 @@ void CSetApDlg::AddParameterFileMenu() {
   };
   withFile("LID_MENU_SAVEPARAMS", true);
   withFile("LID_MENU_LOADPARAMS", false);
-  m_fileMenu->addAction(Text("LID_MENU_HISTORY"), this, [this] { ShowParameterHistory(); });
+  m_fileMenu->addAction(m_language.Text("LID_MENU_HISTORY"), this, [this] { ShowParameterHistory(); });
 }
 
 bool CSetApDlg::SaveParametersTo(const QString& typedPath) {
   const QString path = QString::fromStdString(apdesk::WithParameterFileSuffix(typedPath.toStdString()));
   const std::optional<apdesk::Parameters> p = apdesk::DecodeParameters(m_lastParams.data());
   if (!m_paramsValid || !p) {
-    MessageBoxes::Show(this, Text("LID_HINT_READFIRST"));
+    MessageBoxes::Show(this, m_language.Text("LID_HINT_READFIRST"));
     return false;
   }
   std::string error;
   if (!apdesk::WriteFileAtomically(path.toStdString(), apdesk::FormatParameterFile(*p), &error)) {
-    MessageBoxes::Show(this, WithBlock(Text("LID_PARAMS_SAVE_FAILED"), error), BoxIcon::Warning);
+    MessageBoxes::Show(this, WithBlock(m_language.Text("LID_PARAMS_SAVE_FAILED"), error), BoxIcon::Warning);
     return false;
   }
   return true;
@@ -80,7 +81,7 @@ bool CSetApDlg::SaveParametersTo(const QString& typedPath) {
 
 ParameterCompareDlg* CSetApDlg::LoadParametersFrom(const QString& path) {
   if (!m_paramsValid) {
-    MessageBoxes::Show(this, Text("LID_HINT_READFIRST"));
+    MessageBoxes::Show(this, m_language.Text("LID_HINT_READFIRST"));
     return nullptr;
   }
   std::string error, text, why;
@@ -98,7 +99,7 @@ ParameterCompareDlg* CSetApDlg::LoadParametersFrom(const QString& path) {
     error = QFileInfo(path).fileName().toStdString() + ": " + error;
   }
   if (!error.empty()) {
-    MessageBoxes::Show(this, WithBlock(Text("LID_PARAMS_FILE_BAD"), error), BoxIcon::Warning);
+    MessageBoxes::Show(this, WithBlock(m_language.Text("LID_PARAMS_FILE_BAD"), error), BoxIcon::Warning);
     return nullptr;
   }
   return OpenComparison(wanted, path);
@@ -107,16 +108,17 @@ ParameterCompareDlg* CSetApDlg::LoadParametersFrom(const QString& path) {
 ParameterCompareDlg* CSetApDlg::OpenComparison(const apdesk::Parameters& wanted, const QString& source) {
   const std::optional<apdesk::Parameters> held = apdesk::DecodeParameters(m_lastParams.data());
   if (!m_paramsValid || !held) {
-    MessageBoxes::Show(this, Text("LID_HINT_READFIRST"));
+    MessageBoxes::Show(this, m_language.Text("LID_HINT_READFIRST"));
     return nullptr;
   }
   // The controller's column is what it sent last: the window says when.
-  const QString read = m_paramsReadAt.isValid()
-                           ? Text("LID_CMP_READ_AT").replace("%1", m_paramsReadAt.toString("HH:mm:ss"))
-                           : QString();
+  const QString read =
+      m_paramsReadAt.isValid()
+          ? m_language.Text("LID_CMP_READ_AT").replace("%1", m_paramsReadAt.toString("HH:mm:ss"))
+          : QString();
   auto* dlg = new ParameterCompareDlg(
       apdesk::ParameterComparison(*held, wanted), read.isEmpty() ? source : source + "\n" + read,
-      [this](const char* key) { return Text(key); },
+      [this](const char* key) { return m_language.Text(key); },
       [this](int id) { return apdesk::ControlText(Control(id)).trimmed(); }, this);
   dlg->setAttribute(Qt::WA_DeleteOnClose);
   dlg->onWrite = [this](ParameterCompareDlg& d) { WriteComparison(d); };
@@ -129,7 +131,7 @@ void CSetApDlg::WriteComparison(ParameterCompareDlg& dlg) {
   // comparison opened.
   const std::optional<apdesk::Parameters> current = apdesk::DecodeParameters(m_lastParams.data());
   if (!m_paramsValid || !current) {
-    MessageBoxes::Show(this, Text("LID_HINT_READFIRST"));
+    MessageBoxes::Show(this, m_language.Text("LID_HINT_READFIRST"));
     return;
   }
   if (!SnapshotBeforeWrite("load")) return;
@@ -167,7 +169,7 @@ bool CSetApDlg::SnapshotBeforeWrite(const char* write) {
     if (const QLineEdit* version = Edit(1141)) notes.firmware = version->text().toStdString();
     if (apdesk::SnapshotStore().Store(*p, notes, nullptr, &error)) return true;
   }
-  return MessageBoxes::Show(this, WithBlock(Text("LID_SNAPSHOT_FAILED"), error), BoxIcon::Warning,
+  return MessageBoxes::Show(this, WithBlock(m_language.Text("LID_SNAPSHOT_FAILED"), error), BoxIcon::Warning,
                             BoxButtons::YesNo) == BoxAnswer::Yes;
 }
 
@@ -183,7 +185,7 @@ QString CSetApDlg::OperationText(const std::string& write) const {
       {"the controller's defaults", "LID_HIST_OP_DEFAULTS"},
   };
   for (const auto& [word, key] : kOperations) {
-    if (write == word && !Text(key).isEmpty()) return Text(key);
+    if (write == word) return m_language.Text(key, word);
   }
   return QString::fromStdString(write);
 }
@@ -191,25 +193,28 @@ QString CSetApDlg::OperationText(const std::string& write) const {
 QDialog* CSetApDlg::ShowParameterHistory() {
   auto* dlg = new QDialog(this);
   dlg->setAttribute(Qt::WA_DeleteOnClose);
-  dlg->setWindowTitle(Text("LID_HIST_CAPTION"));
+  dlg->setWindowTitle(m_language.Text("LID_HIST_CAPTION"));
   auto* layout = new QVBoxLayout(dlg);
   auto* table = new QTableWidget(0, 3, dlg);
   table->setObjectName("history");
-  table->setHorizontalHeaderLabels({Text("LID_HIST_TIME"), Text("LID_HIST_WRITE"), Text("LID_HIST_STATE")});
+  table->setHorizontalHeaderLabels({m_language.Text("LID_HIST_TIME"), m_language.Text("LID_HIST_WRITE"),
+                                    m_language.Text("LID_HIST_STATE")});
   table->verticalHeader()->hide();
   table->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table->setSelectionBehavior(QAbstractItemView::SelectRows);
   table->setSelectionMode(QAbstractItemView::SingleSelection);
   table->horizontalHeader()->setStretchLastSection(true);
   layout->addWidget(table);
-  auto* empty = new QLabel(Text("LID_HIST_EMPTY"), dlg);
+  auto* empty = new QLabel(m_language.Text("LID_HIST_EMPTY"), dlg);
   empty->setObjectName("empty");
   empty->hide();
   layout->addWidget(empty);
   auto* buttons = new QDialogButtonBox(dlg);
-  QPushButton* compare = buttons->addButton(Text("LID_HIST_COMPARE"), QDialogButtonBox::ActionRole);
-  QPushButton* restore = buttons->addButton(Text("LID_HIST_RESTORE"), QDialogButtonBox::ActionRole);
-  QPushButton* close = buttons->addButton(Text("LID_CMP_CLOSE"), QDialogButtonBox::RejectRole);
+  QPushButton* compare =
+      buttons->addButton(m_language.Text("LID_HIST_COMPARE"), QDialogButtonBox::ActionRole);
+  QPushButton* restore =
+      buttons->addButton(m_language.Text("LID_HIST_RESTORE"), QDialogButtonBox::ActionRole);
+  QPushButton* close = buttons->addButton(m_language.Text("LID_CMP_CLOSE"), QDialogButtonBox::RejectRole);
   compare->setObjectName("compare");
   restore->setObjectName("restore");
   compare->setEnabled(false);
@@ -233,9 +238,9 @@ QDialog* CSetApDlg::ShowParameterHistory() {
       table->setItem(i, 1, new QTableWidgetItem(OperationText(e.notes.write)));
       QString state;
       if (!e.damage.empty())
-        state = Text("LID_HIST_DAMAGED").arg(QString::fromStdString(e.damage));
+        state = m_language.Text("LID_HIST_DAMAGED").arg(QString::fromStdString(e.damage));
       else if (e.future)
-        state = Text("LID_HIST_FUTURE");
+        state = m_language.Text("LID_HIST_FUTURE");
       table->setItem(i, 2, new QTableWidgetItem(state));
       table->item(i, 0)->setToolTip(QString::fromStdString(e.path));
     }

@@ -42,7 +42,8 @@ const apdesk::SentenceParser& CSetApDlg::Parser() const {
 void CSetApDlg::ShowStatus(const std::uint8_t* s) {
   // A replayed record is in a record file already.
   if (!m_app.Session().Link().Replaying()) apdesk::RecordStatusSentence(m_recorder, s);
-  const std::string notice = m_recorderNotices.Poll(m_recorder, Text("LID_PUB_RECORD_FAILING").toStdString());
+  const std::string notice =
+      m_recorderNotices.Poll(m_recorder, m_language.Text("LID_PUB_RECORD_FAILING").toStdString());
   if (!notice.empty()) {
     // Shown after this sentence is handled: a box's own event loop must not
     // run inside the receive path.
@@ -52,10 +53,10 @@ void CSetApDlg::ShowStatus(const std::uint8_t* s) {
 
   apdesk::AttitudeLabels labels;
   if (m_language.m_fileChosen == 1) {
-    labels.left = Text("LID_PUB_Left").toStdString();
-    labels.right = Text("LID_PUB_Right").toStdString();
-    labels.up = Text("LID_PUB_Up").toStdString();
-    labels.down = Text("LID_PUB_Down").toStdString();
+    labels.left = m_language.Text("LID_PUB_Left").toStdString();
+    labels.right = m_language.Text("LID_PUB_Right").toStdString();
+    labels.up = m_language.Text("LID_PUB_Up").toStdString();
+    labels.down = m_language.Text("LID_PUB_Down").toStdString();
   }
   const apdesk::TelemetryView view = apdesk::DecodeStatusSentence(s, labels, m_language.m_isChinese != 0);
   SetEditText(1146, view.latitudeText);

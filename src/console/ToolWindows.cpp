@@ -18,7 +18,7 @@
 
 void CSetApDlg::ShowTelemetryPlots() {
   if (!m_plotsDlg) {
-    m_plotsDlg = std::make_unique<CTelemetryPlotsDlg>(this);
+    m_plotsDlg = std::make_unique<CTelemetryPlotsDlg>(m_language, this);
     m_plotsDlg->Create();
     connect(&m_app.Session(), &apdesk::ControllerSession::StatusSentence, m_plotsDlg.get(),
             [this](const std::uint8_t* s) { m_plotsDlg->AddStatusSentence(s, m_toolClock.elapsed()); });
@@ -29,7 +29,7 @@ void CSetApDlg::ShowTelemetryPlots() {
 
 void CSetApDlg::ShowLinkInspector() {
   if (!m_inspectorDlg) {
-    m_inspectorDlg = std::make_unique<CLinkInspectorDlg>(this);
+    m_inspectorDlg = std::make_unique<CLinkInspectorDlg>(m_language, this);
     CLinkInspectorDlg* inspector = m_inspectorDlg.get();
     apdesk::ControllerSession* session = &m_app.Session();
     const apdesk::ControllerLink* link = &session->Link();
@@ -53,7 +53,7 @@ void CSetApDlg::ShowLinkInspector() {
 
 void CSetApDlg::ShowFlightRecords() {
   if (!m_recordsDlg) {
-    m_recordsDlg = std::make_unique<CFlightRecordsDlg>(this);
+    m_recordsDlg = std::make_unique<CFlightRecordsDlg>(m_language, this);
     m_recordsDlg->SetMapTiles(MapTiles());
     m_recordsDlg->ShowFolder(QString::fromStdString(m_recorder.RecordFolder()));
   }
@@ -76,7 +76,7 @@ bool CSetApDlg::StartReplay(const QString& path, double speed, QString* error) {
   r.timer.setSingleShot(true);
   r.timer.setTimerType(Qt::PreciseTimer);
   connect(&r.timer, &QTimer::timeout, this, [this] { ReplayTick(); });
-  r.pause = m_toolsMenu->addAction(Text("LID_MENU_REPLAY_PAUSE"));
+  r.pause = m_toolsMenu->addAction(m_language.Text("LID_MENU_REPLAY_PAUSE"));
   r.pause->setCheckable(true);
   connect(r.pause, &QAction::toggled, this, [this](bool paused) {
     m_replay->pacer.SetPaused(paused, m_toolClock.elapsed());

@@ -19,7 +19,8 @@ QString Text(const std::string& s) {
 
 }  // namespace
 
-CGpsCheckDlg::CGpsCheckDlg(QWidget* parent) : QDialog(parent) {}
+CGpsCheckDlg::CGpsCheckDlg(const CLanguageManager& texts, QWidget* parent)
+    : QDialog(parent), m_language(texts) {}
 
 bool CGpsCheckDlg::Create() {
   if (m_built) return true;
@@ -39,14 +40,11 @@ bool CGpsCheckDlg::Create() {
 }
 
 void CGpsCheckDlg::ApplyLanguage() {
-  m_language.LoadPublicTexts();
-  m_language.LoadWindowTexts("gpscheck");
-  m_language.ApplyToWindow(this);
+  m_language.ApplyToWindow(this, "gpscheck");
   const QString caption = m_language.PublicTextForDisplay("LID_GPS_CAPTION");
   if (!caption.isEmpty()) setWindowTitle(caption);
   for (std::int32_t result : {apdesk::kCompassUndecided, apdesk::kCompassGood, apdesk::kCompassWrong}) {
-    const QString text = m_language.PublicTextForDisplay(apdesk::CompassResultKey(result));
-    m_verdicts[result] = text.isEmpty() ? QString::fromUtf8(apdesk::CompassResultText(result)) : text;
+    m_verdicts[result] = m_language.Text(apdesk::CompassResultKey(result), apdesk::CompassResultText(result));
   }
 }
 

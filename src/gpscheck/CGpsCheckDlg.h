@@ -27,7 +27,8 @@ class CGpsCheckDlg : public QDialog {
   static constexpr int kResultLabel = 1028;
   static constexpr int kDial = 1026;
 
-  explicit CGpsCheckDlg(QWidget* parent = nullptr);
+  // `texts` (the application's) outlive the window.
+  explicit CGpsCheckDlg(const CLanguageManager& texts, QWidget* parent = nullptr);
 
   void SetFrameSender(FrameSender sender) { m_send = std::move(sender); }
 
@@ -60,8 +61,7 @@ class CGpsCheckDlg : public QDialog {
   // 1 while the window is open and wants sentences.
   std::int32_t m_checkActive = 0;
 
-  // Chooses the file by the process locale; a test may replace it before Create().
-  CLanguageManager m_language;
+  const CLanguageManager& m_language;
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;

@@ -39,15 +39,11 @@ void SetText(QPlainTextEdit* edit, const QString& text) {
 
 }  // namespace
 
-CLinkInspectorDlg::CLinkInspectorDlg(QWidget* parent) : QDialog(parent) {
+CLinkInspectorDlg::CLinkInspectorDlg(const CLanguageManager& texts, QWidget* parent)
+    : QDialog(parent), m_language(texts) {
   connect(&m_timer, &QTimer::timeout, this, [this] {
     if (isVisible()) Refresh();
   });
-}
-
-QString CLinkInspectorDlg::Text(const char* key, const char* english) const {
-  const QString text = m_language.PublicTextForDisplay(key);
-  return text.isEmpty() ? QString::fromUtf8(english) : text;
 }
 
 void CLinkInspectorDlg::showEvent(QShowEvent* event) {
@@ -69,13 +65,13 @@ QString CLinkInspectorDlg::FieldName(const std::string& name) const {
     }
   }
   while (key.back() == '_') key.pop_back();
-  return Text(key.c_str(), name.c_str());
+  return m_language.Text(key.c_str(), name.c_str());
 }
 
 QString CLinkInspectorDlg::FieldValue(const apdesk::SentenceField& field) const {
   if (field.name == "sum") {
-    if (field.value == "right") return Text("LID_INSPECT_SUM_RIGHT", "right");
-    if (field.value == "wrong") return Text("LID_INSPECT_SUM_WRONG", "wrong");
+    if (field.value == "right") return m_language.Text("LID_INSPECT_SUM_RIGHT", "right");
+    if (field.value == "wrong") return m_language.Text("LID_INSPECT_SUM_WRONG", "wrong");
   }
   return Utf8(field.value);
 }
@@ -83,15 +79,15 @@ QString CLinkInspectorDlg::FieldValue(const apdesk::SentenceField& field) const 
 void CLinkInspectorDlg::Create() {
   if (m_built) return;
   m_built = true;
-  m_language.LoadPublicTexts();
-  setWindowTitle(Text("LID_INSPECT_CAPTION", "Link Inspector"));
-  m_summaryText = Text("LID_INSPECT_SUMMARY",
-                       "Bytes received: %1    dropped as garbage: %2    sentences: %3    bad sums: %4    "
-                       "USB reports per second: %5");
+  setWindowTitle(m_language.Text("LID_INSPECT_CAPTION", "Link Inspector"));
+  m_summaryText =
+      m_language.Text("LID_INSPECT_SUMMARY",
+                      "Bytes received: %1    dropped as garbage: %2    sentences: %3    bad sums: %4    "
+                      "USB reports per second: %5");
   // A figure stays on the line of its name when the summary wraps.
   m_summaryText.replace(QRegularExpression(QStringLiteral("\\s+(%\\d)")), QStringLiteral("\u00A0\\1"));
-  m_lastText = Text("LID_INSPECT_LAST", "Last %1, %2 bytes:");
-  m_noneText = Text("LID_INSPECT_NONE", "Last %1: none since the counters were reset");
+  m_lastText = m_language.Text("LID_INSPECT_LAST", "Last %1, %2 bytes:");
+  m_noneText = m_language.Text("LID_INSPECT_NONE", "Last %1: none since the counters were reset");
   auto* layout = new QVBoxLayout(this);
 
   m_summary = new QLabel(this);
@@ -102,9 +98,10 @@ void CLinkInspectorDlg::Create() {
   layout->addWidget(m_summary);
 
   m_table = new QTableWidget(static_cast<int>(apdesk::kTagCount), kColumnCount, this);
-  m_table->setHorizontalHeaderLabels(
-      {Text("LID_INSPECT_SENTENCE", "Sentence"), Text("LID_INSPECT_COUNT", "Count"),
-       Text("LID_INSPECT_RATE", "Per second"), Text("LID_INSPECT_BADSUMS", "Bad sums")});
+  m_table->setHorizontalHeaderLabels({m_language.Text("LID_INSPECT_SENTENCE", "Sentence"),
+                                      m_language.Text("LID_INSPECT_COUNT", "Count"),
+                                      m_language.Text("LID_INSPECT_RATE", "Per second"),
+                                      m_language.Text("LID_INSPECT_BADSUMS", "Bad sums")});
   m_table->verticalHeader()->hide();
   m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
   m_table->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -144,8 +141,8 @@ void CLinkInspectorDlg::Create() {
   layout->addWidget(m_hex);
 
   auto* buttons = new QHBoxLayout;
-  m_reset = new QPushButton(Text("LID_INSPECT_RESET", "Reset counters"), this);
-  auto* close = new QPushButton(Text("LID_INSPECT_CLOSE", "Close"), this);
+  m_reset = new QPushButton(m_language.Text("LID_INSPECT_RESET", "Reset counters"), this);
+  auto* close = new QPushButton(m_language.Text("LID_INSPECT_CLOSE", "Close"), this);
   buttons->addWidget(m_reset);
   buttons->addStretch(1);
   buttons->addWidget(close);

@@ -30,7 +30,8 @@ class CLinkInspectorDlg : public QDialog {
  public:
   static constexpr int kRefreshMs = 250;
 
-  explicit CLinkInspectorDlg(QWidget* parent = nullptr);
+  // `texts` (the application's) outlive the window.
+  explicit CLinkInspectorDlg(const CLanguageManager& texts, QWidget* parent = nullptr);
 
   // Builds the window's contents with the texts of m_language; call it before
   // the window is first shown (showing builds it too, if it was not).
@@ -50,8 +51,7 @@ class CLinkInspectorDlg : public QDialog {
   // Redraws now if anything changed since the last redraw (the timer's work).
   void Refresh();
 
-  // Chooses the file by the process locale; a test may replace it before Create().
-  CLanguageManager m_language;
+  const CLanguageManager& m_language;
 
  public slots:
   // The parser's counters, now and then; nowMs from a steady clock.
@@ -66,7 +66,6 @@ class CLinkInspectorDlg : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
-  QString Text(const char* key, const char* english) const;
   QString FieldName(const std::string& name) const;
   QString FieldValue(const apdesk::SentenceField& field) const;
   void RefreshLastSentence();

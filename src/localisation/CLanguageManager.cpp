@@ -2,45 +2,15 @@
 
 #include <sys/stat.h>
 
-#include <QAbstractButton>
-#include <QComboBox>
-#include <QCoreApplication>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QLocale>
-#include <QPlainTextEdit>
-#include <QTextEdit>
 #include <QVariant>
 #include <QWidget>
 #include <cstdlib>
 
-#include "app/AppFolder.h"
-#include "app/CConfigApp.h"
-#include "link/CommUart.h"
-#include "link/HidLink.h"
-#include "localisation/LanguageFile.h"
 #include "localisation/LanguageText.h"
+#include "ui/DialogBuilder.h"
 
 namespace {
-
-std::string CurrentAppFolder() {
-  if (const CConfigApp* app = CConfigApp::Instance()) return app->AppFolder();
-  const QByteArray exe = QCoreApplication::applicationFilePath().toLocal8Bit();
-  return apdesk::AppFolderFromExecutablePath(
-      std::string_view(exe.constData(), static_cast<std::size_t>(exe.size())));
-}
-
-bool ProcessLocaleIsChinese() {
-  // The environment decides when it names a locale; QLocale covers platforms
-  // (and sessions) that keep the locale elsewhere.
-  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const char* v = std::getenv(name);
-    if (v != nullptr && v[0] != '\0') return apdesk::IsChineseLocaleFromEnv();
-  }
-  const QLocale system = QLocale::system();
-  return system.language() == QLocale::Chinese && system.territory() == QLocale::China;
-}
 
 bool FileExists(const std::string& path) {
   struct stat st {};
@@ -49,12 +19,18 @@ bool FileExists(const std::string& path) {
 
 }  // namespace
 
-CLanguageManager::CLanguageManager() : m_languageFolder(apdesk::LanguageFolderFor(CurrentAppFolder())) {
-  ChooseFile(ProcessLocaleIsChinese());
+bool ProcessLocaleIsChinese() {
+  // QLocale covers platforms (and sessions) that keep the locale elsewhere.
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* v = std::getenv(name);
+    if (v != nullptr && v[0] != '\0') return apdesk::IsChineseLocaleFromEnv();
+  }
+  const QLocale system = QLocale::system();
+  return system.language() == QLocale::Chinese && system.territory() == QLocale::China;
 }
 
-CLanguageManager::CLanguageManager(std::string appFolder, bool chineseLocale)
-    : m_languageFolder(apdesk::LanguageFolderFor(appFolder)) {
+CLanguageManager::CLanguageManager(std::string languageFolder, bool chineseLocale)
+    : m_languageFolder(std::move(languageFolder)) {
   ChooseFile(chineseLocale);
 }
 
@@ -75,72 +51,60 @@ void CLanguageManager::ChooseFile(bool chineseLocale) {
   }
 }
 
-int CLanguageManager::ReadSection(std::string_view section, std::vector<std::string>& keys,
-                                  std::vector<std::string>& values) {
+int CLanguageManager::Load() {
+  m_publicTexts.clear();
+  if (!m_book.Read(m_languageFolder + m_fileName, IsChineseFile())) return 0;
   apdesk::LanguageSection found;
-  if (!apdesk::ReadLanguageSection(m_languageFolder + m_fileName, section, IsChineseFile(), found)) return 0;
-  keys.insert(keys.end(), found.keys.begin(), found.keys.end());
-  values.insert(values.end(), found.values.begin(), found.values.end());
+  m_book.Section("public", found);
+  for (std::size_t i = 0; i < found.keys.size(); ++i)
+    m_publicTexts.push_back({std::move(found.keys[i]), std::move(found.values[i])});
   return 1;
 }
 
-int CLanguageManager::LoadPublicTexts() {
-  std::vector<std::string> keys, values;
-  const int result = ReadSection("public", keys, values);
-  m_publicTexts.clear();
-  for (std::size_t i = 0; i < keys.size(); ++i)
-    m_publicTexts.push_back({std::move(keys[i]), std::move(values[i])});
-  return result;
+std::vector<CLanguageManager::ControlText> CLanguageManager::WindowTexts(std::string_view section) const {
+  apdesk::LanguageSection found;
+  m_book.Section(section, found);
+  std::vector<ControlText> texts;
+  for (std::size_t i = 0; i < found.keys.size(); ++i)
+    texts.push_back({apdesk::ControlIdFromKey(found.keys[i]), std::move(found.values[i])});
+  return texts;
 }
 
-int CLanguageManager::LoadWindowTexts(std::string_view section) {
-  std::vector<std::string> keys, values;
-  const int result = ReadSection(section, keys, values);
-  m_controlTexts.clear();
-  for (std::size_t i = 0; i < keys.size(); ++i)
-    m_controlTexts.push_back({apdesk::ControlIdFromKey(keys[i]), std::move(values[i])});
-  return result;
-}
-
-void CLanguageManager::ApplyToWindow(QWidget* window) {
+void CLanguageManager::ApplyToWindow(QWidget* window, std::string_view section) const {
   if (window == nullptr) return;
+  const std::vector<ControlText> texts = WindowTexts(section);
   for (QObject* child : window->children()) {
     QWidget* w = qobject_cast<QWidget*>(child);
     if (w == nullptr || w->isWindow()) continue;
     const QVariant id = w->property("controlId");
     if (!id.isValid()) continue;
-    ApplyToControl(w, id.toInt());
+    for (const ControlText& entry : texts) {
+      if (entry.controlId != id.toInt()) continue;
+      apdesk::SetControlText(w, TextForDisplay(entry.text));
+      break;
+    }
   }
 }
 
-bool CLanguageManager::ApplyToControl(QWidget* control, int id) {
+bool CLanguageManager::ApplyToControl(QWidget* control, std::string_view section, int id) const {
   if (control == nullptr) return false;
-  for (const ControlText& entry : m_controlTexts) {
+  for (const ControlText& entry : WindowTexts(section)) {
     if (entry.controlId != id) continue;
-    const QString text = TextForDisplay(entry.text);
-    if (control->isWindow()) {
-      control->setWindowTitle(text);
-    } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
-      button->setText(text);
-    } else if (auto* label = qobject_cast<QLabel*>(control)) {
-      label->setText(text);
-    } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
-      group->setTitle(text);
-    } else if (auto* line = qobject_cast<QLineEdit*>(control)) {
-      line->setText(text);
-    } else if (auto* plain = qobject_cast<QPlainTextEdit*>(control)) {
-      plain->setPlainText(text);
-    } else if (auto* rich = qobject_cast<QTextEdit*>(control)) {
-      rich->setPlainText(text);
-    } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
-      // Only a combo with an edit field has a text of its own.
-      if (combo->isEditable()) combo->setEditText(text);
-    } else {
-      control->setWindowTitle(text);
-    }
+    apdesk::SetControlText(control, TextForDisplay(entry.text));
     return true;
   }
   return false;
+}
+
+QString CLanguageManager::Text(std::string_view key, const char* builtIn) const {
+  const QString text = TextForDisplay(GetPublicText(key));
+  return text.isEmpty() ? QString::fromUtf8(builtIn) : text;
+}
+
+QString CLanguageManager::WindowText(std::string_view section, int id, const char* builtIn) const {
+  for (const ControlText& entry : WindowTexts(section))
+    if (entry.controlId == id) return TextForDisplay(entry.text);
+  return QString::fromUtf8(builtIn);
 }
 
 std::string CLanguageManager::GetPublicText(std::string_view key) const {
@@ -149,29 +113,7 @@ std::string CLanguageManager::GetPublicText(std::string_view key) const {
   return {};
 }
 
-QString CLanguageManager::PublicTextForDisplay(std::string_view key) const {
-  return TextForDisplay(GetPublicText(key));
-}
-
 QString CLanguageManager::TextForDisplay(std::string_view bytes) const {
   const std::string utf8 = apdesk::DecodeLanguageText(bytes, IsChineseFile());
   return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
-
-QString CLanguageManager::LinkFailureText(const std::string& builtInUtf8) const {
-  static constexpr struct {
-    const char* builtIn;
-    const char* key;
-  } kFailures[] = {
-      {apdesk::kHidOutOfMemoryText, "LID_PUB_HID_NOMEMORY"},
-      {apdesk::kHidOpenFailedText, "LID_PUB_HID_OPENFAILED"},
-      {apdesk::kUartReadFailedText, "LID_PUB_UART_READFAILED"},
-      {apdesk::kUartWriteFailedText, "LID_PUB_UART_WRITEFAILED"},
-  };
-  for (const auto& f : kFailures) {
-    if (builtInUtf8 != f.builtIn) continue;
-    const QString text = PublicTextForDisplay(f.key);
-    if (!text.isEmpty()) return text;
-  }
-  return QString::fromStdString(builtInUtf8);
 }

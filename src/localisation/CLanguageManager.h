@@ -1,12 +1,16 @@
 #pragma once
-// One per localised window: chooses the language file, reads its sections
-// into lists, sets control texts by control id and answers "LID_" look-ups.
-// Whatever is missing (file, section, key) simply yields no text.
+// The windows' one text service: chooses the language file, reads it once
+// and answers every window: "LID_" texts, control texts by section and id.
+// Whatever is missing (file, section, key) yields the built-in text, or no
+// text when there is none. Built by whoever knows where the program lives
+// (the application object); the windows are handed it.
 
 #include <QString>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "localisation/LanguageFile.h"
 
 class QWidget;
 
@@ -21,46 +25,51 @@ class CLanguageManager {
     std::string text;
   };
 
-  // The application folder of CConfigApp (or of the running executable),
-  // and Chinese when the process locale is Chinese (PRC).
-  CLanguageManager();
-  // For tests and tools: an explicit folder (with its trailing '/') and locale.
-  CLanguageManager(std::string appFolder, bool chineseLocale);
+  // `languageFolder` holds Default.ini and Chinese.ini (with its trailing
+  // '/'); Chinese.ini is chosen for a Chinese locale when it is there.
+  CLanguageManager(std::string languageFolder, bool chineseLocale);
 
-  int LoadPublicTexts();
-  int LoadWindowTexts(std::string_view section);
-  // Appends the section's keys and values in file order. Nonzero when the file opened.
-  int ReadSection(std::string_view section, std::vector<std::string>& keys, std::vector<std::string>& values);
+  // Reads the chosen file (again, after the language changed): its public
+  // texts, and the window sections for the windows. Nonzero when it opened.
+  int Load();
+  bool Loaded() const { return m_book.IsRead(); }
 
+  // The window section's texts by control id, in file order.
+  std::vector<ControlText> WindowTexts(std::string_view section) const;
   // Every direct child widget (in creation order) that has a "controlId"
-  // property takes the text of its id; child windows are not controls.
-  void ApplyToWindow(QWidget* window);
-  bool ApplyToControl(QWidget* control, int id);
+  // property takes the text of its id in `section`; child windows are not
+  // controls.
+  void ApplyToWindow(QWidget* window, std::string_view section) const;
+  bool ApplyToControl(QWidget* control, std::string_view section, int id) const;
+
+  // The "LID_" text for display; `builtIn` (UTF-8) when the file has none.
+  QString Text(std::string_view key, const char* builtIn = "") const;
+  // The text of control `id` in `section` for display; else `builtIn`.
+  QString WindowText(std::string_view section, int id, const char* builtIn) const;
 
   // The raw bytes of the file; empty when the key is missing.
   std::string GetPublicText(std::string_view key) const;
   // The same text decoded for display.
-  QString PublicTextForDisplay(std::string_view key) const;
-  // Bytes of this manager's file (or built from its texts) decoded for display.
+  QString PublicTextForDisplay(std::string_view key) const { return Text(key); }
+  // Bytes of this service's file (or built from its texts) decoded for display.
   QString TextForDisplay(std::string_view bytes) const;
-
-  // One of the links' built-in failure texts ("内存不足!", "读访问打开设备失败!",
-  // the two serial-port failures) in this manager's language: the file's text
-  // under the failure's key, or the built-in text when the file has none.
-  QString LinkFailureText(const std::string& builtInUtf8) const;
 
   const std::string& LanguageFolder() const { return m_languageFolder; }
 
-  // Fields read directly by the owning windows.
+  // Read by the windows.
   int m_isChinese = 0;
   int m_fileChosen = 0;
   std::string m_fileName;
-  std::vector<ControlText> m_controlTexts;
   std::vector<KeyText> m_publicTexts;
 
  private:
   void ChooseFile(bool chineseLocale);
   bool IsChineseFile() const { return m_fileName == "Chinese.ini"; }
 
-  std::string m_languageFolder;  // apdesk::LanguageFolderFor(application folder)
+  std::string m_languageFolder;
+  apdesk::LanguageBook m_book;
 };
+
+// Chinese when the process locale is Chinese (PRC): the environment decides
+// when it names a locale, else the system's locale.
+bool ProcessLocaleIsChinese();

@@ -113,13 +113,26 @@ void ScanLanguageSection(std::string_view text, std::string_view section, bool g
   }
 }
 
-bool ReadLanguageSection(const std::string& path, std::string_view section, bool gbk, LanguageSection& out) {
+bool LanguageBook::Read(const std::string& path, bool gbk) {
   // A named pipe or device in the file's place must not hold the program.
   RegularFileOptions options;
   options.maxBytes = kMaxLanguageFile;
-  std::string text, why;
-  if (ReadRegularFile(path, options, &text, &why) != FileOpen::Ok) return false;
-  ScanLanguageSection(text, section, gbk && !IsValidUtf8(text), out);
+  std::string why;
+  m_text.clear();
+  m_read = ReadRegularFile(path, options, &m_text, &why) == FileOpen::Ok;
+  if (!m_read) m_text.clear();
+  m_gbk = gbk && !IsValidUtf8(m_text);
+  return m_read;
+}
+
+void LanguageBook::Section(std::string_view section, LanguageSection& out) const {
+  ScanLanguageSection(m_text, section, m_gbk, out);
+}
+
+bool ReadLanguageSection(const std::string& path, std::string_view section, bool gbk, LanguageSection& out) {
+  LanguageBook book;
+  if (!book.Read(path, gbk)) return false;
+  book.Section(section, out);
   return true;
 }
 

@@ -22,6 +22,23 @@ struct LanguageSection {
 // order, except an occurrence whose header directly ends a previous one.
 void ScanLanguageSection(std::string_view text, std::string_view section, bool gbk, LanguageSection& out);
 
+// One language file read once: its bytes are kept, and each section is
+// scanned from them when asked for.
+class LanguageBook {
+ public:
+  // False when the file is absent or cannot be read (the book is then empty).
+  // GBK scanning applies when `gbk` is set and the file is not UTF-8.
+  bool Read(const std::string& path, bool gbk);
+  // Appends the section's entries as ScanLanguageSection does.
+  void Section(std::string_view section, LanguageSection& out) const;
+  bool IsRead() const { return m_read; }
+
+ private:
+  std::string m_text;
+  bool m_gbk = false;
+  bool m_read = false;
+};
+
 // Reads the file and scans it. False when the file is absent or cannot be
 // read; GBK scanning applies when `gbk` is set and the file is not UTF-8.
 bool ReadLanguageSection(const std::string& path, std::string_view section, bool gbk, LanguageSection& out);

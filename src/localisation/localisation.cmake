@@ -1,4 +1,4 @@
-# The language-file reader (plain C++) and the language manager (Qt Widgets).
+# The language-file reader (plain C++) and the windows' text service (Qt Widgets).
 add_library(apdesk_language STATIC
   ${CMAKE_CURRENT_LIST_DIR}/LanguageFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LanguageText.cpp)
@@ -11,5 +11,5 @@ if(APDESK_WITH_QT)
     ${CMAKE_CURRENT_LIST_DIR}/CLanguageManager.h
     ${CMAKE_CURRENT_LIST_DIR}/CLanguageManager.cpp)
   apdesk_export_headers(apdesk_localisation)
-  target_link_libraries(apdesk_localisation PUBLIC apdesk_language apdesk_app Qt6::Widgets)
+  target_link_libraries(apdesk_localisation PUBLIC apdesk_language apdesk_dialogs Qt6::Widgets)
 endif()

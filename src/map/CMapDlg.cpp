@@ -13,24 +13,19 @@
 
 using apdesk::map::LatLon;
 
-CMapDlg::CMapDlg(apdesk::map::TileService* service, QWidget* parent) : QDialog(parent), m_service(service) {
+CMapDlg::CMapDlg(apdesk::map::TileService* service, const CLanguageManager& texts, QWidget* parent)
+    : QDialog(parent), m_language(texts), m_service(service) {
   m_timer.setInterval(kRedrawMs);
   connect(&m_timer, &QTimer::timeout, this, &CMapDlg::Refresh);
-}
-
-QString CMapDlg::Text(const char* key, const char* english) const {
-  const QString text = m_language.PublicTextForDisplay(key);
-  return text.isEmpty() ? QString::fromUtf8(english) : text;
 }
 
 void CMapDlg::Create() {
   if (m_built) return;
   m_built = true;
-  m_language.LoadPublicTexts();
-  setWindowTitle(Text("LID_MAP_CAPTION", "Map"));
+  setWindowTitle(m_language.Text("LID_MAP_CAPTION", "Map"));
   auto* layout = new QVBoxLayout(this);
   auto* bar = new QHBoxLayout;
-  m_follow = new QCheckBox(Text("LID_MAP_FOLLOW", "Follow the aircraft"), this);
+  m_follow = new QCheckBox(m_language.Text("LID_MAP_FOLLOW", "Follow the aircraft"), this);
   m_follow->setChecked(true);
   m_distance = new QLabel(this);
   m_height = new QLabel(this);
@@ -44,7 +39,7 @@ void CMapDlg::Create() {
   layout->addLayout(bar);
   layout->addWidget(m_limits);  // a line of its own: the longest text, in either language
   m_view = new apdesk::map::MapView(m_service, this);
-  m_view->SetOfflineText(Text("LID_MAP_OFFLINE", "offline: showing stored tiles"));
+  m_view->SetOfflineText(m_language.Text("LID_MAP_OFFLINE", "offline: showing stored tiles"));
   m_view->SetZoom(16);
   layout->addWidget(m_view, 1);
   connect(m_view, &apdesk::map::MapView::Panned, this, [this] { m_follow->setChecked(false); });
@@ -104,20 +99,21 @@ void CMapDlg::AddParameterSentence(const std::uint8_t* s45) {
 }
 
 QString CMapDlg::DistanceText() const {
-  const QString format = Text("LID_MAP_DISTANCE", "From home: %1 m");
+  const QString format = m_language.Text("LID_MAP_DISTANCE", "From home: %1 m");
   if (!m_home || !m_aircraft) return format.arg("-");
   return format.arg(apdesk::map::DistanceMetres(*m_home, *m_aircraft), 0, 'f', 0);
 }
 
 QString CMapDlg::HeightText() const {
-  const QString format = Text("LID_MAP_HEIGHT", "Above home: %1 m");
+  const QString format = m_language.Text("LID_MAP_HEIGHT", "Above home: %1 m");
   if (!m_home) return format.arg("-");
   return format.arg(m_altitude - m_homeAltitude, 0, 'f', 1);
 }
 
 QString CMapDlg::LimitsText() const {
-  if (!m_distanceLimit || !m_altitudeLimit) return Text("LID_MAP_NOLIMITS", "Limits: not read yet");
-  return Text("LID_MAP_LIMITS", "Limits: %1 m from home, %2 m high")
+  if (!m_distanceLimit || !m_altitudeLimit)
+    return m_language.Text("LID_MAP_NOLIMITS", "Limits: not read yet");
+  return m_language.Text("LID_MAP_LIMITS", "Limits: %1 m from home, %2 m high")
       .arg(*m_distanceLimit)
       .arg(*m_altitudeLimit);
 }

@@ -30,7 +30,8 @@ class CMapDlg : public QDialog {
   static constexpr int kRedrawMs = 100;
   static constexpr qint64 kTrailMs = 5 * 60 * 1000;
 
-  CMapDlg(apdesk::map::TileService* service, QWidget* parent = nullptr);
+  // `texts` (the application's) outlive the window.
+  CMapDlg(apdesk::map::TileService* service, const CLanguageManager& texts, QWidget* parent = nullptr);
   void Create();
 
   // A new session or replay: home is taken again from the next good fix.
@@ -49,7 +50,7 @@ class CMapDlg : public QDialog {
   void Refresh();
   std::uint64_t Redraws() const { return m_redraws; }
 
-  CLanguageManager m_language;
+  const CLanguageManager& m_language;
 
  public Q_SLOTS:
   // One valid 99-byte "$STP"; nowMs from a steady clock.
@@ -61,8 +62,6 @@ class CMapDlg : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
-  QString Text(const char* key, const char* english) const;
-
   apdesk::map::TileService* m_service;
   apdesk::map::MapView* m_view = nullptr;
   QCheckBox* m_follow = nullptr;

@@ -41,30 +41,25 @@ void FitValueAxis(QCustomPlot* plot) {
 
 }  // namespace
 
-CTelemetryPlotsDlg::CTelemetryPlotsDlg(QWidget* parent) : QDialog(parent) {
+CTelemetryPlotsDlg::CTelemetryPlotsDlg(const CLanguageManager& texts, QWidget* parent)
+    : QDialog(parent), m_language(texts) {
   connect(&m_timer, &QTimer::timeout, this, [this] {
     if (isVisible()) Refresh();
   });
 }
 
-QString CTelemetryPlotsDlg::Text(const char* key, const char* english) const {
-  const QString text = m_language.PublicTextForDisplay(key);
-  return text.isEmpty() ? QString::fromUtf8(english) : text;
-}
-
 void CTelemetryPlotsDlg::Create() {
   if (m_built) return;
   m_built = true;
-  m_language.LoadPublicTexts();
-  setWindowTitle(Text("LID_TELEMETRY_CAPTION", "Telemetry"));
-  m_pauseText = Text("LID_TELEMETRY_PAUSE", "Pause");
-  m_resumeText = Text("LID_TELEMETRY_RESUME", "Resume");
+  setWindowTitle(m_language.Text("LID_TELEMETRY_CAPTION", "Telemetry"));
+  m_pauseText = m_language.Text("LID_TELEMETRY_PAUSE", "Pause");
+  m_resumeText = m_language.Text("LID_TELEMETRY_RESUME", "Resume");
 
   auto* layout = new QVBoxLayout(this);
   auto* bar = new QHBoxLayout;
-  bar->addWidget(new QLabel(Text("LID_TELEMETRY_SPAN", "Show the last"), this));
+  bar->addWidget(new QLabel(m_language.Text("LID_TELEMETRY_SPAN", "Show the last"), this));
   m_span = new QComboBox(this);
-  const QString minutes = Text("LID_TELEMETRY_MINUTES", "%1 minutes");
+  const QString minutes = m_language.Text("LID_TELEMETRY_MINUTES", "%1 minutes");
   for (int m : kSpanMinutes)
     m_span->addItem(minutes.contains(QLatin1String("%1")) ? minutes.arg(m) : QString::number(m), m);
   bar->addWidget(m_span);
@@ -78,7 +73,7 @@ void CTelemetryPlotsDlg::Create() {
     layout->addWidget(plot, static_cast<int>(strip.size() > 1 ? 3 : 2));
     for (std::size_t i : strip) {
       const apdesk::PlotQuantity& q = apdesk::GetPlotQuantity(apdesk::kLivePlotQuantities[i]);
-      const QString label = apdesk::PlotQuantityLabel(q, m_language.PublicTextForDisplay(q.languageKey));
+      const QString label = apdesk::PlotQuantityLabel(q, m_language.Text(q.languageKey));
       m_graphs[i] = apdesk::AddQuantityGraph(plot, q, label);
     }
     // Each strip names its lines in a row of its own above the plot: a strip

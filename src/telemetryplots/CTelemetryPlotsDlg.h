@@ -28,7 +28,8 @@ class CTelemetryPlotsDlg : public QDialog {
   static constexpr int kRedrawMs = 100;
   static constexpr int kSpanMinutes[] = {2, 5, 10};
 
-  explicit CTelemetryPlotsDlg(QWidget* parent = nullptr);
+  // `texts` (the application's) outlive the window.
+  explicit CTelemetryPlotsDlg(const CLanguageManager& texts, QWidget* parent = nullptr);
 
   // Builds the window's contents with the texts of m_language; call it before
   // the window is first shown (showing builds it too, if it was not).
@@ -52,8 +53,7 @@ class CTelemetryPlotsDlg : public QDialog {
   // How many times the charts were drawn.
   std::uint64_t Redraws() const { return m_redraws; }
 
-  // Chooses the file by the process locale; a test may replace it before Create().
-  CLanguageManager m_language;
+  const CLanguageManager& m_language;
 
  public slots:
   // One valid 99-byte "$STP" sentence; nowMs from a steady clock.
@@ -63,7 +63,6 @@ class CTelemetryPlotsDlg : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
-  QString Text(const char* key, const char* english) const;
   QCustomPlot* AddStrip();
 
   apdesk::TelemetryHistory m_history;

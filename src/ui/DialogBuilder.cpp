@@ -14,6 +14,7 @@
 #include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QStyleOptionButton>
+#include <QTextEdit>
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -281,6 +282,8 @@ void SetControlText(QWidget* control, const QString& text) {
     e->setText(text);
   } else if (auto* p = qobject_cast<QPlainTextEdit*>(control)) {
     p->setPlainText(text);
+  } else if (auto* r = qobject_cast<QTextEdit*>(control)) {
+    r->setPlainText(text);
   } else if (auto* g = qobject_cast<QGroupBox*>(control)) {
     g->setTitle(text);
   } else if (auto* c = qobject_cast<QComboBox*>(control)) {

@@ -26,7 +26,8 @@ constexpr int kCloseButton = 1019;
 
 }  // namespace
 
-CUpgradeDlg::CUpgradeDlg(QWidget* parent) : CKeyFilterDialog(parent) {
+CUpgradeDlg::CUpgradeDlg(const CLanguageManager& texts, QWidget* parent)
+    : CKeyFilterDialog(parent), m_language(texts) {
   m_statusText = QString::fromLatin1(m_exchange.Status());
   m_statusKey = m_exchange.Status();
   m_requestQuit = [] {
@@ -65,9 +66,7 @@ bool CUpgradeDlg::Create(QWidget* owner) {
   }
   // 1018 "Upgrade" stays without a command: the device drives the exchange.
 
-  m_language.LoadPublicTexts();
-  m_language.LoadWindowTexts("upgrade");
-  m_language.ApplyToWindow(this);
+  m_language.ApplyToWindow(this, "upgrade");
   if (m_language.m_fileChosen == 1) {
     setWindowTitle(m_language.PublicTextForDisplay("LID_PUB_UPGRADE_CAPTION"));
   }

@@ -34,7 +34,8 @@ class CUpgradeDlg : public CKeyFilterDialog {
   static constexpr int kTemplateId = 197;
   static constexpr int kTimerMs = 100;
 
-  explicit CUpgradeDlg(QWidget* parent = nullptr);
+  // `texts` (the application's) outlive the window.
+  explicit CUpgradeDlg(const CLanguageManager& texts, QWidget* parent = nullptr);
   ~CUpgradeDlg() override;
 
   // Replies go to link->WriteReport and Close closes link's device. The link
@@ -77,7 +78,7 @@ class CUpgradeDlg : public CKeyFilterDialog {
   // The text the status label shows from the next tick on.
   const QString& StatusText() const { return m_statusText; }
 
-  CLanguageManager m_language;
+  const CLanguageManager& m_language;
 
  protected:
   void reject() override;  // the dialog's cancel: Close

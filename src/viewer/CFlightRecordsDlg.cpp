@@ -73,24 +73,23 @@ struct CFlightRecordsDlg::Series {
   PlotQuantityId id{};
 };
 
-CFlightRecordsDlg::CFlightRecordsDlg(QWidget* parent) : QDialog(parent) {
+CFlightRecordsDlg::CFlightRecordsDlg(const CLanguageManager& texts, QWidget* parent)
+    : QDialog(parent), m_language(texts) {
   setModal(false);
   setAttribute(Qt::WA_DeleteOnClose, false);
-  m_language.LoadPublicTexts();
-  m_language.LoadWindowTexts("flightrecords");
-  setWindowTitle(Text(1000, "Flight Records"));
+  setWindowTitle(m_language.WindowText("flightrecords", 1000, "Flight Records"));
 
   auto* top = new QHBoxLayout;
   m_folderLabel = new QLabel(this);
   m_folderLabel->setObjectName(QStringLiteral("folder"));
   m_folderLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  auto* open = new QPushButton(Text(1001, "Open File..."), this);
-  auto* reset = new QPushButton(Text(1003, "Reset Zoom"), this);
+  auto* open = new QPushButton(m_language.WindowText("flightrecords", 1001, "Open File..."), this);
+  auto* reset = new QPushButton(m_language.WindowText("flightrecords", 1003, "Reset Zoom"), this);
   m_colourBy = new QComboBox(this);
-  m_colourBy->addItem(Text(1005, "Altitude"));
-  m_colourBy->addItem(Text(1006, "Ground speed"));
+  m_colourBy->addItem(m_language.WindowText("flightrecords", 1005, "Altitude"));
+  m_colourBy->addItem(m_language.WindowText("flightrecords", 1006, "Ground speed"));
   top->addWidget(m_folderLabel, 1);
-  top->addWidget(new QLabel(Text(1004, "Colour track by:"), this));
+  top->addWidget(new QLabel(m_language.WindowText("flightrecords", 1004, "Colour track by:"), this));
   top->addWidget(m_colourBy);
   top->addWidget(reset);
   top->addWidget(open);
@@ -98,9 +97,13 @@ CFlightRecordsDlg::CFlightRecordsDlg(QWidget* parent) : QDialog(parent) {
   m_files = new QTreeWidget(this);
   m_files->setRootIsDecorated(false);
   m_files->setColumnCount(kColumnCount);
-  m_files->setHeaderLabels({Text(1010, "File"), Text(1011, "Start (UTC)"), Text(1012, "Duration"),
-                            Text(1013, "Records"), Text(1014, "Distance"), Text(1015, "Highest Altitude"),
-                            Text(1016, "Lowest Voltage")});
+  m_files->setHeaderLabels({m_language.WindowText("flightrecords", 1010, "File"),
+                            m_language.WindowText("flightrecords", 1011, "Start (UTC)"),
+                            m_language.WindowText("flightrecords", 1012, "Duration"),
+                            m_language.WindowText("flightrecords", 1013, "Records"),
+                            m_language.WindowText("flightrecords", 1014, "Distance"),
+                            m_language.WindowText("flightrecords", 1015, "Highest Altitude"),
+                            m_language.WindowText("flightrecords", 1016, "Lowest Voltage")});
   m_files->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
   m_files->header()->setStretchLastSection(false);
 
@@ -144,7 +147,8 @@ CFlightRecordsDlg::CFlightRecordsDlg(QWidget* parent) : QDialog(parent) {
 
   connect(open, &QPushButton::clicked, this, [this] {
     const QString path =
-        QFileDialog::getOpenFileName(this, Text(1001, "Open File..."), QString(), QStringLiteral("*.hj"));
+        QFileDialog::getOpenFileName(this, m_language.WindowText("flightrecords", 1001, "Open File..."),
+                                     QString(), QStringLiteral("*.hj"));
     if (!path.isEmpty()) ShowFile(path);
   });
   connect(reset, &QPushButton::clicked, this, &CFlightRecordsDlg::ResetZoom);
@@ -162,12 +166,6 @@ CFlightRecordsDlg::CFlightRecordsDlg(QWidget* parent) : QDialog(parent) {
 }
 
 CFlightRecordsDlg::~CFlightRecordsDlg() = default;
-
-QString CFlightRecordsDlg::Text(int id, const char* english) const {
-  for (const CLanguageManager::ControlText& t : m_language.m_controlTexts)
-    if (t.controlId == id) return m_language.TextForDisplay(t.text);
-  return QString::fromUtf8(english);
-}
 
 void CFlightRecordsDlg::BuildPlots() {
   // Legends only where a row has several series, each in its own row.
@@ -207,9 +205,10 @@ void CFlightRecordsDlg::BuildPlots() {
     title->setPadding(QMargins(3, 0, 3, 0));
     title->setFont(small);
     title->setBrush(QColor(255, 255, 255, 200));
-    title->setText(rows[r].titleId != 0 ? Text(rows[r].titleId, rows[r].title)
-                                        : apdesk::PlotQuantityLabel(
-                                              first, m_language.PublicTextForDisplay(first.languageKey)));
+    title->setText(
+        rows[r].titleId != 0
+            ? m_language.WindowText("flightrecords", rows[r].titleId, rows[r].title)
+            : apdesk::PlotQuantityLabel(first, m_language.PublicTextForDisplay(first.languageKey)));
     for (PlotQuantityId id : rows[r].quantities) {
       const apdesk::PlotQuantity& q = apdesk::GetPlotQuantity(id);
       Series s;
@@ -254,8 +253,8 @@ void CFlightRecordsDlg::BuildPlots() {
   m_track->setAutoAddPlottableToLegend(false);
   m_track->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
   m_track->setNoAntialiasingOnDrag(true);
-  m_track->xAxis->setLabel(Text(1022, "East (m)"));
-  m_track->yAxis->setLabel(Text(1023, "North (m)"));
+  m_track->xAxis->setLabel(m_language.WindowText("flightrecords", 1022, "East (m)"));
+  m_track->yAxis->setLabel(m_language.WindowText("flightrecords", 1023, "North (m)"));
   m_trackEnds = m_track->addGraph();
   m_trackEnds->setLineStyle(QCPGraph::lsNone);
   m_trackEnds->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, QColor(0, 0, 0), 8));
@@ -268,7 +267,8 @@ void CFlightRecordsDlg::BuildPlots() {
     // Start above right of its point, end below left: apart when a flight ends where it began.
     label->setPositionAlignment(i == 0 ? Qt::AlignLeft | Qt::AlignBottom : Qt::AlignRight | Qt::AlignTop);
     label->setColor(i == 0 ? kStartColour : kEndColour);
-    label->setText(i == 0 ? Text(1024, "Start") : Text(1025, "End"));
+    label->setText(i == 0 ? m_language.WindowText("flightrecords", 1024, "Start")
+                          : m_language.WindowText("flightrecords", 1025, "End"));
     label->setVisible(false);
     m_endLabels.push_back(label);
   }
@@ -286,7 +286,8 @@ void CFlightRecordsDlg::ShowFolder(const QString& hjFolder) {
   m_files->clear();
   m_pendingFiles.clear();
   m_folder = QDir(hjFolder).absolutePath();
-  m_folderLabel->setText(Text(1002, "Folder: %1").arg(QDir::toNativeSeparators(m_folder)));
+  m_folderLabel->setText(
+      m_language.WindowText("flightrecords", 1002, "Folder: %1").arg(QDir::toNativeSeparators(m_folder)));
   if (m_watcher == nullptr) {
     m_watcher = new QFileSystemWatcher(this);
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] { RefreshFolder(); });
@@ -319,7 +320,8 @@ void CFlightRecordsDlg::RefreshFolder() {
     m_files->insertTopLevelItem(row, item);
     added.push_back(path);
   }
-  const QString none = Text(1044, "No record files (*.hj) in %1").arg(QDir::toNativeSeparators(m_folder));
+  const QString none = m_language.WindowText("flightrecords", 1044, "No record files (*.hj) in %1")
+                           .arg(QDir::toNativeSeparators(m_folder));
   if (entries.isEmpty()) {
     m_status->setText(none);
   } else if (m_status->text() == none) {
@@ -344,7 +346,7 @@ void CFlightRecordsDlg::SummariseNextFile() {
     apdesk::FlightSummary s;
     std::string error;
     if (!apdesk::SummariseFlightFile(path.toStdString(), &s, &error)) {
-      item->setText(kStartColumn, Text(1046, "cannot be read"));
+      item->setText(kStartColumn, m_language.WindowText("flightrecords", 1046, "cannot be read"));
       item->setToolTip(kFileColumn, QString::fromStdString(error));
       item->setForeground(kStartColumn, kEndColour);
     } else {
@@ -353,7 +355,9 @@ void CFlightRecordsDlg::SummariseNextFile() {
       if (s.startUtc && s.endUtc)
         item->setText(kDurationColumn, Seconds(static_cast<double>(*s.endUtc - *s.startUtc)));
       QString records = QString::number(s.records);
-      if (s.skipped > 0) records += QStringLiteral(" ") + Text(1048, "(%1 damaged)").arg(s.skipped);
+      if (s.skipped > 0)
+        records +=
+            QStringLiteral(" ") + m_language.WindowText("flightrecords", 1048, "(%1 damaged)").arg(s.skipped);
       item->setText(kRecordsColumn, records);
       if (s.fixes > 1) item->setText(kDistanceColumn, QString::asprintf("%.2f km", s.distanceMetres / 1000));
       if (s.highestAltitude) item->setText(kAltitudeColumn, QString::asprintf("%.1f m", *s.highestAltitude));
@@ -368,8 +372,8 @@ void CFlightRecordsDlg::ShowFile(const QString& path) {
   apdesk::FlightData flight;
   std::string error;
   if (!apdesk::LoadFlightFile(path.toStdString(), &flight, &error)) {
-    m_status->setText(
-        Text(1045, "Cannot show %1: %2").arg(QFileInfo(path).fileName(), QString::fromStdString(error)));
+    m_status->setText(m_language.WindowText("flightrecords", 1045, "Cannot show %1: %2")
+                          .arg(QFileInfo(path).fileName(), QString::fromStdString(error)));
     return;
   }
   m_flight = std::move(flight);
@@ -391,11 +395,17 @@ void CFlightRecordsDlg::ShowFile(const QString& path) {
                           m_flight.hasUtc ? apdesk::TimeAxisKind::kUtcClock : apdesk::TimeAxisKind::kElapsed);
   }
   const apdesk::FlightSummary& s = m_flight.summary;
-  QString status = Text(1040, "%1: %2 records").arg(QFileInfo(path).fileName()).arg(s.records);
-  if (s.skipped > 0) status += Text(1041, ", %1 damaged records skipped").arg(s.skipped);
+  QString status = m_language.WindowText("flightrecords", 1040, "%1: %2 records")
+                       .arg(QFileInfo(path).fileName())
+                       .arg(s.records);
+  if (s.skipped > 0)
+    status += m_language.WindowText("flightrecords", 1041, ", %1 damaged records skipped").arg(s.skipped);
   if (s.trailingBytes > 0)
-    status += Text(1042, ", %1 trailing bytes ignored (a cut-off record)").arg(s.trailingBytes);
-  if (s.fixes == 0) status += QStringLiteral(" ") + Text(1043, "No GPS fix in this file: no track to show.");
+    status += m_language.WindowText("flightrecords", 1042, ", %1 trailing bytes ignored (a cut-off record)")
+                  .arg(s.trailingBytes);
+  if (s.fixes == 0)
+    status += QStringLiteral(" ") +
+              m_language.WindowText("flightrecords", 1043, "No GPS fix in this file: no track to show.");
   m_status->setText(status);
   m_cursor = 0;
   RebuildTrack();
@@ -527,7 +537,7 @@ void CFlightRecordsDlg::RebuildTrack() {
   const apdesk::PlotQuantity& q =
       apdesk::GetPlotQuantity(bySpeed ? PlotQuantityId::kGroundSpeed : PlotQuantityId::kAltitude);
   m_trackLegend->setText(
-      Text(1047, "%1: %2 (blue) to %3 (red)")
+      m_language.WindowText("flightrecords", 1047, "%1: %2 (blue) to %3 (red)")
           .arg(apdesk::PlotQuantityLabel(q, m_language.PublicTextForDisplay(q.languageKey)))
           .arg(lo, 0, 'f', 1)
           .arg(hi, 0, 'f', 1));
@@ -597,13 +607,14 @@ void CFlightRecordsDlg::UpdateCursor() {
         PlotQuantityId::kGroundSpeed, PlotQuantityId::kCourse, PlotQuantityId::kFlightStatus}) {
     if (record.empty()) break;
     const apdesk::PlotQuantity& q = apdesk::GetPlotQuantity(id);
-    const QString name = m_language.PublicTextForDisplay(q.languageKey);
+    const QString name = m_language.Text(q.languageKey, q.label);
     const int decimals = q.stepped ? 0 : (id == PlotQuantityId::kVoltage ? 3 : 1);
-    text += QStringLiteral("   ") + (name.isEmpty() ? QString::fromUtf8(q.label) : name) +
-            QStringLiteral(" ") + QString::number(apdesk::PlottedValue(record.front(), id), 'f', decimals) +
+    text += QStringLiteral("   ") + name + QStringLiteral(" ") +
+            QString::number(apdesk::PlottedValue(record.front(), id), 'f', decimals) +
             (q.unit[0] != '\0' ? QStringLiteral(" ") + QString::fromUtf8(q.unit) : QString());
   }
-  if (std::isnan(e)) text += QStringLiteral("   ") + Text(1049, "(no GPS fix)");
+  if (std::isnan(e))
+    text += QStringLiteral("   ") + m_language.WindowText("flightrecords", 1049, "(no GPS fix)");
   m_cursorLabel->setText(text);
   UpdateMapCursor();
 }

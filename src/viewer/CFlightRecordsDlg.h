@@ -36,7 +36,8 @@ class CFlightRecordsDlg : public QDialog {
   Q_OBJECT
 
  public:
-  explicit CFlightRecordsDlg(QWidget* parent);
+  // `texts` (the application's) outlive the window.
+  CFlightRecordsDlg(const CLanguageManager& texts, QWidget* parent);
   ~CFlightRecordsDlg() override;
 
   // Lists the ".hj" files of the folder (newest first), summarising them one
@@ -75,7 +76,6 @@ class CFlightRecordsDlg : public QDialog {
     kColumnCount
   };
 
-  QString Text(int id, const char* english) const;
   void BuildPlots();
   void SummariseNextFile();
   void OnTimeRangeChanged();
@@ -88,7 +88,7 @@ class CFlightRecordsDlg : public QDialog {
   void ResetZoom();
   void FitTrack();
 
-  CLanguageManager m_language;
+  const CLanguageManager& m_language;
   QLabel* m_folderLabel = nullptr;
   QTreeWidget* m_files = nullptr;
   QComboBox* m_colourBy = nullptr;

@@ -12,8 +12,7 @@
 void CFlightRecordsDlg::SetMapTiles(apdesk::map::TileService* service) {
   if (m_map != nullptr || service == nullptr) return;
   m_mapSwitch = new QCheckBox(this);
-  const QString label = m_language.PublicTextForDisplay("LID_MAP_TRACK_SWITCH");
-  m_mapSwitch->setText(label.isEmpty() ? QStringLiteral("Map under the track") : label);
+  m_mapSwitch->setText(m_language.Text("LID_MAP_TRACK_SWITCH", "Map under the track"));
   m_mapSwitch->setChecked(true);
   m_map = new apdesk::map::MapView(service, this);
   m_map->setObjectName(QStringLiteral("flightTrackMap"));

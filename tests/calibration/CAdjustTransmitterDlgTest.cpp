@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "calibration/WindowTestSupport.h"
+#include "common/LanguageTexts.h"
 
 namespace apdesk {
 namespace {
@@ -36,7 +37,7 @@ class CalibrationWindow : public ::testing::Test {
     lang.Write("Chinese.ini", kChineseIni);
   }
   void Make(bool chinese) {
-    dlg.m_language = CLanguageManager(lang.Folder(), chinese);
+    texts = testsupport::LoadedTexts(lang.Folder(), chinese);
     dlg.SetCommandSender([this](std::uint8_t code) { sent.push_back(code); });
     ASSERT_TRUE(dlg.Create(nullptr)) << dlg.Error();
   }
@@ -45,7 +46,8 @@ class CalibrationWindow : public ::testing::Test {
 
   QApplication* app = testing::App();  // before any widget
   testing::LanguageFolder lang;
-  CAdjustTransmitterDlg dlg;
+  CLanguageManager texts{"", false};  // chosen by Make()
+  CAdjustTransmitterDlg dlg{texts};
   std::vector<std::uint8_t> sent;
 };
 
@@ -141,9 +143,9 @@ TEST_F(CalibrationWindow, ChineseTextsAndMissingKeys) {
   dlg.hide();
 
   // No language file at all: template texts, empty caption and hint.
-  CAdjustTransmitterDlg bare;
   testing::LanguageFolder empty;
-  bare.m_language = CLanguageManager(empty.Folder(), false);
+  const CLanguageManager bareTexts = testsupport::LoadedTexts(empty.Folder(), false);
+  CAdjustTransmitterDlg bare(bareTexts);
   ASSERT_TRUE(bare.Create(nullptr));
   EXPECT_EQ(bare.windowTitle(), "");
   EXPECT_EQ(qobject_cast<QPushButton*>(bare.Control(1000))->text(), "OK");
@@ -156,8 +158,9 @@ TEST_F(CalibrationWindow, ChineseTextsAndMissingKeys) {
 TEST(CalibrationWindowShipped, TextsOfBothLanguageFiles) {
   QApplication* app = testing::App();
   for (bool chinese : {false, true}) {
-    CAdjustTransmitterDlg w;
-    w.m_language = CLanguageManager((app->applicationDirPath() + "/").toStdString(), chinese);
+    const CLanguageManager wTexts =
+        testsupport::LoadedTexts((app->applicationDirPath() + "/").toStdString(), chinese);
+    CAdjustTransmitterDlg w(wTexts);
     ASSERT_TRUE(w.Create(nullptr)) << w.Error();
     EXPECT_FALSE(w.windowTitle().isEmpty()) << chinese;
     const CLanguageManager& l = w.m_language;

@@ -19,7 +19,7 @@ inline QApplication* App() {
 }
 
 // A folder holding Language/<file> with the given UTF-8 contents; Folder() is
-// what CLanguageManager takes (trailing '/').
+// an application folder (trailing '/'), as testsupport::LoadedTexts takes it.
 class LanguageFolder {
  public:
   void Write(const char* fileName, const char* contents) {

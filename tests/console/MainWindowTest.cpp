@@ -475,7 +475,10 @@ TEST_F(MainWindowTest, AMissingLanguageFileIsSaidOnceAtStart) {
     CSetApDlg w(*app);
     EXPECT_TRUE(boxes.Texts().empty());
   }
+  // The application reads the texts once, at its start.
+  app.reset();
   QFile::remove(m_dir.filePath("Language/Default.ini"));
+  app = MakeScriptedApp();
   CSetApDlg w(*app);
   ASSERT_EQ(boxes.Texts().size(), 1u);
   EXPECT_TRUE(boxes.Texts()[0].contains("Language/Default.ini")) << boxes.Texts()[0].toStdString();

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "calibration/WindowTestSupport.h"
+#include "common/LanguageTexts.h"
 #include "gpscheck/CCompassDial.h"
 #include "protocol/SentenceParser.h"
 #include "protocol/StatusSentence.h"
@@ -60,7 +61,6 @@ class GpsWindow : public ::testing::Test {
  protected:
   void SetUp() override {
     // On a Chinese system the window shows its built-in texts.
-    dlg.m_language = CLanguageManager(kResources, true);
     dlg.SetFrameSender([this](const CommandFrame& f) { sent.push_back(f); });
     ASSERT_TRUE(dlg.Create()) << dlg.Error();
     dlg.show();
@@ -71,7 +71,8 @@ class GpsWindow : public ::testing::Test {
   QWidget* Label() const { return dlg.Control(CGpsCheckDlg::kResultLabel); }
 
   QApplication* app = testing::App();  // before any widget
-  CGpsCheckDlg dlg;
+  const CLanguageManager texts = testsupport::LoadedTexts(kResources, true);
+  CGpsCheckDlg dlg{texts};
   std::vector<CommandFrame> sent;
 };
 
@@ -210,8 +211,8 @@ TEST(GpsWindowLanguage, TextsFromTheFileAndBuiltInWhereAKeyIsMissing) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    CGpsCheckDlg dlg;
-    dlg.m_language = CLanguageManager(c.folder, false);
+    const CLanguageManager dlgTexts = testsupport::LoadedTexts(c.folder, false);
+    CGpsCheckDlg dlg(dlgTexts);
     ASSERT_TRUE(dlg.Create()) << dlg.Error();
     std::size_t i = 0;
     EXPECT_EQ(dlg.windowTitle(), QString::fromUtf8(c.texts[i++]));

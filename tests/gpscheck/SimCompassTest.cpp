@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "calibration/WindowTestSupport.h"
+#include "common/LanguageTexts.h"
 #include "gpscheck/CGpsCheckDlg.h"
 #include "protocol/SentenceParser.h"
 #include "sim/SimHidBackend.h"
@@ -52,7 +53,8 @@ SimRun CheckAgainstSimulator(bool reversed) {
   EXPECT_NE(device, nullptr);
   if (!device) return {};
 
-  CGpsCheckDlg dlg;
+  const CLanguageManager texts = testsupport::ProgramTexts();
+  CGpsCheckDlg dlg(texts);
   dlg.SetFrameSender([&](const CommandFrame& f) {
     std::uint8_t report[kHidReportSize] = {};
     std::memcpy(report, f.data(), f.size());

@@ -10,6 +10,7 @@
 
 #include "app/QtTestApp.h"
 #include "calibration/WindowTestSupport.h"
+#include "common/LanguageTexts.h"
 #include "inspector/KnownStream.h"
 
 namespace apdesk {
@@ -25,8 +26,8 @@ const std::string kResources = std::string(APDESK_SOURCE_DIR) + "/resources/";
 TEST(LinkInspectorWindow, ShowsTheCountsAndTheLastSentenceAndResets) {
   test::TestApp();
   const testing::KnownStream k = testing::MakeKnownStream();
-  CLinkInspectorDlg dlg;
-  dlg.m_language = CLanguageManager(kResources, false);
+  const CLanguageManager dlgTexts = testsupport::LoadedTexts(kResources, false);
+  CLinkInspectorDlg dlg(dlgTexts);
   dlg.Create();
   dlg.show();
   EXPECT_EQ(dlg.windowTitle(), "Link Inspector");
@@ -105,8 +106,8 @@ TEST(LinkInspectorWindow, ShowsTheCountsAndTheLastSentenceAndResets) {
 // In Chinese the texts come from Chinese.ini; the numbers are the same.
 TEST(LinkInspectorWindow, ChineseTexts) {
   test::TestApp();
-  CLinkInspectorDlg dlg;
-  dlg.m_language = CLanguageManager(kResources, true);
+  const CLanguageManager dlgTexts = testsupport::LoadedTexts(kResources, true);
+  CLinkInspectorDlg dlg(dlgTexts);
   dlg.Create();
   dlg.show();
   const testing::KnownStream k = testing::MakeKnownStream();

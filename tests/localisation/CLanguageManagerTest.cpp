@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <cstdlib>
 
+#include "app/AppFolder.h"
 #include "app/CConfigApp.h"
 #include "app/QtTestApp.h"
 #include "app/TestDir.h"
@@ -20,6 +21,11 @@
 namespace {
 
 using apdesk::test::TestDir;
+
+// The service of the program in `appFolder`.
+CLanguageManager Texts(const std::string& appFolder, bool chinese) {
+  return CLanguageManager(apdesk::LanguageFolderFor(appFolder), chinese);
+}
 
 template <typename W>
 W* Control(QWidget* parent, int id, const QString& text = {}) {
@@ -49,12 +55,12 @@ TEST(CLanguageManager, ChoosesTheFile) {
       {&without, false, "Default.ini", 0},
   };
   for (const auto& c : cases) {
-    const CLanguageManager m(c.dir->Folder(), c.chineseLocale);
+    const CLanguageManager m = Texts(c.dir->Folder(), c.chineseLocale);
     EXPECT_EQ(m.m_fileName, c.file);
     EXPECT_EQ(m.m_isChinese, c.isChinese);
     EXPECT_EQ(m.m_fileChosen, 1);
     EXPECT_TRUE(m.m_publicTexts.empty());
-    EXPECT_TRUE(m.m_controlTexts.empty());
+    EXPECT_TRUE(m.WindowTexts("parameter").empty());
   }
 }
 
@@ -63,8 +69,8 @@ TEST(CLanguageManager, LoadsAndLooksUp) {
   dir.Write("Language/Default.ini",
             "[public]\r\nLID_A=first\r\nLID_A=second\r\nLID_EMPTY=\r\n[parameter]\r\n1021=word // remark\r\n"
             "x=zero\r\n-1=every\r\n[public]\r\nLID_B=later\r\n");
-  CLanguageManager m(dir.Folder(), false);
-  EXPECT_NE(m.LoadPublicTexts(), 0);
+  CLanguageManager m = Texts(dir.Folder(), false);
+  EXPECT_NE(m.Load(), 0);
   EXPECT_EQ(m.GetPublicText("LID_A"), "first");
   EXPECT_EQ(m.GetPublicText("LID_B"), "later");
   EXPECT_EQ(m.GetPublicText("LID_EMPTY"), "");
@@ -72,24 +78,26 @@ TEST(CLanguageManager, LoadsAndLooksUp) {
   EXPECT_EQ(m.GetPublicText("lid_a"), "");  // keys are case-sensitive
   ASSERT_EQ(m.m_publicTexts.size(), 4u);
 
-  EXPECT_NE(m.LoadWindowTexts("parameter"), 0);
-  ASSERT_EQ(m.m_controlTexts.size(), 3u);
-  EXPECT_EQ(m.m_controlTexts[0].controlId, 1021);
-  EXPECT_EQ(m.m_controlTexts[0].text, "word");
-  EXPECT_EQ(m.m_controlTexts[1].controlId, 0);
-  EXPECT_EQ(m.m_controlTexts[2].controlId, -1);
+  const std::vector<CLanguageManager::ControlText> parameter = m.WindowTexts("parameter");
+  ASSERT_EQ(parameter.size(), 3u);
+  EXPECT_EQ(parameter[0].controlId, 1021);
+  EXPECT_EQ(parameter[0].text, "word");
+  EXPECT_EQ(parameter[1].controlId, 0);
+  EXPECT_EQ(parameter[2].controlId, -1);
 
-  // Each load replaces its list; a missing section or file empties it.
-  EXPECT_NE(m.LoadWindowTexts("flyhint"), 0);
-  EXPECT_TRUE(m.m_controlTexts.empty());
-  std::vector<std::string> keys{"kept"}, values{"kept"};
-  EXPECT_NE(m.ReadSection("public", keys, values), 0);
-  EXPECT_EQ(keys.size(), 5u);  // appended after what the caller had
+  // A missing section has no texts; the built-in text stands in.
+  EXPECT_TRUE(m.WindowTexts("flyhint").empty());
+  EXPECT_EQ(m.Text("LID_A", "built in"), "first");
+  EXPECT_EQ(m.Text("LID_MISSING", "built in"), "built in");
+  EXPECT_EQ(m.Text("LID_EMPTY", "built in"), "built in");
+  EXPECT_EQ(m.WindowText("parameter", 1021, "built in"), "word");
+  EXPECT_EQ(m.WindowText("parameter", 1022, "built in"), "built in");
 
   TestDir empty;
-  CLanguageManager none(empty.Folder(), false);
-  EXPECT_EQ(none.LoadPublicTexts(), 0);
-  EXPECT_EQ(none.LoadWindowTexts("parameter"), 0);
+  CLanguageManager none = Texts(empty.Folder(), false);
+  EXPECT_EQ(none.Load(), 0);
+  EXPECT_FALSE(none.Loaded());
+  EXPECT_TRUE(none.WindowTexts("parameter").empty());
   EXPECT_EQ(none.GetPublicText("LID_A"), "");
 }
 
@@ -99,8 +107,8 @@ TEST(CLanguageManager, AppliesTextsByControlKind) {
   dir.Write(
       "Language/Default.ini",
       "[w]\n1=Button\n2=Label\n3=Group\n4=Line\n5=Plain\n6=Combo\n7=Fixed\n-1=Every\n0=Zero\n9=Title\n");
-  CLanguageManager m(dir.Folder(), false);
-  ASSERT_NE(m.LoadWindowTexts("w"), 0);
+  CLanguageManager m = Texts(dir.Folder(), false);
+  ASSERT_NE(m.Load(), 0);
 
   QDialog window;
   window.setWindowTitle("template");
@@ -122,7 +130,7 @@ TEST(CLanguageManager, AppliesTextsByControlKind) {
   popup->setProperty("controlId", 2);
   popup->setWindowTitle("popup");
 
-  m.ApplyToWindow(&window);
+  m.ApplyToWindow(&window, "w");
   EXPECT_EQ(button->text(), "Button");
   EXPECT_EQ(label->text(), "Label");
   EXPECT_EQ(group->title(), "Group");
@@ -139,11 +147,11 @@ TEST(CLanguageManager, AppliesTextsByControlKind) {
   EXPECT_EQ(popup->windowTitle(), "popup");
   EXPECT_EQ(window.windowTitle(), "template");
 
-  EXPECT_TRUE(m.ApplyToControl(&window, 9));
+  EXPECT_TRUE(m.ApplyToControl(&window, "w", 9));
   EXPECT_EQ(window.windowTitle(), "Title");
-  EXPECT_FALSE(m.ApplyToControl(noEntry, 8));
-  EXPECT_FALSE(m.ApplyToControl(nullptr, 1));
-  m.ApplyToWindow(nullptr);
+  EXPECT_FALSE(m.ApplyToControl(noEntry, "w", 8));
+  EXPECT_FALSE(m.ApplyToControl(nullptr, "w", 1));
+  m.ApplyToWindow(nullptr, "w");
 }
 
 TEST(CLanguageManager, DecodesGbkAndWindows1252ForDisplay) {
@@ -152,30 +160,29 @@ TEST(CLanguageManager, DecodesGbkAndWindows1252ForDisplay) {
   // 确定 in GBK, with a GBK extension character whose trail byte is "]".
   dir.Write("Language/Chinese.ini", "[flyhint]\r\n1000=\xC8\xB7\xB6\xA8\r\n[public]\r\nLID_X=\x81\x5D\r\n");
   dir.Write("Language/Default.ini", "[public]\r\nLID_X=caf\xE9\r\n");
-  CLanguageManager chinese(dir.Folder(), true);
-  chinese.LoadPublicTexts();
-  chinese.LoadWindowTexts("flyhint");
+  CLanguageManager chinese = Texts(dir.Folder(), true);
+  chinese.Load();
   EXPECT_EQ(chinese.GetPublicText("LID_X"), "\x81\x5D");
   EXPECT_EQ(chinese.PublicTextForDisplay("LID_X"), QString::fromUtf8("\xE4\xB9\x9A"));
   QDialog w;
   auto* ok = Control<QPushButton>(&w, 1000, "OK");
-  chinese.ApplyToWindow(&w);
+  chinese.ApplyToWindow(&w, "flyhint");
   EXPECT_EQ(ok->text(), QString::fromUtf8("\xE7\xA1\xAE\xE5\xAE\x9A"));
 
-  CLanguageManager english(dir.Folder(), false);
-  english.LoadPublicTexts();
+  CLanguageManager english = Texts(dir.Folder(), false);
+  english.Load();
   EXPECT_EQ(english.PublicTextForDisplay("LID_X"), QString::fromUtf8("caf\xC3\xA9"));
 }
 
-TEST(CLanguageManager, DefaultConstructionUsesTheApplicationFolder) {
+// The application object builds the one service from its folder, read once.
+TEST(CLanguageManager, TheApplicationReadsItsFolder) {
   apdesk::test::TestApp();
   TestDir dir;
   dir.Write("Language/Default.ini", "[public]\nLID_MAIN_CAPTION=From the app folder\n");
   dir.Write("Language/Chinese.ini", "[public]\nLID_MAIN_CAPTION=From the app folder\n");
   CConfigApp app(dir.Folder() + "apdesk");
-  CLanguageManager m;
+  const CLanguageManager& m = app.Texts();
   EXPECT_EQ(m.LanguageFolder(), dir.Folder() + "Language/");
-  m.LoadPublicTexts();
   EXPECT_EQ(m.GetPublicText("LID_MAIN_CAPTION"), "From the app folder");
 }
 
@@ -187,22 +194,20 @@ TEST(CLanguageManager, InstalledProgramFindsTheSharedFolder) {
   prefix.Write("share/apdesk/Language/Chinese.ini", "[public]\nLID_MAIN_CAPTION=Installed zh\n");
   prefix.Write("bin/apdesk", "");
   CConfigApp app(prefix.File("bin/apdesk"));
-  CLanguageManager m;
+  const CLanguageManager& m = app.Texts();
   EXPECT_EQ(m.LanguageFolder(), prefix.Folder() + "bin/../share/apdesk/Language/");
-  m.LoadPublicTexts();
   EXPECT_EQ(m.GetPublicText("LID_MAIN_CAPTION"), "Installed");
   // The Chinese file is looked for in the same folder.
-  CLanguageManager zh(prefix.Folder() + "bin/", true);
+  CLanguageManager zh = Texts(prefix.Folder() + "bin/", true);
   EXPECT_EQ(zh.m_fileName, "Chinese.ini");
-  zh.LoadPublicTexts();
+  zh.Load();
   EXPECT_EQ(zh.GetPublicText("LID_MAIN_CAPTION"), "Installed zh");
 }
 
-TEST(CLanguageManager, DefaultConstructionFollowsTheProcessLocale) {
+TEST(CLanguageManager, TheApplicationFollowsTheProcessLocale) {
   apdesk::test::TestApp();
   TestDir dir;
   dir.Write("Language/Chinese.ini", "[public]\n");
-  CConfigApp app(dir.Folder() + "apdesk");
   const char* old = std::getenv("LC_ALL");
   const std::string saved = old ? old : "";
   const struct {
@@ -214,7 +219,8 @@ TEST(CLanguageManager, DefaultConstructionFollowsTheProcessLocale) {
                {"zh_CN.GB2312", "Chinese.ini", 1}};
   for (const auto& c : cases) {
     ::setenv("LC_ALL", c.lcAll, 1);
-    const CLanguageManager m;
+    const CConfigApp app(dir.Folder() + "apdesk");
+    const CLanguageManager& m = app.Texts();
     EXPECT_EQ(m.m_fileName, c.file) << c.lcAll;
     EXPECT_EQ(m.m_isChinese, c.isChinese) << c.lcAll;
   }
@@ -228,9 +234,9 @@ TEST(CLanguageManager, DefaultConstructionFollowsTheProcessLocale) {
 // (bin/), shown in a label and saved for a look.
 TEST(CLanguageManager, ShippedChineseTextRenders) {
   apdesk::test::TestApp();
-  CLanguageManager m(QCoreApplication::applicationDirPath().toStdString() + "/", true);
+  CLanguageManager m = Texts(QCoreApplication::applicationDirPath().toStdString() + "/", true);
   ASSERT_EQ(m.m_fileName, "Chinese.ini") << "Language/Chinese.ini is not beside the test";
-  ASSERT_NE(m.LoadPublicTexts(), 0);
+  ASSERT_NE(m.Load(), 0);
   const QString caption = m.PublicTextForDisplay("LID_TRANSMITTER_CAPTION");
   EXPECT_EQ(caption,
             QString::fromUtf8("\xE9\x81\xA5\xE6\x8E\xA7\xE5\x99\xA8\xE6\xA0\xA1\xE5\x87\x86"));  // 遥控器校准
@@ -262,9 +268,9 @@ TEST(CLanguageManager, LinkFailureTextsComeFromTheFileWithTheBuiltInChineseAsFal
              "[public]\nLID_PUB_HID_OPENFAILED=The USB device could not be opened!\n"
              "LID_PUB_UART_WRITEFAILED=Writing to the serial port failed!\n");
   without.Write("Language/Default.ini", "[public]\nLID_MAIN_CAPTION=Set AP\n");
-  CLanguageManager english(with.Folder(), false), bare(without.Folder(), false);
-  english.LoadPublicTexts();
-  bare.LoadPublicTexts();
+  CLanguageManager english = Texts(with.Folder(), false), bare = Texts(without.Folder(), false);
+  english.Load();
+  bare.Load();
   const struct {
     const char* builtIn;
     QString fromFile;
@@ -275,7 +281,7 @@ TEST(CLanguageManager, LinkFailureTextsComeFromTheFileWithTheBuiltInChineseAsFal
       {"内存不足!", QString::fromUtf8("内存不足!")},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(english.LinkFailureText(c.builtIn), c.fromFile) << c.builtIn;
-    EXPECT_EQ(bare.LinkFailureText(c.builtIn), QString::fromUtf8(c.builtIn)) << c.builtIn;
+    EXPECT_EQ(LinkFailureText(english, c.builtIn), c.fromFile) << c.builtIn;
+    EXPECT_EQ(LinkFailureText(bare, c.builtIn), QString::fromUtf8(c.builtIn)) << c.builtIn;
   }
 }

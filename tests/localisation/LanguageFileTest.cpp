@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 #include <climits>
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -176,6 +177,32 @@ TEST(LanguageFile, ReadingFiles) {
   // Reading appends.
   EXPECT_TRUE(ReadLanguageSection(dir.File("gbk.ini"), "p\x81]", true, s));
   EXPECT_EQ(s.keys.size(), 2u);
+}
+
+// The book reads its file once: sections asked for later come from what was
+// read, even when the file changed or went away since.
+TEST(LanguageFile, ABookAnswersFromWhatItRead) {
+  test::TestDir dir;
+  LanguageBook book;
+  EXPECT_FALSE(book.Read(dir.File("absent.ini"), false));
+  EXPECT_FALSE(book.IsRead());
+  LanguageSection none;
+  book.Section("public", none);
+  EXPECT_TRUE(none.keys.empty());
+
+  dir.Write("gbk.ini", "[public]\r\nk=v\r\n[w\x81]]\r\n1=one\r\n");
+  ASSERT_TRUE(book.Read(dir.File("gbk.ini"), true));
+  ASSERT_EQ(std::remove(dir.File("gbk.ini").c_str()), 0);
+  LanguageSection pub, window;
+  book.Section("public", pub);
+  book.Section("w\x81]", window);
+  EXPECT_EQ(pub.values, std::vector<std::string>{"v"});
+  EXPECT_EQ(window.keys, std::vector<std::string>{"1"});
+  // A failed read empties the book.
+  EXPECT_FALSE(book.Read(dir.File("gbk.ini"), true));
+  LanguageSection after;
+  book.Section("public", after);
+  EXPECT_TRUE(after.keys.empty());
 }
 
 }  // namespace

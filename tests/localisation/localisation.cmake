@@ -7,5 +7,5 @@ target_compile_definitions(apdesk_language_test PRIVATE APDESK_SOURCE_DIR="${PRO
 if(APDESK_WITH_QT)
   apdesk_test(apdesk_localisation_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/CLanguageManagerTest.cpp
-    LIBS apdesk_localisation)
+    LIBS apdesk_localisation apdesk_app)
 endif()

@@ -9,6 +9,7 @@
 
 #include "app/QtTestApp.h"
 #include "calibration/WindowTestSupport.h"
+#include "common/LanguageTexts.h"
 #include "common/LoopbackTileServer.h"
 #include "common/PositionRecords.h"
 #include "map/CMapDlg.h"
@@ -23,13 +24,12 @@ const std::string kResources = std::string(APDESK_SOURCE_DIR) + "/resources/";
 constexpr LatLon kField{47.3769, 8.5417};
 
 struct MapFixture {
-  explicit MapFixture(bool chinese) {
+  explicit MapFixture(bool chinese) : texts(testsupport::LoadedTexts(kResources, chinese)) {
     EXPECT_TRUE(server.Start());
     std::string error;
     EXPECT_TRUE(store.Open(dir.path(), &error)) << error;
     EXPECT_TRUE(ChooseTileSource(server.Template().toStdString(), &source, &error));
     EXPECT_TRUE(service.SetSource(source, &error));
-    dlg.m_language = CLanguageManager(kResources, chinese);
     dlg.Create();
     dlg.resize(720, 560);
     dlg.show();
@@ -60,7 +60,8 @@ struct MapFixture {
   TileStore store;
   TileSource source;
   TileService service{&store};
-  CMapDlg dlg{&service};
+  CLanguageManager texts;
+  CMapDlg dlg{&service, texts};
 };
 
 TEST(MapWindow, LiveAircraftOverTheRightTilesWithHomeLimitsAndFollow) {

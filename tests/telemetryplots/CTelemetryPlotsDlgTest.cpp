@@ -9,6 +9,7 @@
 
 #include "app/QtTestApp.h"
 #include "calibration/WindowTestSupport.h"
+#include "common/LanguageTexts.h"
 #include "telemetryplots/StatusRecords.h"
 
 namespace apdesk {
@@ -19,7 +20,6 @@ const std::string kResources = std::string(APDESK_SOURCE_DIR) + "/resources/";
 class TelemetryPlotsWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    dlg.m_language = CLanguageManager(kResources, false);
     dlg.Create();
     dlg.show();
   }
@@ -34,7 +34,8 @@ class TelemetryPlotsWindow : public ::testing::Test {
     }
   }
   QApplication& app = test::TestApp();  // before any widget
-  CTelemetryPlotsDlg dlg;
+  const CLanguageManager texts = testsupport::LoadedTexts(kResources, false);
+  CTelemetryPlotsDlg dlg{texts};
 };
 
 TEST_F(TelemetryPlotsWindow, ShowsEveryRecordOncePerSeriesAndDrawsOnlyWhenRecordsArrived) {
@@ -105,8 +106,8 @@ TEST_F(TelemetryPlotsWindow, PauseFreezesTheChartsAndResumeShowsWhatCameMeanwhil
 
 TEST(TelemetryPlotsWindowLanguage, ChineseTexts) {
   test::TestApp();
-  CTelemetryPlotsDlg dlg;
-  dlg.m_language = CLanguageManager(kResources, true);
+  const CLanguageManager dlgTexts = testsupport::LoadedTexts(kResources, true);
+  CTelemetryPlotsDlg dlg(dlgTexts);
   dlg.Create();
   dlg.show();
   for (int i = 0; i < 3000; ++i) dlg.AddStatusSentence(testing::StatusRecord(i).data(), i * 20);

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "calibration/WindowTestSupport.h"
+#include "common/LanguageTexts.h"
 #include "upgrade/CUpgradeDlg.h"
 #include "upgrade/UpgradeTestSupport.h"
 
@@ -19,7 +20,8 @@ namespace {
 TEST(UpgradeWindowQuit, CloseEndsTheOwnersModalLoop) {
   testing::App();
   QDialog owner;
-  CUpgradeDlg dlg;
+  const CLanguageManager texts = testsupport::ProgramTexts();
+  CUpgradeDlg dlg(texts);
   int closes = 0;
   dlg.SetDeviceCloser([&] { ++closes; });
   ASSERT_TRUE(dlg.Create(&owner)) << dlg.Error();

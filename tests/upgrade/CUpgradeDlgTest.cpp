@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "calibration/WindowTestSupport.h"
+#include "common/LanguageTexts.h"
 #include "upgrade/UpgradeTestSupport.h"
 
 namespace apdesk {
@@ -31,7 +32,7 @@ class UpgradeWindow : public ::testing::Test {
     lang.Write("Chinese.ini", upgradetest::kChineseIni);
   }
   void Make(bool chinese = false) {
-    dlg.m_language = CLanguageManager(lang.Folder(), chinese);
+    texts = testsupport::LoadedTexts(lang.Folder(), chinese);
     dlg.SetReplySink([this](const std::uint8_t* r) {
       Report copy;
       std::copy(r, r + 64, copy.begin());
@@ -58,7 +59,8 @@ class UpgradeWindow : public ::testing::Test {
   } appFirst;
   testing::LanguageFolder lang;
   QTemporaryDir files;
-  CUpgradeDlg dlg;
+  CLanguageManager texts{"", false};  // chosen by Make()
+  CUpgradeDlg dlg{texts};
   std::vector<Report> sent;
   int deviceCloses = 0;
   int quits = 0;
@@ -81,8 +83,9 @@ TEST_F(UpgradeWindow, CreatedHiddenWithTemplateAndLanguageTexts) {
   EXPECT_EQ(Bar()->value(), 0);
   EXPECT_FALSE(dlg.windowFlags() & Qt::WindowCloseButtonHint);
 
-  CUpgradeDlg chinese;
-  chinese.m_language = CLanguageManager(lang.Folder(), true);
+  const CLanguageManager chineseTexts = testsupport::LoadedTexts(lang.Folder(), true);
+
+  CUpgradeDlg chinese(chineseTexts);
   ASSERT_TRUE(chinese.Create(nullptr));
   EXPECT_EQ(chinese.windowTitle(), QString::fromUtf8("固件升级"));
   EXPECT_EQ(ControlText(chinese.Control(1019)), QString::fromUtf8("关闭"));
@@ -242,8 +245,8 @@ TEST_F(UpgradeWindow, CloseEndsTheProgramOnlyWhenABootLoaderRaisedTheWindow) {
   }
 
   // The warning in the window's language, where the language file has it.
-  CUpgradeDlg chinese;
-  chinese.m_language = CLanguageManager(lang.Folder(), true);
+  const CLanguageManager chineseTexts = testsupport::LoadedTexts(lang.Folder(), true);
+  CUpgradeDlg chinese(chineseTexts);
   chinese.SetQuitRequester([] {});
   ASSERT_TRUE(chinese.Create(nullptr));
   for (int i = 0; i < 51; ++i) chinese.HandleReport(Announcement().data());

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "calibration/WindowTestSupport.h"
+#include "common/LanguageTexts.h"
 #include "sim/SimHidBackend.h"
 #include "upgrade/CUpgradeDlg.h"
 #include "upgrade/UpgradeTestSupport.h"
@@ -27,12 +28,12 @@ class Rig {
  public:
   Rig(const testing::LanguageFolder& lang, bool chinese, sim::SimOptions options)
       : Rig(lang.Folder(), chinese, options) {}
-  Rig(const std::string& languageFolder, bool chinese, sim::SimOptions options) {
+  Rig(const std::string& languageFolder, bool chinese, sim::SimOptions options)
+      : texts(testsupport::LoadedTexts(languageFolder, chinese)) {
     testing::App();
     options.bootloader = true;
     link = std::make_unique<CHidLink>(sim::MakeSimHidBackend(options, &handle));
-    dlg = std::make_unique<CUpgradeDlg>();
-    dlg->m_language = CLanguageManager(languageFolder, chinese);
+    dlg = std::make_unique<CUpgradeDlg>(texts);
     dlg->SetReplySink([this](const std::uint8_t* r) {
       Report copy;
       std::copy(r, r + 64, copy.begin());
@@ -69,6 +70,7 @@ class Rig {
     return ControlText(dlg->Control(1032));
   }
 
+  CLanguageManager texts;
   std::shared_ptr<sim::SimHandle> handle;
   std::unique_ptr<CHidLink> link;
   std::unique_ptr<CUpgradeDlg> dlg;

@@ -18,6 +18,7 @@
 #include <filesystem>
 
 #include "app/QtTestApp.h"
+#include "common/LanguageTexts.h"
 #include "common/ScopedEnv.h"
 #include "link/LinkTestSupport.h"
 #include "viewer/FlightRecordBytes.h"
@@ -68,7 +69,8 @@ class FlightRecordsWindow : public ::testing::Test {
 };
 
 TEST_F(FlightRecordsWindow, ListsTheFolderWithASummaryOfEachFile) {
-  CFlightRecordsDlg dlg(nullptr);
+  const CLanguageManager texts = testsupport::ProgramTexts();
+  CFlightRecordsDlg dlg(texts, nullptr);
   dlg.ShowFolder(QString::fromStdString((dir_ / "Hj").string()));
   auto* list = dlg.findChild<QTreeWidget*>();
   ASSERT_NE(list, nullptr);
@@ -96,7 +98,8 @@ TEST_F(FlightRecordsWindow, ListsTheFolderWithASummaryOfEachFile) {
 // recorder starts appears, in a folder made after the window was opened too,
 // and the folder is shown whole.
 TEST_F(FlightRecordsWindow, ListsFilesAddedWhileOpenAndShowsTheWholeFolder) {
-  CFlightRecordsDlg dlg(nullptr);
+  const CLanguageManager texts = testsupport::ProgramTexts();
+  CFlightRecordsDlg dlg(texts, nullptr);
   auto* list = dlg.findChild<QTreeWidget*>();
   ASSERT_NE(list, nullptr);
   const fs::path later = dir_ / "later" / "Hj";
@@ -121,7 +124,8 @@ TEST_F(FlightRecordsWindow, ListsFilesAddedWhileOpenAndShowsTheWholeFolder) {
 }
 
 TEST_F(FlightRecordsWindow, PlotsAndTrackShareOneCursor) {
-  CFlightRecordsDlg dlg(nullptr);
+  const CLanguageManager texts = testsupport::ProgramTexts();
+  CFlightRecordsDlg dlg(texts, nullptr);
   dlg.resize(1200, 800);
   dlg.show();
   dlg.ShowFile(Path("20240501080000.hj"));
@@ -193,7 +197,8 @@ TEST_F(FlightRecordsWindow, PlotsAndTrackShareOneCursor) {
 }
 
 TEST_F(FlightRecordsWindow, AFileItCannotShowLeavesTheShownOneAndSaysWhy) {
-  CFlightRecordsDlg dlg(nullptr);
+  const CLanguageManager texts = testsupport::ProgramTexts();
+  CFlightRecordsDlg dlg(texts, nullptr);
   dlg.ShowFile(Path("20240501080000.hj"));
   ASSERT_EQ(dlg.Flight().Size(), 999u);
   dlg.ShowFile(Path("folder.hj"));
@@ -223,7 +228,8 @@ TEST_F(FlightRecordsWindow, TextsComeFromTheChineseFile) {
   ::test::ScopedEnv lang("LANG", "zh_CN.UTF-8");
   ::test::ScopedEnv all("LC_ALL", nullptr);
   ::test::ScopedEnv messages("LC_MESSAGES", nullptr);
-  CFlightRecordsDlg dlg(nullptr);
+  const CLanguageManager texts = testsupport::ProgramTexts();
+  CFlightRecordsDlg dlg(texts, nullptr);
   EXPECT_EQ(dlg.windowTitle(), QStringLiteral("飞行记录"));
   auto* list = dlg.findChild<QTreeWidget*>();
   ASSERT_NE(list, nullptr);

@@ -10,6 +10,7 @@
 
 #include "app/QtTestApp.h"
 #include "calibration/WindowTestSupport.h"
+#include "common/LanguageTexts.h"
 #include "common/LoopbackTileServer.h"
 #include "common/ScopedEnv.h"
 #include "map/MapView.h"
@@ -54,7 +55,9 @@ void CheckTrackOverMap(bool chinese) {
   const QString file = dir.path() + "/20240501080000.hj";
   test::WriteFile(file.toStdString(), Square());
 
-  CFlightRecordsDlg dlg(nullptr);
+  const CLanguageManager texts = testsupport::ProgramTexts();
+
+  CFlightRecordsDlg dlg(texts, nullptr);
   dlg.SetMapTiles(&service);
   dlg.resize(1200, 800);
   dlg.show();
