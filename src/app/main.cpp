@@ -18,8 +18,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/CConfigApp.h"
 #include "app/HidBackendChoice.h"
+#include "application/CConfigApp.h"
 #include "cmdline/BuildVersion.h"
 #include "cmdline/NearName.h"
 #include "console/CSetApDlg.h"

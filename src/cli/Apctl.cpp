@@ -18,7 +18,6 @@
 #include <cstring>
 #include <ctime>
 
-#include "app/AppFolder.h"
 #include "cli/CliArgs.h"
 #include "cli/CliLink.h"
 #include "cli/Doctor.h"
@@ -33,6 +32,7 @@
 #include "cli/UdevRule.h"
 #include "cmdline/BuildVersion.h"
 #include "cmdline/NearName.h"
+#include "core/AppFolder.h"
 #include "files/RegularFile.h"
 #include "gpscheck/CompassJudgement.h"
 #include "link/HidapiBackend.h"
@@ -42,7 +42,7 @@
 #include "protocol/StatusSentence.h"
 #include "recorder/RecordFile.h"
 #include "recorder/SaveData.h"
-#include "recorder/WholeFile.h"
+#include "files/WholeFile.h"
 #include "sim/SimHidBackend.h"
 #include "upgrade/UpgradeExchange.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "link/ConnectTarget.h"
+#include "core/ConnectTarget.h"
 
 namespace apdesk::cli {
 

@@ -7,7 +7,7 @@ if(APDESK_WITH_QT)
   target_link_libraries(apdesk_console PUBLIC apdesk_dialogs apdesk_messageboxes apdesk_protocol apdesk_app
     apdesk_link apdesk_localisation apdesk_recorder apdesk_recordfile apdesk_pictures apdesk_calibration
     apdesk_gpscheck apdesk_upgrade apdesk_telemetryplots apdesk_inspector apdesk_viewer apdesk_replay
-    apdesk_params apdesk_clicore Qt6::Widgets Qt6::SerialPort)
+    apdesk_params apdesk_portproblem Qt6::Widgets Qt6::SerialPort)
   apdesk_export_headers(apdesk_console)
   target_link_libraries(apdesk_console PUBLIC apdesk_session apdesk_connectiontext)
   target_link_libraries(apdesk_console PUBLIC apdesk_mapwindow)

@@ -15,8 +15,8 @@
 #include <QWidget>
 #include <cstdlib>
 
-#include "app/AppFolder.h"
-#include "app/CConfigApp.h"
+#include "application/CConfigApp.h"
+#include "core/AppFolder.h"
 #include "link/CommUart.h"
 #include "link/HidLink.h"
 #include "localisation/LanguageFile.h"

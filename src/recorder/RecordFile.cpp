@@ -1,7 +1,7 @@
 #include "recorder/RecordFile.h"
 
 #include "files/RegularFile.h"
-#include "recorder/WholeFile.h"
+#include "files/WholeFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

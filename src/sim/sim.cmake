@@ -4,7 +4,7 @@ add_library(apdesk_sim STATIC
   BootLoader.cpp FrameReader.cpp SimController.cpp SimHidBackend.cpp SimWire.cpp StatusModel.cpp)
 apdesk_export_headers(apdesk_sim HEADERS SimOptions.h StatusSource.h)
 set_target_properties(apdesk_sim PROPERTIES AUTOMOC OFF)
-target_link_libraries(apdesk_sim PUBLIC apdesk_hidbackend Threads::Threads)
+target_link_libraries(apdesk_sim PUBLIC apdesk_core Threads::Threads)
 
 # apsim: plain POSIX, no Qt.
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")

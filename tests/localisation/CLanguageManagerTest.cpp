@@ -13,9 +13,9 @@
 #include <QPushButton>
 #include <cstdlib>
 
-#include "app/CConfigApp.h"
 #include "app/QtTestApp.h"
 #include "app/TestDir.h"
+#include "application/CConfigApp.h"
 
 namespace {
 
