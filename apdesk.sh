@@ -75,7 +75,7 @@ case "$cmd" in
       run_ctest build-asan
     configure_build build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAPDESK_WITH_QT=OFF -DAPDESK_FUZZ=ON \
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
-    run_ctest build-fuzz -j 1
+    run_ctest build-fuzz
     test_windows
     ;;
   test-windows)

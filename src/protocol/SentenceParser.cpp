@@ -37,29 +37,62 @@ std::size_t Index(SentenceTag tag) {
   return static_cast<std::size_t>(tag);
 }
 
-// Index of the first '$' in the bytes, or `size` when there is none. Deliveries
-// are short (a 64-byte report, a serial read), where a call to memchr costs
-// more than the search.
-std::size_t FindDollar(const std::uint8_t* p, std::size_t size) {
+// The bytes that follow '$' in some known tag (made after the table above:
+// the same file, so in that order).
+const std::array<bool, 256> kTagSecondByte = [] {
+  std::array<bool, 256> table{};
+  for (const SentenceInfo& info : kSentenceTable) table[static_cast<std::uint8_t>(info.text[1])] = true;
+  return table;
+}();
+
+// True when the '$' at p[k] may begin a sentence: it is too near the end to
+// tell yet, or the byte after it follows '$' in some tag. Any other '$' is
+// one that the parser would drop as a byte of garbage.
+inline bool Candidate(const std::uint8_t* p, std::size_t k, std::size_t size) {
+  return size - k < kLongestTag || kTagSecondByte[p[k + 1]];
+}
+
+// Index of the first '$' that may begin a sentence, or `size` when there is
+// none; everything before it is garbage. Deliveries are short (a 64-byte
+// report, a serial read), where a call to memchr costs more than the search,
+// and a stray '$' in garbage is passed over here without a step of its own.
+// Inlined into both callers: the call would cost as much as the search.
+[[gnu::always_inline]] inline std::size_t FindCandidate(const std::uint8_t* p, std::size_t size) {
   std::size_t i = 0;
 #if defined(__SSE2__)
   const __m128i dollar = _mm_set1_epi8('$');
-  auto at = [&](std::size_t k) {
+  auto equal = [&](std::size_t k) {
     return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k)), dollar);
   };
-  // Garbage and padding have no '$' in most of a report: one test for 64 bytes.
+  auto hitsAt = [&](std::size_t k) { return static_cast<unsigned>(_mm_movemask_epi8(equal(k))); };
+  // The first candidate among the hits (bit j: a '$' at base + j).
+  auto first = [&](std::size_t base, unsigned hits) {
+    for (; hits != 0; hits &= hits - 1) {
+      const std::size_t k = base + static_cast<std::size_t>(__builtin_ctz(hits));
+      if (Candidate(p, k, size)) return k;
+    }
+    return size;
+  };
   for (; i + 64 <= size; i += 64) {
-    const __m128i any = _mm_or_si128(_mm_or_si128(at(i), at(i + 16)), _mm_or_si128(at(i + 32), at(i + 48)));
-    if (_mm_movemask_epi8(any) != 0) break;
+    // One test for 64 bytes: most hold no '$' at all.
+    const __m128i a = equal(i), b = equal(i + 16), c = equal(i + 32), d = equal(i + 48);
+    if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d))) == 0) continue;
+    auto mask = [](__m128i v) { return static_cast<unsigned>(_mm_movemask_epi8(v)); };
+    const std::size_t low = first(i, mask(a) | mask(b) << 16);
+    if (low != size) return low;
+    const std::size_t high = first(i + 32, mask(c) | mask(d) << 16);
+    if (high != size) return high;
   }
   for (; i + 16 <= size; i += 16) {
-    const int hits =
-        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), dollar));
-    if (hits != 0) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(hits)));
+    const std::size_t k = first(i, hitsAt(i));
+    if (k != size) return k;
   }
+  // The last few bytes: one load that ends with them, the bytes already
+  // looked at masked off.
+  if (i < size && size >= 16) return first(i, hitsAt(size - 16) >> (i - (size - 16)));
 #endif
   for (; i < size; ++i)
-    if (p[i] == '$') return i;
+    if (p[i] == '$' && Candidate(p, i, size)) return i;
   return size;
 }
 
@@ -115,6 +148,21 @@ void SentenceParser::SpillSpan() {
 }
 
 void SentenceParser::ParseInPlace(const std::uint8_t* bytes, std::size_t length, SentenceSink& sink) {
+  // Nothing waits and nothing is begun: what comes before the first '$' that
+  // may begin a sentence is garbage, and most garbage and padding holds none. A leaf
+  // function for that, so the common case costs little more than the search.
+  if (m_spanLeft == 0 && m_rxQueue.Empty()) {
+    const std::size_t skip = FindCandidate(bytes, length);
+    m_counters.bytesAppended += skip;
+    m_counters.bytesDropped += skip;
+    if (skip == length) return;
+    bytes += skip;
+    length -= skip;
+  }
+  ParseSpan(bytes, length, sink);
+}
+
+void SentenceParser::ParseSpan(const std::uint8_t* bytes, std::size_t length, SentenceSink& sink) {
   if (m_spanLeft > 0) {
     // From inside a sink during an outer Parse: its rest comes first. The
     // queue's state is not known any more.
@@ -150,32 +198,35 @@ void SentenceParser::ParseInPlace(const std::uint8_t* bytes, std::size_t length,
 // loop simply goes on, and taking or dropping the same bytes on the next
 // step counts the same.
 bool SentenceParser::StepInSpan(SentenceSink& sink) {
-  const std::size_t skip = FindDollar(m_span, m_spanLeft);
-  m_counters.bytesDropped += skip;
-  m_span += skip;
-  m_spanLeft -= skip;
-  if (m_spanLeft == 0) return false;
-  const std::size_t size = m_spanLeft;
-  const std::size_t match = MatchTag(m_span, size);
-  if (match < kTagCount && size >= kSentenceTable[match].length) {
-    const std::uint8_t* sentence = m_span;
-    m_span += kSentenceTable[match].length;
-    m_spanLeft -= kSentenceTable[match].length;
-    Deliver(match, sentence, sink);
-    return true;
+  // A '$' that begins no known tag is dropped here and the search goes on,
+  // without a round through the caller's loop for each.
+  for (;;) {
+    const std::size_t skip = FindCandidate(m_span, m_spanLeft);
+    m_counters.bytesDropped += skip;
+    m_span += skip;
+    m_spanLeft -= skip;
+    if (m_spanLeft == 0) return false;
+    const std::size_t size = m_spanLeft;
+    const std::size_t match = MatchTag(m_span, size);
+    if (match < kTagCount && size >= kSentenceTable[match].length) {
+      const std::uint8_t* sentence = m_span;
+      m_span += kSentenceTable[match].length;
+      m_spanLeft -= kSentenceTable[match].length;
+      Deliver(match, sentence, sink);
+      return true;
+    }
+    if (size < kLongestTag) {
+      m_waitingFor = match < kTagCount ? kSentenceTable[match].length : size + 1;
+      return false;
+    }
+    if (match < kTagCount) {
+      m_waitingFor = kSentenceTable[match].length;
+      return false;
+    }
+    ++m_span;
+    --m_spanLeft;
+    ++m_counters.bytesDropped;
   }
-  if (size < kLongestTag) {
-    m_waitingFor = match < kTagCount ? kSentenceTable[match].length : size + 1;
-    return false;
-  }
-  if (match < kTagCount) {
-    m_waitingFor = kSentenceTable[match].length;
-    return false;
-  }
-  ++m_span;
-  --m_spanLeft;
-  ++m_counters.bytesDropped;
-  return true;
 }
 
 void SentenceParser::Deliver(std::size_t match, const std::uint8_t* sentence, SentenceSink& sink) {

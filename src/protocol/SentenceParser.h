@@ -180,6 +180,7 @@ class SentenceParser {
  private:
   bool BeginsWith(std::string_view tag) const;
   void ParseInPlace(const std::uint8_t* bytes, std::size_t length, SentenceSink& sink);
+  void ParseSpan(const std::uint8_t* bytes, std::size_t length, SentenceSink& sink);
   // Counts and hands out one sentence taken out (already out of the queue).
   void Deliver(std::size_t match, const std::uint8_t* sentence, SentenceSink& sink);
   // One step of ParseOneSentence on the outer bytes of Parse; false when
