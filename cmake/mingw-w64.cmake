@@ -16,6 +16,3 @@ find_program(APDESK_WINE NAMES wine64 wine)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${APDESK_WINE})
 # The C and C++ runtimes go into each program, so wine needs no DLLs beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-# printf and friends as C99 has them (%zu, "-nan"), not the old msvcrt's.
-set(CMAKE_C_FLAGS_INIT "-D__USE_MINGW_ANSI_STDIO=1")
-set(CMAKE_CXX_FLAGS_INIT "-D__USE_MINGW_ANSI_STDIO=1")
