@@ -34,6 +34,7 @@
 #include "cmdline/NearName.h"
 #include "core/AppFolder.h"
 #include "files/RegularFile.h"
+#include "files/WholeFile.h"
 #include "gpscheck/CompassJudgement.h"
 #include "link/HidapiBackend.h"
 #include "localisation/LanguageFile.h"
@@ -42,7 +43,6 @@
 #include "protocol/StatusSentence.h"
 #include "recorder/RecordFile.h"
 #include "recorder/SaveData.h"
-#include "files/WholeFile.h"
 #include "sim/SimHidBackend.h"
 #include "upgrade/UpgradeExchange.h"
 
