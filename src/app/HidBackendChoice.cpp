@@ -1,6 +1,6 @@
 #include "app/HidBackendChoice.h"
 
-#include "link/HidBackendFactory.h"
+#include "app/HidBackendFactory.h"
 #include "link/HidSockBackend.h"
 
 namespace apdesk {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "link/HidBackendFactory.h"
+#include "app/HidBackendFactory.h"
 
 namespace apdesk {
 
@@ -21,7 +21,7 @@ struct StartupChoice {
 };
 
 // Applies --simulate and --connect VALUE (empty when not given), where VALUE
-// is "auto" or one of the --connect forms of link/ConnectTarget.h. --simulate makes the simulated
+// is "auto" or one of the --connect forms of core/ConnectTarget.h. --simulate makes the simulated
 // controller the USB device and connects to it unless --connect says
 // otherwise. False with a message for anything else.
 bool ParseStartupChoice(bool simulate, std::string_view connect, StartupChoice* out, std::string* error);

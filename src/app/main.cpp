@@ -18,13 +18,13 @@
 #include <utility>
 #include <vector>
 
-#include "app/AppFolder.h"
-#include "app/CConfigApp.h"
+#include "core/AppFolder.h"
 #include "app/HidBackendChoice.h"
+#include "application/CConfigApp.h"
 #include "cmdline/BuildVersion.h"
 #include "cmdline/NearName.h"
 #include "console/CSetApDlg.h"
-#include "link/ConnectTarget.h"
+#include "core/ConnectTarget.h"
 #include "localisation/CLanguageManager.h"
 #include "sim/SimOptions.h"
 #include "ui/MessageBoxes.h"

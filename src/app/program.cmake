@@ -1,6 +1,12 @@
-# The apdesk program and the choice of its USB back end (hidapi, the
-# simulated controller, a socket peer).
+# The composition root: the factory of the USB back end a --connect target
+# names (hidapi, the simulated controller, a socket peer), apdesk's choice
+# of it, and the apdesk program.
 if(APDESK_WITH_QT)
+  add_library(apdesk_connect STATIC ${CMAKE_CURRENT_LIST_DIR}/HidBackendFactory.cpp)
+  apdesk_export_headers(apdesk_connect)
+  set_target_properties(apdesk_connect PROPERTIES AUTOMOC OFF)
+  target_link_libraries(apdesk_connect PUBLIC apdesk_core apdesk_hidapi apdesk_hidsock apdesk_sim)
+
   add_library(apdesk_backendchoice STATIC ${CMAKE_CURRENT_LIST_DIR}/HidBackendChoice.cpp)
   apdesk_export_headers(apdesk_backendchoice)
   set_target_properties(apdesk_backendchoice PROPERTIES AUTOMOC OFF)

@@ -9,7 +9,7 @@
 #include "cli/ExitStatus.h"
 #include "cmdline/BuildVersion.h"
 #include "cmdline/NearName.h"
-#include "recorder/WholeFile.h"
+#include "files/WholeFile.h"
 
 namespace apdesk::cli {
 

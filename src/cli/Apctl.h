@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "link/HidBackend.h"
+#include "core/HidBackend.h"
 
 namespace apdesk::cli {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/CommandHelp.h"
-#include "link/ConnectTarget.h"
+#include "core/ConnectTarget.h"
 
 namespace apdesk::cli {
 

@@ -1,6 +1,6 @@
 #include "cli/CliLink.h"
 
-#include "cli/PortProblem.h"
+#include "link/PortProblem.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -11,8 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/CommConfig.h"
-#include "link/HidBackendFactory.h"
+#include "app/HidBackendFactory.h"
+#include "core/CommConfig.h"
 #include "sim/SimOptions.h"
 
 namespace apdesk::cli {

@@ -6,7 +6,7 @@
 #include <ctime>
 #include <ostream>
 
-#include "app/AppFolder.h"
+#include "core/AppFolder.h"
 #include "cli/ExitStatus.h"
 #include "cli/FdOutput.h"
 #include "files/RegularFile.h"

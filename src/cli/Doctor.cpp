@@ -13,7 +13,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/SettingsStore.h"
+#include "core/SettingsStore.h"
 #include "files/RegularFile.h"
 #include "recorder/RecordFile.h"
 

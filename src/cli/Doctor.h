@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/PortProblem.h"
+#include "link/PortProblem.h"
 
 namespace apdesk::cli {
 

@@ -15,7 +15,7 @@
 #include "link/HidapiBackend.h"
 #include "protocol/StatusSentence.h"
 #include "recorder/SaveData.h"
-#include "recorder/WholeFile.h"
+#include "files/WholeFile.h"
 
 namespace apdesk::cli {
 

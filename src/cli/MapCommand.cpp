@@ -5,9 +5,9 @@
 #include <optional>
 #include <ostream>
 
-#include "app/SettingsStore.h"
 #include "cli/CliArgs.h"
 #include "cli/ExitStatus.h"
+#include "core/SettingsStore.h"
 #include "map/MapJobs.h"
 #include "map/MapTrack.h"
 #include "map/TileService.h"

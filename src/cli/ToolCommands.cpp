@@ -12,7 +12,7 @@
 #include "cli/MapCommand.h"
 #include "cli/UdevRule.h"
 #include "recorder/RecordFile.h"
-#include "recorder/WholeFile.h"
+#include "files/WholeFile.h"
 
 namespace apdesk::cli {
 

@@ -3,7 +3,6 @@
 add_library(apdesk_clicore STATIC
   ${CMAKE_CURRENT_LIST_DIR}/CliArgs.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CommandHelp.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/PortProblem.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TelemetryText.cpp
   ${CMAKE_CURRENT_LIST_DIR}/InspectCommand.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Doctor.cpp
@@ -11,7 +10,7 @@ add_library(apdesk_clicore STATIC
 apdesk_export_headers(apdesk_clicore HEADERS ${CMAKE_CURRENT_LIST_DIR}/ExitStatus.h
   ${CMAKE_CURRENT_LIST_DIR}/ParamNames.h ${CMAKE_CURRENT_LIST_DIR}/FdOutput.h)
 target_link_libraries(apdesk_clicore PUBLIC apdesk_protocol apdesk_params apdesk_recordfile apdesk_connect_target
-  apdesk_linkstats apdesk_settings apdesk_cmdline apdesk_alerts)
+  apdesk_linkstats apdesk_settings apdesk_cmdline apdesk_alerts apdesk_portproblem)
 set_target_properties(apdesk_clicore PROPERTIES AUTOMOC OFF)
 
 if(APDESK_WITH_QT)

@@ -7,7 +7,7 @@
 #include <QStatusBar>
 
 #include "alerts/CAlertsDlg.h"
-#include "app/CConfigApp.h"
+#include "application/CConfigApp.h"
 #include "console/CSetApDlg.h"
 
 void CSetApDlg::ConnectAlerts() {

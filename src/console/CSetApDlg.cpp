@@ -9,8 +9,8 @@
 #include <QThread>
 
 #include "alerts/CAlertsDlg.h"
-#include "app/AppFolder.h"
-#include "app/CConfigApp.h"
+#include "application/CConfigApp.h"
+#include "core/AppFolder.h"
 #include "inspector/CLinkInspectorDlg.h"
 #include "localisation/LanguageFile.h"
 #include "telemetryplots/CTelemetryPlotsDlg.h"

@@ -5,10 +5,10 @@
 #include <QSerialPortInfo>
 #include <QStatusBar>
 
-#include "app/CConfigApp.h"
-#include "app/CommConfig.h"
-#include "cli/PortProblem.h"
+#include "application/CConfigApp.h"
 #include "console/CSetApDlg.h"
+#include "core/CommConfig.h"
+#include "link/PortProblem.h"
 #include "ui/MessageBoxes.h"
 #include "ui/PortList.h"
 

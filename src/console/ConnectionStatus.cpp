@@ -5,7 +5,7 @@
 
 #include <numeric>
 
-#include "app/CConfigApp.h"
+#include "application/CConfigApp.h"
 
 namespace apdesk {
 

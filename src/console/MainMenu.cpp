@@ -3,7 +3,7 @@
 #include <QAction>
 #include <QMenu>
 
-#include "app/CConfigApp.h"
+#include "application/CConfigApp.h"
 #include "console/CSetApDlg.h"
 
 void CSetApDlg::BuildMenus() {

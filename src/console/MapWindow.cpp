@@ -1,7 +1,7 @@
 // Tools > Map and the one tile store of this window and the flight records.
 #include <QDir>
 
-#include "app/CConfigApp.h"
+#include "application/CConfigApp.h"
 #include "console/CSetApDlg.h"
 #include "console/MapParts.h"
 #include "map/CMapDlg.h"

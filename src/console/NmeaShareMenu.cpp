@@ -6,7 +6,7 @@
 #include <QMenu>
 #include <QStatusBar>
 
-#include "app/CConfigApp.h"
+#include "application/CConfigApp.h"
 #include "console/CSetApDlg.h"
 #include "nmea/CNmeaShareDlg.h"
 #include "nmea/NmeaSentences.h"

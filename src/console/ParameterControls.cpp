@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <variant>
 
-#include "app/CConfigApp.h"
+#include "application/CConfigApp.h"
 #include "console/CSetApDlg.h"
 #include "params/ParameterFile.h"
 #include "ui/MessageBoxes.h"

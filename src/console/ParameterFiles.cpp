@@ -17,10 +17,11 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "app/CConfigApp.h"
+#include "application/CConfigApp.h"
 #include "console/CSetApDlg.h"
 #include "console/ParameterCompareDlg.h"
 #include "files/RegularFile.h"
+#include "files/WholeFile.h"
 #include "params/ParameterFile.h"
 #include "params/SnapshotStore.h"
 #include "ui/MessageBoxes.h"
@@ -72,7 +73,7 @@ bool CSetApDlg::SaveParametersTo(const QString& typedPath) {
     return false;
   }
   std::string error;
-  if (!apdesk::WriteFileAtomically(path.toStdString(), apdesk::FormatParameterFile(*p), &error)) {
+  if (!apdesk::WriteWholeFile(path.toStdString(), apdesk::FormatParameterFile(*p), &error)) {
     MessageBoxes::Show(this, WithBlock(m_language.Text("LID_PARAMS_SAVE_FAILED"), error), BoxIcon::Warning);
     return false;
   }

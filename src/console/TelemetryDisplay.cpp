@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <QTimer>
 
-#include "app/CConfigApp.h"
+#include "application/CConfigApp.h"
 #include "console/CSetApDlg.h"
 #include "protocol/StatusSentence.h"
 #include "ui/MessageBoxes.h"

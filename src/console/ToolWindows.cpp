@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-#include "app/CConfigApp.h"
+#include "application/CConfigApp.h"
 #include "console/CSetApDlg.h"
 #include "inspector/CLinkInspectorDlg.h"
 #include "map/CMapDlg.h"

@@ -5,7 +5,7 @@ apdesk_library(apdesk_console QT
     ParameterCompareDlg.cpp ParameterFiles.cpp MapWindow.cpp MapParts.h AlertsHook.cpp NmeaShareMenu.cpp
   PUBLIC apdesk_dialogs apdesk_messageboxes apdesk_protocol apdesk_app apdesk_link apdesk_localisation
     apdesk_recorder apdesk_recordfile apdesk_pictures apdesk_calibration apdesk_gpscheck apdesk_upgrade
-    apdesk_telemetryplots apdesk_inspector apdesk_viewer apdesk_replay apdesk_params apdesk_clicore
+    apdesk_telemetryplots apdesk_inspector apdesk_viewer apdesk_replay apdesk_params apdesk_portproblem
     apdesk_session apdesk_connectiontext apdesk_mapwindow apdesk_alertswindow apdesk_nmeawindow
     Qt6::Widgets Qt6::SerialPort)
 

@@ -1,11 +1,9 @@
 #include "files/RegularFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
+
+#include "FileSystem.h"
 
 namespace apdesk {
 
@@ -20,13 +18,7 @@ std::string SizeInWords(std::uint64_t bytes) {
 FileOpen OpenRegularFile(const std::string& path, const RegularFileOptions& opt, int* fd, std::uint64_t* size,
                          std::string* why) {
   *fd = -1;
-  // O_NONBLOCK: opening a named pipe would otherwise wait for its writer.
-  int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
-  if (opt.noFollow) flags |= O_NOFOLLOW;
-  int f;
-  do {
-    f = ::open(path.c_str(), flags);
-  } while (f < 0 && errno == EINTR);
+  const int f = filesys::OpenWithoutWaiting(path, opt.noFollow);
   if (f < 0) {
     const int err = errno;
     if (err == ENOENT) {
@@ -42,26 +34,26 @@ FileOpen OpenRegularFile(const std::string& path, const RegularFileOptions& opt,
     }
     return FileOpen::Refused;
   }
-  struct stat st {};
-  if (::fstat(f, &st) != 0) {
+  filesys::Opened what;
+  if (!filesys::LookAt(f, &what)) {
     *why = std::strerror(errno);
-    ::close(f);
+    filesys::Close(f);
     return FileOpen::Refused;
   }
-  if (!S_ISREG(st.st_mode)) {
-    *why = S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file";
-    ::close(f);
+  if (what.kind != filesys::Kind::Regular) {
+    *why = what.kind == filesys::Kind::Folder ? "it is a folder" : "it is not a regular file";
+    filesys::Close(f);
     return FileOpen::Refused;
   }
-  if (st.st_size < 0 || static_cast<std::uint64_t>(st.st_size) > opt.maxBytes) {
+  if (what.size > opt.maxBytes) {
     *why = "it is larger than " + SizeInWords(opt.maxBytes);
-    ::close(f);
+    filesys::Close(f);
     return FileOpen::Refused;
   }
   // A regular file: reads from here on may as well block.
-  ::fcntl(f, F_SETFL, ::fcntl(f, F_GETFL) & ~O_NONBLOCK);
+  filesys::MakeBlocking(f);
   *fd = f;
-  *size = static_cast<std::uint64_t>(st.st_size);
+  *size = what.size;
   return FileOpen::Ok;
 }
 
@@ -75,23 +67,23 @@ FileOpen ReadRegularFile(const std::string& path, const RegularFileOptions& opt,
   out.reserve(static_cast<std::size_t>(size));
   char buf[65536];
   for (;;) {
-    const ssize_t got = ::read(fd, buf, sizeof buf);
+    const long long got = filesys::Read(fd, buf, sizeof buf);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
       *why = std::strerror(errno);
-      ::close(fd);
+      filesys::Close(fd);
       return FileOpen::Refused;
     }
     if (got == 0) break;
     // The file may grow while it is read: the bound holds for what is read.
     if (out.size() + static_cast<std::uint64_t>(got) > opt.maxBytes) {
       *why = "it is larger than " + SizeInWords(opt.maxBytes);
-      ::close(fd);
+      filesys::Close(fd);
       return FileOpen::Refused;
     }
     out.append(buf, static_cast<std::size_t>(got));
   }
-  ::close(fd);
+  filesys::Close(fd);
   *text = std::move(out);
   return FileOpen::Ok;
 }

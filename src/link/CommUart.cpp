@@ -11,7 +11,7 @@
 
 #include <cerrno>
 
-#include "app/CommConfig.h"
+#include "core/CommConfig.h"
 #include "link/LinkEvents.h"
 
 using namespace apdesk;

@@ -17,7 +17,7 @@
 #include <optional>
 #include <string>
 
-#include "app/CommConfig.h"
+#include "core/CommConfig.h"
 #include "link/Transport.h"
 
 namespace apdesk {

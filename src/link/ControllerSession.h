@@ -23,11 +23,11 @@
 #include <memory>
 #include <string>
 
-#include "app/CommConfig.h"
+#include "core/CommConfig.h"
+#include "core/HidBackend.h"
 #include "link/CommUart.h"
 #include "link/CommandLink.h"
 #include "link/ControllerLink.h"
-#include "link/HidBackend.h"
 #include "link/HidLink.h"
 #include "link/LinkFollower.h"
 

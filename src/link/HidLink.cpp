@@ -9,7 +9,7 @@
 #include <pthread.h>
 #include <signal.h>
 
-#include "link/DeviceMatch.h"
+#include "core/DeviceMatch.h"
 #include "link/LinkEvents.h"
 
 using namespace apdesk;

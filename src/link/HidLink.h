@@ -22,7 +22,7 @@
 #include <string>
 #include <thread>
 
-#include "link/HidBackend.h"
+#include "core/HidBackend.h"
 #include "link/Transport.h"
 
 namespace apdesk {
@@ -62,7 +62,7 @@ class CHidLink : public QObject, public apdesk::ITransport {
 
   // Opens the first present device with these ids; true when open.
   bool Open(std::uint16_t vendorId, std::uint16_t productId);
-  // Opens the present device that is `previous` come back (link/DeviceMatch.h),
+  // Opens the present device that is `previous` come back (core/DeviceMatch.h),
   // quietly: a failure is no message, the caller tries again later.
   bool Reopen(const apdesk::HidDeviceInfo& previous);
   // The device opened last, kept after it closed or went away.

@@ -21,11 +21,11 @@
 #include <memory>
 #include <string>
 
-#include "link/HidBackend.h"
+#include "core/ConnectTarget.h"
+#include "core/HidBackend.h"
 
 namespace apdesk {
 
-inline constexpr const char* kHidSockPrefix = "hidsock:";
 inline constexpr std::uint16_t kHidSockVendorId = kControllerVendorId;
 inline constexpr std::uint16_t kHidSockProductId = kControllerProductId;
 

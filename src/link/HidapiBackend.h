@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "link/HidBackend.h"
+#include "core/HidBackend.h"
 
 namespace apdesk {
 

@@ -3,7 +3,7 @@
 // reports the open device or port lost, the follower closes that transport,
 // says so once, and looks for the same device again once a second: the same
 // serial port name, or the USB device with the same ids (and serial number
-// or path where it gives one, link/DeviceMatch.h). When it is back and open,
+// or path where it gives one, core/DeviceMatch.h). When it is back and open,
 // the follower says so; the owner asks for the parameters. Looking costs one
 // device listing (USB) or one look at the device node (serial) a second; while
 // connected, or when the operator chose another connection, it does nothing.
@@ -18,8 +18,8 @@
 
 #include <string>
 
-#include "app/CommConfig.h"
-#include "link/HidBackend.h"
+#include "core/CommConfig.h"
+#include "core/HidBackend.h"
 
 class CCommUart;
 class CHidLink;

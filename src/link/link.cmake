@@ -8,6 +8,6 @@ if(APDESK_WITH_QT)
     CommandLink.h CommandLink.cpp
     ControllerLink.h ControllerLink.cpp)
   apdesk_export_headers(apdesk_link)
-  target_link_libraries(apdesk_link PUBLIC apdesk_protocol apdesk_hidsock apdesk_hidapi apdesk_devicematch apdesk_settings
+  target_link_libraries(apdesk_link PUBLIC apdesk_protocol apdesk_hidsock apdesk_hidapi apdesk_core
     Qt6::Core Qt6::SerialPort Threads::Threads)
 endif()

@@ -14,6 +14,7 @@
 #include <ctime>
 
 #include "files/RegularFile.h"
+#include "files/WholeFile.h"
 
 namespace apdesk {
 
@@ -87,38 +88,6 @@ std::string UtcTimeNow() {
   return text;
 }
 
-bool WriteFileAtomically(const std::string& path, const std::string& text, std::string* error) {
-  const std::string temp = path + ".part";
-  const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    *error = "cannot write " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      *error = "cannot write " + path + ": " + std::strerror(errno);
-      close(fd);
-      unlink(temp.c_str());
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  if (fsync(fd) != 0 || close(fd) != 0) {
-    *error = "cannot write " + path + ": " + std::strerror(errno);
-    unlink(temp.c_str());
-    return false;
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    *error = "cannot write " + path + ": " + std::strerror(errno);
-    unlink(temp.c_str());
-    return false;
-  }
-  return true;
-}
-
 std::string SnapshotStore::DefaultFolder() {
   const char* xdg = std::getenv("XDG_DATA_HOME");
   if (xdg && *xdg == '/') return std::string(xdg) + "/apdesk/parameters/";
@@ -153,7 +122,7 @@ bool SnapshotStore::Store(const Parameters& p, FileNotes notes, std::string* pat
   std::string candidate = m_folder + base + kSuffix;
   for (int n = 2; access(candidate.c_str(), F_OK) == 0 && n < 1000; ++n)
     candidate = m_folder + base + "-" + std::to_string(n) + kSuffix;
-  if (!WriteFileAtomically(candidate, FormatParameterFile(p, notes), error)) {
+  if (!WriteWholeFile(candidate, FormatParameterFile(p, notes), error, kOwnFileRules)) {
     *error = "the snapshot cannot be stored: " + *error;
     return false;
   }
@@ -237,7 +206,7 @@ bool SnapshotStore::StoreDefaults(const Parameters& p, std::string* error) const
   FileNotes notes;
   notes.time = UtcTimeNow();
   notes.write = "the controller's defaults";
-  return WriteFileAtomically(DefaultsPath(), FormatParameterFile(p, notes), error);
+  return WriteWholeFile(DefaultsPath(), FormatParameterFile(p, notes), error, kOwnFileRules);
 }
 
 }  // namespace apdesk

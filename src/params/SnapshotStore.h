@@ -52,9 +52,6 @@ class SnapshotStore {
   std::string m_folder;  // with a trailing '/'
 };
 
-// Writes `text` to `path` whole: PATH.part, fsync, rename.
-bool WriteFileAtomically(const std::string& path, const std::string& text, std::string* error);
-
 // "2026-12-08T07:21:32Z" for now.
 std::string UtcTimeNow();
 

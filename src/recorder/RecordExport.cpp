@@ -12,7 +12,7 @@
 #include "protocol/NumberText.h"
 #include "protocol/StatusSentence.h"
 #include "recorder/RecordRead.h"
-#include "recorder/WholeFile.h"
+#include "files/WholeFile.h"
 
 namespace apdesk {
 

@@ -2,7 +2,7 @@
 
 #include <initializer_list>
 
-#include "recorder/WholeFile.h"
+#include "files/WholeFile.h"
 
 namespace apdesk {
 namespace {

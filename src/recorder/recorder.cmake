@@ -1,10 +1,9 @@
 # The flight recorder and the tools that read its files: plain C++, no Qt.
 add_library(apdesk_recorder STATIC
   ${CMAKE_CURRENT_LIST_DIR}/SaveData.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/WholeFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RecorderNotices.cpp)
 apdesk_export_headers(apdesk_recorder)
-target_link_libraries(apdesk_recorder PUBLIC Threads::Threads apdesk_bytesum)
+target_link_libraries(apdesk_recorder PUBLIC Threads::Threads apdesk_bytesum apdesk_files)
 set_target_properties(apdesk_recorder PROPERTIES AUTOMOC OFF)
 
 # Reading record files and exporting them; decodes through the protocol library.

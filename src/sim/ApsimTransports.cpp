@@ -17,7 +17,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "link/HidBackend.h"
+#include "core/HidBackend.h"
 #include "sim/SimController.h"
 
 namespace apdesk::sim {

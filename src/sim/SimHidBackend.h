@@ -9,7 +9,7 @@
 #include <memory>
 #include <mutex>
 
-#include "link/HidBackend.h"
+#include "core/HidBackend.h"
 #include "sim/SimController.h"
 
 namespace apdesk::sim {

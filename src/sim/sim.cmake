@@ -3,7 +3,7 @@
 apdesk_library(apdesk_sim
   SOURCES BootLoader.cpp FrameReader.cpp SimController.cpp SimHidBackend.cpp SimWire.cpp StatusModel.cpp
   HEADERS SimOptions.h StatusSource.h
-  PUBLIC apdesk_hidbackend Threads::Threads)
+  PUBLIC apdesk_core Threads::Threads)
 
 # apsim: plain POSIX, no Qt.
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")

@@ -1,4 +1,4 @@
-#include "cli/PortProblem.h"
+#include "link/PortProblem.h"
 
 #include <gtest/gtest.h>
 

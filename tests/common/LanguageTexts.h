@@ -5,7 +5,7 @@
 #include <QCoreApplication>
 #include <string>
 
-#include "app/AppFolder.h"
+#include "core/AppFolder.h"
 #include "localisation/CLanguageManager.h"
 
 namespace testsupport {

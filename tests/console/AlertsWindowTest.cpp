@@ -16,7 +16,7 @@
 
 #include "alerts/AlertSpeaker.h"
 #include "alerts/CAlertsDlg.h"
-#include "app/CConfigApp.h"
+#include "application/CConfigApp.h"
 #include "common/SagFlight.h"
 #include "common/SpeechStandIn.h"
 #include "console/CSetApDlg.h"

@@ -19,8 +19,8 @@
 #include <functional>
 #include <vector>
 
-#include "app/CConfigApp.h"
 #include "app/QtTestApp.h"
+#include "application/CConfigApp.h"
 #include "common/ApsimProcess.h"
 #include "common/BoxRecorder.h"
 #include "common/WaitUntil.h"

@@ -32,7 +32,7 @@
 #include <cstdlib>
 #include <functional>
 
-#include "app/CConfigApp.h"
+#include "application/CConfigApp.h"
 #include "common/BoxRecorder.h"
 #include "common/LoopbackClient.h"
 #include "common/Pty.h"

@@ -10,7 +10,7 @@
 #include <mutex>
 #include <vector>
 
-#include "link/HidBackend.h"
+#include "core/HidBackend.h"
 
 namespace apdesk::test {
 

@@ -14,9 +14,9 @@
 #include <thread>
 
 #include "LinkTestSupport.h"
-#include "app/CommConfig.h"
-#include "app/SettingsStore.h"
 #include "common/Pty.h"
+#include "core/CommConfig.h"
+#include "core/SettingsStore.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 
 #include "FakeHidBackend.h"
 #include "LinkTestSupport.h"
-#include "app/SettingsStore.h"
 #include "common/Pty.h"
+#include "core/SettingsStore.h"
 #include "link/CommUart.h"
 #include "link/HidLink.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "link/HidBackend.h"
+#include "core/HidBackend.h"
 
 namespace linktest {
 

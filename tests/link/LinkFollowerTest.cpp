@@ -6,9 +6,9 @@
 
 #include "FakeHidBackend.h"
 #include "LinkTestSupport.h"
+#include "core/DeviceMatch.h"
 #include "link/CommUart.h"
 #include "link/ControllerLink.h"
-#include "link/DeviceMatch.h"
 #include "link/HidLink.h"
 #include "link/LinkFollower.h"
 

@@ -1,5 +1,5 @@
 apdesk_test(recorder_test
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/SaveDataTest.cpp ${CMAKE_CURRENT_LIST_DIR}/WholeFileTest.cpp
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/SaveDataTest.cpp
   LIBS apdesk_recorder)
 set_target_properties(recorder_test PROPERTIES AUTOMOC OFF)
 

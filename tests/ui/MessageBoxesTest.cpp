@@ -6,9 +6,9 @@
 #include <QMessageBox>
 #include <QTimer>
 
-#include "app/CConfigApp.h"
 #include "app/QtTestApp.h"
 #include "app/TestDir.h"
+#include "application/CConfigApp.h"
 #include "common/BoxRecorder.h"
 
 namespace apdesk {
