@@ -18,12 +18,12 @@
 #include <utility>
 #include <vector>
 
-#include "core/AppFolder.h"
 #include "app/HidBackendChoice.h"
 #include "application/CConfigApp.h"
 #include "cmdline/BuildVersion.h"
 #include "cmdline/NearName.h"
 #include "console/CSetApDlg.h"
+#include "core/AppFolder.h"
 #include "core/ConnectTarget.h"
 #include "localisation/CLanguageManager.h"
 #include "sim/SimOptions.h"

@@ -6,9 +6,9 @@
 #include <ctime>
 #include <ostream>
 
-#include "core/AppFolder.h"
 #include "cli/ExitStatus.h"
 #include "cli/FdOutput.h"
+#include "core/AppFolder.h"
 #include "files/RegularFile.h"
 #include "sim/SimHidBackend.h"
 

@@ -12,10 +12,10 @@
 #include "cli/ParamNames.h"
 #include "cli/ShareNmea.h"
 #include "cli/TelemetryText.h"
+#include "files/WholeFile.h"
 #include "link/HidapiBackend.h"
 #include "protocol/StatusSentence.h"
 #include "recorder/SaveData.h"
-#include "files/WholeFile.h"
 
 namespace apdesk::cli {
 

@@ -11,14 +11,14 @@
 #include <optional>
 #include <sstream>
 
-#include "core/AppFolder.h"
 #include "cli/CommandContext.h"
 #include "cli/ExitStatus.h"
 #include "cli/ParamNames.h"
 #include "cli/TelemetryText.h"
+#include "core/AppFolder.h"
+#include "files/WholeFile.h"
 #include "localisation/LanguageFile.h"
 #include "params/SnapshotStore.h"
-#include "files/WholeFile.h"
 
 namespace apdesk::cli {
 

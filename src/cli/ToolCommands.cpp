@@ -11,8 +11,8 @@
 #include "cli/ExitStatus.h"
 #include "cli/MapCommand.h"
 #include "cli/UdevRule.h"
-#include "recorder/RecordFile.h"
 #include "files/WholeFile.h"
+#include "recorder/RecordFile.h"
 
 namespace apdesk::cli {
 

@@ -9,10 +9,10 @@
 #include <ostream>
 
 #include "files/RegularFile.h"
+#include "files/WholeFile.h"
 #include "protocol/NumberText.h"
 #include "protocol/StatusSentence.h"
 #include "recorder/RecordRead.h"
-#include "files/WholeFile.h"
 
 namespace apdesk {
 

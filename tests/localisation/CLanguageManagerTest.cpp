@@ -13,10 +13,10 @@
 #include <QPushButton>
 #include <cstdlib>
 
-#include "core/AppFolder.h"
 #include "app/QtTestApp.h"
 #include "app/TestDir.h"
 #include "application/CConfigApp.h"
+#include "core/AppFolder.h"
 
 namespace {
 
