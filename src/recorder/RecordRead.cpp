@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -15,14 +16,6 @@
 #include "protocol/StatusSentence.h"
 
 namespace apdesk {
-
-namespace {
-
-// Large enough that a read is few system calls per megabyte, small enough
-// that memory does not depend on the file.
-constexpr std::size_t kReadBlock = std::size_t{1} << 20;
-
-}  // namespace
 
 // ---- RecordReader ----
 
@@ -42,7 +35,7 @@ void RecordReader::Close() {
   m_gapStart = m_records = m_skipped = m_trailingBytes = 0;
 }
 
-bool RecordReader::Open(const std::string& path, std::string* error) {
+bool RecordReader::Open(const std::string& path, std::string* error, std::size_t blockBytes) {
   Close();
   // Only a regular file is read, and it is streamed: a pipe or device in
   // its place is refused without waiting, however large the file is.
@@ -63,8 +56,12 @@ bool RecordReader::Open(const std::string& path, std::string* error) {
     return false;
   }
   ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-  m_storage.resize(kReadBlock + kRecordSize);
-  m_data = m_storage.data();
+  const std::size_t capacity = std::max(blockBytes, kRecordSize) + kRecordSize;
+  if (m_capacity != capacity) {
+    m_storage.reset(new std::uint8_t[capacity]);
+    m_capacity = capacity;
+  }
+  m_data = m_storage.get();
   m_eof = false;
   return true;
 }
@@ -89,12 +86,12 @@ bool RecordReader::Seek(std::uint64_t offset) {
 // Makes at least `wanted` bytes available from m_pos unless the file ends first.
 bool RecordReader::Fill(std::size_t wanted) {
   if (m_end - m_pos >= wanted || m_eof) return m_end - m_pos >= wanted;
-  std::memmove(m_storage.data(), m_storage.data() + m_pos, m_end - m_pos);
+  std::memmove(m_storage.get(), m_storage.get() + m_pos, m_end - m_pos);
   m_offset += m_pos;
   m_end -= m_pos;
   m_pos = 0;
   while (m_end - m_pos < wanted && !m_eof) {
-    const ssize_t n = ::read(m_fd, m_storage.data() + m_end, m_storage.size() - m_end);
+    const ssize_t n = ::read(m_fd, m_storage.get() + m_end, m_capacity - m_end);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       m_readFailed = true;

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,9 +38,15 @@ class RecordReader {
   RecordReader(const RecordReader&) = delete;
   RecordReader& operator=(const RecordReader&) = delete;
 
+  // Bytes asked of the file at a time unless Open is told otherwise: few
+  // system calls per megabyte, memory the same whatever the file's size.
+  static constexpr std::size_t kReadBlock = std::size_t{1} << 20;
+
   // False, with a message naming the file, when it cannot be opened or is no
   // regular file (a pipe would wait for its writer, /dev/zero never ends).
-  bool Open(const std::string& path, std::string* error);
+  // `blockBytes`: how much to read at a time (at least one record's worth);
+  // smaller for a look at a few records.
+  bool Open(const std::string& path, std::string* error, std::size_t blockBytes = kReadBlock);
   // Reads bytes already in memory; they must outlive the reader.
   void OpenBytes(const std::uint8_t* data, std::size_t size);
   // Reads on from `offset` of the open file, where a sound record began when
@@ -65,7 +72,8 @@ class RecordReader {
   void Close();
 
   int m_fd = -1;
-  std::vector<std::uint8_t> m_storage;  // the buffer of a file
+  std::unique_ptr<std::uint8_t[]> m_storage;  // the buffer of a file: filled by read, never cleared
+  std::size_t m_capacity = 0;
   const std::uint8_t* m_data = nullptr;
   std::size_t m_offset = 0;  // file offset of m_data[0]
   std::size_t m_pos = 0, m_end = 0;

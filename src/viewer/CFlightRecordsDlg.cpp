@@ -410,16 +410,28 @@ void CFlightRecordsDlg::ShowFile(const QString& path) {
   m_cursor = 0;
   RebuildTrack();
   UpdateMapTrack();
+  // The whole flight, its series worked out once and each plot drawn once.
+  ShowWholeFlight();
+  FitTrack();
+  if (m_flight.Size() > 0) UpdateCursor();
+  m_plots->replot();
+  m_track->replot();
+}
+
+// The time axes over the whole flight, and its series worked out once for it.
+void CFlightRecordsDlg::ShowWholeFlight() {
+  if (m_flight.Size() > 0 && !m_rects.empty()) {
+    const double first = m_flight.times.front(), last = m_flight.times.back();
+    const QCPRange whole(first, last > first ? last : first + 1);
+    m_syncingRanges = true;
+    for (QCPAxisRect* rect : m_rects) rect->axis(QCPAxis::atBottom)->setRange(whole);
+    m_syncingRanges = false;
+  }
   RefreshSeries();
-  ResetZoom();
-  SetCursorIndex(0);
 }
 
 void CFlightRecordsDlg::ResetZoom() {
-  if (m_flight.Size() > 0 && !m_rects.empty()) {
-    const double first = m_flight.times.front(), last = m_flight.times.back();
-    m_rects.front()->axis(QCPAxis::atBottom)->setRange(first, last > first ? last : first + 1);
-  }
+  ShowWholeFlight();
   FitTrack();
   m_plots->replot();
   m_track->replot();

@@ -86,6 +86,7 @@ class CFlightRecordsDlg : public QDialog {
   void OnPlotClick(QMouseEvent* event);
   void OnTrackClick(QMouseEvent* event);
   void ResetZoom();
+  void ShowWholeFlight();
   void FitTrack();
 
   const CLanguageManager& m_language;

@@ -1,6 +1,9 @@
 #include "viewer/FlightData.h"
 
 #include <sys/stat.h>
+#if __has_include(<sys/mman.h>)
+#include <sys/mman.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -89,9 +92,37 @@ class SecondsCache {
 
 }  // namespace
 
+namespace {
+
+// GroundSpeedMetres as a float, without hypot: the sum of the squared
+// whole-number velocities is exact in a double and sqrt is correctly rounded,
+// so the float is the same (hypot's last bit can differ; never the float's).
+float GroundSpeed(const StatusFields& f) {
+  const auto x = static_cast<std::int64_t>(f.velocityX), y = static_cast<std::int64_t>(f.velocityY);
+  return static_cast<float>(std::sqrt(static_cast<double>(x * x + y * y)) / 100.0);
+}
+
+// Faults a fresh column's pages in with one call instead of one fault per
+// page as it fills (each fault is costly, most of all in a virtual machine).
+// Without the call the pages simply come on first use.
+template <typename T>
+void Prefault(const std::vector<T>& column) {
+#if defined(MADV_POPULATE_WRITE)
+  constexpr std::uintptr_t kPage = 4096;
+  const auto from = reinterpret_cast<std::uintptr_t>(column.data());
+  const std::uintptr_t start = (from + kPage - 1) & ~(kPage - 1);
+  const std::uintptr_t end = (from + column.capacity() * sizeof(T)) & ~(kPage - 1);
+  if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);
+#else
+  (void)column;
+#endif
+}
+
+}  // namespace
+
 FlightRecord MakeFlightRecord(const StatusFields& f) {
   FlightRecord r;
-  r.groundSpeed = static_cast<float>(GroundSpeedMetres(f));
+  r.groundSpeed = GroundSpeed(f);
   r.course = static_cast<float>(f.CourseDegrees());
   r.attitudeUp = static_cast<float>(f.attitudeUp);
   r.attitudeLeft = static_cast<float>(f.attitudeLeft);
@@ -339,6 +370,10 @@ bool LoadFlightFile(const std::string& path, FlightData* data, std::string* erro
     d.altitudeReadings.reserve(expected);
     d.groundSpeeds.reserve(expected);
     d.bucketOffsets.reserve(expected / MinMaxPyramid::kKeptBucket + 1);
+    Prefault(d.east);
+    Prefault(d.north);
+    Prefault(d.altitudeReadings);
+    Prefault(d.groundSpeeds);
   }
   SummaryBuilder builder;
   SecondsCache seconds;
@@ -396,7 +431,11 @@ bool FlightData::ReadRecords(std::size_t first, std::size_t last, std::vector<Fl
   if (bucket >= bucketOffsets.size()) return false;
   RecordReader reader;
   std::string error;
-  if (!reader.Open(path, &error) || !reader.Seek(bucketOffsets[bucket])) return false;
+  // A read the size of the records wanted (and a little for damage between them).
+  const std::size_t wanted = (last - bucket * MinMaxPyramid::kKeptBucket + 16) * kRecordSize;
+  if (!reader.Open(path, &error, std::min(wanted, RecordReader::kReadBlock)) ||
+      !reader.Seek(bucketOffsets[bucket]))
+    return false;
   out->reserve(last - first);
   for (std::size_t i = bucket * MinMaxPyramid::kKeptBucket; i < last; ++i) {
     const std::uint8_t* r = reader.Next();
