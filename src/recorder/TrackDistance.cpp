@@ -24,6 +24,7 @@ void TrackDistance::Add(double latitude, double longitude) {
     m_started = true;
     m_lat = latitude;
     m_lon = longitude;
+    m_cosLat = std::fabs(std::cos(latitude * kRadiansPerDegree));
     return;
   }
   // Going north-south and then east-west is never shorter than the great
@@ -32,11 +33,22 @@ void TrackDistance::Add(double latitude, double longitude) {
   const double path =
       kEarthRadius * (std::fabs(latitude - m_lat) + std::fabs(longitude - m_lon)) * kRadiansPerDegree;
   if (path < kNoiseRadiusMetres * 0.999) return;
+  // A closer bound, still never below the great circle: haversine's
+  // sin^2(x) <= x^2, the cosine of the new latitude at most that of the last
+  // counted point plus the change, and asin(s) <= s / sqrt(1 - s^2). Most
+  // fixes within the radius end here, without sines and cosines.
+  const double halfLat = (latitude - m_lat) * kRadiansPerDegree / 2;
+  const double halfLon = (longitude - m_lon) * kRadiansPerDegree / 2;
+  const double cosBound = std::fmin(1.0, m_cosLat + 2 * std::fabs(halfLat));
+  const double a = halfLat * halfLat + m_cosLat * cosBound * halfLon * halfLon;
+  const double within = kNoiseRadiusMetres * 0.999 / (2 * kEarthRadius);
+  if (a < 1 && a < within * within * (1 - a)) return;
   const double leg = Between(m_lat, m_lon, latitude, longitude);
   if (leg <= kNoiseRadiusMetres) return;
   m_metres += leg;
   m_lat = latitude;
   m_lon = longitude;
+  m_cosLat = std::fabs(std::cos(latitude * kRadiansPerDegree));
 }
 
 }  // namespace apdesk

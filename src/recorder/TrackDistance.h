@@ -22,6 +22,7 @@ class TrackDistance {
  private:
   bool m_started = false;
   double m_lat = 0, m_lon = 0;  // the last counted point
+  double m_cosLat = 1;          // |cos| of its latitude
   double m_metres = 0;
 };
 

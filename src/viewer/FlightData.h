@@ -62,7 +62,9 @@ class FlightColumn {
   FlightColumn(const std::vector<float>& values)  // NOLINT: a plain column converts implicitly
       : m_values(values.data()), m_size(values.size()) {}
   FlightColumn(const std::vector<FlightRecord>& records, PlotQuantityId id)
-      : m_records(records.data()), m_size(records.size()), m_id(id) {}
+      : FlightColumn(records.data(), records.size(), id) {}
+  FlightColumn(const FlightRecord* records, std::size_t count, PlotQuantityId id)
+      : m_records(records), m_size(count), m_id(id) {}
 
   std::size_t size() const { return m_size; }
   bool empty() const { return m_size == 0; }
@@ -139,6 +141,8 @@ class MinMaxPyramid {
   // Built a bucket of kKeptBucket values at a time (the last may be short),
   // then Finish; or all at once with Build.
   void AddBucket(const float* values, std::size_t count);
+  // A bucket whose min and max are known (worked out as AddBucket would).
+  void AddBucketMinMax(float lo, float hi, std::size_t count);
   void Finish();
   void Build(const FlightColumn& values);
 

@@ -185,6 +185,47 @@ TEST(RecordFile, DistanceLeavesOutGpsNoise) {
   }
 }
 
+// The shortcuts that spare the trigonometry must decide every fix as the
+// great-circle distance itself would: the sum is the same to the last bit.
+TEST(RecordFile, DistanceShortcutsAgreeWithTheGreatCircle) {
+  struct Case {
+    const char* what;
+    double latitude, longitude;
+    double step;  // metres per fix, at most
+  } cases[] = {
+      {"slow, mid latitudes", 22.5, 114.0, 1.0}, {"about the radius per fix", 48.0, -3.0, 12.0},
+      {"near the pole", 89.99, 10.0, 3.0},       {"across the date line", -40.0, 179.9999, 2.0},
+      {"on the equator", 0.0, 0.0, 6.0},
+  };
+  constexpr double kDegreesPerMetre = 180 / (3.14159265358979323846 * 6371000.0);
+  for (const Case& c : cases) {
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> move(-c.step, c.step);
+    TrackDistance shortcut;
+    // The rule itself, every fix measured on the great circle.
+    bool started = false;
+    double lastLat = 0, lastLon = 0, metres = 0;
+    double lat = c.latitude, lon = c.longitude;
+    for (int i = 0; i < 20000; ++i) {
+      lat = std::clamp(lat + move(random) * kDegreesPerMetre, -90.0, 90.0);
+      lon += move(random) * kDegreesPerMetre / std::max(0.01, std::cos(lat / 57.29577951)) +
+             0.2 * c.step * kDegreesPerMetre;
+      shortcut.Add(lat, lon);
+      if (!started) {
+        started = true;
+        lastLat = lat, lastLon = lon;
+        continue;
+      }
+      const double leg = TrackDistance::Between(lastLat, lastLon, lat, lon);
+      if (leg <= TrackDistance::kNoiseRadiusMetres) continue;
+      metres += leg;
+      lastLat = lat, lastLon = lon;
+    }
+    EXPECT_GT(metres, 0) << c.what;
+    EXPECT_EQ(shortcut.Metres(), metres) << c.what;
+  }
+}
+
 TEST(RecordFile, InfoWithoutFixOrDate) {
   Fields f;
   f.mo = 13;  // no such month

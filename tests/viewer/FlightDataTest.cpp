@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <random>
 
@@ -157,6 +158,66 @@ TEST_F(FlightFile, WhatCannotBeShownSaysWhy) {
 
 // At every zoom each bucket drawn holds exactly the min and max of its
 // records, whether it comes from a kept level or from the records read again.
+// Loading works out every quantity's levels and range at once; they must be
+// those of the quantity's own column to the bit, NaN, infinities and the
+// sign of zero included (a course is a float from the file).
+TEST_F(FlightFile, LoadedLevelsAreThoseOfEachColumn) {
+  std::mt19937 gen(3);
+  std::uniform_int_distribution<int> byte(0, 255), word(0, 65535);
+  std::uniform_real_distribution<float> angle(-4, 4);
+  const float inf = std::numeric_limits<float>::infinity();
+  test::Bytes file;
+  constexpr int kRecords = 1000;  // 15 whole kept buckets and a short one
+  for (int i = 0; i < kRecords; ++i) {
+    test::Bytes r =
+        test::FlightRecord({static_cast<double>(i), 0, i % 7 != 0, i / 50, word(gen) - 32768, word(gen)});
+    float course = angle(gen);
+    if (i == 72 || i == 300) course = std::numeric_limits<float>::quiet_NaN();  // 72: first of a group of 8
+    if (i == 130) course = inf;
+    if (i == 131) course = -inf;
+    if (i >= 640 && i < 704) course = i % 2 == 0 ? 0.0f : -0.0f;
+    if (i == 705) course = -0.0f;
+    test::PutFloat(r, 20, course);
+    for (int at : {32, 33, 34, 35, 50, 51, 75, 94, 95})
+      r[static_cast<std::size_t>(at)] = static_cast<std::uint8_t>(byte(gen));
+    test::PutS32(r, 62, word(gen) * 1000 - 30000000);
+    test::PutS32(r, 66, -word(gen));
+    test::PutSum(r);
+    test::Append(file, r);
+  }
+  test::WriteFile(path_, file);
+  FlightData d;
+  std::string error;
+  ASSERT_TRUE(LoadFlightFile(path_, &d, &error)) << error;
+  std::vector<FlightRecord> records;
+  ASSERT_TRUE(d.ReadRecords(0, kRecords, &records));
+  ASSERT_EQ(records.size(), static_cast<std::size_t>(kRecords));
+  const auto same = [](double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+  for (std::size_t q = 0; q < kPlotQuantityCount; ++q) {
+    const auto id = static_cast<PlotQuantityId>(q);
+    MinMaxPyramid column;
+    column.Build(FlightColumn(records, id));
+    float lo = std::numeric_limits<float>::max(), hi = std::numeric_limits<float>::lowest();
+    for (const FlightRecord& r : records) {
+      const float v = PlottedValue(r, id);
+      if (std::isfinite(v) && v < lo) lo = v;
+      if (std::isfinite(v) && v > hi) hi = v;
+    }
+    EXPECT_TRUE(same(d.ranges[q].first, lo) && same(d.ranges[q].second, hi)) << "quantity " << q;
+    for (std::size_t buckets : {16, 4, 1}) {
+      std::vector<double> keys, loaded, built;
+      const std::vector<float> none;
+      d.levels[q].Points(none, 0, d.times, 0, kRecords, buckets, &keys, &loaded);
+      column.Points(none, 0, d.times, 0, kRecords, buckets, &keys, &built);
+      ASSERT_EQ(loaded.size(), built.size()) << "quantity " << q;
+      ASSERT_FALSE(loaded.empty());
+      for (std::size_t i = 0; i < loaded.size(); ++i)
+        EXPECT_TRUE(same(loaded[i], built[i]))
+            << "quantity " << q << " point " << i << ": " << loaded[i] << " " << built[i];
+    }
+  }
+}
+
 TEST(FlightData, PyramidKeepsEveryPeakWithFewPoints) {
   std::mt19937 gen(7);
   std::normal_distribution<float> noise(0, 1);
