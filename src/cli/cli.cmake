@@ -9,8 +9,8 @@ add_library(apdesk_clicore STATIC
   ${CMAKE_CURRENT_LIST_DIR}/MonitorAlerts.cpp)
 apdesk_export_headers(apdesk_clicore HEADERS ${CMAKE_CURRENT_LIST_DIR}/ExitStatus.h
   ${CMAKE_CURRENT_LIST_DIR}/ParamNames.h ${CMAKE_CURRENT_LIST_DIR}/FdOutput.h)
-target_link_libraries(apdesk_clicore PUBLIC apdesk_protocol apdesk_params apdesk_recordfile apdesk_connect_target
-  apdesk_linkstats apdesk_settings apdesk_cmdline apdesk_alerts apdesk_portproblem)
+target_link_libraries(apdesk_clicore PUBLIC apdesk_protocol apdesk_params apdesk_recordfile apdesk_core
+  apdesk_linkstats apdesk_cmdline apdesk_alerts apdesk_portproblem)
 set_target_properties(apdesk_clicore PROPERTIES AUTOMOC OFF)
 
 if(APDESK_WITH_QT)
@@ -27,7 +27,7 @@ if(APDESK_WITH_QT)
     ${CMAKE_CURRENT_LIST_DIR}/MapCommand.cpp)
   apdesk_export_headers(apdesk_cli HEADERS ${CMAKE_CURRENT_LIST_DIR}/ExitStatus.h ${CMAKE_CURRENT_LIST_DIR}/Apctl.h)
   target_link_libraries(apdesk_cli PUBLIC apdesk_clicore apdesk_session apdesk_connect apdesk_sim
-    apdesk_upgrade_core apdesk_compass apdesk_recordfile apdesk_recorder apdesk_settings apdesk_language
+    apdesk_upgrade_core apdesk_compass apdesk_recordfile apdesk_recorder apdesk_core apdesk_language
     Qt6::Core Qt6::SerialPort)
   target_link_libraries(apdesk_cli PUBLIC apdesk_nmeaserver apdesk_nmeapty)
   target_link_libraries(apdesk_cli PUBLIC apdesk_maptiles)

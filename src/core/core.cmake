@@ -15,11 +15,6 @@ add_library(apdesk_core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/ConnectTarget.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DeviceMatch.cpp
   ${core_platform})
-apdesk_export_headers(apdesk_core HEADERS ${CMAKE_CURRENT_LIST_DIR}/HidBackend.h)
+apdesk_export_headers(apdesk_core HEADERS ${CMAKE_CURRENT_LIST_DIR}/HidBackend.h ${CMAKE_CURRENT_LIST_DIR}/LinkFailure.h)
 target_link_libraries(apdesk_core PUBLIC apdesk_files)
 set_target_properties(apdesk_core PROPERTIES AUTOMOC OFF)
-# The names the other libraries link it by.
-add_library(apdesk_settings ALIAS apdesk_core)
-add_library(apdesk_hidbackend ALIAS apdesk_core)
-add_library(apdesk_connect_target ALIAS apdesk_core)
-add_library(apdesk_devicematch ALIAS apdesk_core)
