@@ -186,13 +186,6 @@ bool ReadRecordFile(const std::string& path, RecordScan* scan, std::string* erro
   return true;
 }
 
-bool HasGpsFix(const StatusFields& f) {
-  if (f.satellites < 3) return false;
-  if (!std::isfinite(f.latitude) || !std::isfinite(f.longitude)) return false;
-  if (std::fabs(f.latitude) > 90.0f || std::fabs(f.longitude) > 180.0f) return false;
-  return !(f.latitude == 0.0f && f.longitude == 0.0f);
-}
-
 bool HasGpsFix(const std::uint8_t* record) {
   return HasGpsFix(ReadStatusFields(record));
 }

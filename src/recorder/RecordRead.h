@@ -5,6 +5,7 @@
 // the same whatever a file's size.
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -98,7 +99,13 @@ bool ReadRecordFile(const std::string& path, RecordScan* scan, std::string* erro
 // A record has a GPS fix when at least 3 satellites are used and it carries a
 // finite position on the globe other than 0,0 (what receivers report without one).
 bool HasGpsFix(const std::uint8_t* record);
-bool HasGpsFix(const StatusFields& fields);
+// Inline: the record tools and the viewer ask it of every record.
+inline bool HasGpsFix(const StatusFields& f) {
+  if (f.satellites < 3) return false;
+  if (!std::isfinite(f.latitude) || !std::isfinite(f.longitude)) return false;
+  if (std::fabs(f.latitude) > 90.0f || std::fabs(f.longitude) > 180.0f) return false;
+  return !(f.latitude == 0.0f && f.longitude == 0.0f);
+}
 
 // The record's GPS date and time as seconds since 1970 (UTC); nothing when
 // the six bytes do not make a valid date and time.

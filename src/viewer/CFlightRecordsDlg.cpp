@@ -484,20 +484,15 @@ void CFlightRecordsDlg::RebuildTrack() {
   m_trackEnds->data()->clear();
   for (QCPItemText* label : m_endLabels) label->setVisible(false);
   m_trackLegend->clear();
+  m_trackExtent = {};
   const std::size_t n = m_flight.Size();
   if (n == 0 || m_flight.summary.fixes == 0) return;
   const bool bySpeed = m_colourBy->currentIndex() == 1;
   const PlotQuantityId colourBy = bySpeed ? PlotQuantityId::kGroundSpeed : PlotQuantityId::kAltitude;
   const auto colour = [&](std::size_t i) { return m_flight.TrackColour(colourBy, i); };
-  float lo = std::numeric_limits<float>::max(), hi = std::numeric_limits<float>::lowest();
-  std::size_t firstFix = n, lastFix = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    if (std::isnan(m_flight.east[i])) continue;
-    lo = std::min(lo, colour(i));
-    hi = std::max(hi, colour(i));
-    firstFix = std::min(firstFix, i);
-    lastFix = i;
-  }
+  m_trackExtent = m_flight.Extent(colourBy);  // FitTrack's box too
+  const float lo = m_trackExtent.colourLo, hi = m_trackExtent.colourHi;
+  const std::size_t firstFix = m_trackExtent.firstFix, lastFix = m_trackExtent.lastFix;
   const QCPRange colourRange(lo, hi > lo ? hi : lo + 1);
   QCPColorGradient gradient(QCPColorGradient::gpJet);
   std::vector<QVector<QCPCurveData>> bins(kTrackBins);
@@ -557,15 +552,8 @@ void CFlightRecordsDlg::RebuildTrack() {
 
 // Equal scales east and north, the whole track in view.
 void CFlightRecordsDlg::FitTrack() {
-  double minE = 0, maxE = 0, minN = 0, maxN = 0;
-  bool any = false;
-  for (std::size_t i = 0; i < m_flight.Size(); ++i) {
-    const float e = m_flight.east[i], n = m_flight.north[i];
-    if (std::isnan(e)) continue;
-    if (!any) minE = maxE = e, minN = maxN = n, any = true;
-    minE = std::min<double>(minE, e), maxE = std::max<double>(maxE, e);
-    minN = std::min<double>(minN, n), maxN = std::max<double>(maxN, n);
-  }
+  const apdesk::TrackExtent& x = m_trackExtent;
+  const double minE = x.minEast, maxE = x.maxEast, minN = x.minNorth, maxN = x.maxNorth;
   const QRect area = m_track->axisRect()->rect();
   const double w = std::max(50, area.width()), h = std::max(50, area.height());
   const double perPixel = std::max({(maxE - minE) * 1.1 / w, (maxN - minN) * 1.1 / h, 10.0 / w});

@@ -124,4 +124,5 @@ class CFlightRecordsDlg : public QDialog {
   QFileSystemWatcher* m_watcher = nullptr;
   QPoint m_pressPos;
   bool m_syncingRanges = false;
+  apdesk::TrackExtent m_trackExtent;  // of the track drawn
 };

@@ -38,9 +38,10 @@ struct LocalProjection {
 // recorder's one flight summary, and the track's local projection.
 class SummaryBuilder {
  public:
-  void Add(const StatusFields& f, const std::optional<long long>& utc) {
+  // `fix`: HasGpsFix(f), worked out once by the caller.
+  void Add(const StatusFields& f, const std::optional<long long>& utc, bool fix) {
     m_summariser.Add(f, utc);
-    if (HasGpsFix(f)) {
+    if (fix) {
       if (!m_haveOrigin) {
         m_projection.SetOrigin(f.latitude, f.longitude);
         m_haveOrigin = true;
@@ -116,7 +117,9 @@ void Prefault(const std::vector<T>& column) {
   const auto from = reinterpret_cast<std::uintptr_t>(column.data());
   const std::uintptr_t start = (from + kPage - 1) & ~(kPage - 1);
   const std::uintptr_t end = (from + column.capacity() * sizeof(T)) & ~(kPage - 1);
-  if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);
+  if (end <= start) return;
+  ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+  ::madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);
 #else
   (void)column;
 #endif
@@ -230,7 +233,10 @@ bool SummariseFlightFile(const std::string& path, FlightSummary* summary, std::s
   if (!reader.Open(path, error)) return false;
   SummaryBuilder builder;
   SecondsCache seconds;
-  while (const std::uint8_t* r = reader.Next()) builder.Add(ReadStatusFields(r), seconds.Of(r));
+  while (const std::uint8_t* r = reader.Next()) {
+    const StatusFields f = ReadStatusFields(r);
+    builder.Add(f, seconds.Of(r), HasGpsFix(f));
+  }
   if (reader.ReadFailed()) {
     *error = path + ": read error";
     return false;
@@ -469,7 +475,7 @@ bool LoadFlightFile(const std::string& path, FlightData* data, std::string* erro
     const StatusFields f = ReadStatusFields(r);
     const std::optional<long long> utc = seconds.Of(r);
     const bool fix = HasGpsFix(f);
-    builder.Add(f, utc);
+    builder.Add(f, utc, fix);
     d.times.Add(utc);
     const FlightRecord record = MakeFlightRecord(f);
     d.altitudeReadings.push_back(record.altitudeReading);
@@ -492,6 +498,45 @@ bool LoadFlightFile(const std::string& path, FlightData* data, std::string* erro
   d.hasUtc = d.times.Finish();
   *data = std::move(d);
   return true;
+}
+
+TrackExtent FlightData::Extent(PlotQuantityId colourBy) const {
+  TrackExtent x;
+  const std::size_t n = east.size();
+  std::size_t i = 0;
+  while (i < n && std::isnan(east[i])) ++i;
+  if (i == n) return x;
+  x.firstFix = x.lastFix = i;
+  x.minEast = x.maxEast = east[i];
+  x.minNorth = x.maxNorth = north[i];
+  // Altitude grows with its signed reading: the extremes of the readings
+  // give those of the altitudes, without a division per record.
+  const bool bySpeed = colourBy == PlotQuantityId::kGroundSpeed;
+  int readingLo = SignedReading16(altitudeReadings[i]), readingHi = readingLo;
+  float speedLo = groundSpeeds[i], speedHi = speedLo;
+  for (; i < n; ++i) {
+    const float e = east[i], no = north[i];
+    if (std::isnan(e)) continue;
+    x.lastFix = i;
+    x.minEast = std::min(x.minEast, e), x.maxEast = std::max(x.maxEast, e);
+    x.minNorth = std::min(x.minNorth, no), x.maxNorth = std::max(x.maxNorth, no);
+    if (bySpeed) {
+      speedLo = std::min(speedLo, groundSpeeds[i]), speedHi = std::max(speedHi, groundSpeeds[i]);
+    } else {
+      const int reading = SignedReading16(altitudeReadings[i]);
+      readingLo = std::min(readingLo, reading), readingHi = std::max(readingHi, reading);
+    }
+  }
+  if (bySpeed) {
+    x.colourLo = speedLo, x.colourHi = speedHi;
+  } else {
+    FlightRecord r;
+    r.altitudeReading = static_cast<std::uint16_t>(readingLo);
+    x.colourLo = Altitude(r);
+    r.altitudeReading = static_cast<std::uint16_t>(readingHi);
+    x.colourHi = Altitude(r);
+  }
+  return x;
 }
 
 float FlightData::TrackColour(PlotQuantityId id, std::size_t i) const {

@@ -164,6 +164,15 @@ class MinMaxPyramid {
   std::vector<std::vector<float>> m_levels;  // level kKeptLevel + i: min, max, min, max, ...
 };
 
+// What the track covers: the records with a fix, first and last, the box
+// around them (metres east and north) and the range of the colouring
+// quantity over them; firstFix > lastFix when there is no fix.
+struct TrackExtent {
+  std::size_t firstFix = 1, lastFix = 0;
+  float minEast = 0, maxEast = 0, minNorth = 0, maxNorth = 0;
+  float colourLo = 0, colourHi = 0;
+};
+
 struct FlightData {
   FlightSummary summary;
   // Per record: seconds since 1970 (UTC), the records of one second evenly
@@ -187,6 +196,8 @@ struct FlightData {
   // The record nearest to `time`; 0 when there are none.
   std::size_t IndexAt(double time) const;
   float TrackColour(PlotQuantityId id, std::size_t i) const;
+  // The track's extent, coloured by altitude or ground speed.
+  TrackExtent Extent(PlotQuantityId colourBy) const;
   // The plotted values of records [first, last), read again from the file;
   // false when it cannot be read or no longer holds them.
   bool ReadRecords(std::size_t first, std::size_t last, std::vector<FlightRecord>* out) const;

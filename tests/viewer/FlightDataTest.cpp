@@ -118,6 +118,22 @@ TEST_F(FlightFile, ColumnsTrackAndSummary) {
   EXPECT_TRUE(std::isnan(d.east[4]) && std::isnan(d.north[4]));
   EXPECT_NEAR(d.east[5], 100, 1.0);  // a float longitude resolves about 0.8 m here
   EXPECT_NEAR(d.originLatitude, 22.5, 1e-5);
+  // The track's extent: fixes 0..5 (3 and 4 without), by altitude and by speed.
+  for (PlotQuantityId by : {PlotQuantityId::kAltitude, PlotQuantityId::kGroundSpeed}) {
+    const TrackExtent x = d.Extent(by);
+    EXPECT_EQ(x.firstFix, 0u);
+    EXPECT_EQ(x.lastFix, 5u);
+    EXPECT_EQ(x.minNorth, d.north[0]);
+    EXPECT_EQ(x.maxNorth, std::max({d.north[1], d.north[2], d.north[5]}));
+    EXPECT_EQ(x.maxEast, d.east[5]);
+    float lo = d.TrackColour(by, 0), hi = lo;
+    for (std::size_t i : {1, 2, 5})
+      lo = std::min(lo, d.TrackColour(by, i)), hi = std::max(hi, d.TrackColour(by, i));
+    EXPECT_EQ(x.colourLo, lo);
+    EXPECT_EQ(x.colourHi, hi);
+  }
+  EXPECT_EQ(d.Extent(PlotQuantityId::kAltitude).colourLo, -5.0f);  // 30 and 40 m have no fix
+  EXPECT_EQ(d.Extent(PlotQuantityId::kAltitude).colourHi, 150.0f);
 
   const FlightSummary& s = d.summary;
   EXPECT_EQ(s.records, 6u);
