@@ -356,7 +356,9 @@ void ValuesOf(const FlightRecord& r, float* row) {
 // Every quantity's min and max per bucket and its finite range, worked out
 // record by record for all twelve at once (lane q is quantity q, four lanes
 // to a vector instruction). Each lane compares in record order exactly as a
-// pass over that quantity alone would.
+// pass over that quantity alone would. A bucket whose values are all finite
+// (nearly every one: only a course can be NaN or infinite) adds its min and
+// max to the range; any other is gone through value by value.
 class LaneMinMax {
  public:
   using Levels = std::array<MinMaxPyramid, kPlotQuantityCount>;
@@ -368,52 +370,54 @@ class LaneMinMax {
   }
 
   void Add(const FlightRecord& record) {
-    alignas(64) float v[kLanes];
+    alignas(16) float v[kLanes];
     ValuesOf(record, v);
     m_records[m_count] = record;
     if (m_count++ == 0)
-      for (std::size_t q = 0; q < kLanes; ++q) m_lo[q] = m_hi[q] = v[q], m_nan[q] = 0;
+      for (std::size_t q = 0; q < kLanes; ++q) m_lo[q] = m_hi[q] = v[q], m_odd[q] = 0;
 #if defined(__SSE2__)
-    // minps(a, b) is a < b ? a : b and maxps(a, b) a > b ? a : b: the scalar comparisons below.
+    // minps(a, b) is a < b ? a : b and maxps(a, b) a > b ? a : b: the plain comparisons below.
     const __m128 zero = _mm_setzero_ps();
     for (std::size_t q = 0; q < kLanes; q += 4) {
       const __m128 x = _mm_load_ps(v + q);
-      const __m128 nan = _mm_cmpunord_ps(x, x);
-      _mm_store_ps(m_nan + q, _mm_or_ps(_mm_load_ps(m_nan + q), nan));
+      const __m128 odd = _mm_cmpneq_ps(_mm_sub_ps(x, x), zero);  // NaN or infinite
+      _mm_store_ps(m_odd + q, _mm_or_ps(_mm_load_ps(m_odd + q), odd));
       _mm_store_ps(m_lo + q, _mm_min_ps(x, _mm_load_ps(m_lo + q)));
       _mm_store_ps(m_hi + q, _mm_max_ps(x, _mm_load_ps(m_hi + q)));
-      const __m128 finite = _mm_cmpeq_ps(_mm_sub_ps(x, x), zero);
-      const __m128 lo = _mm_load_ps(m_rangeLo + q), hi = _mm_load_ps(m_rangeHi + q);
-      const __m128 below = _mm_and_ps(finite, _mm_cmplt_ps(x, lo));
-      const __m128 above = _mm_and_ps(finite, _mm_cmpgt_ps(x, hi));
-      _mm_store_ps(m_rangeLo + q, _mm_or_ps(_mm_and_ps(below, x), _mm_andnot_ps(below, lo)));
-      _mm_store_ps(m_rangeHi + q, _mm_or_ps(_mm_and_ps(above, x), _mm_andnot_ps(above, hi)));
     }
 #else
     for (std::size_t q = 0; q < kLanes; ++q) {
-      m_nan[q] = v[q] != v[q] ? 1.0f : m_nan[q];
+      m_odd[q] = v[q] - v[q] != 0 ? 1.0f : m_odd[q];  // NaN or infinite
       m_lo[q] = v[q] < m_lo[q] ? v[q] : m_lo[q];
       m_hi[q] = v[q] > m_hi[q] ? v[q] : m_hi[q];
-      const bool finite = v[q] - v[q] == 0;  // false for NaN and infinity
-      m_rangeLo[q] = finite && v[q] < m_rangeLo[q] ? v[q] : m_rangeLo[q];
-      m_rangeHi[q] = finite && v[q] > m_rangeHi[q] ? v[q] : m_rangeHi[q];
     }
 #endif
     if (m_count == MinMaxPyramid::kKeptBucket) Flush();
   }
 
-  // The bucket so far into the levels (a short one at the end).
+  // The bucket so far into the levels and ranges (a short one at the end).
   void Flush() {
     if (m_count == 0) return;
     for (std::size_t q = 0; q < kPlotQuantityCount; ++q) {
-      if (!NanSeen(q)) {
+      float& lo = m_rangeLo[q];
+      float& hi = m_rangeHi[q];
+      if (!OddSeen(q)) {
         m_levels[q].AddBucketMinMax(m_lo[q], m_hi[q], m_count);
+        lo = m_lo[q] < lo ? m_lo[q] : lo;
+        hi = m_hi[q] > hi ? m_hi[q] : hi;
         continue;
       }
-      // A NaN makes the order of comparing matter: the bucket's values in full.
+      // A NaN makes the order of comparing matter, and the range leaves out
+      // what is not finite: the bucket's values one by one.
       float values[MinMaxPyramid::kKeptBucket];
       FlightColumn(m_records, m_count, static_cast<PlotQuantityId>(q)).CopyTo(0, m_count, values);
       m_levels[q].AddBucket(values, m_count);
+      for (std::size_t i = 0; i < m_count; ++i) {
+        const float x = values[i];
+        const bool finite = x - x == 0;
+        lo = finite && x < lo ? x : lo;
+        hi = finite && x > hi ? x : hi;
+      }
     }
     m_count = 0;
   }
@@ -423,17 +427,17 @@ class LaneMinMax {
   }
 
  private:
-  Levels& m_levels;
-  alignas(64) float m_lo[kLanes], m_hi[kLanes], m_rangeLo[kLanes], m_rangeHi[kLanes];
-  // Whether lane q met a NaN in this bucket: any bit set (all ones from a
-  // vector comparison, 1.0f from the plain one).
-  bool NanSeen(std::size_t q) const {
+  // Whether lane q met a NaN or an infinity in this bucket: any bit set (all
+  // ones from a vector comparison, 1.0f from the plain one).
+  bool OddSeen(std::size_t q) const {
     std::uint32_t bits = 0;
-    std::memcpy(&bits, &m_nan[q], sizeof bits);
+    std::memcpy(&bits, &m_odd[q], sizeof bits);
     return bits != 0;
   }
 
-  alignas(64) float m_nan[kLanes];
+  Levels& m_levels;
+  alignas(16) float m_lo[kLanes], m_hi[kLanes], m_odd[kLanes];
+  float m_rangeLo[kLanes], m_rangeHi[kLanes];
   std::size_t m_count = 0;
   FlightRecord m_records[MinMaxPyramid::kKeptBucket];
 };
