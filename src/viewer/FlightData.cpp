@@ -281,18 +281,6 @@ std::size_t FlightTimes::UpperBound(double time) const {
   return lo;
 }
 
-void FlightTimes::Add(const std::optional<long long>& second) {
-  ++m_size;
-  if (!second) return;  // the second of the record before, or of the first known one
-  const double s = static_cast<double>(*second);
-  if (!m_known) {
-    m_known = true;
-    m_runs.push_back({0, s});
-  } else if (m_runs.back().second != s) {
-    m_runs.push_back({m_size - 1, s});
-  }
-}
-
 bool FlightTimes::Finish() {
   if (!m_known) m_runs.clear();
   m_runs.shrink_to_fit();
@@ -460,6 +448,7 @@ bool LoadFlightFile(const std::string& path, FlightData* data, std::string* erro
     d.altitudeReadings.reserve(expected);
     d.groundSpeeds.reserve(expected);
     d.bucketOffsets.reserve(expected / MinMaxPyramid::kKeptBucket + 1);
+    for (MinMaxPyramid& level : d.levels) level.Reserve(expected);
     Prefault(d.east);
     Prefault(d.north);
     Prefault(d.altitudeReadings);
@@ -598,6 +587,11 @@ void MinMaxPyramid::AddBucket(const float* values, std::size_t count) {
   m_levels[0].push_back(lo);
   m_levels[0].push_back(hi);
   m_size += count;
+}
+
+void MinMaxPyramid::Reserve(std::size_t records) {
+  if (m_levels.empty()) m_levels.emplace_back();
+  m_levels[0].reserve(2 * (records / kKeptBucket + 1));
 }
 
 void MinMaxPyramid::AddBucketMinMax(float lo, float hi, std::size_t count) {

@@ -114,7 +114,18 @@ class FlightTimes {
   std::size_t UpperBound(double time) const;
 
   // Built record by record: the record's whole UTC second, or nothing.
-  void Add(const std::optional<long long>& second);
+  // Inline: the loader calls it for every record.
+  void Add(const std::optional<long long>& second) {
+    ++m_size;
+    if (!second) return;  // the second of the record before, or of the first known one
+    const double s = static_cast<double>(*second);
+    if (!m_known) {
+      m_known = true;
+      m_runs.push_back({0, s});
+    } else if (m_runs.back().second != s) {
+      m_runs.push_back({m_size - 1, s});
+    }
+  }
   // False, leaving ten records a second from 0, when no record had a time.
   bool Finish();
 
@@ -141,6 +152,8 @@ class MinMaxPyramid {
   // Built a bucket of kKeptBucket values at a time (the last may be short),
   // then Finish; or all at once with Build.
   void AddBucket(const float* values, std::size_t count);
+  // Room for the buckets of `records` values at once.
+  void Reserve(std::size_t records);
   // A bucket whose min and max are known (worked out as AddBucket would).
   void AddBucketMinMax(float lo, float hi, std::size_t count);
   void Finish();
