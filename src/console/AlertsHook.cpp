@@ -24,7 +24,7 @@ void CSetApDlg::ConnectAlerts() {
     m_app.WriteSettingInt(apdesk::kAlertsSection, key, value);
   };
   hooks.connected = [this] { return m_app.Session().IsOpen() || m_connection->Follower().IsLost(); };
-  hooks.recorderFailing = [this] { return m_recorderStarted && m_recorder.WriteFailing(); };
+  hooks.recorderFailing = [this] { return m_recording.Failing(); };
   hooks.clockSpeed = [this] {
     if (!m_replay || !m_app.Session().Link().Replaying()) return 1.0;
     return m_replay->pacer.Paused() ? 0.0 : m_replay->pacer.Speed();

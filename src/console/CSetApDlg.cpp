@@ -34,6 +34,8 @@ CSetApDlg::CSetApDlg(CConfigApp& app, QWidget* parent)
       m_app(app),
       m_upgradeDlg(app.Texts()),
       m_gpsCheckDlg(app.Texts()),
+      m_recording(app.Texts(), this),
+      m_recorder(m_recording.Recorder()),
       m_language(app.Texts()),
       m_adjustDlg(app.Texts()) {
   m_toolClock.start();
@@ -46,11 +48,7 @@ CSetApDlg::CSetApDlg(CConfigApp& app, QWidget* parent)
 
 CSetApDlg::~CSetApDlg() {
   m_replay.reset();
-  // The worker ends after its last pass, which writes every record queued.
-  if (m_recorderStarted) m_recorder.Stop();
-  const std::string lost =
-      apdesk::RecorderNotices::LossText(m_recorder, m_language.Text("LID_PUB_RECORD_LOST").toStdString());
-  if (!lost.empty()) MessageBoxes::Show(nullptr, QString::fromStdString(lost), BoxIcon::Warning);
+  m_recording.Finish();
 }
 
 void CSetApDlg::OnInitDialog() {
@@ -63,13 +61,16 @@ void CSetApDlg::OnInitDialog() {
 
   m_builder.Adopt(1205, &m_stickPanel);
 
-  m_recorder.SetBaseDir(apdesk::ResolveRecordBase(m_app.AppFolder()));
-  m_recorderStarted = m_recorder.StartThread();
+  // The recorder is the first reader of each sentence; the GPS check and the
+  // upgrade window read theirs themselves.
+  m_recording.Start(apdesk::ResolveRecordBase(m_app.AppFolder()));
+  m_recording.Listen(m_app.Session());
+  m_gpsCheckDlg.Listen(m_app.Session());
 
   if (!m_adjustDlg.Create(this)) {
     MessageBoxes::Show(this, QString::fromStdString(m_adjustDlg.Error()), BoxIcon::Error);
   }
-  m_upgradeDlg.SetLink(&m_app.Session().Usb());
+  m_upgradeDlg.Listen(m_app.Session());
   if (!m_upgradeDlg.Create(this)) {
     MessageBoxes::Show(this, QString::fromStdString(m_upgradeDlg.Error()), BoxIcon::Error);
   }

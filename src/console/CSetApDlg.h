@@ -21,15 +21,14 @@
 #include "calibration/CAdjustTransmitterDlg.h"
 #include "calibration/CStickGauge.h"
 #include "console/ConnectionStatus.h"
+#include "console/FlightRecording.h"
 #include "core/HidBackend.h"
 #include "gpscheck/CGpsCheckDlg.h"
 #include "localisation/CLanguageManager.h"
 #include "nmea/CNmeaShareDlg.h"
 #include "protocol/ParameterCodec.h"
 #include "protocol/SentenceParser.h"
-#include "recorder/RecorderNotices.h"
 #include "recorder/ReplayPacer.h"
-#include "recorder/SaveData.h"
 #include "ui/DialogBuilder.h"
 #include "ui/WindowChrome.h"
 #include "upgrade/CUpgradeDlg.h"
@@ -202,9 +201,7 @@ class CSetApDlg : public QDialog {
   QTimer m_sendCheckTimer;
   QTime m_paramsReadAt;  // when the last valid "$PAR" arrived
   void TellConnection(const char* key, bool inBox);
-  void ShowRecorderNotice(const QString& text);
   QString OperationText(const std::string& write) const;
-  static constexpr int kNoticeRetryMs = 500;
   QComboBox* Combo(int id) const;
   QLineEdit* Edit(int id) const;
   void SetEditText(int id, const std::string& utf8);
@@ -217,13 +214,12 @@ class CSetApDlg : public QDialog {
   CStickGauge m_stickPanel;    // in the place of static 1205
   CUpgradeDlg m_upgradeDlg;    // modeless, shows itself for a boot loader
   CGpsCheckDlg m_gpsCheckDlg;  // no parent, run modally
-  apdesk::CSaveData m_recorder;
+  apdesk::FlightRecording m_recording;
+  apdesk::CSaveData& m_recorder;  // m_recording's
   const CLanguageManager& m_language;  // the application's
   CAdjustTransmitterDlg m_adjustDlg;
 
  private:
-  bool m_recorderStarted = false;
-  apdesk::RecorderNotices m_recorderNotices;
   int m_shownBitmap = 0;
   // A replay's state: the pacer and the timer that drives it.
   struct Replay {

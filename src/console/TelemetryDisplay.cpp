@@ -1,10 +1,8 @@
 // What each sentence from the receive path does to the window: "$STP" is
-// recorded and shown, "$PAR" fills the parameter fields, "$TBS" is shown in a
-// box, and every USB report is offered to the upgrade window.
-#include <QApplication>
+// shown, "$PAR" fills the parameter fields, "$TBS" is shown in a box. The
+// recorder, the GPS check and the upgrade window read the session themselves.
 #include <QComboBox>
 #include <QLineEdit>
-#include <QTimer>
 
 #include "application/CConfigApp.h"
 #include "console/CSetApDlg.h"
@@ -21,18 +19,6 @@ void CSetApDlg::ConnectLink() {
           [this](const std::uint8_t* s) { DecodeParameterSentence(s); });
   connect(&session, &apdesk::ControllerSession::InstallErrorSentence, this,
           [this](const std::uint8_t* s) { ShowInstallError(s); });
-  connect(&session, &apdesk::ControllerSession::UsbReport, this,
-          [this](const std::uint8_t* report) { m_upgradeDlg.HandleReport(report); });
-}
-
-void CSetApDlg::ShowRecorderNotice(const QString& text) {
-  // Never a second box over another one: it waits until that one is closed.
-  QWidget* modal = QApplication::activeModalWidget();
-  if (modal != nullptr && modal != this) {
-    QTimer::singleShot(kNoticeRetryMs, this, [this, text] { ShowRecorderNotice(text); });
-    return;
-  }
-  MessageBoxes::Show(this, text, apdesk::BoxIcon::Warning);
 }
 
 const apdesk::SentenceParser& CSetApDlg::Parser() const {
@@ -40,17 +26,6 @@ const apdesk::SentenceParser& CSetApDlg::Parser() const {
 }
 
 void CSetApDlg::ShowStatus(const std::uint8_t* s) {
-  // A replayed record is in a record file already.
-  if (!m_app.Session().Link().Replaying()) apdesk::RecordStatusSentence(m_recorder, s);
-  const std::string notice =
-      m_recorderNotices.Poll(m_recorder, m_language.Text("LID_PUB_RECORD_FAILING").toStdString());
-  if (!notice.empty()) {
-    // Shown after this sentence is handled: a box's own event loop must not
-    // run inside the receive path.
-    QTimer::singleShot(0, this, [this, text = QString::fromStdString(notice)] { ShowRecorderNotice(text); });
-  }
-  if (m_gpsCheckDlg.m_checkActive) m_gpsCheckDlg.ShowGpsRecord(s);
-
   apdesk::AttitudeLabels labels;
   if (m_language.m_fileChosen == 1) {
     labels.left = m_language.Text("LID_PUB_Left").toStdString();
