@@ -18,9 +18,8 @@ void FlightRecording::Start(const std::string& baseDir) {
 }
 
 void FlightRecording::Listen(ControllerSession& session) {
-  connect(&session, &ControllerSession::StatusSentence, this, [this, &session](const std::uint8_t* s) {
-    Record(s, session.Link().Replaying());
-  });
+  connect(&session, &ControllerSession::StatusSentence, this,
+          [this, &session](const std::uint8_t* s) { Record(s, session.Link().Replaying()); });
 }
 
 void FlightRecording::Record(const std::uint8_t* s, bool replaying) {
