@@ -2,10 +2,8 @@
 
 #include <QComboBox>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QThread>
 
 #include "application/CConfigApp.h"
 #include "core/AppFolder.h"

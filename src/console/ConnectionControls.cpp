@@ -1,8 +1,8 @@
+#include "console/ConnectionControls.h"
+
 #include <QComboBox>
 #include <QSerialPortInfo>
 #include <QStatusBar>
-
-#include "console/ConnectionControls.h"
 
 #include "application/CConfigApp.h"
 #include "core/CommConfig.h"

@@ -1,11 +1,11 @@
+#include "console/ParameterControls.h"
+
 #include <QComboBox>
 #include <QLineEdit>
 #include <QStatusBar>
 #include <QThread>
 #include <QTimer>
 #include <variant>
-
-#include "console/ParameterControls.h"
 
 #include "application/CConfigApp.h"
 #include "link/ControllerSession.h"

@@ -1,3 +1,5 @@
+#include "console/ParameterFiles.h"
+
 #include <QAction>
 #include <QDateTime>
 #include <QDialogButtonBox>
@@ -13,8 +15,6 @@
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
-
-#include "console/ParameterFiles.h"
 
 #include "application/CConfigApp.h"
 #include "console/ParameterCompareDlg.h"

@@ -1,11 +1,11 @@
+#include "console/ToolWindows.h"
+
 #include <QAction>
 #include <QFileInfo>
 #include <QMenu>
 #include <QTimer>
 
 #include <algorithm>
-
-#include "console/ToolWindows.h"
 
 #include "application/CConfigApp.h"
 #include "console/ConnectionStatus.h"
