@@ -136,13 +136,9 @@ struct CommandLine {
 // The windows --open names: every window of the Tools menu, and the flight records.
 const char* const kOpenableWindows[] = {"plots", "inspector", "upgrade", "records", "map"};
 
-// Reads the command line. -1 to go on; otherwise the exit status: 0 after
-// --help or --version, 2 for a bad command line. Runs under a
-// QCoreApplication, so it needs no display.
-int ReadCommandLine(const QStringList& arguments, CommandLine* line) {
-  QCommandLineParser options;
-  // --help names the language file the windows will read, so a user (and the
-  // installation check) can see whether an installed program found its texts.
+// --help names the language file the windows will read, so a user (and the
+// installation check) can see whether an installed program found its texts.
+QString Description() {
   const QByteArray exe = QCoreApplication::applicationFilePath().toLocal8Bit();
   const CLanguageManager language(
       apdesk::LanguageFolderFor(apdesk::AppFolderFromExecutablePath(
@@ -150,12 +146,68 @@ int ReadCommandLine(const QStringList& arguments, CommandLine* line) {
       ProcessLocaleIsChinese());
   const QString languageFile =
       QFileInfo(QString::fromStdString(language.LanguageFolder() + language.m_fileName)).canonicalFilePath();
-  options.setApplicationDescription(
-      "Configures and monitors the flight controller (USB HID 0483:5750 or a serial port).\n" +
-      (languageFile.isEmpty() ? QString("Language file: none found in %1 (the windows show no texts)")
-                                    .arg(QString::fromStdString(language.LanguageFolder()))
-                              : "Language file: " + languageFile) +
-      "\nExit status: 0 success, 1 failure, 2 bad command line.");
+  return "Configures and monitors the flight controller (USB HID 0483:5750 or a serial port).\n" +
+         (languageFile.isEmpty() ? QString("Language file: none found in %1 (the windows show no texts)")
+                                       .arg(QString::fromStdString(language.LanguageFolder()))
+                                 : "Language file: " + languageFile) +
+         "\nExit status: 0 success, 1 failure, 2 bad command line.";
+}
+
+// The values of a command line that parsed: -1 to go on, 2 when one is out
+// of its range or does not go with the others.
+int TakeValues(const QCommandLineParser& options, CommandLine* line) {
+  std::string error;
+  line->connectGiven = options.isSet("connect");
+  line->simulateGiven = options.isSet("simulate");
+  if (!apdesk::ParseStartupChoice(options.isSet("simulate"), options.value("connect").toStdString(),
+                                  &line->choice, &error)) {
+    std::fprintf(stderr, "apdesk: %s\n", error.c_str());
+    return 2;
+  }
+  std::vector<std::string> openable(std::begin(kOpenableWindows), std::end(kOpenableWindows));
+  for (const QString& given : options.value("open").split(',', Qt::SkipEmptyParts)) {
+    const QString name = given.trimmed();
+    if (std::find(openable.begin(), openable.end(), name.toStdString()) == openable.end()) {
+      std::fprintf(stderr, "apdesk: --open takes plots, inspector, upgrade, records and map, not \"%s\"%s\n",
+                   name.toUtf8().constData(), apdesk::DidYouMean(name.toStdString(), openable).c_str());
+      return 2;
+    }
+    line->openWindows.push_back(name);
+  }
+  bool speedOk = false;
+  line->replaySpeed = options.value("speed").toDouble(&speedOk);
+  if (!speedOk || !(line->replaySpeed >= 0.1 && line->replaySpeed <= 10)) {
+    std::fprintf(stderr, "apdesk: --speed takes a number from 0.1 to 10\n");
+    return 2;
+  }
+  if (options.isSet("speed") && !options.isSet("replay")) {
+    std::fprintf(stderr, "apdesk: --speed is the speed of a replay; it needs --replay FILE\n");
+    return 2;
+  }
+  line->replayFile = options.value("replay");
+  line->mapSource = options.value("map-source");
+  if (options.isSet("replay") && line->choice.connect != apdesk::StartupChoice::Connect::None) {
+    std::fprintf(stderr, "apdesk: --replay plays a record file in place of a device; leave out --connect\n");
+    return 2;
+  }
+  bool rateOk = false;
+  line->simOptions.rateHz = options.value("sim-rate").toDouble(&rateOk);
+  // Written so that NaN fails it too: NaN compares false with everything.
+  if (!rateOk || !(line->simOptions.rateHz > 0 && line->simOptions.rateHz <= 1000)) {
+    std::fprintf(stderr, "apdesk: --sim-rate takes a number of sentences per second above 0, at most 1000\n");
+    return 2;
+  }
+  // The simulated controller's GPS clock is the present, as a real one's is.
+  line->simOptions.startUtc = static_cast<std::int64_t>(std::time(nullptr));
+  return -1;
+}
+
+// Reads the command line. -1 to go on; otherwise the exit status: 0 after
+// --help or --version, 2 for a bad command line. Runs under a
+// QCoreApplication, so it needs no display.
+int ReadCommandLine(const QStringList& arguments, CommandLine* line) {
+  QCommandLineParser options;
+  options.setApplicationDescription(Description());
   const QCommandLineOption help = options.addHelpOption();
   const QCommandLineOption version = options.addVersionOption();
   QCommandLineOption simulate("simulate",
@@ -227,50 +279,7 @@ int ReadCommandLine(const QStringList& arguments, CommandLine* line) {
     return 2;
   }
 
-  std::string error;
-  line->connectGiven = options.isSet(connect);
-  line->simulateGiven = options.isSet(simulate);
-  if (!apdesk::ParseStartupChoice(options.isSet(simulate), options.value(connect).toStdString(),
-                                  &line->choice, &error)) {
-    std::fprintf(stderr, "apdesk: %s\n", error.c_str());
-    return 2;
-  }
-  std::vector<std::string> openable(std::begin(kOpenableWindows), std::end(kOpenableWindows));
-  for (const QString& given : options.value(open).split(',', Qt::SkipEmptyParts)) {
-    const QString name = given.trimmed();
-    if (std::find(openable.begin(), openable.end(), name.toStdString()) == openable.end()) {
-      std::fprintf(stderr, "apdesk: --open takes plots, inspector, upgrade, records and map, not \"%s\"%s\n",
-                   name.toUtf8().constData(), apdesk::DidYouMean(name.toStdString(), openable).c_str());
-      return 2;
-    }
-    line->openWindows.push_back(name);
-  }
-  bool speedOk = false;
-  line->replaySpeed = options.value(speed).toDouble(&speedOk);
-  if (!speedOk || !(line->replaySpeed >= 0.1 && line->replaySpeed <= 10)) {
-    std::fprintf(stderr, "apdesk: --speed takes a number from 0.1 to 10\n");
-    return 2;
-  }
-  if (options.isSet(speed) && !options.isSet(replay)) {
-    std::fprintf(stderr, "apdesk: --speed is the speed of a replay; it needs --replay FILE\n");
-    return 2;
-  }
-  line->replayFile = options.value(replay);
-  line->mapSource = options.value(mapSource);
-  if (options.isSet(replay) && line->choice.connect != apdesk::StartupChoice::Connect::None) {
-    std::fprintf(stderr, "apdesk: --replay plays a record file in place of a device; leave out --connect\n");
-    return 2;
-  }
-  bool rateOk = false;
-  line->simOptions.rateHz = options.value(simRate).toDouble(&rateOk);
-  // Written so that NaN fails it too: NaN compares false with everything.
-  if (!rateOk || !(line->simOptions.rateHz > 0 && line->simOptions.rateHz <= 1000)) {
-    std::fprintf(stderr, "apdesk: --sim-rate takes a number of sentences per second above 0, at most 1000\n");
-    return 2;
-  }
-  // The simulated controller's GPS clock is the present, as a real one's is.
-  line->simOptions.startUtc = static_cast<std::int64_t>(std::time(nullptr));
-  return -1;
+  return TakeValues(options, line);
 }
 
 }  // namespace
@@ -309,8 +318,8 @@ int main(int argc, char** argv) {
   // looked for again there (console/ConnectionStatus.h): no box, no exit. A
   // device that cannot be opened is told in the window's language (built-in
   // Chinese when the language file has none).
-  config.Session().Usb().SetNotifier([&config](const std::string& text) {
-    apdesk::MessageBoxes::Show(nullptr, LinkFailureText(config.Texts(), text));
+  config.Session().Usb().SetNotifier([&config](apdesk::TransportFailure why) {
+    apdesk::MessageBoxes::Show(nullptr, LinkFailureText(config.Texts(), why, false));
   });
   // The buttons of the message boxes and the file dialog are the toolkit's
   // own; in a Chinese window they would otherwise read OK, Yes and No.

@@ -1,8 +1,6 @@
 #include "application/CConfigApp.h"
 
 #include "core/AppFolder.h"
-#include "link/HidLink.h"
-#include "link/Transport.h"
 #include "ui/MessageBoxes.h"
 
 namespace {
@@ -43,20 +41,9 @@ CConfigApp* CConfigApp::Instance() {
   return g_app;
 }
 
-// One of the links' built-in failure texts ("内存不足!", "读访问打开设备失败!",
-// the two serial-port failures) in the window's language: the file's text
-// under the failure's key, or the built-in text when the file has none.
-QString LinkFailureText(const CLanguageManager& texts, const std::string& builtInUtf8) {
-  static constexpr struct {
-    const char* builtIn;
-    const char* key;
-  } kFailures[] = {
-      {apdesk::kHidOutOfMemoryText, "LID_PUB_HID_NOMEMORY"},
-      {apdesk::kHidOpenFailedText, "LID_PUB_HID_OPENFAILED"},
-      {apdesk::kUartReadFailedText, "LID_PUB_UART_READFAILED"},
-      {apdesk::kUartWriteFailedText, "LID_PUB_UART_WRITEFAILED"},
-  };
-  for (const auto& f : kFailures)
-    if (builtInUtf8 == f.builtIn) return texts.Text(f.key, f.builtIn);
-  return QString::fromStdString(builtInUtf8);
+// A transport's failure in the window's language: the file's text under the
+// failure's key, or the built-in text when the file has none.
+QString LinkFailureText(const CLanguageManager& texts, apdesk::TransportFailure why, bool serial) {
+  const apdesk::FailureWords words = apdesk::WordsFor(why, serial);
+  return words.key != nullptr ? texts.Text(words.key, words.builtIn) : QString();
 }

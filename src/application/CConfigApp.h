@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/LinkFailure.h"
 #include "core/SettingsStore.h"
 #include "link/ControllerSession.h"
 #include "localisation/CLanguageManager.h"
@@ -75,9 +76,10 @@ class CConfigApp {
   apdesk::ControllerSession m_session;
 };
 
-// One of the links' built-in failure texts in the windows' language: the
-// file's text under the failure's key, or the built-in text.
-QString LinkFailureText(const CLanguageManager& texts, const std::string& builtInUtf8);
+// A transport's failure (of the serial port when `serial`) in the windows'
+// language: the file's text under the failure's key, or the built-in text;
+// empty for a USB device that went away (the status line says so).
+QString LinkFailureText(const CLanguageManager& texts, apdesk::TransportFailure why, bool serial);
 
 // The executable's file name without its extension ("apdesk" for
 // /usr/bin/apdesk, "x" for C:/Tools/x.exe).

@@ -42,9 +42,9 @@ void InstallInterruptHandler() {
 }
 
 CliLink::CliLink() : m_session(MakeNoDeviceBackend()) {
-  m_session.Usb().SetNotifier([this](const std::string& text) { m_hidFailure = text; });
+  m_session.Usb().SetNotifier([this](TransportFailure why) { m_hidFailure = WordsFor(why, false).builtIn; });
   // A failed read or write means the port is gone; the command says so.
-  QObject::connect(&m_session, &ControllerSession::LinkLost, [this](bool serial, const QString&) {
+  QObject::connect(&m_session, &ControllerSession::LinkLost, [this](bool serial, TransportFailure) {
     if (serial) m_serialFailed = true;
   });
   QObject::connect(&m_session, &ControllerSession::StatusSentence, [this](const std::uint8_t* s) {
@@ -119,7 +119,7 @@ bool CliLink::Open(const ConnectSpec& target, std::unique_ptr<IHidBackend> simBa
 void CliLink::Follow(std::function<void(bool lost)> onChange) {
   m_session.Follow();
   QObject::connect(&m_session, &ControllerSession::Lost,
-                   [onChange](bool, const QString&) { onChange(true); });
+                   [onChange](bool, TransportFailure) { onChange(true); });
   QObject::connect(&m_session, &ControllerSession::Returned, [this, onChange](bool) {
     m_serialFailed = false;
     m_session.Commands().SendGetParameters();

@@ -184,11 +184,12 @@ DoctorFacts GatherDoctorFacts(const std::string& root, const std::string& port,
   return facts;
 }
 
-std::vector<Finding> Diagnose(const DoctorFacts& facts, const std::string& installRule) {
-  using L = Finding::Level;
-  std::vector<Finding> out;
-  const bool ruleWhole = !facts.rulePath.empty() && facts.ruleUaccess && facts.ruleModemManagerIgnore;
+namespace {
 
+// Each check adds its findings, in the order the report shows them.
+void CheckUsb(const DoctorFacts& facts, bool ruleWhole, const std::string& installRule,
+              std::vector<Finding>& out) {
+  using L = Finding::Level;
   if (facts.devices.empty()) {
     out.push_back({"usb-device", L::Note,
                    "no USB device 0483:5750 is connected (plug the controller in to check its access)", ""});
@@ -204,7 +205,11 @@ std::vector<Finding> Diagnose(const DoctorFacts& facts, const std::string& insta
                      ruleWhole ? "sudo udevadm trigger --action=change " + d.node : installRule});
     }
   }
+}
 
+void CheckRule(const DoctorFacts& facts, bool ruleWhole, const std::string& installRule,
+               std::vector<Finding>& out) {
+  using L = Finding::Level;
   if (facts.rulePath.empty()) {
     out.push_back(
         {"udev-rule", L::Blocks,
@@ -227,7 +232,10 @@ std::vector<Finding> Diagnose(const DoctorFacts& facts, const std::string& insta
          "use that id too",
          ""});
   }
+}
 
+void CheckSerialGroup(const DoctorFacts& facts, std::vector<Finding>& out) {
+  using L = Finding::Level;
   if (facts.serialGroup.empty()) {
     out.push_back(
         {"serial-group", L::Note, "no serial port found (/dev/ttyUSB*, /dev/ttyACM*, /dev/ttyS0)", ""});
@@ -254,7 +262,10 @@ std::vector<Finding> Diagnose(const DoctorFacts& facts, const std::string& insta
                        ", the group of the serial ports (then log out and in again)",
                    "sudo usermod -aG " + facts.serialGroup + " " + facts.user});
   }
+}
 
+void CheckModemManager(const DoctorFacts& facts, bool ruleWhole, std::vector<Finding>& out) {
+  using L = Finding::Level;
   if (facts.modemManagerPids.empty()) {
     out.push_back({"modemmanager", L::Ok, "ModemManager is not running", ""});
   } else if (ruleWhole) {
@@ -268,7 +279,10 @@ std::vector<Finding> Diagnose(const DoctorFacts& facts, const std::string& insta
                        ") and may probe and hold the controller's port",
                    "sudo systemctl stop ModemManager"});
   }
+}
 
+void CheckPort(const DoctorFacts& facts, std::vector<Finding>& out) {
+  using L = Finding::Level;
   if (facts.port.empty()) {
     out.push_back({"serial-port", L::Note, "no serial port given (--connect serial:PORT) or remembered", ""});
   } else if (!facts.portPresent) {
@@ -307,6 +321,18 @@ std::vector<Finding> Diagnose(const DoctorFacts& facts, const std::string& insta
                        (facts.someProcessesUnreadable ? " this user may look at" : ""),
                    ""});
   }
+}
+
+}  // namespace
+
+std::vector<Finding> Diagnose(const DoctorFacts& facts, const std::string& installRule) {
+  std::vector<Finding> out;
+  const bool ruleWhole = !facts.rulePath.empty() && facts.ruleUaccess && facts.ruleModemManagerIgnore;
+  CheckUsb(facts, ruleWhole, installRule, out);
+  CheckRule(facts, ruleWhole, installRule, out);
+  CheckSerialGroup(facts, out);
+  CheckModemManager(facts, ruleWhole, out);
+  CheckPort(facts, out);
   return out;
 }
 

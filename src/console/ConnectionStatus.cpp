@@ -19,7 +19,7 @@ ConnectionStatus::ConnectionStatus(CConfigApp& app, QStatusBar* line,
   }
   connect(&app.Session(), &ControllerSession::StatusSentence, this,
           [this](const std::uint8_t*) { OnRecord(); });
-  connect(&m_follower, &LinkFollower::Lost, this, [this](bool, const QString&) { Refresh(); });
+  connect(&m_follower, &LinkFollower::Lost, this, [this](bool, apdesk::TransportFailure) { Refresh(); });
   connect(&m_follower, &LinkFollower::Returned, this, [this, onReturned = std::move(onReturned)](bool) {
     if (onReturned) onReturned();
     Refresh();

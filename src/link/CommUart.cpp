@@ -324,6 +324,6 @@ bool CCommUart::event(QEvent* event) {
 void CCommUart::ReportFailure(TransportFailure why) {
   if (m_failureReported) return;
   m_failureReported = true;
-  if (m_failureHandler) m_failureHandler(UartFailureText(why));
+  if (m_failureHandler) m_failureHandler(why);
   if (m_lost) m_lost(why);
 }

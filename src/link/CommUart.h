@@ -41,7 +41,7 @@ class CCommUart : public QObject, public apdesk::ITransport {
   Q_OBJECT
 
  public:
-  using FailureHandler = std::function<void(const std::string& utf8Text)>;
+  using FailureHandler = std::function<void(apdesk::TransportFailure why)>;
 
   static constexpr std::uint32_t kBufferSize = 4096;
   static constexpr int kOpenSettleMs = 100;   // twice, in Open
@@ -52,8 +52,8 @@ class CCommUart : public QObject, public apdesk::ITransport {
   CCommUart(const CCommUart&) = delete;
   CCommUart& operator=(const CCommUart&) = delete;
 
-  // Called once per failed port with one of the two failure texts; the
-  // application shows it and ends the program.
+  // Called once per failed port with why (a read or a write): whoever
+  // shows it words it.
   void SetFailureHandler(FailureHandler handler) { m_failureHandler = std::move(handler); }
 
   // Attaches the owner of WM_UART_RECEIVED / WM_UART_SENT.

@@ -7,9 +7,8 @@ namespace apdesk {
 
 ControllerLink::ControllerLink(ITransport& serial, ITransport& usb, QObject* parent)
     : QObject(parent), m_serial(serial), m_usb(usb) {
-  m_serial.Attach(
-      this, [this](TransportFailure why) { Q_EMIT LinkLost(true, QString::fromUtf8(UartFailureText(why))); });
-  m_usb.Attach(this, [this](TransportFailure) { Q_EMIT LinkLost(false, QString()); });
+  m_serial.Attach(this, [this](TransportFailure why) { Q_EMIT LinkLost(true, why); });
+  m_usb.Attach(this, [this](TransportFailure why) { Q_EMIT LinkLost(false, why); });
 }
 
 ControllerLink::~ControllerLink() = default;

@@ -20,6 +20,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/LinkFailure.h"
 #include "protocol/SentenceParser.h"
 
 namespace apdesk {
@@ -73,9 +74,8 @@ class ControllerLink : public QObject, private SentenceSink {
   // Bytes were appended and parsed: the counters moved.
   void CountersChanged();
   // The open device or port went away (unplugged, its peer ended), once per
-  // loss: over the serial port with the transport's failure text, over USB
-  // with an empty text.
-  void LinkLost(bool serial, const QString& text);
+  // loss, with why (a failed read or write).
+  void LinkLost(bool serial, apdesk::TransportFailure why);
 
  protected:
   bool event(QEvent* event) override;

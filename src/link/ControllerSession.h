@@ -9,8 +9,8 @@
 //   UsbReport, CountersChanged   what arrived (link/ControllerLink.h)
 //   Connected(serial)            a transport opened here
 //   Closed()                     Close() closed what was open
-//   LinkLost(serial, text)       the open device or port went away
-//   Lost(serial, text)           ...and, while following, the follower closed it
+//   LinkLost(serial, why)        the open device or port went away
+//   Lost(serial, why)            ...and, while following, the follower closed it
 //   Returned(serial)             the follower has it open again
 //
 // Sentence pointers are valid only during the signal; connect directly on
@@ -82,8 +82,8 @@ class ControllerSession : public QObject {
   void CountersChanged();
   void Connected(bool serial);
   void Closed();
-  void LinkLost(bool serial, const QString& text);
-  void Lost(bool serial, const QString& text);
+  void LinkLost(bool serial, apdesk::TransportFailure why);
+  void Lost(bool serial, apdesk::TransportFailure why);
   void Returned(bool serial);
 
  private:

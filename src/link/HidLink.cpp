@@ -91,7 +91,7 @@ bool CHidLink::Reopen(const HidDeviceInfo& previous) {
 bool CHidLink::OpenFound(const HidDeviceInfo& found, bool notify) {
   std::unique_ptr<IHidDevice> device = m_backend->OpenPath(found.path);
   if (!device) {
-    if (notify) Notify(kHidOpenFailedText);
+    if (notify) Notify(TransportFailure::OpenFailed);
     return false;
   }
   {
@@ -267,6 +267,6 @@ bool CHidLink::event(QEvent* event) {
   return true;
 }
 
-void CHidLink::Notify(const char* text) {
-  if (m_notifier) m_notifier(text);
+void CHidLink::Notify(TransportFailure why) {
+  if (m_notifier) m_notifier(why);
 }

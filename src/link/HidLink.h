@@ -25,18 +25,11 @@
 #include "core/HidBackend.h"
 #include "link/Transport.h"
 
-namespace apdesk {
-
-inline constexpr const char* kHidOutOfMemoryText = "内存不足!";
-inline constexpr const char* kHidOpenFailedText = "读访问打开设备失败!";
-
-}  // namespace apdesk
-
 class CHidLink : public QObject, public apdesk::ITransport {
   Q_OBJECT
 
  public:
-  using Notifier = std::function<void(const std::string& utf8Text)>;
+  using Notifier = std::function<void(apdesk::TransportFailure why)>;
 
   static constexpr std::size_t kTransferSize = apdesk::kHidReportSize + 1;  // report id 0 + report
   static constexpr int kSendPauseMs = 50;
@@ -53,7 +46,7 @@ class CHidLink : public QObject, public apdesk::ITransport {
   bool SetBackend(std::unique_ptr<apdesk::IHidBackend> backend);
   apdesk::IHidBackend* Backend() const { return m_backend.get(); }
 
-  // Receives the two texts of a failed Open, for a message box.
+  // Told why an Open failed, for a message box.
   void SetNotifier(Notifier notifier) { m_notifier = std::move(notifier); }
 
   // Sets the owner of WM_HID_RECEIVED / WM_HID_SENT and starts the I/O
@@ -116,7 +109,7 @@ class CHidLink : public QObject, public apdesk::ITransport {
   void WriteOne(const std::uint8_t* report);
   void ReaderLoop();
   void WriterLoop();
-  void Notify(const char* text);
+  void Notify(apdesk::TransportFailure why);
 
   std::unique_ptr<apdesk::IHidBackend> m_backend;
   Notifier m_notifier;

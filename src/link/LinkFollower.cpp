@@ -45,7 +45,7 @@ QString LinkFollower::LookingFor() const {
   return QString::fromStdString(m_serial ? m_port : m_device.path);
 }
 
-void LinkFollower::OnLinkLost(bool serial, const QString& text) {
+void LinkFollower::OnLinkLost(bool serial, TransportFailure why) {
   // Only the transport that is open can be lost; a late message of one
   // already closed changes nothing.
   if (serial ? !m_uart.IsOpen() : !m_hid.IsOpen()) return;
@@ -60,7 +60,7 @@ void LinkFollower::OnLinkLost(bool serial, const QString& text) {
   }
   m_lostAt = QDateTime::currentDateTime();
   m_timer.start();
-  Q_EMIT Lost(serial, text);
+  Q_EMIT Lost(serial, why);
 }
 
 void LinkFollower::LookOnce() {

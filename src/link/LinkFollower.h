@@ -20,6 +20,7 @@
 
 #include "core/CommConfig.h"
 #include "core/HidBackend.h"
+#include "core/LinkFailure.h"
 
 class CCommUart;
 class CHidLink;
@@ -57,12 +58,12 @@ class LinkFollower : public QObject {
 
  Q_SIGNALS:
   // The open device or port went away; its transport is closed. Once per loss.
-  void Lost(bool serial, const QString& text);
+  void Lost(bool serial, apdesk::TransportFailure why);
   // The device is open again (serial: the same port; USB: reports flow).
   void Returned(bool serial);
 
  private:
-  void OnLinkLost(bool serial, const QString& text);
+  void OnLinkLost(bool serial, apdesk::TransportFailure why);
 
   CCommUart& m_uart;
   CHidLink& m_hid;

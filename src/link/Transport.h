@@ -12,24 +12,11 @@
 #include <cstdint>
 #include <functional>
 
+#include "core/LinkFailure.h"
+
 class QObject;
 
 namespace apdesk {
-
-// Why a transport gave up. Callers turn it into a text of their own.
-enum class TransportFailure {
-  ReadFailed,   // the device or port went away while reading
-  WriteFailed,  // ...while writing
-  OpenFailed,   // the device is present but would not open
-  OutOfMemory,  // the device could not be set up
-};
-
-// The texts the program has always shown for a serial port that failed.
-inline constexpr const char* kUartReadFailedText = "串口读操作失败！请重新运行程序！";
-inline constexpr const char* kUartWriteFailedText = "串口写操作失败！请重新运行程序！";
-inline const char* UartFailureText(TransportFailure why) {
-  return why == TransportFailure::WriteFailed ? kUartWriteFailedText : kUartReadFailedText;
-}
 
 class ITransport {
  public:

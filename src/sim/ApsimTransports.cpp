@@ -69,6 +69,22 @@ class ImageOut {
   bool m_done = false;
 };
 
+// The controller being served, after the first line of output says where
+// (the line a test or a script waits for).
+struct Served {
+  Served(const ServeOptions& options, bool reports, const std::string& where)
+      : controller(WithReports(options.sim, reports), NowMs()), image(options.imageOut) {
+    std::printf("%s\n", where.c_str());
+    std::fflush(stdout);
+  }
+  static SimOptions WithReports(SimOptions sim, bool reports) {
+    sim.reports = reports;
+    return sim;
+  }
+  SimController controller;
+  ImageOut image;
+};
+
 void CloseFd(int& fd) {
   if (fd >= 0) ::close(fd);
   fd = -1;
@@ -108,13 +124,9 @@ int ServeSerial(const ServeOptions& options, const volatile std::sig_atomic_t* s
       return 1;
     }
   }
-  std::printf("%s\n", slavePath.c_str());
-  std::fflush(stdout);
-
-  SimOptions sim = options.sim;
-  sim.reports = false;
-  SimController c(sim, NowMs());
-  ImageOut image(options.imageOut);
+  Served served(options, false, slavePath);
+  SimController& c = served.controller;
+  ImageOut& image = served.image;
   std::uint8_t buf[4096];
   while (!*stop) {
     c.Advance(NowMs());
@@ -171,13 +183,9 @@ int ServeHidSock(const ServeOptions& options, const std::string& path,
     CloseFd(listener);
     return 1;
   }
-  std::printf("%s\n", path.c_str());
-  std::fflush(stdout);
-
-  SimOptions sim = options.sim;
-  sim.reports = true;
-  SimController c(sim, NowMs());
-  ImageOut image(options.imageOut);
+  Served served(options, true, path);
+  SimController& c = served.controller;
+  ImageOut& image = served.image;
   int client = -1;
   while (!*stop) {
     c.Advance(NowMs());
@@ -250,14 +258,8 @@ bool UhidWrite(int fd, const uhid_event& ev) {
   return n == static_cast<ssize_t>(sizeof(ev));
 }
 
-}  // namespace
-
-int ServeUhid(const ServeOptions& options, const volatile std::sig_atomic_t* stop) {
-  int fd = ::open("/dev/uhid", O_RDWR | O_CLOEXEC);
-  if (fd < 0) {
-    std::fprintf(stderr, "apsim: cannot open /dev/uhid: %s\n", std::strerror(errno));
-    return 1;
-  }
+// Makes the kernel's HID device of the controller's ids and descriptor.
+bool CreateUhidDevice(int fd) {
   uhid_event ev{};
   ev.type = UHID_CREATE2;
   std::snprintf(reinterpret_cast<char*>(ev.u.create2.name), sizeof(ev.u.create2.name), "apsim AP 0483:5750");
@@ -269,18 +271,69 @@ int ServeUhid(const ServeOptions& options, const volatile std::sig_atomic_t* sto
   ev.u.create2.vendor = apdesk::kControllerVendorId;
   ev.u.create2.product = apdesk::kControllerProductId;
   ev.u.create2.version = 0x0200;
-  if (!UhidWrite(fd, ev)) {
+  return UhidWrite(fd, ev);
+}
+
+// One event from the kernel: hidraw opened or closed, an output report for
+// the controller, or a feature request it does not serve.
+void AnswerUhidEvent(int fd, const uhid_event& e, SimController& c, bool& opened) {
+  switch (e.type) {
+    case UHID_OPEN:
+      opened = true;
+      break;
+    case UHID_CLOSE:
+      opened = false;
+      break;
+    case UHID_OUTPUT: {
+      const std::uint8_t* d = e.u.output.data;
+      std::size_t size = e.u.output.size;
+      // hidraw passes report id 0 in front for devices without numbered reports.
+      if (size == kReportSize + 1 && d[0] == 0) {
+        ++d;
+        --size;
+      }
+      std::uint8_t out[kReportSize] = {};
+      std::memcpy(out, d, std::min(size, kReportSize));
+      c.Write(out, kReportSize, NowMs());
+      break;
+    }
+    case UHID_GET_REPORT:
+    case UHID_SET_REPORT: {
+      // The controller has no feature reports: every request is refused.
+      uhid_event r{};
+      if (e.type == UHID_GET_REPORT) {
+        r.type = UHID_GET_REPORT_REPLY;
+        r.u.get_report_reply.id = e.u.get_report.id;
+        r.u.get_report_reply.err = EIO;
+      } else {
+        r.type = UHID_SET_REPORT_REPLY;
+        r.u.set_report_reply.id = e.u.set_report.id;
+        r.u.set_report_reply.err = EIO;
+      }
+      UhidWrite(fd, r);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+int ServeUhid(const ServeOptions& options, const volatile std::sig_atomic_t* stop) {
+  int fd = ::open("/dev/uhid", O_RDWR | O_CLOEXEC);
+  if (fd < 0) {
+    std::fprintf(stderr, "apsim: cannot open /dev/uhid: %s\n", std::strerror(errno));
+    return 1;
+  }
+  if (!CreateUhidDevice(fd)) {
     std::fprintf(stderr, "apsim: cannot create the uhid device: %s\n", std::strerror(errno));
     CloseFd(fd);
     return 1;
   }
-  std::printf("uhid 0483:5750\n");
-  std::fflush(stdout);
-
-  SimOptions sim = options.sim;
-  sim.reports = true;
-  SimController c(sim, NowMs());
-  ImageOut image(options.imageOut);
+  Served served(options, true, "uhid 0483:5750");
+  SimController& c = served.controller;
+  ImageOut& image = served.image;
   bool opened = false;  // input reports reach nobody until hidraw is opened
   bool created = true;
   while (!*stop) {
@@ -306,45 +359,7 @@ int ServeUhid(const ServeOptions& options, const volatile std::sig_atomic_t* sto
     if (Wait(&p, 1, c) <= 0 || (p.revents & POLLIN) == 0) continue;
     uhid_event e{};
     if (::read(fd, &e, sizeof(e)) <= 0) continue;
-    switch (e.type) {
-      case UHID_OPEN:
-        opened = true;
-        break;
-      case UHID_CLOSE:
-        opened = false;
-        break;
-      case UHID_OUTPUT: {
-        const std::uint8_t* d = e.u.output.data;
-        std::size_t size = e.u.output.size;
-        // hidraw passes report id 0 in front for devices without numbered reports.
-        if (size == kReportSize + 1 && d[0] == 0) {
-          ++d;
-          --size;
-        }
-        std::uint8_t out[kReportSize] = {};
-        std::memcpy(out, d, std::min(size, kReportSize));
-        c.Write(out, kReportSize, NowMs());
-        break;
-      }
-      case UHID_GET_REPORT: {
-        uhid_event r{};
-        r.type = UHID_GET_REPORT_REPLY;
-        r.u.get_report_reply.id = e.u.get_report.id;
-        r.u.get_report_reply.err = EIO;
-        UhidWrite(fd, r);
-        break;
-      }
-      case UHID_SET_REPORT: {
-        uhid_event r{};
-        r.type = UHID_SET_REPORT_REPLY;
-        r.u.set_report_reply.id = e.u.set_report.id;
-        r.u.set_report_reply.err = EIO;
-        UhidWrite(fd, r);
-        break;
-      }
-      default:
-        break;
-    }
+    AnswerUhidEvent(fd, e, c, opened);
   }
   if (created) {
     uhid_event d{};

@@ -175,17 +175,23 @@ class ReplaySource : public apdesk::sim::StatusSource {
   bool m_told = false;
 };
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  using apdesk::sim::ServeOptions;
+// What the command line asks for.
+struct Invocation {
   enum class Mode { kNone, kSerial, kHidSock, kUhid } mode = Mode::kNone;
   std::string socketPath;
-  ServeOptions o;
-  auto& f = o.sim.faults;
+  apdesk::sim::ServeOptions o;
   std::string replayPath;
   double replaySpeed = 1.0;
   bool speedGiven = false;
+};
+
+// Reads the options into `run`: -1 to go on, else the exit status (0 after
+// --help or --version, 2 for a bad command line).
+int ReadArguments(int argc, char** argv, Invocation& run) {
+  using Mode = Invocation::Mode;
+  Mode& mode = run.mode;
+  apdesk::sim::ServeOptions& o = run.o;
+  auto& f = o.sim.faults;
   // The GPS clock starts at the present, as a real receiver's does, so a
   // record's name and its times agree.
   o.sim.startUtc = static_cast<std::int64_t>(std::time(nullptr));
@@ -218,7 +224,7 @@ int main(int argc, char** argv) {
       if (mode != Mode::kNone) return bad("to be the only transport");
       if (value == nullptr) return bad("a socket path");
       mode = Mode::kHidSock;
-      socketPath = argv[++i];
+      run.socketPath = argv[++i];
     } else if (a == "--link") {
       if (value == nullptr) return bad("a path for the link to the pseudo-terminal");
       o.serialLink = argv[++i];
@@ -237,12 +243,12 @@ int main(int argc, char** argv) {
       ++i;
     } else if (a == "--replay") {
       if (value == nullptr || *value == '\0') return bad("a flight record file");
-      replayPath = argv[++i];
+      run.replayPath = argv[++i];
     } else if (a == "--speed") {
       if (!ParseDouble(value, apdesk::ReplayPacer::kMinSpeed, apdesk::ReplayPacer::kMaxSpeed, d))
         return bad("a speed from 0.1 to 10");
-      replaySpeed = d;
-      speedGiven = true;
+      run.replaySpeed = d;
+      run.speedGiven = true;
       ++i;
     } else if (a == "--drop" || a == "--corrupt" || a == "--duplicate") {
       if (!ParseDouble(value, 0, 1, d)) return bad("a share from 0 to 1");
@@ -278,8 +284,35 @@ int main(int argc, char** argv) {
     std::fputs("apsim: choose --serial, --hidsock PATH or --uhid (see --help)\n", stderr);
     return 2;
   }
+  return -1;
+}
 
-  if (speedGiven && replayPath.empty()) {
+// The signals stay blocked except while waiting, so none is missed between
+// a check of the stop flag and the wait.
+void TakeStopSignals() {
+  sigset_t block;
+  sigemptyset(&block);
+  sigaddset(&block, SIGTERM);
+  sigaddset(&block, SIGINT);
+  sigprocmask(SIG_BLOCK, &block, nullptr);
+  struct sigaction sa {};
+  sa.sa_handler = OnSignal;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGTERM, &sa, nullptr);
+  sigaction(SIGINT, &sa, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Invocation run;
+  if (const int status = ReadArguments(argc, argv, run); status >= 0) return status;
+  using Mode = Invocation::Mode;
+  apdesk::sim::ServeOptions& o = run.o;
+  const std::string& replayPath = run.replayPath;
+
+  if (run.speedGiven && replayPath.empty()) {
     std::fputs("apsim: --speed is the speed of a replay; it needs --replay FILE\n", stderr);
     return 2;
   }
@@ -296,29 +329,16 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "apsim: %s\n", error.c_str());
       return 1;  // a file that cannot be read is a failure, not a bad command line
     }
-    pacer.SetSpeed(replaySpeed, 0);
+    pacer.SetSpeed(run.replaySpeed, 0);
     o.sim.statusSource = &replay;
   }
 
-  // The signals stay blocked except while waiting, so none is missed between
-  // a check of the stop flag and the wait.
-  sigset_t block;
-  sigemptyset(&block);
-  sigaddset(&block, SIGTERM);
-  sigaddset(&block, SIGINT);
-  sigprocmask(SIG_BLOCK, &block, nullptr);
-  struct sigaction sa {};
-  sa.sa_handler = OnSignal;
-  sigemptyset(&sa.sa_mask);
-  sigaction(SIGTERM, &sa, nullptr);
-  sigaction(SIGINT, &sa, nullptr);
-  signal(SIGPIPE, SIG_IGN);
-
-  switch (mode) {
+  TakeStopSignals();
+  switch (run.mode) {
     case Mode::kSerial:
       return apdesk::sim::ServeSerial(o, &g_stop);
     case Mode::kHidSock:
-      return apdesk::sim::ServeHidSock(o, socketPath, &g_stop);
+      return apdesk::sim::ServeHidSock(o, run.socketPath, &g_stop);
     case Mode::kUhid:
       return apdesk::sim::ServeUhid(o, &g_stop);
     case Mode::kNone:

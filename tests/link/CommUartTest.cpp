@@ -39,7 +39,7 @@ class CommUartTest : public ::testing::Test {
     folder = dir;
     settings = std::make_unique<apdesk::SettingsStore>(folder + "/MPCFG.ini");
     ASSERT_TRUE(settings->WriteSettingString("Settings1", "COMPORT", pty.SlavePath()));
-    uart.SetFailureHandler([this](const std::string& text) { failures.push_back(text); });
+    uart.SetFailureHandler([this](apdesk::TransportFailure why) { failures.push_back(why); });
     uart.Init(&owner);
     // What the main window does with the two messages.
     owner.onUartReceived = [this] {
@@ -73,7 +73,7 @@ class CommUartTest : public ::testing::Test {
   std::unique_ptr<apdesk::SettingsStore> settings;
   CCommUart uart;
   linktest::RecordingOwner owner;
-  std::vector<std::string> failures;
+  std::vector<apdesk::TransportFailure> failures;
   std::vector<std::uint8_t> received;
   std::vector<int> pendingAfterRead;
 };
@@ -312,7 +312,7 @@ TEST_F(CommUartTest, TheFarEndVanishingIsReportedOnce) {
   const std::uint8_t frame[30] = {'$'};
   uart.Write(frame, sizeof(frame));
   PumpFor(300);
-  EXPECT_EQ(failures, std::vector<std::string>{apdesk::kUartReadFailedText});
+  EXPECT_EQ(failures, std::vector{apdesk::TransportFailure::ReadFailed});
   EXPECT_LE(owner.messages.size(), 3u) << "no stream of messages from a dead line";
 }
 

@@ -28,7 +28,7 @@ class Session : public ::testing::Test {
     QObject::connect(&session, &ControllerSession::SentenceTaken,
                      [this](int, const std::uint8_t*, int, bool) { ++sentences; });
     QObject::connect(&session, &ControllerSession::Lost,
-                     [this](bool, const QString&) { events.push_back("lost"); });
+                     [this](bool, apdesk::TransportFailure) { events.push_back("lost"); });
     QObject::connect(&session, &ControllerSession::Returned, [this](bool) { events.push_back("returned"); });
   }
 

@@ -32,7 +32,7 @@ class HidLinkTest : public ::testing::Test {
     script = std::make_shared<FakeHidScript>();
     script->devices = {{"fake:0", 0x0483, 0x5750, "AP"}};
     link = std::make_unique<CHidLink>(linktest::MakeFakeHidBackend(script));
-    link->SetNotifier([this](const std::string& text) { notes.push_back(text); });
+    link->SetNotifier([this](apdesk::TransportFailure why) { notes.push_back(why); });
     // What the main window does with the two messages.
     owner.onHidSent = [this] {
       link->SetReady(true);
@@ -54,7 +54,7 @@ class HidLinkTest : public ::testing::Test {
   std::shared_ptr<FakeHidScript> script;
   std::unique_ptr<CHidLink> link;
   linktest::RecordingOwner owner;
-  std::vector<std::string> notes;
+  std::vector<apdesk::TransportFailure> notes;
   std::vector<Report> received;
 };
 
@@ -108,7 +108,7 @@ TEST(HidLinkOpen, OnlyTheFirstMatchingDeviceIsTried) {
     std::set<std::string> failOpen;
     bool opens;
     std::vector<std::string> tried;
-    std::vector<std::string> notes;
+    std::vector<apdesk::TransportFailure> notes;
   } cases[] = {
       {"no device", {}, {}, false, {}, {}},
       {"other ids only", {{"a", 0x0483, 0x5751, ""}, {"b", 0x1234, 0x5750, ""}}, {}, false, {}, {}},
@@ -118,7 +118,7 @@ TEST(HidLinkOpen, OnlyTheFirstMatchingDeviceIsTried) {
        {"a"},
        false,
        {"a"},
-       {apdesk::kHidOpenFailedText}},
+       {apdesk::TransportFailure::OpenFailed}},
       {"skips other ids", {{"x", 0x0483, 0x0001, ""}, {"b", 0x0483, 0x5750, ""}}, {}, true, {"b"}, {}},
   };
   for (const Case& c : cases) {
@@ -126,8 +126,8 @@ TEST(HidLinkOpen, OnlyTheFirstMatchingDeviceIsTried) {
     script->devices = c.devices;
     script->failOpen = c.failOpen;
     CHidLink link(linktest::MakeFakeHidBackend(script));
-    std::vector<std::string> notes;
-    link.SetNotifier([&](const std::string& t) { notes.push_back(t); });
+    std::vector<apdesk::TransportFailure> notes;
+    link.SetNotifier([&](apdesk::TransportFailure why) { notes.push_back(why); });
     EXPECT_EQ(link.Open(0x0483, 0x5750), c.opens) << c.name;
     EXPECT_EQ(link.IsOpen(), c.opens) << c.name;
     EXPECT_TRUE(link.IsReady()) << c.name << ": Open makes the link ready, found or not";

@@ -16,8 +16,8 @@ TEST(HidapiBackend, OpenWithNoDeviceAttachedReturnsFalseWithoutAMessage) {
   EXPECT_EQ(backend->OpenPath("/dev/apdesk-no-such-hidraw"), nullptr);
 
   CHidLink link(std::move(backend));
-  std::vector<std::string> notes;
-  link.SetNotifier([&](const std::string& text) { notes.push_back(text); });
+  std::vector<apdesk::TransportFailure> notes;
+  link.SetNotifier([&](apdesk::TransportFailure why) { notes.push_back(why); });
   linktest::RecordingOwner owner;
   link.StartReader(&owner);
   EXPECT_FALSE(link.Open(0x0483, 0x5750));

@@ -65,10 +65,9 @@ class Follow : public ::testing::Test {
         hid(linktest::MakeFakeHidBackend(script)),
         link(uart, hid),
         follower(link, uart, hid) {
-    QObject::connect(&follower, &LinkFollower::Lost, [this](bool serial, const QString& text) {
+    QObject::connect(&follower, &LinkFollower::Lost, [this](bool serial, apdesk::TransportFailure) {
       ++lost;
       lostSerial = serial;
-      lostText = text;
     });
     QObject::connect(&follower, &LinkFollower::Returned, [this](bool) { ++returned; });
   }
@@ -91,7 +90,6 @@ class Follow : public ::testing::Test {
   LinkFollower follower;
   int lost = 0, returned = 0;
   bool lostSerial = false;
-  QString lostText;
 };
 
 TEST_F(Follow, TheSameUsbDeviceIsReopenedAmongOthersAndTheLossToldOnce) {
@@ -101,7 +99,8 @@ TEST_F(Follow, TheSameUsbDeviceIsReopenedAmongOthersAndTheLossToldOnce) {
 
   SetDevices({}, true);  // pulled: reads fail, the device is gone from the list
   ASSERT_TRUE(linktest::PumpUntil([&] { return lost > 0; }));
-  Q_EMIT link.LinkLost(false, QString());  // a late second message of the same loss
+  Q_EMIT link.LinkLost(false,
+                       apdesk::TransportFailure::ReadFailed);  // a late second message of the same loss
   linktest::PumpFor(50);
   EXPECT_EQ(lost, 1);
   EXPECT_FALSE(lostSerial);

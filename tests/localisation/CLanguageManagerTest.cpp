@@ -271,17 +271,24 @@ TEST(CLanguageManager, LinkFailureTextsComeFromTheFileWithTheBuiltInChineseAsFal
   CLanguageManager english = Texts(with.Folder(), false), bare = Texts(without.Folder(), false);
   english.Load();
   bare.Load();
+  using apdesk::TransportFailure;
   const struct {
+    TransportFailure why;
+    bool serial;
     const char* builtIn;
     QString fromFile;
   } cases[] = {
-      {"读访问打开设备失败!", "The USB device could not be opened!"},
-      {"串口写操作失败！请重新运行程序！", "Writing to the serial port failed!"},
-      {"串口读操作失败！请重新运行程序！", QString::fromUtf8("串口读操作失败！请重新运行程序！")},
-      {"内存不足!", QString::fromUtf8("内存不足!")},
+      {TransportFailure::OpenFailed, false, "读访问打开设备失败!", "The USB device could not be opened!"},
+      {TransportFailure::WriteFailed, true, "串口写操作失败！请重新运行程序！",
+       "Writing to the serial port failed!"},
+      {TransportFailure::ReadFailed, true, "串口读操作失败！请重新运行程序！",
+       QString::fromUtf8("串口读操作失败！请重新运行程序！")},
+      {TransportFailure::OutOfMemory, false, "内存不足!", QString::fromUtf8("内存不足!")},
+      // A USB device that went away is told on the status line, not in a box.
+      {TransportFailure::ReadFailed, false, "", QString()},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(LinkFailureText(english, c.builtIn), c.fromFile) << c.builtIn;
-    EXPECT_EQ(LinkFailureText(bare, c.builtIn), QString::fromUtf8(c.builtIn)) << c.builtIn;
+    EXPECT_EQ(LinkFailureText(english, c.why, c.serial), c.fromFile) << c.builtIn;
+    EXPECT_EQ(LinkFailureText(bare, c.why, c.serial), QString::fromUtf8(c.builtIn)) << c.builtIn;
   }
 }

@@ -13,6 +13,6 @@ endif()
 if(APDESK_WITH_QT)
   apdesk_test(map_window_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/CMapDlgTest.cpp
-    LIBS apdesk_mapwindow apdesk_settings Qt6::Test)
+    LIBS apdesk_mapwindow apdesk_core Qt6::Test)
   target_compile_definitions(map_window_test PRIVATE APDESK_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 endif()
