@@ -1,22 +1,14 @@
 #include "console/CSetApDlg.h"
-#include "console/MapParts.h"
 
 #include <QComboBox>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QThread>
 
-#include "alerts/CAlertsDlg.h"
 #include "application/CConfigApp.h"
 #include "core/AppFolder.h"
-#include "inspector/CLinkInspectorDlg.h"
 #include "localisation/LanguageFile.h"
-#include "telemetryplots/CTelemetryPlotsDlg.h"
 #include "ui/MessageBoxes.h"
-#include "ui/Pictures.h"
-#include "viewer/CFlightRecordsDlg.h"
 
 using apdesk::BoxIcon;
 using apdesk::MessageBoxes;
@@ -34,23 +26,30 @@ CSetApDlg::CSetApDlg(CConfigApp& app, QWidget* parent)
       m_app(app),
       m_upgradeDlg(app.Texts()),
       m_gpsCheckDlg(app.Texts()),
+      m_recording(app.Texts(), this),
+      m_recorder(m_recording.Recorder()),
       m_language(app.Texts()),
-      m_adjustDlg(app.Texts()) {
+      m_adjustDlg(app.Texts()),
+      m_menu(app, app.Texts()),
+      m_files(app, m_controls, *this, app.Texts(), this),
+      m_parameters(app, m_controls, *this, app.Texts(), this, m_chrome, m_files, m_aircraft),
+      m_connect(app, m_controls, *this, app.Texts(), this, m_chrome),
+      m_display(m_controls, m_stickPanel, app.Texts(), this),
+      m_map(app, app.Texts(), this, m_toolClock),
+      m_tools(app, app.Texts(), this, m_recorder, m_map, m_toolClock),
+      m_alerts(app, app.Texts(), this),
+      m_nmea(app, app.Texts(), this) {
   m_toolClock.start();
-  m_sendCheckTimer.setSingleShot(true);
-  connect(&m_sendCheckTimer, &QTimer::timeout, this, [this] { SendCheckTimedOut(); });
   OnInitDialog();
-  ConnectLink();
-  ConnectAlerts();
+  m_display.Listen(m_app.Session());
+  m_parameters.Listen(m_app.Session());
+  m_alerts.Connect(*m_connection, StatusLine(), ToolsMenu(),
+                   {[this] { return m_recording.Failing(); }, [this] { return m_tools.ClockSpeed(); }});
 }
 
 CSetApDlg::~CSetApDlg() {
-  m_replay.reset();
-  // The worker ends after its last pass, which writes every record queued.
-  if (m_recorderStarted) m_recorder.Stop();
-  const std::string lost =
-      apdesk::RecorderNotices::LossText(m_recorder, m_language.Text("LID_PUB_RECORD_LOST").toStdString());
-  if (!lost.empty()) MessageBoxes::Show(nullptr, QString::fromStdString(lost), BoxIcon::Warning);
+  m_tools.EndReplay();
+  m_recording.Finish();
 }
 
 void CSetApDlg::OnInitDialog() {
@@ -58,18 +57,21 @@ void CSetApDlg::OnInitDialog() {
     // Only a broken build lacks its own template; say so instead of showing an empty window.
     MessageBoxes::Show(nullptr, QString::fromStdString(m_builder.Error()), BoxIcon::Error);
   }
-  SetEditText(1150, std::to_string(m_altitudeLimit));
-  SetEditText(1151, std::to_string(m_distanceLimit));
+  m_controls.SetEditText(1150, std::to_string(m_altitudeLimit));
+  m_controls.SetEditText(1151, std::to_string(m_distanceLimit));
 
   m_builder.Adopt(1205, &m_stickPanel);
 
-  m_recorder.SetBaseDir(apdesk::ResolveRecordBase(m_app.AppFolder()));
-  m_recorderStarted = m_recorder.StartThread();
+  // The recorder is the first reader of each sentence; the GPS check and the
+  // upgrade window read theirs themselves.
+  m_recording.Start(apdesk::ResolveRecordBase(m_app.AppFolder()));
+  m_recording.Listen(m_app.Session());
+  m_gpsCheckDlg.Listen(m_app.Session());
 
   if (!m_adjustDlg.Create(this)) {
     MessageBoxes::Show(this, QString::fromStdString(m_adjustDlg.Error()), BoxIcon::Error);
   }
-  m_upgradeDlg.SetLink(&m_app.Session().Usb());
+  m_upgradeDlg.Listen(m_app.Session());
   if (!m_upgradeDlg.Create(this)) {
     MessageBoxes::Show(this, QString::fromStdString(m_upgradeDlg.Error()), BoxIcon::Error);
   }
@@ -79,17 +81,17 @@ void CSetApDlg::OnInitDialog() {
 
   ApplyLanguage();
   for (int id : {1155, 1021, 1218, 1159, 1160, 1139, 1016, 1163}) {
-    if (QComboBox* c = Combo(id)) c->setCurrentIndex(c->count() > 0 ? 0 : -1);
+    if (QComboBox* c = m_controls.Combo(id)) c->setCurrentIndex(c->count() > 0 ? 0 : -1);
   }
 
   const int mode = m_app.GetSettingInt("HANDMODE", "HandValue", 0);
-  if (QComboBox* c = Combo(1218)) c->setCurrentIndex(mode >= 0 && mode < c->count() ? mode : -1);
+  if (QComboBox* c = m_controls.Combo(1218)) c->setCurrentIndex(mode >= 0 && mode < c->count() ? mode : -1);
   m_stickPanel.m_stickMode = mode;
 
   BuildMenus();
   FillPortList();
   ConnectControls();
-  UpdateAircraftPicture();
+  m_aircraft.Update();
 }
 
 void CSetApDlg::ApplyLanguage() {
@@ -112,7 +114,7 @@ void CSetApDlg::ApplyLanguage() {
 
   setWindowTitle(m_language.Text("LID_MAIN_CAPTION"));
   auto fill = [this](int id, const QStringList& items) {
-    if (QComboBox* c = Combo(id)) {
+    if (QComboBox* c = m_controls.Combo(id)) {
       c->clear();
       c->addItems(items);
     }
@@ -131,7 +133,7 @@ void CSetApDlg::ApplyLanguage() {
               m_language.Text("LID_PUB_ChinaHand"), m_language.Text("LID_PUB_EuropeHand")});
   m_stickPanel.m_axisNames = {m_language.Text("LID_PUB_Rudder"), m_language.Text("LID_PUB_Elevator"),
                               m_language.Text("LID_PUB_Throttle"), m_language.Text("LID_PUB_Aileron")};
-  FillParameterLists();
+  m_parameters.FillLists();
 }
 
 void CSetApDlg::ConnectControls() {
@@ -152,78 +154,27 @@ void CSetApDlg::ConnectControls() {
   // "activated" is the operator's choice only: selections made by the program
   // raise no notification.
   auto chosen = [this](int id, void (CSetApDlg::*handler)()) {
-    if (QComboBox* c = Combo(id)) connect(c, &QComboBox::activated, this, handler);
+    if (QComboBox* c = m_controls.Combo(id)) connect(c, &QComboBox::activated, this, handler);
   };
   chosen(1159, &CSetApDlg::UpdateAircraftPicture);
   chosen(1218, &CSetApDlg::OnHandModeChanged);
   chosen(1139, &CSetApDlg::OnMaxSpeedChanged);
 }
 
-QComboBox* CSetApDlg::Combo(int id) const {
-  return ControlAs<QComboBox>(id);
-}
-QLineEdit* CSetApDlg::Edit(int id) const {
-  return ControlAs<QLineEdit>(id);
-}
-
-void CSetApDlg::SetEditText(int id, const std::string& utf8) {
-  if (QLineEdit* e = Edit(id)) {
-    const QString text = QString::fromStdString(utf8);
-    // Unchanged text costs nothing at 50 sentences a second.
-    if (e->text() != text) e->setText(text);
-  }
-}
-
 void CSetApDlg::paintEvent(QPaintEvent* event) {
   QDialog::paintEvent(event);
-  UpdateAircraftPicture();
-}
-
-void CSetApDlg::UpdateAircraftPicture() {
-  const QComboBox* types = Combo(1159);
-  const int s = types ? types->currentIndex() : -1;
-  const int bitmap = s >= 0 && s <= 8 ? apdesk::kFirstAircraftBitmap + s : apdesk::kGenericAircraftBitmap;
-  // Called on every paint: setting the same image again would only ask for
-  // another paint.
-  if (bitmap == m_shownBitmap) return;
-  auto* picture = ControlAs<QLabel>(1250);
-  if (!picture) return;
-  auto it = m_pictures.find(bitmap);
-  if (it == m_pictures.end()) {
-    it = m_pictures.emplace(bitmap, QPixmap::fromImage(apdesk::AircraftPicture(bitmap))).first;
-  }
-  picture->setPixmap(it->second);
-  m_shownBitmap = bitmap;
-}
-
-void CSetApDlg::OnNextAircraft() {
-  QComboBox* types = Combo(1159);
-  if (!types || types->count() == 0) return;
-  int s = types->currentIndex() + 1;
-  if (s >= types->count()) s = 0;
-  types->setCurrentIndex(s);
-  UpdateAircraftPicture();
-}
-
-void CSetApDlg::OnPrevAircraft() {
-  QComboBox* types = Combo(1159);
-  if (!types || types->count() == 0) return;
-  int s = types->currentIndex();
-  s = s < 0 ? types->count() - 1 : s - 1;
-  if (s < 0) s = types->count() - 1;
-  types->setCurrentIndex(s);
-  UpdateAircraftPicture();
+  m_aircraft.Update();
 }
 
 void CSetApDlg::OnMaxSpeedChanged() {
-  const QComboBox* speed = Combo(1139);
+  const QComboBox* speed = m_controls.Combo(1139);
   if (QWidget* user = Control(1158)) {
     user->setVisible(speed && speed->currentIndex() == apdesk::kUserDefinedSpeedIndex);
   }
 }
 
 void CSetApDlg::OnHandModeChanged() {
-  const QComboBox* modes = Combo(1218);
+  const QComboBox* modes = m_controls.Combo(1218);
   const int mode = modes ? modes->currentIndex() : 0;
   m_stickPanel.m_stickMode = mode;
   m_stickPanel.update();
@@ -282,7 +233,7 @@ void CSetApDlg::OnOk() {
     int* member;
   } bound[] = {{1151, &m_distanceLimit}, {1150, &m_altitudeLimit}};
   for (const Bound& b : bound) {
-    QLineEdit* edit = Edit(b.id);
+    QLineEdit* edit = m_controls.Edit(b.id);
     if (!edit) continue;
     const std::optional<long long> value = apdesk::ParseInteger(edit->text().toStdString());
     if (!value || *value < INT32_MIN || *value > INT32_MAX) {
@@ -295,4 +246,35 @@ void CSetApDlg::OnOk() {
   }
   // The values are taken; the window stays open (Enter in a field must not
   // end the program).
+}
+
+void CSetApDlg::BuildMenus() {
+  m_chrome = m_menu.Build(this);
+  m_menu.AddTool("LID_MENU_PLOTS", [this] { ShowTelemetryPlots(); });
+  m_menu.AddTool("LID_MENU_INSPECTOR", [this] { ShowLinkInspector(); });
+  m_menu.AddTool("LID_MENU_MAP", [this] { ShowMap(); });
+  m_menu.AddTool("LID_MENU_UPGRADE", [this] { ShowUpgradeWindow(); });
+  m_nmea.Add(ToolsMenu(), StatusLine());
+  m_menu.AddAutoUsb([this]() -> apdesk::LinkFollower& { return m_connection->Follower(); });
+  // A device that returns is asked for its parameters as after Open USB or
+  // Open COM, without the box.
+  m_connection = std::make_unique<apdesk::ConnectionStatus>(
+      m_app, StatusLine(), [this](const char* key) { return m_language.Text(key); },
+      [this] {
+        m_paramsValid = false;
+        m_app.Session().Commands().SendGetParameters();
+      },
+      this);
+  m_files.AddMenu(FileMenu());
+  m_menu.AddFileEnd([this] { ShowFlightRecords(); }, [this] { done(QDialog::Accepted); });
+}
+
+void CSetApDlg::done(int result) {
+  // Nothing is said once the window is closing, not even what was queued.
+  m_alerts.Shutdown();
+  QDialog::done(result);
+}
+
+const apdesk::SentenceParser& CSetApDlg::Parser() const {
+  return m_app.Session().Link().Parser();
 }

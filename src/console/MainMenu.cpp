@@ -1,54 +1,48 @@
-// The main window's menu bar and status line, beside the template's
-// controls: File and Tools. Later windows add their commands here.
+#include "console/MainMenu.h"
+
 #include <QAction>
+#include <QDialog>
 #include <QMenu>
 
 #include "application/CConfigApp.h"
-#include "console/CSetApDlg.h"
+#include "console/ConnectionStatus.h"
 
-void CSetApDlg::BuildMenus() {
-  m_chrome = apdesk::AddWindowChrome(this, [this](QMenuBar* bar) {
-    m_fileMenu = bar->addMenu(m_language.Text("LID_MENU_FILE"));
-    m_toolsMenu = bar->addMenu(m_language.Text("LID_MENU_TOOLS"));
+namespace apdesk {
+
+MainMenu::MainMenu(CConfigApp& app, const CLanguageManager& texts) : m_app(app), m_texts(texts) {}
+
+WindowChrome MainMenu::Build(QDialog* window) {
+  return AddWindowChrome(window, [this](QMenuBar* bar) {
+    m_file = bar->addMenu(m_texts.Text("LID_MENU_FILE"));
+    m_tools = bar->addMenu(m_texts.Text("LID_MENU_TOOLS"));
   });
+}
 
-  m_toolsMenu->addAction(m_language.Text("LID_MENU_PLOTS"), this, [this] { ShowTelemetryPlots(); });
-  m_toolsMenu->addAction(m_language.Text("LID_MENU_INSPECTOR"), this, [this] { ShowLinkInspector(); });
-  m_toolsMenu->addAction(m_language.Text("LID_MENU_MAP"), this, [this] { ShowMap(); });
-  m_toolsMenu->addAction(m_language.Text("LID_MENU_UPGRADE"), this, [this] { ShowUpgradeWindow(); });
-  AddNmeaShareMenu();
-  QAction* autoUsb = m_toolsMenu->addAction(m_language.Text("LID_MENU_AUTO_USB"));
+void MainMenu::AddTool(const char* key, Command command) {
+  m_tools->addAction(m_texts.Text(key), this, std::move(command));
+}
+
+void MainMenu::AddAutoUsb(std::function<LinkFollower&()> follower) {
+  QAction* autoUsb = m_tools->addAction(m_texts.Text("LID_MENU_AUTO_USB"));
   autoUsb->setCheckable(true);
-  autoUsb->setChecked(m_app.GetSettingInt("Settings1", apdesk::kAutoConnectKey, 0) != 0);
-  connect(autoUsb, &QAction::toggled, this, [this](bool on) {
-    m_app.WriteSettingInt("Settings1", apdesk::kAutoConnectKey, on ? 1 : 0);
-    apdesk::LinkFollower& follower = m_connection->Follower();
+  autoUsb->setChecked(m_app.GetSettingInt("Settings1", kAutoConnectKey, 0) != 0);
+  connect(autoUsb, &QAction::toggled, this, [this, follower = std::move(follower)](bool on) {
+    m_app.WriteSettingInt("Settings1", kAutoConnectKey, on ? 1 : 0);
+    LinkFollower& f = follower();
     if (on && !m_app.Session().Usb().IsOpen() && !m_app.Session().Serial().IsOpen()) {
-      follower.WaitForUsb();
-    } else if (!on && follower.Looking() && !follower.IsLost()) {
-      follower.Stop();  // waiting for a first device: no more; a lost one is still followed
+      f.WaitForUsb();
+    } else if (!on && f.Looking() && !f.IsLost()) {
+      f.Stop();  // waiting for a first device: no more; a lost one is still followed
     }
   });
-
-  // A device that returns is asked for its parameters as after Open USB or
-  // Open COM, without the box.
-  m_connection = std::make_unique<apdesk::ConnectionStatus>(
-      m_app, StatusLine(), [this](const char* key) { return m_language.Text(key); },
-      [this] {
-        ForgetParameters();
-        m_app.Session().Commands().SendGetParameters();
-      },
-      this);
-
-  AddParameterFileMenu();
-  m_fileMenu->addSeparator();
-  m_fileMenu->addAction(m_language.Text("LID_MENU_RECORDS"), this, [this] { ShowFlightRecords(); });
-  m_fileMenu->addSeparator();
-  QAction* quit =
-      m_fileMenu->addAction(m_language.Text("LID_MENU_QUIT"), this, [this] { done(QDialog::Accepted); });
-  quit->setShortcut(QKeySequence::Quit);
 }
 
-void CSetApDlg::ShowUpgradeWindow() {
-  m_upgradeDlg.ShowFromMenu();
+void MainMenu::AddFileEnd(Command records, Command quit) {
+  m_file->addSeparator();
+  m_file->addAction(m_texts.Text("LID_MENU_RECORDS"), this, std::move(records));
+  m_file->addSeparator();
+  QAction* action = m_file->addAction(m_texts.Text("LID_MENU_QUIT"), this, std::move(quit));
+  action->setShortcut(QKeySequence::Quit);
 }
+
+}  // namespace apdesk

@@ -1,16 +1,14 @@
-// Tools > Share position (NMEA): the window, its address and switch kept in
-// the settings file, the number of listening programs on the status line,
-// and the one place where the receive path feeds the shared position.
+#include "console/NmeaShareMenu.h"
+
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
 #include <QStatusBar>
 
 #include "application/CConfigApp.h"
-#include "console/CSetApDlg.h"
-#include "nmea/CNmeaShareDlg.h"
 #include "nmea/NmeaSentences.h"
 
+namespace apdesk {
 namespace {
 
 constexpr const char* kNmeaSection = "NmeaShare";
@@ -19,38 +17,41 @@ constexpr const char* kNmeaOnKey = "On";
 
 }  // namespace
 
-void CSetApDlg::AddNmeaShareMenu() {
-  m_nmeaDlg = std::make_unique<apdesk::nmea::CNmeaShareDlg>(
-      [this](const char* key) { return m_language.Text(key); }, this);
-  apdesk::nmea::CNmeaShareDlg* share = m_nmeaDlg.get();
-  m_nmeaStatus = new QLabel(this);
-  m_nmeaStatus->setObjectName("nmeaStatusLine");
-  m_chrome.statusLine->addPermanentWidget(m_nmeaStatus);
-  m_nmeaStatus->hide();
-  connect(share, &apdesk::nmea::CNmeaShareDlg::StatusChanged, this, [this](const QString& text) {
-    m_nmeaStatus->setText(text);
-    m_nmeaStatus->setVisible(!text.isEmpty());
+NmeaShareMenu::NmeaShareMenu(CConfigApp& app, const CLanguageManager& texts, QWidget* window)
+    : m_app(app), m_texts(texts), m_window(window) {}
+
+NmeaShareMenu::~NmeaShareMenu() = default;
+
+void NmeaShareMenu::Add(QMenu* tools, QStatusBar* line) {
+  m_dialog =
+      std::make_unique<nmea::CNmeaShareDlg>([this](const char* key) { return m_texts.Text(key); }, m_window);
+  nmea::CNmeaShareDlg* share = m_dialog.get();
+  m_status = new QLabel(m_window);
+  m_status->setObjectName("nmeaStatusLine");
+  line->addPermanentWidget(m_status);
+  m_status->hide();
+  connect(share, &nmea::CNmeaShareDlg::StatusChanged, this, [this](const QString& text) {
+    m_status->setText(text);
+    m_status->setVisible(!text.isEmpty());
   });
-  connect(share, &apdesk::nmea::CNmeaShareDlg::SettingsChanged, this,
-          [this](const QString& address, bool on) {
-            m_app.WriteSettingString(kNmeaSection, kNmeaAddressKey, address.toStdString());
-            m_app.WriteSettingInt(kNmeaSection, kNmeaOnKey, on ? 1 : 0);
-          });
+  connect(share, &nmea::CNmeaShareDlg::SettingsChanged, this, [this](const QString& address, bool on) {
+    m_app.WriteSettingString(kNmeaSection, kNmeaAddressKey, address.toStdString());
+    m_app.WriteSettingInt(kNmeaSection, kNmeaOnKey, on ? 1 : 0);
+  });
   share->Restore(QString::fromStdString(m_app.GetSettingString(kNmeaSection, kNmeaAddressKey, "")),
                  m_app.GetSettingInt(kNmeaSection, kNmeaOnKey, 0) != 0);
-  ConnectNmeaShare();
-  m_toolsMenu->addAction(m_language.Text("LID_MENU_NMEA_SHARE"), this, [share] {
+  Listen();
+  tools->addAction(m_texts.Text("LID_MENU_NMEA_SHARE"), this, [share] {
     share->show();
     share->raise();
   });
 }
 
-// Every good "$STP" of the receive path, a replayed one too, goes out as
-// GGA, RMC and VTG.
-void CSetApDlg::ConnectNmeaShare() {
-  apdesk::nmea::CNmeaShareDlg* share = m_nmeaDlg.get();
-  connect(&m_app.Session(), &apdesk::ControllerSession::StatusSentence, share,
-          [share](const std::uint8_t* s) {
-            if (share->Sharing() && share->Programs() > 0) share->Send(apdesk::nmea::SentencesOf(s));
-          });
+void NmeaShareMenu::Listen() {
+  nmea::CNmeaShareDlg* share = m_dialog.get();
+  connect(&m_app.Session(), &ControllerSession::StatusSentence, share, [share](const std::uint8_t* s) {
+    if (share->Sharing() && share->Programs() > 0) share->Send(nmea::SentencesOf(s));
+  });
 }
+
+}  // namespace apdesk

@@ -1,70 +1,37 @@
-// What each sentence from the receive path does to the window: "$STP" is
-// recorded and shown, "$PAR" fills the parameter fields, "$TBS" is shown in a
-// box, and every USB report is offered to the upgrade window.
-#include <QApplication>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QTimer>
+#include "console/TelemetryDisplay.h"
 
-#include "application/CConfigApp.h"
-#include "console/CSetApDlg.h"
+#include "link/ControllerSession.h"
 #include "protocol/StatusSentence.h"
 #include "ui/MessageBoxes.h"
 
-using apdesk::MessageBoxes;
+namespace apdesk {
 
-void CSetApDlg::ConnectLink() {
-  apdesk::ControllerSession& session = m_app.Session();
-  connect(&session, &apdesk::ControllerSession::StatusSentence, this,
+TelemetryDisplay::TelemetryDisplay(const WindowControls& controls, CStickGauge& stickPanel,
+                                   const CLanguageManager& texts, QWidget* window)
+    : m_controls(controls), m_stickPanel(stickPanel), m_texts(texts), m_window(window) {}
+
+void TelemetryDisplay::Listen(ControllerSession& session) {
+  connect(&session, &ControllerSession::StatusSentence, this,
           [this](const std::uint8_t* s) { ShowStatus(s); });
-  connect(&session, &apdesk::ControllerSession::ParameterSentence, this,
-          [this](const std::uint8_t* s) { DecodeParameterSentence(s); });
-  connect(&session, &apdesk::ControllerSession::InstallErrorSentence, this,
+  connect(&session, &ControllerSession::InstallErrorSentence, this,
           [this](const std::uint8_t* s) { ShowInstallError(s); });
-  connect(&session, &apdesk::ControllerSession::UsbReport, this,
-          [this](const std::uint8_t* report) { m_upgradeDlg.HandleReport(report); });
 }
 
-void CSetApDlg::ShowRecorderNotice(const QString& text) {
-  // Never a second box over another one: it waits until that one is closed.
-  QWidget* modal = QApplication::activeModalWidget();
-  if (modal != nullptr && modal != this) {
-    QTimer::singleShot(kNoticeRetryMs, this, [this, text] { ShowRecorderNotice(text); });
-    return;
+void TelemetryDisplay::ShowStatus(const std::uint8_t* s) {
+  AttitudeLabels labels;
+  if (m_texts.m_fileChosen == 1) {
+    labels.left = m_texts.Text("LID_PUB_Left").toStdString();
+    labels.right = m_texts.Text("LID_PUB_Right").toStdString();
+    labels.up = m_texts.Text("LID_PUB_Up").toStdString();
+    labels.down = m_texts.Text("LID_PUB_Down").toStdString();
   }
-  MessageBoxes::Show(this, text, apdesk::BoxIcon::Warning);
-}
-
-const apdesk::SentenceParser& CSetApDlg::Parser() const {
-  return m_app.Session().Link().Parser();
-}
-
-void CSetApDlg::ShowStatus(const std::uint8_t* s) {
-  // A replayed record is in a record file already.
-  if (!m_app.Session().Link().Replaying()) apdesk::RecordStatusSentence(m_recorder, s);
-  const std::string notice =
-      m_recorderNotices.Poll(m_recorder, m_language.Text("LID_PUB_RECORD_FAILING").toStdString());
-  if (!notice.empty()) {
-    // Shown after this sentence is handled: a box's own event loop must not
-    // run inside the receive path.
-    QTimer::singleShot(0, this, [this, text = QString::fromStdString(notice)] { ShowRecorderNotice(text); });
-  }
-  if (m_gpsCheckDlg.m_checkActive) m_gpsCheckDlg.ShowGpsRecord(s);
-
-  apdesk::AttitudeLabels labels;
-  if (m_language.m_fileChosen == 1) {
-    labels.left = m_language.Text("LID_PUB_Left").toStdString();
-    labels.right = m_language.Text("LID_PUB_Right").toStdString();
-    labels.up = m_language.Text("LID_PUB_Up").toStdString();
-    labels.down = m_language.Text("LID_PUB_Down").toStdString();
-  }
-  const apdesk::TelemetryView view = apdesk::DecodeStatusSentence(s, labels, m_language.m_isChinese != 0);
-  SetEditText(1146, view.latitudeText);
-  SetEditText(1145, view.longitudeText);
-  SetEditText(1147, view.altitudeText);
-  SetEditText(1148, view.courseText);
-  SetEditText(1152, view.voltageText);
-  if (QComboBox* status = Combo(1021)) {
+  const TelemetryView view = DecodeStatusSentence(s, labels, m_texts.m_isChinese != 0);
+  m_controls.SetEditText(1146, view.latitudeText);
+  m_controls.SetEditText(1145, view.longitudeText);
+  m_controls.SetEditText(1147, view.altitudeText);
+  m_controls.SetEditText(1148, view.courseText);
+  m_controls.SetEditText(1152, view.voltageText);
+  if (QComboBox* status = m_controls.Combo(1021)) {
     const int entry = view.flightStatusEntry;
     const int index = entry >= 0 && entry < status->count() ? entry : -1;
     if (status->currentIndex() != index) status->setCurrentIndex(index);
@@ -74,12 +41,14 @@ void CSetApDlg::ShowStatus(const std::uint8_t* s) {
     m_stickPanel.m_colors[channel] = view.sticks[channel].argb;
   }
   m_stickPanel.update();
-  SetEditText(1141, view.versionText);
-  SetEditText(1143, view.attitudeText);
-  SetEditText(1142, view.satellitesText);
+  m_controls.SetEditText(1141, view.versionText);
+  m_controls.SetEditText(1143, view.attitudeText);
+  m_controls.SetEditText(1142, view.satellitesText);
 }
 
-void CSetApDlg::ShowInstallError(const std::uint8_t* s) {
-  const std::string button = apdesk::ControlText(Control(1002)).toStdString();
-  MessageBoxes::Show(this, QString::fromStdString(apdesk::FormatInstallError(button, s)));
+void TelemetryDisplay::ShowInstallError(const std::uint8_t* s) {
+  const std::string button = ControlText(m_controls.Control(1002)).toStdString();
+  MessageBoxes::Show(m_window, QString::fromStdString(FormatInstallError(button, s)));
 }
+
+}  // namespace apdesk

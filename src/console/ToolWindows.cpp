@@ -1,6 +1,5 @@
-// The windows beside the main window, opened from its menus: the telemetry
-// plots and the link inspector, fed from the one receive path; the flight
-// records; and a replay of a record file through that same path.
+#include "console/ToolWindows.h"
+
 #include <QAction>
 #include <QFileInfo>
 #include <QMenu>
@@ -9,59 +8,67 @@
 #include <algorithm>
 
 #include "application/CConfigApp.h"
-#include "console/CSetApDlg.h"
+#include "console/ConnectionStatus.h"
 #include "inspector/CLinkInspectorDlg.h"
 #include "map/CMapDlg.h"
 #include "recorder/ReplayPacer.h"
 #include "telemetryplots/CTelemetryPlotsDlg.h"
 #include "viewer/CFlightRecordsDlg.h"
 
-void CSetApDlg::ShowTelemetryPlots() {
-  if (!m_plotsDlg) {
-    m_plotsDlg = std::make_unique<CTelemetryPlotsDlg>(m_language, this);
-    m_plotsDlg->Create();
-    connect(&m_app.Session(), &apdesk::ControllerSession::StatusSentence, m_plotsDlg.get(),
-            [this](const std::uint8_t* s) { m_plotsDlg->AddStatusSentence(s, m_toolClock.elapsed()); });
+namespace apdesk {
+
+ToolWindows::ToolWindows(CConfigApp& app, const CLanguageManager& texts, QWidget* window,
+                         const CSaveData& recorder, MapTool& map, const QElapsedTimer& clock)
+    : m_app(app), m_texts(texts), m_window(window), m_recorder(recorder), m_map(map), m_clock(clock) {}
+
+ToolWindows::~ToolWindows() = default;
+
+void ToolWindows::ShowPlots() {
+  if (!m_plots) {
+    m_plots = std::make_unique<CTelemetryPlotsDlg>(m_texts, m_window);
+    m_plots->Create();
+    connect(&m_app.Session(), &ControllerSession::StatusSentence, m_plots.get(),
+            [this](const std::uint8_t* s) { m_plots->AddStatusSentence(s, m_clock.elapsed()); });
   }
-  m_plotsDlg->show();
-  m_plotsDlg->raise();
+  m_plots->show();
+  m_plots->raise();
 }
 
-void CSetApDlg::ShowLinkInspector() {
-  if (!m_inspectorDlg) {
-    m_inspectorDlg = std::make_unique<CLinkInspectorDlg>(m_language, this);
-    CLinkInspectorDlg* inspector = m_inspectorDlg.get();
-    apdesk::ControllerSession* session = &m_app.Session();
-    const apdesk::ControllerLink* link = &session->Link();
-    connect(session, &apdesk::ControllerSession::SentenceTaken, inspector,
+void ToolWindows::ShowInspector() {
+  if (!m_inspector) {
+    m_inspector = std::make_unique<CLinkInspectorDlg>(m_texts, m_window);
+    CLinkInspectorDlg* inspector = m_inspector.get();
+    ControllerSession* session = &m_app.Session();
+    const ControllerLink* link = &session->Link();
+    connect(session, &ControllerSession::SentenceTaken, inspector,
             [inspector](int tag, const std::uint8_t* s, int length, bool) {
-              inspector->OnSentence(static_cast<apdesk::SentenceTag>(tag), s,
-                                    static_cast<std::size_t>(length));
+              inspector->OnSentence(static_cast<SentenceTag>(tag), s, static_cast<std::size_t>(length));
             });
-    connect(session, &apdesk::ControllerSession::UsbReport, inspector,
+    connect(session, &ControllerSession::UsbReport, inspector,
             [inspector](const std::uint8_t*) { inspector->OnReport(); });
     // The counters at the inspector's own pace, not once per read.
     auto* counters = new QTimer(inspector);
     connect(counters, &QTimer::timeout, inspector,
-            [this, inspector, link] { inspector->OnCounters(link->Counters(), m_toolClock.elapsed()); });
+            [this, inspector, link] { inspector->OnCounters(link->Counters(), m_clock.elapsed()); });
     counters->start(CLinkInspectorDlg::kRefreshMs);
-    inspector->OnCounters(link->Counters(), m_toolClock.elapsed());
+    inspector->OnCounters(link->Counters(), m_clock.elapsed());
   }
-  m_inspectorDlg->show();
-  m_inspectorDlg->raise();
+  m_inspector->show();
+  m_inspector->raise();
 }
 
-void CSetApDlg::ShowFlightRecords() {
-  if (!m_recordsDlg) {
-    m_recordsDlg = std::make_unique<CFlightRecordsDlg>(m_language, this);
-    m_recordsDlg->SetMapTiles(MapTiles());
-    m_recordsDlg->ShowFolder(QString::fromStdString(m_recorder.RecordFolder()));
+void ToolWindows::ShowRecords() {
+  if (!m_records) {
+    m_records = std::make_unique<CFlightRecordsDlg>(m_texts, m_window);
+    m_records->SetMapTiles(m_map.Tiles());
+    m_records->ShowFolder(QString::fromStdString(m_recorder.RecordFolder()));
   }
-  m_recordsDlg->show();
-  m_recordsDlg->raise();
+  m_records->show();
+  m_records->raise();
 }
 
-bool CSetApDlg::StartReplay(const QString& path, double speed, QString* error) {
+bool ToolWindows::StartReplay(const QString& path, double speed, QMenu* tools, ConnectionStatus& status,
+                              QString* error) {
   auto replay = std::make_unique<Replay>();
   std::string why;
   if (!replay->pacer.Open(path.toStdString(), &why)) {
@@ -72,48 +79,54 @@ bool CSetApDlg::StartReplay(const QString& path, double speed, QString* error) {
   Replay& r = *m_replay;
   // A replayed record is shown, plotted and inspected, but never recorded again.
   m_app.Session().Link().SetReplaying(true);
-  if (MapWindow()) MapWindow()->ResetHome();  // home is the replay's first fix
+  if (m_map.Window()) m_map.Window()->ResetHome();  // home is the replay's first fix
   r.timer.setSingleShot(true);
   r.timer.setTimerType(Qt::PreciseTimer);
   connect(&r.timer, &QTimer::timeout, this, [this] { ReplayTick(); });
-  r.pause = m_toolsMenu->addAction(m_language.Text("LID_MENU_REPLAY_PAUSE"));
+  r.pause = tools->addAction(m_texts.Text("LID_MENU_REPLAY_PAUSE"));
   r.pause->setCheckable(true);
-  connect(r.pause, &QAction::toggled, this, [this](bool paused) {
-    m_replay->pacer.SetPaused(paused, m_toolClock.elapsed());
+  connect(r.pause, &QAction::toggled, this, [this, &status](bool paused) {
+    m_replay->pacer.SetPaused(paused, m_clock.elapsed());
     if (!paused) ReplayTick();
-    m_connection->Refresh();
+    status.Refresh();
   });
-  r.pacer.SetSpeed(speed, m_toolClock.elapsed());
-  r.pacer.Start(m_toolClock.elapsed());
+  r.pacer.SetSpeed(speed, m_clock.elapsed());
+  r.pacer.Start(m_clock.elapsed());
   // The status line says what is played, at what speed and where, instead
   // of "Not connected".
-  m_connection->SetReplay(
-      [this, file = QFileInfo(path).fileName().toStdString()](apdesk::ConnectionState::Replay* state) {
-        const Replay& now = *m_replay;
-        state->file = file;
-        state->speed = now.pacer.Speed();
-        state->records = now.pacer.Played();
-        state->paused = now.pacer.Paused();
-        state->finished = now.pacer.Finished();
-        if (now.lastUtc) {
-          const long long day = *now.lastUtc % 86400;
-          state->flightTime =
-              QString::asprintf("%02lld:%02lld:%02lld", day / 3600, day / 60 % 60, day % 60).toStdString();
-        }
-      });
+  status.SetReplay([this, file = QFileInfo(path).fileName().toStdString()](ConnectionState::Replay* state) {
+    const Replay& now = *m_replay;
+    state->file = file;
+    state->speed = now.pacer.Speed();
+    state->records = now.pacer.Played();
+    state->paused = now.pacer.Paused();
+    state->finished = now.pacer.Finished();
+    if (now.lastUtc) {
+      const long long day = *now.lastUtc % 86400;
+      state->flightTime =
+          QString::asprintf("%02lld:%02lld:%02lld", day / 3600, day / 60 % 60, day % 60).toStdString();
+    }
+  });
   ReplayTick();
   return true;
 }
 
-void CSetApDlg::ReplayTick() {
+void ToolWindows::ReplayTick() {
   Replay& r = *m_replay;
   r.due.clear();
-  r.pacer.NextDue(m_toolClock.elapsed(), &r.due);
-  for (const apdesk::RecordBytes& record : r.due) {
+  r.pacer.NextDue(m_clock.elapsed(), &r.due);
+  for (const RecordBytes& record : r.due) {
     m_app.Session().Link().Feed(record.data(), record.size());
-    if (const auto utc = apdesk::RecordUtcSeconds(record.data())) r.lastUtc = utc;
+    if (const auto utc = RecordUtcSeconds(record.data())) r.lastUtc = utc;
   }
   if (const auto next = r.pacer.NextDueMs()) {
-    r.timer.start(static_cast<int>(std::max<qint64>(0, *next - m_toolClock.elapsed())));
+    r.timer.start(static_cast<int>(std::max<qint64>(0, *next - m_clock.elapsed())));
   }
 }
+
+double ToolWindows::ClockSpeed() const {
+  if (!m_replay || !m_app.Session().Link().Replaying()) return 1.0;
+  return m_replay->pacer.Paused() ? 0.0 : m_replay->pacer.Speed();
+}
+
+}  // namespace apdesk

@@ -1,8 +1,11 @@
 # The main window with its connection controls, parameter fields and telemetry.
 apdesk_library(apdesk_console QT
-  SOURCES CSetApDlg.h CSetApDlg.cpp ConnectionControls.cpp ParameterControls.cpp TelemetryDisplay.cpp
-    MainMenu.cpp ToolWindows.cpp ConnectionStatus.h ConnectionStatus.cpp ParameterCompareDlg.h
-    ParameterCompareDlg.cpp ParameterFiles.cpp MapWindow.cpp MapParts.h AlertsHook.cpp NmeaShareMenu.cpp
+  SOURCES CSetApDlg.h CSetApDlg.cpp WindowState.h WindowControls.h AircraftChooser.h AircraftChooser.cpp
+    ConnectionControls.h ConnectionControls.cpp ParameterControls.h ParameterControls.cpp
+    TelemetryDisplay.h TelemetryDisplay.cpp MainMenu.h MainMenu.cpp ToolWindows.h ToolWindows.cpp
+    ConnectionStatus.h ConnectionStatus.cpp ParameterCompareDlg.h ParameterCompareDlg.cpp
+    ParameterFiles.h ParameterFiles.cpp MapWindow.h MapWindow.cpp AlertsHook.h AlertsHook.cpp
+    NmeaShareMenu.h NmeaShareMenu.cpp FlightRecording.h FlightRecording.cpp
   PUBLIC apdesk_dialogs apdesk_messageboxes apdesk_protocol apdesk_app apdesk_link apdesk_localisation
     apdesk_recorder apdesk_recordfile apdesk_pictures apdesk_calibration apdesk_gpscheck apdesk_upgrade
     apdesk_telemetryplots apdesk_inspector apdesk_viewer apdesk_replay apdesk_params apdesk_portproblem

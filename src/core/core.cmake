@@ -2,19 +2,12 @@
 # the application folder, the serial settings, the --connect grammar and the
 # HID back-end seam. No Qt; it also builds for Windows.
 if(WIN32)
-  set(core_platform ${CMAKE_CURRENT_LIST_DIR}/AppFolderWindows.cpp)
+  set(core_platform AppFolderWindows.cpp)
 else()
-  set(core_platform ${CMAKE_CURRENT_LIST_DIR}/AppFolderPosix.cpp)
+  set(core_platform AppFolderPosix.cpp)
 endif()
-add_library(apdesk_core STATIC
-  ${CMAKE_CURRENT_LIST_DIR}/LetterPair.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/IniFile.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/SettingsStore.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/CommConfig.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/AppFolder.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ConnectTarget.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/DeviceMatch.cpp
-  ${core_platform})
-apdesk_export_headers(apdesk_core HEADERS ${CMAKE_CURRENT_LIST_DIR}/HidBackend.h ${CMAKE_CURRENT_LIST_DIR}/LinkFailure.h)
-target_link_libraries(apdesk_core PUBLIC apdesk_files)
-set_target_properties(apdesk_core PROPERTIES AUTOMOC OFF)
+apdesk_library(apdesk_core
+  SOURCES LetterPair.cpp IniFile.cpp SettingsStore.cpp CommConfig.cpp AppFolder.cpp ConnectTarget.cpp DeviceMatch.cpp
+    ${core_platform}
+  HEADERS HidBackend.h LinkFailure.h
+  PUBLIC apdesk_files)

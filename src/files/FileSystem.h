@@ -38,6 +38,8 @@ int OpenInPlace(const std::string& path);
 // still works); its name into *temp.
 int CreateBeside(const std::string& path, std::string* temp);
 bool KeepMode(int fd, unsigned mode);
+// Some of the bytes (at least one), or -1 with errno.
+long long WriteSome(int fd, const char* bytes, std::size_t size);
 bool WriteAll(int fd, std::string_view bytes);
 bool FlushToDisk(int fd);
 bool Close(int fd);

@@ -118,18 +118,12 @@ bool KeepMode(int fd, unsigned mode) {
   return fchmod(fd, static_cast<mode_t>(mode)) == 0;
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n == 0) errno = EIO;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
+long long WriteSome(int fd, const char* bytes, std::size_t size) {
+  ssize_t n;
+  do {
+    n = write(fd, bytes, size);
+  } while (n < 0 && errno == EINTR);
+  return n;
 }
 
 bool FlushToDisk(int fd) {

@@ -88,18 +88,8 @@ bool KeepMode(int, unsigned) {
   return true;
 }  // a new file gets the folder's rights, as the old one did
 
-bool WriteAll(int fd, std::string_view bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const std::size_t chunk = std::min<std::size_t>(bytes.size() - done, 1u << 30);
-    const int n = _write(fd, bytes.data() + done, static_cast<unsigned>(chunk));
-    if (n <= 0) {
-      if (n == 0) errno = EIO;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
+long long WriteSome(int fd, const char* bytes, std::size_t size) {
+  return _write(fd, bytes, static_cast<unsigned>(std::min<std::size_t>(size, 1u << 30)));
 }
 
 bool FlushToDisk(int fd) {

@@ -161,4 +161,17 @@ bool WriteFileStreamed(const std::string& path, const FileProducer& produce, std
   return true;
 }
 
+bool filesys::WriteAll(int fd, std::string_view bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const long long n = WriteSome(fd, bytes.data() + done, bytes.size() - done);
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
 }  // namespace apdesk

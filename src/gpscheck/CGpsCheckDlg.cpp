@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "gpscheck/CCompassDial.h"
+#include "link/ControllerSession.h"
 #include "protocol/StatusSentence.h"
 
 namespace {
@@ -60,6 +61,12 @@ int CGpsCheckDlg::RunModal() {
   const int result = exec();
   m_checkActive = 0;  // also when exec() could not show the window
   return result;
+}
+
+void CGpsCheckDlg::Listen(apdesk::ControllerSession& session) {
+  connect(&session, &apdesk::ControllerSession::StatusSentence, this, [this](const std::uint8_t* s) {
+    if (m_checkActive) ShowGpsRecord(s);
+  });
 }
 
 void CGpsCheckDlg::ShowGpsRecord(const std::uint8_t* sentence) {

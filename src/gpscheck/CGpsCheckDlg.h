@@ -14,6 +14,9 @@
 
 class CCompassDial;
 class QKeyEvent;
+namespace apdesk {
+class ControllerSession;
+}
 
 class CGpsCheckDlg : public QDialog {
   Q_OBJECT
@@ -46,6 +49,9 @@ class CGpsCheckDlg : public QDialog {
 
   // One valid 99-byte "$STP" sentence.
   void ShowGpsRecord(const std::uint8_t* sentence);
+  // The window's one connection to the session: its "$STP" sentences are
+  // shown while the check is active. The session must outlive the window.
+  void Listen(apdesk::ControllerSession& session);
 
   void OnCompassCheckOn();
   void OnCompassCheckOff();

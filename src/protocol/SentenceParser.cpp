@@ -83,6 +83,7 @@ inline bool Candidate(const std::uint8_t* p, std::size_t k, std::size_t size) {
     const std::size_t high = first(i + 32, mask(c) | mask(d) << 16);
     if (high != size) return high;
   }
+  if (i == size) return size;  // a whole report: the usual delivery
   for (; i + 16 <= size; i += 16) {
     const std::size_t k = first(i, hitsAt(i));
     if (k != size) return k;
@@ -180,10 +181,13 @@ void SentenceParser::ParseSpan(const std::uint8_t* bytes, std::size_t length, Se
       return;
     }
     // A sentence begun earlier: top the queue up with just the bytes it
-    // waits for, so what follows it can be cut out in place.
+    // waits for, so what follows it can be cut out in place. A tag not yet
+    // whole waits a byte at a time, but six bytes decide every tag: those
+    // are taken at once (a sentence is cut out of the queue the same).
     const std::size_t size = m_rxQueue.Size();
     if (m_waitingFor > size && m_spanLeft > 0) {
-      const std::size_t n = std::min(m_waitingFor - size, m_spanLeft);
+      const std::size_t wanted = size < kLongestTag ? std::max(m_waitingFor, kLongestTag) : m_waitingFor;
+      const std::size_t n = std::min(wanted - size, m_spanLeft);
       m_rxQueue.Append(m_span, n);
       m_span += n;
       m_spanLeft -= n;

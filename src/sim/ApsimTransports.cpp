@@ -69,6 +69,22 @@ class ImageOut {
   bool m_done = false;
 };
 
+// The controller being served, after the first line of output says where
+// (the line a test or a script waits for).
+struct Served {
+  Served(const ServeOptions& options, bool reports, const std::string& where)
+      : controller(WithReports(options.sim, reports), NowMs()), image(options.imageOut) {
+    std::printf("%s\n", where.c_str());
+    std::fflush(stdout);
+  }
+  static SimOptions WithReports(SimOptions sim, bool reports) {
+    sim.reports = reports;
+    return sim;
+  }
+  SimController controller;
+  ImageOut image;
+};
+
 void CloseFd(int& fd) {
   if (fd >= 0) ::close(fd);
   fd = -1;
@@ -108,13 +124,9 @@ int ServeSerial(const ServeOptions& options, const volatile std::sig_atomic_t* s
       return 1;
     }
   }
-  std::printf("%s\n", slavePath.c_str());
-  std::fflush(stdout);
-
-  SimOptions sim = options.sim;
-  sim.reports = false;
-  SimController c(sim, NowMs());
-  ImageOut image(options.imageOut);
+  Served served(options, false, slavePath);
+  SimController& c = served.controller;
+  ImageOut& image = served.image;
   std::uint8_t buf[4096];
   while (!*stop) {
     c.Advance(NowMs());
@@ -171,13 +183,9 @@ int ServeHidSock(const ServeOptions& options, const std::string& path,
     CloseFd(listener);
     return 1;
   }
-  std::printf("%s\n", path.c_str());
-  std::fflush(stdout);
-
-  SimOptions sim = options.sim;
-  sim.reports = true;
-  SimController c(sim, NowMs());
-  ImageOut image(options.imageOut);
+  Served served(options, true, path);
+  SimController& c = served.controller;
+  ImageOut& image = served.image;
   int client = -1;
   while (!*stop) {
     c.Advance(NowMs());
@@ -289,19 +297,19 @@ void AnswerUhidEvent(int fd, const uhid_event& e, SimController& c, bool& opened
       c.Write(out, kReportSize, NowMs());
       break;
     }
-    case UHID_GET_REPORT: {
-      uhid_event r{};
-      r.type = UHID_GET_REPORT_REPLY;
-      r.u.get_report_reply.id = e.u.get_report.id;
-      r.u.get_report_reply.err = EIO;
-      UhidWrite(fd, r);
-      break;
-    }
+    case UHID_GET_REPORT:
     case UHID_SET_REPORT: {
+      // The controller has no feature reports: every request is refused.
       uhid_event r{};
-      r.type = UHID_SET_REPORT_REPLY;
-      r.u.set_report_reply.id = e.u.set_report.id;
-      r.u.set_report_reply.err = EIO;
+      if (e.type == UHID_GET_REPORT) {
+        r.type = UHID_GET_REPORT_REPLY;
+        r.u.get_report_reply.id = e.u.get_report.id;
+        r.u.get_report_reply.err = EIO;
+      } else {
+        r.type = UHID_SET_REPORT_REPLY;
+        r.u.set_report_reply.id = e.u.set_report.id;
+        r.u.set_report_reply.err = EIO;
+      }
       UhidWrite(fd, r);
       break;
     }
@@ -323,13 +331,9 @@ int ServeUhid(const ServeOptions& options, const volatile std::sig_atomic_t* sto
     CloseFd(fd);
     return 1;
   }
-  std::printf("uhid 0483:5750\n");
-  std::fflush(stdout);
-
-  SimOptions sim = options.sim;
-  sim.reports = true;
-  SimController c(sim, NowMs());
-  ImageOut image(options.imageOut);
+  Served served(options, true, "uhid 0483:5750");
+  SimController& c = served.controller;
+  ImageOut& image = served.image;
   bool opened = false;  // input reports reach nobody until hidraw is opened
   bool created = true;
   while (!*stop) {

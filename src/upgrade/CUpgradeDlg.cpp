@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "link/ControllerSession.h"
 #include "link/HidLink.h"
 
 namespace {
@@ -49,6 +50,12 @@ void CUpgradeDlg::SetLink(CHidLink* link) {
   }
   m_replySink = [link](const std::uint8_t* report) { link->WriteReport(report); };
   m_closeDevice = [link] { link->Close(); };
+}
+
+void CUpgradeDlg::Listen(apdesk::ControllerSession& session) {
+  SetLink(&session.Usb());
+  connect(&session, &apdesk::ControllerSession::UsbReport, this,
+          [this](const std::uint8_t* report) { HandleReport(report); });
 }
 
 bool CUpgradeDlg::Create(QWidget* owner) {

@@ -6,9 +6,9 @@
 // by itself for a boot loader (and then it says so); opened from the Tools
 // menu, Close only closes it.
 //
-// The main window hands it every inbound HID report (HandleReport), except
-// while it is opening the USB device; replies go out at once through the
-// reply sink (the HID link's WriteReport).
+// Listen takes every inbound HID report from the session (HandleReport),
+// except while the USB device is being opened; replies go out at once
+// through the reply sink (the HID link's WriteReport).
 
 #include <QBasicTimer>
 #include <QString>
@@ -23,6 +23,9 @@
 
 class CHidLink;
 class QTimerEvent;
+namespace apdesk {
+class ControllerSession;
+}
 
 class CUpgradeDlg : public CKeyFilterDialog {
   Q_OBJECT
@@ -41,6 +44,10 @@ class CUpgradeDlg : public CKeyFilterDialog {
   // Replies go to link->WriteReport and Close closes link's device. The link
   // must outlive the window (it belongs to the application object).
   void SetLink(CHidLink* link);
+  // The window's one connection to the session: every USB report it hands
+  // out comes here, and replies go to its HID link (SetLink). The session
+  // must outlive the window.
+  void Listen(apdesk::ControllerSession& session);
   // The same as two seams, for tests and tools.
   void SetReplySink(ReplySink sink) { m_replySink = std::move(sink); }
   void SetDeviceCloser(Action closer) { m_closeDevice = std::move(closer); }

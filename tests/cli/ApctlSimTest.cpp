@@ -40,13 +40,21 @@ class QtEnvironment : public ::testing::Environment {
     static char* argv[] = {name, nullptr};
     app_ = new QCoreApplication(argc, argv);
     // Every write stores a snapshot: never into the user's own history.
-    static char data[] = "/tmp/apctl-test-data-XXXXXX";
-    if (mkdtemp(data)) setenv("XDG_DATA_HOME", data, 1);
+    char data[] = "/tmp/apctl-test-data-XXXXXX";
+    if (mkdtemp(data)) {
+      data_ = data;
+      setenv("XDG_DATA_HOME", data, 1);
+    }
   }
-  void TearDown() override { delete app_; }
+  void TearDown() override {
+    delete app_;
+    std::error_code ignored;
+    if (!data_.empty()) fs::remove_all(data_, ignored);
+  }
 
  private:
   QCoreApplication* app_ = nullptr;
+  std::string data_;
 };
 const auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 

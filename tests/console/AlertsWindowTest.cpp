@@ -142,7 +142,7 @@ TEST_F(AlertsWindowTest, ReplayedSagRaisesOneWarningSpokenOnlyWhenSwitchedOn) {
     FeedParameters(*app);
     QString why;
     ASSERT_TRUE(w.StartReplay(m_flight, 10, &why)) << why.toStdString();
-    ASSERT_TRUE(WaitFor([&] { return !w.Alerts().Entries().empty(); }, 5000)) << "speak " << speak;
+    ASSERT_TRUE(WaitFor([&] { return !w.Alerts().Entries().empty(); }, 15000)) << "speak " << speak;
     WaitFor([] { return false; }, 800);  // the rest of the flight: nothing more
 
     ASSERT_EQ(w.Alerts().Entries().size(), 1u);
@@ -177,7 +177,7 @@ TEST_F(AlertsWindowTest, Screenshots) {
     FeedParameters(*app);
     QString why;
     ASSERT_TRUE(w.StartReplay(m_flight, 10, &why)) << why.toStdString();
-    ASSERT_TRUE(WaitFor([&] { return !w.Alerts().Entries().empty(); }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return !w.Alerts().Entries().empty(); }, 15000));
     const QString lang = QString(locale).left(2);
     EXPECT_TRUE(w.grab().save(m_binDir + "/alerts_mainwindow_" + lang + ".png"));
     CAlertsDlg* list = w.ShowAlerts();

@@ -16,6 +16,8 @@
 #include "calibration/WindowTestSupport.h"
 #include "common/LanguageTexts.h"
 #include "gpscheck/CCompassDial.h"
+#include "link/ControllerSession.h"
+#include "protocol/SentenceBytes.h"
 #include "protocol/SentenceParser.h"
 #include "protocol/StatusSentence.h"
 
@@ -181,6 +183,26 @@ TEST_F(GpsWindow, ClosingClearsTheFlagAndReopeningKeepsTheHistory) {
   }
   EXPECT_EQ(opened, 3);
   EXPECT_EQ(dlg.Judgement().History().size(), 10u);
+}
+
+// As in the program: the window reads the session's "$STP" itself, and only
+// while its check is active.
+TEST_F(GpsWindow, ReadsTheSessionOnlyWhileTheCheckIsActive) {
+  ControllerSession session(nullptr);
+  dlg.Listen(session);
+  auto arrive = [&](double heading) {
+    std::vector<std::uint8_t> s = Sentence(heading);
+    test::PutSum(s);
+    session.Link().Feed(s.data(), s.size());
+  };
+  dlg.m_checkActive = 0;
+  arrive(10);
+  EXPECT_EQ(TextOf(dlg.Control(1018)), "");
+  EXPECT_TRUE(dlg.Judgement().History().empty());
+  dlg.m_checkActive = 1;
+  arrive(20);
+  EXPECT_NE(TextOf(dlg.Control(1018)), "");
+  EXPECT_FALSE(dlg.Judgement().History().empty());
 }
 
 TEST(GpsWindowLanguage, TextsFromTheFileAndBuiltInWhereAKeyIsMissing) {

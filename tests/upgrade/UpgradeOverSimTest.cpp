@@ -11,6 +11,7 @@
 
 #include "calibration/WindowTestSupport.h"
 #include "common/LanguageTexts.h"
+#include "link/ControllerSession.h"
 #include "sim/SimHidBackend.h"
 #include "upgrade/CUpgradeDlg.h"
 #include "upgrade/UpgradeTestSupport.h"
@@ -206,6 +207,31 @@ TEST_F(UpgradeOverSim, LostRequestAndWrongReadBackAreMadeGood) {
       EXPECT_GE(rig.Count(0x51, 2), 2);  // asked for again
     }
   }
+}
+
+// As in the program: the window takes the session's USB reports itself (none
+// while Open USB runs) and answers through the session's HID link.
+TEST_F(UpgradeOverSim, TheWindowListensToTheSessionItself) {
+  const CLanguageManager texts = testsupport::LoadedTexts(lang.Folder(), false);
+  sim::SimOptions options;
+  options.bootloader = true;
+  std::shared_ptr<sim::SimHandle> handle;
+  ControllerSession session(sim::MakeSimHidBackend(options, &handle));
+  CUpgradeDlg dlg(texts);
+  dlg.SetQuitRequester([] {});
+  ASSERT_TRUE(dlg.Create(nullptr));
+  dlg.Listen(session);
+  ASSERT_TRUE(session.OpenUsb(0x0483, 0x5750));
+  PumpFor(300);
+  EXPECT_EQ(dlg.Exchange().Announcements(), 0);
+  session.EndUsbOpening();
+  ASSERT_TRUE(PumpUntil([&] { return dlg.isVisible(); }));
+  const std::vector<std::uint8_t> image = upgradetest::RandomImage(3000, 3);
+  ASSERT_TRUE(dlg.LoadImageFile(WriteImage(image)));
+  ASSERT_TRUE(
+      PumpUntil([&] { return handle->UpgradeComplete() && dlg.Exchange().FinishAcknowledged(); }, 20000));
+  EXPECT_EQ(handle->ReceivedImage(), image);
+  session.Stop();
 }
 
 TEST_F(UpgradeOverSim, VanishingDeviceLeavesTheProgramRunning) {
