@@ -95,10 +95,6 @@ class SecondsCache {
   std::optional<long long> m_seconds;
 };
 
-}  // namespace
-
-namespace {
-
 // GroundSpeedMetres as a float, without hypot: the sum of the squared
 // whole-number velocities is exact in a double and sqrt is correctly rounded,
 // so the float is the same (hypot's last bit can differ; never the float's).
@@ -108,8 +104,9 @@ float GroundSpeed(const StatusFields& f) {
 }
 
 // Faults a fresh column's pages in with one call instead of one fault per
-// page as it fills (each fault is costly, most of all in a virtual machine).
-// Without the call the pages simply come on first use.
+// page as it fills (each fault is costly, most of all in a virtual machine),
+// as huge pages where the system allows (fewer faults and address-cache
+// misses). Where either call is refused the pages simply come on first use.
 template <typename T>
 void Prefault(const std::vector<T>& column) {
 #if defined(MADV_POPULATE_WRITE)
