@@ -322,6 +322,7 @@ constexpr float kNoFix = std::numeric_limits<float>::quiet_NaN();
 constexpr std::size_t kLanes = 16;
 static_assert(kPlotQuantityCount == 12 && static_cast<int>(PlotQuantityId::kFlightStatus) == 11);
 
+#if !defined(__SSE2__)
 void ValuesOf(const FlightRecord& r, float* row) {
   row[static_cast<int>(PlotQuantityId::kAltitude)] = Altitude(r);
   row[static_cast<int>(PlotQuantityId::kVoltage)] = Volts(r);
@@ -337,6 +338,7 @@ void ValuesOf(const FlightRecord& r, float* row) {
   row[static_cast<int>(PlotQuantityId::kFlightStatus)] = r.flightStatus;
   for (std::size_t q = kPlotQuantityCount; q < kLanes; ++q) row[q] = 0;
 }
+#endif
 
 // Every quantity's min and max per bucket and its finite range, worked out
 // record by record for all twelve at once (lane q is quantity q, four lanes
@@ -355,22 +357,34 @@ class LaneMinMax {
   }
 
   void Add(const FlightRecord& record) {
-    alignas(16) float v[kLanes];
-    ValuesOf(record, v);
     m_records[m_count] = record;
-    if (m_count++ == 0)
-      for (std::size_t q = 0; q < kLanes; ++q) m_lo[q] = m_hi[q] = v[q], m_odd[q] = 0;
 #if defined(__SSE2__)
-    // minps(a, b) is a < b ? a : b and maxps(a, b) a > b ? a : b: the plain comparisons below.
+    // The twelve values straight into three vectors (through memory a row
+    // of single floats would stall each vector load), in PlottedValue's
+    // order. minps(a, b) is a < b ? a : b and maxps(a, b) a > b ? a : b:
+    // the plain comparisons below.
+    const __m128 x[3] = {_mm_setr_ps(Altitude(record), Volts(record), record.satellites, record.groundSpeed),
+                         _mm_setr_ps(record.course, record.attitudeUp, record.attitudeLeft, record.rudder),
+                         _mm_setr_ps(record.elevator, record.throttle, record.aileron, record.flightStatus)};
+    if (m_count++ == 0) {
+      for (std::size_t k = 0; k < 3; ++k) {
+        _mm_store_ps(m_lo + 4 * k, x[k]);
+        _mm_store_ps(m_hi + 4 * k, x[k]);
+        _mm_store_ps(m_odd + 4 * k, _mm_setzero_ps());
+      }
+    }
     const __m128 zero = _mm_setzero_ps();
-    for (std::size_t q = 0; q < kLanes; q += 4) {
-      const __m128 x = _mm_load_ps(v + q);
-      const __m128 odd = _mm_cmpneq_ps(_mm_sub_ps(x, x), zero);  // NaN or infinite
-      _mm_store_ps(m_odd + q, _mm_or_ps(_mm_load_ps(m_odd + q), odd));
-      _mm_store_ps(m_lo + q, _mm_min_ps(x, _mm_load_ps(m_lo + q)));
-      _mm_store_ps(m_hi + q, _mm_max_ps(x, _mm_load_ps(m_hi + q)));
+    for (std::size_t k = 0; k < 3; ++k) {
+      const __m128 odd = _mm_cmpneq_ps(_mm_sub_ps(x[k], x[k]), zero);  // NaN or infinite
+      _mm_store_ps(m_odd + 4 * k, _mm_or_ps(_mm_load_ps(m_odd + 4 * k), odd));
+      _mm_store_ps(m_lo + 4 * k, _mm_min_ps(x[k], _mm_load_ps(m_lo + 4 * k)));
+      _mm_store_ps(m_hi + 4 * k, _mm_max_ps(x[k], _mm_load_ps(m_hi + 4 * k)));
     }
 #else
+    float v[kLanes];
+    ValuesOf(record, v);
+    if (m_count++ == 0)
+      for (std::size_t q = 0; q < kLanes; ++q) m_lo[q] = m_hi[q] = v[q], m_odd[q] = 0;
     for (std::size_t q = 0; q < kLanes; ++q) {
       m_odd[q] = v[q] - v[q] != 0 ? 1.0f : m_odd[q];  // NaN or infinite
       m_lo[q] = v[q] < m_lo[q] ? v[q] : m_lo[q];
