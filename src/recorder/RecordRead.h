@@ -75,6 +75,7 @@ class RecordReader {
   int m_fd = -1;
   std::unique_ptr<std::uint8_t[]> m_storage;  // the buffer of a file: filled by read, never cleared
   std::size_t m_capacity = 0;
+  std::size_t m_span = 0;  // of it used: one block and a record
   const std::uint8_t* m_data = nullptr;
   std::size_t m_offset = 0;  // file offset of m_data[0]
   std::size_t m_pos = 0, m_end = 0;

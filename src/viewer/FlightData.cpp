@@ -556,13 +556,11 @@ bool FlightData::ReadRecords(std::size_t first, std::size_t last, std::vector<Fl
   if (first >= last) return true;
   const std::size_t bucket = first / MinMaxPyramid::kKeptBucket;
   if (bucket >= bucketOffsets.size()) return false;
-  RecordReader reader;
+  // One reader for all these looks: its buffer is made once, not for each.
+  if (!m_rereader) m_rereader = std::make_shared<RecordReader>();
+  RecordReader& reader = *m_rereader;
   std::string error;
-  // A read the size of the records wanted (and a little for damage between them).
-  const std::size_t wanted = (last - bucket * MinMaxPyramid::kKeptBucket + 16) * kRecordSize;
-  if (!reader.Open(path, &error, std::min(wanted, RecordReader::kReadBlock)) ||
-      !reader.Seek(bucketOffsets[bucket]))
-    return false;
+  if (!reader.Open(path, &error) || !reader.Seek(bucketOffsets[bucket])) return false;
   out->reserve(last - first);
   for (std::size_t i = bucket * MinMaxPyramid::kKeptBucket; i < last; ++i) {
     const std::uint8_t* r = reader.Next();

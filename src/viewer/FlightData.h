@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -217,6 +218,11 @@ struct FlightData {
 
   std::string path;
   std::vector<std::uint64_t> bucketOffsets;  // file offset of record k * kKeptBucket
+
+ private:
+  // ReadRecords' reader, kept for its buffer (shared by copies; the viewer
+  // reads from one thread).
+  mutable std::shared_ptr<RecordReader> m_rereader;
 };
 
 bool LoadFlightFile(const std::string& path, FlightData* data, std::string* error);
