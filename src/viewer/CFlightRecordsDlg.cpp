@@ -179,77 +179,86 @@ void CFlightRecordsDlg::BuildPlots() {
   small.setPointSizeF(small.pointSizeF() * 0.85);
   const auto& rows = PlotRows();
   for (std::size_t r = 0; r < rows.size(); ++r) {
-    auto* rect = new QCPAxisRect(m_plots);
-    m_plots->plotLayout()->addElement(static_cast<int>(r), 0, rect);
-    rect->setMarginGroup(QCP::msLeft | QCP::msRight, margins);
-    rect->setRangeDrag(Qt::Horizontal);
-    rect->setRangeZoom(Qt::Horizontal);
-    rect->setMinimumMargins(QMargins(0, 2, 0, 2));
-    QCPAxis* time = rect->axis(QCPAxis::atBottom);
-    QCPAxis* value = rect->axis(QCPAxis::atLeft);
-    apdesk::SetupTimeAxis(time, apdesk::TimeAxisKind::kUtcClock);
-    time->setTickLabels(r + 1 == rows.size());
-    time->setTickLabelFont(small);
-    value->setTickLabelFont(small);
-    value->setLabelFont(small);
-    value->ticker()->setTickCount(3);
-    const apdesk::PlotQuantity& first = apdesk::GetPlotQuantity(rows[r].quantities.front());
-    // The row's name reads across its top left corner: a rotated axis title
-    // is longer than a row is high and would be cut and run into the next.
-    auto* title = new QCPItemText(m_plots);
-    title->setClipToAxisRect(false);
-    title->position->setType(QCPItemPosition::ptAxisRectRatio);
-    title->position->setAxisRect(rect);
-    title->position->setCoords(0, 0);
-    title->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
-    title->setPadding(QMargins(3, 0, 3, 0));
-    title->setFont(small);
-    title->setBrush(QColor(255, 255, 255, 200));
-    title->setText(
-        rows[r].titleId != 0
-            ? m_language.WindowText("flightrecords", rows[r].titleId, rows[r].title)
-            : apdesk::PlotQuantityLabel(first, m_language.PublicTextForDisplay(first.languageKey)));
-    for (PlotQuantityId id : rows[r].quantities) {
-      const apdesk::PlotQuantity& q = apdesk::GetPlotQuantity(id);
-      Series s;
-      s.id = id;
-      s.graph = apdesk::AddQuantityGraph(
-          time, value, q, apdesk::PlotQuantityLabel(q, m_language.PublicTextForDisplay(q.languageKey)));
-      s.graph->setAntialiased(false);
-      s.graph->setAdaptiveSampling(false);  // the pyramid already thinned the points
-      m_series.push_back(std::move(s));
-    }
-    if (rows[r].quantities.size() > 1) {
-      auto* legend = new QCPLegend;
-      rect->insetLayout()->addElement(legend, Qt::AlignTop | Qt::AlignRight);
-      legend->setLayer(QStringLiteral("legend"));
-      legend->setFont(small);
-      legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
-      legend->setRowSpacing(0);
-      legend->setColumnSpacing(6);
-      legend->setBrush(QColor(255, 255, 255, 200));
-      for (const Series& s : m_series)
-        if (s.graph->valueAxis() == value) s.graph->addToLegend(legend);
-    }
-    auto* cursor = new QCPItemStraightLine(m_plots);
-    cursor->setClipAxisRect(rect);
-    cursor->point1->setAxes(time, value);
-    cursor->point2->setAxes(time, value);
-    cursor->setPen(QPen(QColor(0, 0, 0, 160), 1, Qt::DashLine));
-    cursor->setVisible(false);
-    m_cursorLines.push_back(cursor);
-    m_rects.push_back(rect);
-    connect(time, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
-            [this, time](const QCPRange& range) {
-              if (m_syncingRanges) return;
-              m_syncingRanges = true;
-              for (QCPAxisRect* other : m_rects)
-                if (other->axis(QCPAxis::atBottom) != time) other->axis(QCPAxis::atBottom)->setRange(range);
-              m_syncingRanges = false;
-              OnTimeRangeChanged();
-            });
+    BuildPlotRow(r, margins, small);
   }
+  BuildTrack();
+}
 
+// One strip of the plots: its axes, its name, its series and legend, the
+// record cursor, and the time range it shares with the other strips.
+void CFlightRecordsDlg::BuildPlotRow(std::size_t r, QCPMarginGroup* margins, const QFont& small) {
+  const auto& rows = PlotRows();
+  auto* rect = new QCPAxisRect(m_plots);
+  m_plots->plotLayout()->addElement(static_cast<int>(r), 0, rect);
+  rect->setMarginGroup(QCP::msLeft | QCP::msRight, margins);
+  rect->setRangeDrag(Qt::Horizontal);
+  rect->setRangeZoom(Qt::Horizontal);
+  rect->setMinimumMargins(QMargins(0, 2, 0, 2));
+  QCPAxis* time = rect->axis(QCPAxis::atBottom);
+  QCPAxis* value = rect->axis(QCPAxis::atLeft);
+  apdesk::SetupTimeAxis(time, apdesk::TimeAxisKind::kUtcClock);
+  time->setTickLabels(r + 1 == rows.size());
+  time->setTickLabelFont(small);
+  value->setTickLabelFont(small);
+  value->setLabelFont(small);
+  value->ticker()->setTickCount(3);
+  const apdesk::PlotQuantity& first = apdesk::GetPlotQuantity(rows[r].quantities.front());
+  // The row's name reads across its top left corner: a rotated axis title
+  // is longer than a row is high and would be cut and run into the next.
+  auto* title = new QCPItemText(m_plots);
+  title->setClipToAxisRect(false);
+  title->position->setType(QCPItemPosition::ptAxisRectRatio);
+  title->position->setAxisRect(rect);
+  title->position->setCoords(0, 0);
+  title->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
+  title->setPadding(QMargins(3, 0, 3, 0));
+  title->setFont(small);
+  title->setBrush(QColor(255, 255, 255, 200));
+  title->setText(rows[r].titleId != 0
+                     ? m_language.WindowText("flightrecords", rows[r].titleId, rows[r].title)
+                     : apdesk::PlotQuantityLabel(first, m_language.PublicTextForDisplay(first.languageKey)));
+  for (PlotQuantityId id : rows[r].quantities) {
+    const apdesk::PlotQuantity& q = apdesk::GetPlotQuantity(id);
+    Series s;
+    s.id = id;
+    s.graph = apdesk::AddQuantityGraph(
+        time, value, q, apdesk::PlotQuantityLabel(q, m_language.PublicTextForDisplay(q.languageKey)));
+    s.graph->setAntialiased(false);
+    s.graph->setAdaptiveSampling(false);  // the pyramid already thinned the points
+    m_series.push_back(std::move(s));
+  }
+  if (rows[r].quantities.size() > 1) {
+    auto* legend = new QCPLegend;
+    rect->insetLayout()->addElement(legend, Qt::AlignTop | Qt::AlignRight);
+    legend->setLayer(QStringLiteral("legend"));
+    legend->setFont(small);
+    legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
+    legend->setRowSpacing(0);
+    legend->setColumnSpacing(6);
+    legend->setBrush(QColor(255, 255, 255, 200));
+    for (const Series& s : m_series)
+      if (s.graph->valueAxis() == value) s.graph->addToLegend(legend);
+  }
+  auto* cursor = new QCPItemStraightLine(m_plots);
+  cursor->setClipAxisRect(rect);
+  cursor->point1->setAxes(time, value);
+  cursor->point2->setAxes(time, value);
+  cursor->setPen(QPen(QColor(0, 0, 0, 160), 1, Qt::DashLine));
+  cursor->setVisible(false);
+  m_cursorLines.push_back(cursor);
+  m_rects.push_back(rect);
+  connect(time, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
+          [this, time](const QCPRange& range) {
+            if (m_syncingRanges) return;
+            m_syncingRanges = true;
+            for (QCPAxisRect* other : m_rects)
+              if (other->axis(QCPAxis::atBottom) != time) other->axis(QCPAxis::atBottom)->setRange(range);
+            m_syncingRanges = false;
+            OnTimeRangeChanged();
+          });
+}
+
+void CFlightRecordsDlg::BuildTrack() {
   m_track->setAutoAddPlottableToLegend(false);
   m_track->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
   m_track->setNoAntialiasingOnDrag(true);

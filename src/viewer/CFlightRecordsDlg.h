@@ -22,6 +22,7 @@ class MapView;
 class TileService;
 }  // namespace apdesk::map
 class QCPAxisRect;
+class QCPMarginGroup;
 class QCPCurve;
 class QCPGraph;
 class QCPItemLine;
@@ -77,6 +78,8 @@ class CFlightRecordsDlg : public QDialog {
   };
 
   void BuildPlots();
+  void BuildPlotRow(std::size_t row, QCPMarginGroup* margins, const QFont& small);
+  void BuildTrack();
   void SummariseNextFile();
   void OnTimeRangeChanged();
   void RefreshSeries();
