@@ -8,7 +8,9 @@
 // floats are 32-bit IEEE 754.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -118,8 +120,70 @@ inline int SignedReading16(std::uint16_t v) {
   return v > 32768 ? static_cast<int>(v) - 65536 : static_cast<int>(v);
 }
 
-// `s` points to kStatusSentenceLength bytes.
-StatusFields ReadStatusFields(const std::uint8_t* s);
+// The sentence's multi-byte fields, little-endian unless named otherwise.
+namespace status_bytes {
+
+inline float FloatAt(const std::uint8_t* s, std::size_t at) {
+  const std::uint32_t bits = static_cast<std::uint32_t>(s[at]) | static_cast<std::uint32_t>(s[at + 1]) << 8 |
+                             static_cast<std::uint32_t>(s[at + 2]) << 16 |
+                             static_cast<std::uint32_t>(s[at + 3]) << 24;
+  float value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+inline std::uint16_t U16At(const std::uint8_t* s, std::size_t at) {
+  return static_cast<std::uint16_t>(s[at] | s[at + 1] << 8);
+}
+
+inline std::uint16_t U16BigEndianAt(const std::uint8_t* s, std::size_t at) {
+  return static_cast<std::uint16_t>(s[at] << 8 | s[at + 1]);
+}
+
+inline std::int32_t S32At(const std::uint8_t* s, std::size_t at) {
+  const std::uint32_t bits = static_cast<std::uint32_t>(s[at]) | static_cast<std::uint32_t>(s[at + 1]) << 8 |
+                             static_cast<std::uint32_t>(s[at + 2]) << 16 |
+                             static_cast<std::uint32_t>(s[at + 3]) << 24;
+  return static_cast<std::int32_t>(bits);
+}
+
+}  // namespace status_bytes
+
+// `s` points to kStatusSentenceLength bytes. Inline: the record tools read
+// every record with it, and a reader that needs a few fields then costs
+// only those.
+inline StatusFields ReadStatusFields(const std::uint8_t* s) {
+  using namespace status_bytes;
+  StatusFields f;
+  f.latitude = FloatAt(s, 4);
+  f.longitude = FloatAt(s, 8);
+  f.courseRadians = FloatAt(s, 20);
+  f.satellites = s[24];
+  f.year = 2000 + s[25];
+  f.month = s[26];
+  f.day = s[27];
+  f.hour = s[28];
+  f.minute = s[29];
+  f.second = s[30];
+  f.rudder = s[32];
+  f.aileron = s[33];
+  f.elevator = s[34];
+  f.throttle = s[35];
+  f.altitudeTenths = SignedReading16(U16At(s, 48));
+  f.velocityX = U16BigEndianAt(s, 50);
+  f.pdopTimes10 = s[55];
+  f.attitudeUp = S32At(s, 62);
+  f.attitudeLeft = S32At(s, 66);
+  f.voltageRaw = SignedReading16(U16At(s, 70));
+  f.flightStatus = s[75];
+  f.rudderCentre = s[80];
+  f.aileronCentre = s[81];
+  f.elevatorCentre = s[82];
+  f.captureState = s[92];
+  f.velocityY = U16BigEndianAt(s, 94);
+  f.versionRaw = U16At(s, 96);
+  return f;
+}
 
 StatusReading DecodeStatus(const std::uint8_t* s);
 

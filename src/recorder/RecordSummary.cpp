@@ -26,8 +26,12 @@ void FlightSummariser::Add(const StatusFields& f, const std::optional<long long>
     m_info.lastUtc = utc;
   }
   if (HasGpsFix(f)) {
-    if (m_info.fixes++ == 0) m_first = f;
-    m_last = f;
+    if (m_info.fixes++ == 0) {
+      m_firstLatitude = f.latitude;
+      m_firstLongitude = f.longitude;
+    }
+    m_lastLatitude = f.latitude;
+    m_lastLongitude = f.longitude;
     m_distance.Add(f.latitude, f.longitude);
   }
   if (m_info.records == 1 || f.altitudeTenths > m_highestTenths) m_highestTenths = f.altitudeTenths;
@@ -43,10 +47,10 @@ RecordInfo FlightSummariser::Finish(std::size_t skipped, std::size_t trailingByt
   info.fileBytes = fileBytes;
   info.distanceMetres = m_distance.Metres();
   if (info.fixes > 0) {
-    info.firstLatitude = FormatText("%.6lf", static_cast<double>(m_first.latitude));
-    info.firstLongitude = FormatText("%.6lf", static_cast<double>(m_first.longitude));
-    info.lastLatitude = FormatText("%.6lf", static_cast<double>(m_last.latitude));
-    info.lastLongitude = FormatText("%.6lf", static_cast<double>(m_last.longitude));
+    info.firstLatitude = FormatText("%.6lf", static_cast<double>(m_firstLatitude));
+    info.firstLongitude = FormatText("%.6lf", static_cast<double>(m_firstLongitude));
+    info.lastLatitude = FormatText("%.6lf", static_cast<double>(m_lastLatitude));
+    info.lastLongitude = FormatText("%.6lf", static_cast<double>(m_lastLongitude));
   }
   if (info.records > 0) {
     StatusFields f;

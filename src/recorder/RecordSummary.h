@@ -39,7 +39,7 @@ class FlightSummariser {
 
  private:
   RecordInfo m_info;
-  StatusFields m_first, m_last;
+  float m_firstLatitude = 0, m_firstLongitude = 0, m_lastLatitude = 0, m_lastLongitude = 0;
   int m_highestTenths = 0, m_lowestRaw = 0, m_highestRaw = 0;
   TrackDistance m_distance;
   std::uint8_t m_timeBytes[6] = {};  // the date bytes m_seconds was worked out from
