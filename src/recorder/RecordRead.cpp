@@ -20,25 +20,6 @@
 
 namespace apdesk {
 
-namespace {
-
-// Faults a fresh buffer's pages in with one call rather than one fault per
-// page during the first reads (costly, most of all in a virtual machine).
-// Where the call is refused the pages come on first use as ever.
-void Prefault(std::uint8_t* data, std::size_t bytes) {
-#if defined(MADV_POPULATE_WRITE)
-  constexpr std::uintptr_t kPage = 4096;
-  const auto from = reinterpret_cast<std::uintptr_t>(data);
-  const std::uintptr_t start = (from + kPage - 1) & ~(kPage - 1), end = (from + bytes) & ~(kPage - 1);
-  if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);
-#else
-  (void)data;
-  (void)bytes;
-#endif
-}
-
-}  // namespace
-
 // ---- RecordReader ----
 
 RecordReader::RecordReader() = default;
@@ -84,7 +65,7 @@ bool RecordReader::Open(const std::string& path, std::string* error, std::size_t
   if (m_capacity < m_span) {
     m_storage.reset(new std::uint8_t[m_span]);
     m_capacity = m_span;
-    Prefault(m_storage.get(), m_capacity);
+    PrefaultPages(m_storage.get(), m_capacity, false);
   }
   m_data = m_storage.get();
   m_eof = false;
@@ -238,6 +219,21 @@ std::string FormatUtc(long long seconds) {
   gmtime_r(&t, &u);
   return FormatText("%04d-%02d-%02dT%02d:%02d:%02dZ", u.tm_year + 1900, u.tm_mon + 1, u.tm_mday, u.tm_hour,
                     u.tm_min, u.tm_sec);
+}
+
+void PrefaultPages(void* data, std::size_t bytes, bool hugePages) {
+#if defined(MADV_POPULATE_WRITE)
+  constexpr std::uintptr_t kPage = 4096;
+  const auto from = reinterpret_cast<std::uintptr_t>(data);
+  const std::uintptr_t start = (from + kPage - 1) & ~(kPage - 1), end = (from + bytes) & ~(kPage - 1);
+  if (end <= start) return;
+  if (hugePages) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+  ::madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);
+#else
+  (void)data;
+  (void)bytes;
+  (void)hugePages;
+#endif
 }
 
 }  // namespace apdesk

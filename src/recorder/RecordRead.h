@@ -100,6 +100,12 @@ bool ReadRecordFile(const std::string& path, RecordScan* scan, std::string* erro
 // A record has a GPS fix when at least 3 satellites are used and it carries a
 // finite position on the globe other than 0,0 (what receivers report without one).
 bool HasGpsFix(const std::uint8_t* record);
+
+// Faults a fresh buffer's pages in with one call rather than one fault per
+// page as it fills (costly, most of all in a virtual machine), as huge pages
+// where asked and allowed. Only a hint: where the system refuses it, the
+// pages come on first use as ever.
+void PrefaultPages(void* data, std::size_t bytes, bool hugePages);
 // Inline: the record tools and the viewer ask it of every record.
 inline bool HasGpsFix(const StatusFields& f) {
   if (f.satellites < 3) return false;

@@ -4,9 +4,6 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if __has_include(<sys/mman.h>)
-#include <sys/mman.h>
-#endif
 
 #include <algorithm>
 #include <cmath>
@@ -103,23 +100,11 @@ float GroundSpeed(const StatusFields& f) {
   return static_cast<float>(std::sqrt(static_cast<double>(x * x + y * y)) / 100.0);
 }
 
-// Faults a fresh column's pages in with one call instead of one fault per
-// page as it fills (each fault is costly, most of all in a virtual machine),
-// as huge pages where the system allows (fewer faults and address-cache
-// misses). Where either call is refused the pages simply come on first use.
+// A fresh column's pages at once, as huge pages where the system allows
+// (fewer faults and address-cache misses).
 template <typename T>
 void Prefault(const std::vector<T>& column) {
-#if defined(MADV_POPULATE_WRITE)
-  constexpr std::uintptr_t kPage = 4096;
-  const auto from = reinterpret_cast<std::uintptr_t>(column.data());
-  const std::uintptr_t start = (from + kPage - 1) & ~(kPage - 1);
-  const std::uintptr_t end = (from + column.capacity() * sizeof(T)) & ~(kPage - 1);
-  if (end <= start) return;
-  ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
-  ::madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);
-#else
-  (void)column;
-#endif
+  PrefaultPages(const_cast<T*>(column.data()), column.capacity() * sizeof(T), true);
 }
 
 }  // namespace
