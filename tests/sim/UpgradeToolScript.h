@@ -118,6 +118,20 @@ struct ScriptedTool {
     return out;
   }
 
+  // The finish again while it is unanswered: over a lossy link the boot
+  // loader's answer can be lost, and then nothing else comes to answer.
+  std::vector<Report64> FinishAgain() {
+    if (finishAcked) return {};
+    Report64 reply{};
+    reply[0] = 0xFF;
+    std::memcpy(&reply[6], "$ZERO", 5);
+    unsigned sum = 0;
+    for (int i = 0; i < 63; ++i) sum += reply[i];
+    reply[63] = static_cast<std::uint8_t>(sum);
+    ++finishesSent;
+    return {reply};
+  }
+
   std::vector<std::uint8_t> image;
   std::int32_t size;
   int state = 1;
