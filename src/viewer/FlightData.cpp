@@ -376,11 +376,11 @@ class LaneMinMax {
       m_hi[q] = v[q] > m_hi[q] ? v[q] : m_hi[q];
     }
 #endif
-    if (m_count == MinMaxPyramid::kKeptBucket) Flush();
+    if (m_count == MinMaxPyramid::kKeptBucket) CloseBucket();
   }
 
   // The bucket so far into the levels and ranges (a short one at the end).
-  void Flush() {
+  void CloseBucket() {
     if (m_count == 0) return;
     for (std::size_t q = 0; q < kPlotQuantityCount; ++q) {
       float& lo = m_rangeLo[q];
@@ -478,7 +478,7 @@ bool LoadFlightFile(const std::string& path, FlightData* data, std::string* erro
     *error = path + ": read error";
     return false;
   }
-  minMax.Flush();
+  minMax.CloseBucket();
   for (MinMaxPyramid& level : d.levels) level.Finish();
   for (std::size_t q = 0; q < kPlotQuantityCount; ++q) d.ranges[q] = minMax.Range(q);
   d.summary = builder.Finish(reader);
