@@ -8,6 +8,7 @@
 #include <random>
 #include <string>
 
+#include "common/ScratchFolder.h"
 #include "files/RegularFile.h"
 #include "files/WholeFile.h"
 
@@ -16,20 +17,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class FilesEverywhere : public ::testing::Test {
+class FilesEverywhere : public test::ScratchFolder {
  public:
-  void SetUp() override {
-    // A name of its own: other builds run this test at the same time.
-    dir_ = fs::temp_directory_path() / ("files-everywhere-" + std::to_string(std::random_device{}()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string At(const std::string& name) const { return (dir_ / name).string(); }
-  std::size_t Entries() const {
-    return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_), {}));
-  }
-  fs::path dir_;
+  FilesEverywhere() : ScratchFolder("files-everywhere-") {}
 };
 
 TEST_F(FilesEverywhere, WrittenWholeAndReadBack) {

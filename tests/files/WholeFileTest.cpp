@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/ScratchFolder.h"
+
 namespace apdesk {
 namespace {
 
@@ -22,20 +24,9 @@ std::string Slurp(const std::string& path) {
   return {std::istreambuf_iterator<char>(f), {}};
 }
 
-class WholeFile : public ::testing::Test {
+class WholeFile : public test::ScratchFolder {
  public:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("wholefile-" + std::to_string(getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string At(const std::string& name) const { return (dir_ / name).string(); }
-  // Nothing but the named entries is left in the folder (no temporary file).
-  std::size_t Entries() const {
-    return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_), {}));
-  }
-  fs::path dir_;
+  WholeFile() : ScratchFolder("wholefile-") {}
 };
 
 // Whatever the name is, it is still that kind of thing afterwards and the
